@@ -1,0 +1,63 @@
+# Shared by the scripts: installs what a fresh Debian machine lacks and prepares Wine.
+# Source it; it defines functions and variables and runs nothing by itself.
+
+PICLADE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+PICLADE_PACKAGES=(cmake g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 fonts-wine
+    fonts-wqy-microhei xvfb xauth googletest python3 openssl imagemagick locales)
+
+log() { printf '[piclade] %s\n' "$*" >&2; }
+
+# Installs the Debian packages that are missing, and the two locales Wine needs to tell the Unix
+# character set (without them Chinese file names and arguments arrive mangled).
+ensure_packages() {
+    local missing=() pkg
+    for pkg in "${PICLADE_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        log "installing: ${missing[*]}"
+        local sudo=""
+        [ "$(id -u)" -eq 0 ] || sudo="sudo"
+        $sudo apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    fi
+    local locale_name
+    for locale_name in zh_CN en_US; do
+        if ! locale -a 2>/dev/null | grep -qi "^${locale_name}\.utf-\?8$"; then
+            log "making locale ${locale_name}.UTF-8"
+            local sudo=""
+            [ "$(id -u)" -eq 0 ] || sudo="sudo"
+            $sudo localedef -i "$locale_name" -f UTF-8 "${locale_name}.UTF-8"
+        fi
+    done
+}
+
+# Configures and builds one build folder. Extra arguments go to cmake's configure step.
+build_tree() {
+    local build_dir=$1
+    shift
+    cmake -S "$PICLADE_ROOT" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$PICLADE_ROOT/cmake/mingw-w64-x86_64.cmake" "$@" >/dev/null
+    cmake --build "$build_dir" --parallel "$(nproc)"
+}
+
+# A private Wine prefix inside the build folder, served by one persistent wineserver so that each
+# Wine process starts in a fraction of a second.
+start_wine() {
+    local build_dir=$1
+    export WINEPREFIX="$build_dir/wineprefix"
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    export WINEARCH=win64
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        log "creating the Wine prefix (first run only)"
+        wineboot --init >/dev/null 2>&1 || true
+        wineserver -w
+    fi
+    wineserver -p 2>/dev/null || true  # already running is fine
+    trap 'wineserver -k 2>/dev/null || true' EXIT
+    # Start Wine's own background processes now, detached from any test's output: started by the
+    # first test instead, they would hold its output pipe open and ctest would wait for them.
+    timeout 120 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+}

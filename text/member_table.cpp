@@ -1,0 +1,210 @@
+#include "text/member_table.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <windows.h>
+
+MemberTable::HeapHolder::HeapHolder(void* given) : heap(given)
+{
+    if (!heap) {
+        heap = HeapCreate(0, 0, 0);
+        owned = heap != nullptr;
+    }
+}
+
+MemberTable::HeapHolder::~HeapHolder()
+{
+    if (owned) HeapDestroy(heap);
+}
+
+MemberTable::MemberTable(void* heap) : heap_(heap), order_(PointerList::kDefaultCapacity, heap_.heap)
+{
+    if (!heap_.heap) return;
+    buckets_ = static_cast<MemberEntry**>(HeapAlloc(heap_.heap, HEAP_ZERO_MEMORY, kInitialBuckets * sizeof(MemberEntry*)));
+    if (buckets_) {
+        bucketCount_ = kInitialBuckets;
+        threshold_ = static_cast<int>(std::lround(bucketCount_ * kLoadFactor));
+    }
+}
+
+MemberTable::~MemberTable()
+{
+    // Entries may outlive the table; leave none pointing into its storage. An owned heap goes
+    // whole with HeapHolder.
+    for (MemberEntry* entry : order_) {
+        if (heap_.owned) entry->key = nullptr;
+        freeKey(entry);
+        entry->nextInChain = nullptr;
+    }
+    if (!heap_.owned && buckets_) HeapFree(heap_.heap, 0, buckets_);
+}
+
+uint32_t MemberTable::hashKey(std::wstring_view key)
+{
+    uint32_t hash = 0;
+    for (const wchar_t unit : key) hash = hash * 31 + static_cast<uint16_t>(unit);
+    return hash * 31;  // the terminating zero unit
+}
+
+MemberEntry* MemberTable::find(std::wstring_view key) const
+{
+    if (!buckets_) return nullptr;
+    const uint32_t hash = hashKey(key);
+    // Keys match on their exact code units, case-sensitive.
+    for (MemberEntry* entry = buckets_[bucketOf(hash, bucketCount_)]; entry; entry = entry->nextInChain)
+        if (entry->keyHash == hash && entry->keyView() == key) return entry;
+    return nullptr;
+}
+
+wchar_t* MemberTable::copyKey(std::wstring_view key)
+{
+    auto* copy = static_cast<wchar_t*>(HeapAlloc(heap_.heap, HEAP_ZERO_MEMORY, (key.size() + 1) * sizeof(wchar_t)));
+    if (copy && !key.empty()) std::memcpy(copy, key.data(), key.size() * sizeof(wchar_t));
+    return copy;
+}
+
+void MemberTable::freeKey(MemberEntry* entry)
+{
+    if (entry && entry->key) HeapFree(heap_.heap, 0, entry->key);
+    if (entry) {
+        entry->key = nullptr;
+        entry->keyLength = 0;
+    }
+}
+
+MemberTable::InsertResult MemberTable::insertOrReplace(std::wstring_view key, MemberEntry* entry,
+                                                       MemberEntry** replaced)
+{
+    if (replaced) *replaced = nullptr;
+    if (!isValid() || !entry) return InsertResult::Failed;
+    const uint32_t hash = hashKey(key);
+    int bucket = bucketOf(hash, bucketCount_);
+
+    MemberEntry* previous = nullptr;
+    for (MemberEntry* old = buckets_[bucket]; old; previous = old, old = old->nextInChain) {
+        if (old->keyHash != hash || old->keyView() != key) continue;
+        const int position = order_.indexOf(old);
+        entry->nextInChain = old->nextInChain;
+        (previous ? previous->nextInChain : buckets_[bucket]) = entry;
+        entry->keyHash = hash;
+        entry->key = old->key;
+        entry->keyLength = old->keyLength;
+        old->key = nullptr;
+        old->keyLength = 0;
+        old->nextInChain = nullptr;
+        order_.setAt(position, entry);
+        if (replaced) *replaced = old;
+        return InsertResult::Replaced;
+    }
+
+    if (memberCount_ >= threshold_) {
+        if (!grow()) return InsertResult::Failed;
+        bucket = bucketOf(hash, bucketCount_);
+    }
+    wchar_t* keyCopy = copyKey(key);
+    if (!keyCopy) return InsertResult::Failed;
+    if (order_.append(entry) < 0) {
+        HeapFree(heap_.heap, 0, keyCopy);
+        return InsertResult::Failed;
+    }
+    entry->keyHash = hash;
+    entry->key = keyCopy;
+    entry->keyLength = key.size();
+    entry->nextInChain = buckets_[bucket];
+    buckets_[bucket] = entry;
+    ++memberCount_;
+    return InsertResult::Inserted;
+}
+
+bool MemberTable::grow()
+{
+    if (bucketCount_ > (INT_MAX - 1) / 2) return false;
+    const int grownCount = 2 * bucketCount_ + 1;
+    auto* grown = static_cast<MemberEntry**>(HeapAlloc(heap_.heap, HEAP_ZERO_MEMORY, grownCount * sizeof(MemberEntry*)));
+    if (!grown) return false;
+    for (int i = 0; i < bucketCount_; ++i) {
+        MemberEntry* entry = buckets_[i];
+        while (entry) {
+            MemberEntry* next = entry->nextInChain;
+            const int bucket = bucketOf(entry->keyHash, grownCount);
+            entry->nextInChain = grown[bucket];
+            grown[bucket] = entry;
+            entry = next;
+        }
+    }
+    HeapFree(heap_.heap, 0, buckets_);
+    buckets_ = grown;
+    bucketCount_ = grownCount;
+    threshold_ = static_cast<int>(std::lround(bucketCount_ * kLoadFactor));
+    return true;
+}
+
+void MemberTable::unlink(MemberEntry* entry, MemberEntry* previous, int bucket)
+{
+    (previous ? previous->nextInChain : buckets_[bucket]) = entry->nextInChain;
+    entry->nextInChain = nullptr;
+    --memberCount_;
+    order_.removeAt(order_.indexOf(entry));
+    freeKey(entry);
+}
+
+MemberEntry* MemberTable::removeByKey(std::wstring_view key)
+{
+    if (!buckets_) return nullptr;
+    const uint32_t hash = hashKey(key);
+    const int bucket = bucketOf(hash, bucketCount_);
+    MemberEntry* previous = nullptr;
+    for (MemberEntry* entry = buckets_[bucket]; entry; previous = entry, entry = entry->nextInChain) {
+        if (entry->keyHash == hash && entry->keyView() == key) {
+            unlink(entry, previous, bucket);
+            return entry;
+        }
+    }
+    return nullptr;
+}
+
+bool MemberTable::removeEntry(MemberEntry* target)
+{
+    if (!buckets_ || !target) return false;
+    for (int bucket = 0; bucket < bucketCount_; ++bucket) {
+        MemberEntry* previous = nullptr;
+        for (MemberEntry* entry = buckets_[bucket]; entry; previous = entry, entry = entry->nextInChain) {
+            if (entry == target) {
+                unlink(entry, previous, bucket);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void MemberTable::clear()
+{
+    for (MemberEntry* entry : order_) {
+        freeKey(entry);
+        entry->nextInChain = nullptr;
+    }
+    order_.clear();
+    if (buckets_) std::memset(buckets_, 0, bucketCount_ * sizeof(MemberEntry*));
+    memberCount_ = 0;
+}
+
+std::vector<std::wstring> MemberTable::keys() const
+{
+    std::vector<std::wstring> result;
+    result.reserve(order_.count());
+    for (const MemberEntry* entry : order_) result.emplace_back(entry->keyView());
+    return result;
+}
+
+void MemberTable::sortByKey(bool descending)
+{
+    std::vector<MemberEntry*> sorted = order_.snapshot();
+    std::sort(sorted.begin(), sorted.end(), [descending](const MemberEntry* a, const MemberEntry* b) {
+        const int order = lstrcmpW(a->key, b->key);
+        return descending ? order > 0 : order < 0;
+    });
+    for (int i = 0; i < static_cast<int>(sorted.size()); ++i) order_.setAt(i, sorted[i]);
+}

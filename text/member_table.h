@@ -1,0 +1,87 @@
+// An insertion-ordered chained hash table from key to member: the members of a JSON object.
+// The members themselves are the chain entries (intrusive); the table owns their key texts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "text/pointer_list.h"
+
+struct MemberEntry {
+    uint32_t keyHash = 0;
+    wchar_t* key = nullptr;  // owned by the table that holds the entry; zero-terminated
+    size_t keyLength = 0;
+    MemberEntry* nextInChain = nullptr;
+
+    std::wstring_view keyView() const { return key ? std::wstring_view(key, keyLength) : std::wstring_view(); }
+};
+
+class MemberTable {
+public:
+    static constexpr int kInitialBuckets = 11;
+    static constexpr float kLoadFactor = 0.75f;
+
+    // Buckets and key texts come from the given Windows heap; without one the table makes a
+    // private heap and destroys it whole with the table.
+    explicit MemberTable(void* heap = nullptr);
+    ~MemberTable();
+    MemberTable(const MemberTable&) = delete;
+    MemberTable& operator=(const MemberTable&) = delete;
+
+    bool isValid() const { return buckets_ != nullptr && order_.isValid(); }
+
+    // h = h x 31 + unit over every unit and finally the terminating zero, with 32-bit wrap-around.
+    static uint32_t hashKey(std::wstring_view key);
+
+    MemberEntry* find(std::wstring_view key) const;
+
+    enum class InsertResult { Failed = -1, Inserted = 0, Replaced = 1 };
+    // A new key is linked at its chain's head and appended to the member order (the table grows
+    // first when full). An existing key is replaced in place: the new entry takes the old one's
+    // chain link, key text and position, and the old entry is handed back through `replaced` for
+    // the caller to release.
+    InsertResult insertOrReplace(std::wstring_view key, MemberEntry* entry, MemberEntry** replaced = nullptr);
+
+    // Unlink the entry from its chain and the member order and free its key; the caller releases
+    // the entry itself.
+    MemberEntry* removeByKey(std::wstring_view key);
+    bool removeEntry(MemberEntry* entry);
+
+    // Frees every key and forgets every entry; the bucket count stays.
+    void clear();
+
+    int count() const { return memberCount_; }
+    int bucketCount() const { return bucketCount_; }
+    int threshold() const { return threshold_; }
+    const ElementList<MemberEntry>& order() const { return order_; }
+    std::vector<std::wstring> keys() const;
+
+    // Reorders the member order (not the chains) by key with the system's string comparison.
+    void sortByKey(bool descending);
+
+private:
+    bool grow();
+    void unlink(MemberEntry* entry, MemberEntry* previous, int bucket);
+    wchar_t* copyKey(std::wstring_view key);
+    void freeKey(MemberEntry* entry);
+    int bucketOf(uint32_t hash, int bucketCount) const { return static_cast<int>((hash & 0x7FFFFFFF) % bucketCount); }
+
+    // Declared before the member order so that an owned heap outlives the order's storage in it.
+    struct HeapHolder {
+        explicit HeapHolder(void* given);
+        ~HeapHolder();
+        HeapHolder(const HeapHolder&) = delete;
+        HeapHolder& operator=(const HeapHolder&) = delete;
+        void* heap = nullptr;
+        bool owned = false;
+    };
+
+    HeapHolder heap_;
+    MemberEntry** buckets_ = nullptr;
+    int bucketCount_ = 0;
+    int memberCount_ = 0;
+    int threshold_ = 0;
+    ElementList<MemberEntry> order_;
+};
