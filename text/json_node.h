@@ -1,0 +1,98 @@
+// One value of a JSON tree. Nodes are reference counted with interlocked operations; a container
+// holds one counted reference to each child, and each child points back to the container it was
+// inserted into last without counting.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "text/member_table.h"
+#include "text/pointer_list.h"
+
+enum class JsonKind : int { Raw = -1, Null = 0, Float = 1, Integer = 2, Bool = 3, String = 4, Array = 5, Object = 6 };
+
+class JsonNode : public MemberEntry {
+public:
+    // A new node with one reference, owned by the caller. Null on allocation failure.
+    static JsonNode* create(JsonKind kind = JsonKind::Object);
+    static JsonNode* createString(std::wstring_view text);
+    static JsonNode* createFloat(double value, std::wstring_view raw = {});
+    static JsonNode* createInteger(int64_t value, std::wstring_view raw = {});
+    static JsonNode* createBool(bool value);
+    static JsonNode* createRaw(std::wstring_view raw);
+
+    void addRef();
+    // Drops one reference; the last one frees the node and releases its children (without
+    // recursion, so a tree of any depth is freed on any stack).
+    static void release(JsonNode* node);
+
+    JsonKind kind() const { return kind_; }
+    JsonNode* parent() const { return parent_; }
+    void setParent(JsonNode* parent) { parent_ = parent; }
+
+    // Scalar values.
+    double floatValue() const { return number_.real; }
+    int64_t integerValue() const { return number_.integer; }
+    bool boolValue() const { return number_.flag != 0; }
+    const std::wstring& stringValue() const { return text_; }
+    // The value as written: "null", "true"/"false", a number's text, a Raw text; empty otherwise.
+    std::wstring rawText() const;
+
+    // Drops the old value and raw text and turns the node into the given kind, keeping its
+    // place in its parent. False when a container cannot be allocated.
+    bool becomeNull();
+    bool becomeBool(bool value);
+    bool becomeFloat(double value);
+    bool becomeInteger(int64_t value);
+    bool becomeString(std::wstring_view text);
+    bool becomeArray();
+    bool becomeObject();
+    // Empties the value but keeps the kind.
+    void clearValue();
+
+    // Arrays. Children passed in are referenced by the array (the caller keeps its own reference).
+    int elementCount() const;
+    JsonNode* element(int index) const;
+    bool appendElement(JsonNode* child);
+    bool replaceElement(int index, JsonNode* child);
+    bool removeElement(int index);
+    int indexOfElement(const JsonNode* child) const;
+
+    // Objects.
+    int memberCount() const;
+    JsonNode* member(std::wstring_view key) const;
+    // Stores the child under the key, replacing (and releasing) an existing member in place.
+    bool setMember(std::wstring_view key, JsonNode* child);
+    bool removeMember(std::wstring_view key);
+    bool removeMemberNode(JsonNode* child);
+    JsonNode* memberAt(int position) const;  // in member order
+    void sortMembers(bool descending);
+
+    // True when this node is `other` or lies inside it along the parent links; used to refuse
+    // inserting a container into itself.
+    bool isWithin(const JsonNode* other) const;
+    bool wouldContainItself(const JsonNode* child) const;
+
+    JsonNode(const JsonNode&) = delete;
+    JsonNode& operator=(const JsonNode&) = delete;
+
+private:
+    JsonNode() = default;
+    ~JsonNode();
+    void dropValue();
+    void takeChild(JsonNode* child);
+
+    volatile long refCount_ = 1;
+    JsonKind kind_ = JsonKind::Null;
+    JsonNode* parent_ = nullptr;  // not counted
+    union {
+        double real;
+        int64_t integer;
+        int32_t flag;
+    } number_{};
+    std::wstring text_;  // String value, or the raw text of a number or Raw
+    std::unique_ptr<ElementList<JsonNode>> elements_;
+    std::unique_ptr<MemberTable> members_;
+};

@@ -1,0 +1,280 @@
+#include "text/json_reader.h"
+
+#include <string>
+#include <windows.h>
+
+#include "text/escapes.h"
+#include "text/json_node.h"
+#include "text/numbers.h"
+#include "text/pointer_list.h"
+
+namespace {
+
+constexpr int kUnquoted = -1;
+constexpr int kQuoted = 4;
+constexpr int kOpenedArray = 5;
+constexpr int kOpenedObject = 6;
+
+class Reader {
+public:
+    Reader(JsonNode* root, std::wstring_view text, bool unicodeEscapes)
+        : root_(root), text_(text), unicodeEscapes_(unicodeEscapes), stack_(8, GetProcessHeap())
+    {
+    }
+
+    bool run();
+
+private:
+    wchar_t unitAt(size_t position) const { return position < text_.size() ? text_[position] : 0; }
+    std::wstring_view slice(long long start, size_t length) const;
+    JsonNode* top() const { return stack_.at(stack_.count() - 1); }
+    void pop() { stack_.removeAt(stack_.count() - 1); }
+    bool push(JsonNode* node) { return stack_.append(node) >= 0; }
+
+    const std::wstring& decodedKey();
+    bool openContainer(JsonKind kind);
+    bool quote(wchar_t c, size_t position);
+    bool colon(size_t position);
+    bool comma(size_t position);
+    bool closeArray(size_t position);
+    bool closeObject(size_t position);
+    bool storePending(bool asElement, size_t position);
+    JsonNode* makeUnquoted(std::wstring_view text);
+
+    JsonNode* root_;
+    std::wstring_view text_;
+    bool unicodeEscapes_;
+    ElementList<JsonNode> stack_;  // open containers; the innermost is the last item
+
+    wchar_t quote_ = 0;
+    bool quotedKey_ = false;  // the open string is a key, not a value
+    long long keyStart_ = -1;
+    size_t keyLength_ = 0;
+    long long valueStart_ = -1;
+    size_t valueLength_ = 0;
+    bool afterColon_ = false;
+    int pending_ = kUnquoted;
+    std::wstring scratch_;
+    std::wstring key_;
+};
+
+std::wstring_view Reader::slice(long long start, size_t length) const
+{
+    if (start < 0 || static_cast<size_t>(start) > text_.size()) return {};
+    return text_.substr(static_cast<size_t>(start), length);
+}
+
+const std::wstring& Reader::decodedKey()
+{
+    key_.assign(slice(keyStart_, keyLength_));
+    decodeEscapes(key_, unicodeEscapes_);
+    return key_;
+}
+
+bool Reader::run()
+{
+    if (text_.empty()) return true;
+    if (!stack_.isValid()) return false;
+    root_->clearValue();
+
+    bool ok = true;
+    for (size_t position = 0; ok && position <= text_.size(); ++position) {
+        const wchar_t c = unitAt(position);
+        if (c == L'\\') {
+            const wchar_t next = unitAt(position + 1);
+            if (next == L'"' || next == L'\'' || next == L'\\') ++position;  // the loop adds the second
+            continue;
+        }
+        if (quote_) {
+            if (c == quote_) ok = quote(c, position);
+            continue;
+        }
+        switch (c) {
+        case L'{': ok = openContainer(JsonKind::Object); break;
+        case L'[':
+            valueStart_ = static_cast<long long>(position) + 1;
+            ok = openContainer(JsonKind::Array);
+            break;
+        case L'"':
+        case L'\'': ok = quote(c, position); break;
+        case L':': ok = colon(position); break;
+        case L',': ok = comma(position); break;
+        case L']': ok = closeArray(position); break;
+        case L'}': ok = closeObject(position); break;
+        default: break;
+        }
+    }
+    if (!ok || stack_.count() != 0) {
+        root_->clearValue();
+        return false;
+    }
+    return true;
+}
+
+bool Reader::openContainer(JsonKind kind)
+{
+    afterColon_ = false;
+    const bool isArray = kind == JsonKind::Array;
+    if (stack_.count() == 0) {
+        if (!(isArray ? root_->becomeArray() : root_->becomeObject())) return false;
+        pending_ = kUnquoted;
+        return push(root_);
+    }
+    JsonNode* parent = top();
+    JsonNode* node = JsonNode::create(kind);
+    if (!node) return false;
+    bool stored = false;
+    if (parent->kind() == JsonKind::Array) {
+        stored = parent->appendElement(node);
+    } else if (keyStart_ != -1) {
+        stored = parent->setMember(decodedKey(), node);
+    }
+    JsonNode::release(node);  // the parent holds it now, or it is gone
+    if (!stored || !push(node)) return false;
+    if (isArray) {
+        pending_ = kOpenedArray;  // the key stays, the value starts after the bracket
+    } else {
+        keyStart_ = -1;
+        valueStart_ = -1;
+        pending_ = kOpenedObject;
+    }
+    return true;
+}
+
+bool Reader::quote(wchar_t c, size_t position)
+{
+    const long long after = static_cast<long long>(position) + 1;
+    if (quote_) {  // closing
+        if (quotedKey_) {
+            keyLength_ = position - static_cast<size_t>(keyStart_);
+        } else {
+            valueLength_ = position - static_cast<size_t>(valueStart_);
+        }
+        quote_ = 0;
+        return true;
+    }
+    if (stack_.count() == 0) return false;
+    quote_ = c;
+    quotedKey_ = !(top()->kind() == JsonKind::Array || afterColon_);
+    if (quotedKey_) {
+        keyStart_ = after;
+    } else {
+        pending_ = kQuoted;
+        valueStart_ = after;
+    }
+    return true;
+}
+
+bool Reader::colon(size_t position)
+{
+    if (stack_.count() == 0 || top()->kind() == JsonKind::Array) return false;
+    afterColon_ = true;
+    valueStart_ = static_cast<long long>(position) + 1;
+    return true;
+}
+
+bool Reader::comma(size_t position)
+{
+    if (stack_.count() == 0) return false;
+    if (valueStart_ == -1) {
+        valueStart_ = static_cast<long long>(position) + 1;
+        return true;
+    }
+    if (pending_ != kQuoted) pending_ = kUnquoted;
+    if (!storePending(top()->kind() == JsonKind::Array, position)) return false;
+    pending_ = kUnquoted;
+    afterColon_ = false;
+    valueStart_ = static_cast<long long>(position) + 1;
+    return true;
+}
+
+bool Reader::closeArray(size_t position)
+{
+    if (valueStart_ == -1) {
+        pop();
+        return true;
+    }
+    if (pending_ != kQuoted) {
+        bool blankOnly = true;
+        for (wchar_t unit : slice(valueStart_, position - static_cast<size_t>(valueStart_)))
+            if (unit > 32) blankOnly = false;
+        if (blankOnly && unitAt(static_cast<size_t>(valueStart_ - 1)) != L'[') return false;  // as in [1,]
+        pending_ = kUnquoted;
+    }
+    if (!storePending(true, position)) return false;
+    pending_ = kUnquoted;
+    afterColon_ = false;
+    keyStart_ = -1;
+    valueStart_ = -1;
+    pop();
+    return true;
+}
+
+bool Reader::closeObject(size_t position)
+{
+    if (valueStart_ == -1) {
+        pop();
+        return true;
+    }
+    if (pending_ != kQuoted) pending_ = kUnquoted;
+    if (!storePending(false, position)) return false;
+    pending_ = kUnquoted;
+    afterColon_ = false;
+    keyStart_ = -1;
+    valueStart_ = -1;
+    pop();
+    return true;
+}
+
+JsonNode* Reader::makeUnquoted(std::wstring_view text)
+{
+    if (text == L"null") return JsonNode::create(JsonKind::Null);
+    if (text == L"true") return JsonNode::createBool(true);
+    if (text == L"false") return JsonNode::createBool(false);
+    switch (classifyNumber(text)) {
+    case NumberKind::Decimal: return JsonNode::createFloat(readDecimal(text), text);
+    case NumberKind::Integer: return JsonNode::createInteger(readInteger(text), text);
+    default: return JsonNode::createRaw(text);
+    }
+}
+
+bool Reader::storePending(bool asElement, size_t position)
+{
+    if (pending_ != kQuoted) valueLength_ = position - static_cast<size_t>(valueStart_);
+    const std::wstring_view value = slice(valueStart_, valueLength_);
+
+    JsonNode* node = nullptr;
+    if (pending_ == kQuoted) {
+        scratch_.assign(value);
+        decodeEscapes(scratch_, unicodeEscapes_);
+        node = JsonNode::createString(scratch_);
+    } else {
+        scratch_.clear();
+        for (wchar_t unit : value)
+            if (unit != L' ' && unit != L'\t' && unit != L'\r' && unit != L'\n') scratch_.push_back(unit);
+        if (asElement && scratch_.empty()) return true;  // [] and [1,,2]
+        node = makeUnquoted(scratch_);
+    }
+    if (!node) return false;
+
+    bool stored = false;
+    if (stack_.count() != 0) {
+        JsonNode* container = top();
+        if (asElement) {
+            stored = container->appendElement(node);
+        } else if (keyStart_ != -1) {
+            stored = container->setMember(decodedKey(), node);
+        }
+    }
+    JsonNode::release(node);
+    return stored;
+}
+
+} // namespace
+
+bool parseJsonInto(JsonNode* root, std::wstring_view text, bool unicodeEscapes)
+{
+    if (!root) return false;
+    Reader reader(root, text, unicodeEscapes);
+    return reader.run();
+}
