@@ -7,10 +7,12 @@ std::wstring toUtf16(std::string_view text, unsigned codePage)
 {
     if (text.empty() || text.size() > INT_MAX) return {};
     const int length = static_cast<int>(text.size());
-    const int units = MultiByteToWideChar(codePage, 0, text.data(), length, nullptr, 0);
+    // No code page makes more UTF-16 units than it has bytes, so one pass into a buffer of that
+    // size is enough; asking for the size first would read the whole text twice.
+    std::wstring result(text.size(), L'\0');
+    const int units = MultiByteToWideChar(codePage, 0, text.data(), length, result.data(), length);
     if (units <= 0) return {};
-    std::wstring result(static_cast<size_t>(units), L'\0');
-    if (MultiByteToWideChar(codePage, 0, text.data(), length, result.data(), units) != units) return {};
+    result.resize(static_cast<size_t>(units));
     return result;
 }
 

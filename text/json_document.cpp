@@ -135,7 +135,7 @@ JsonDocument JsonDocument::NewInteger(int64_t value) { return JsonDocument(JsonN
 std::wstring JsonDocument::GetTextW(std::wstring_view path)
 {
     const JsonNode* node = at(path);
-    return node && node->kind() == JsonKind::String ? node->stringValue() : std::wstring();
+    return node && node->kind() == JsonKind::String ? std::wstring(node->stringValue()) : std::wstring();
 }
 
 std::string JsonDocument::GetText(std::string_view path) { return toNarrow(GetTextW(wide(path))); }

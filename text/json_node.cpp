@@ -1,6 +1,8 @@
 #include "text/json_node.h"
 
+#include <cstring>
 #include <new>
+#include <utility>
 #include <vector>
 #include <windows.h>
 
@@ -16,10 +18,36 @@ void* processHeap()
 
 } // namespace
 
-JsonNode* JsonNode::create(JsonKind kind)
+namespace {
+
+void* allocateFrom(Arena* arena, size_t bytes)
 {
-    auto* node = new (std::nothrow) JsonNode();
-    if (!node) return nullptr;
+    return arena ? arena->allocate(bytes) : HeapAlloc(processHeap(), HEAP_ZERO_MEMORY, bytes);
+}
+
+template <typename T, typename... Args>
+T* makeIn(Arena* arena, Args&&... args)
+{
+    void* memory = allocateFrom(arena, sizeof(T));
+    return memory ? new (memory) T(std::forward<Args>(args)...) : nullptr;
+}
+
+template <typename T>
+void destroyIn(Arena* arena, T* object)
+{
+    if (!object) return;
+    object->~T();
+    if (!arena) HeapFree(processHeap(), 0, object);
+}
+
+} // namespace
+
+JsonNode* JsonNode::create(JsonKind kind, Arena* arena)
+{
+    void* memory = allocateFrom(arena, sizeof(JsonNode));
+    if (!memory) return nullptr;
+    if (arena) arena->addRef();
+    auto* node = new (memory) JsonNode(arena);
     bool made = true;
     switch (kind) {
     case JsonKind::Array: made = node->becomeArray(); break;
@@ -27,55 +55,110 @@ JsonNode* JsonNode::create(JsonKind kind)
     default: node->kind_ = kind; break;
     }
     if (!made) {
-        delete node;
+        destroy(node);
         return nullptr;
     }
     return node;
 }
 
-JsonNode* JsonNode::createString(std::wstring_view text)
+void JsonNode::destroy(JsonNode* node)
 {
-    JsonNode* node = create(JsonKind::Null);
-    if (node && !node->becomeString(text)) {
-        delete node;
+    Arena* arena = node->arena_;
+    node->~JsonNode();
+    if (arena) {
+        arena->release();
+    } else {
+        HeapFree(processHeap(), 0, node);
+    }
+}
+
+JsonNode* JsonNode::createString(std::wstring_view text, Arena* arena)
+{
+    JsonNode* node = create(JsonKind::String, arena);
+    if (node && !node->assignText(text, true)) {
+        destroy(node);
         return nullptr;
     }
     return node;
 }
 
-JsonNode* JsonNode::createFloat(double value, std::wstring_view raw)
+JsonNode* JsonNode::createFloat(double value, std::wstring_view raw, Arena* arena)
 {
-    JsonNode* node = create(JsonKind::Null);
+    JsonNode* node = create(JsonKind::Float, arena);
     if (!node) return nullptr;
-    node->becomeFloat(value);
-    if (!raw.empty()) node->text_.assign(raw);
+    node->number_.real = value;
+    if (!node->assignText(raw.empty() ? std::wstring_view(formatNumberW(value)) : raw, true)) {
+        destroy(node);
+        return nullptr;
+    }
     return node;
 }
 
-JsonNode* JsonNode::createInteger(int64_t value, std::wstring_view raw)
+JsonNode* JsonNode::createInteger(int64_t value, std::wstring_view raw, Arena* arena)
 {
-    JsonNode* node = create(JsonKind::Null);
+    JsonNode* node = create(JsonKind::Integer, arena);
     if (!node) return nullptr;
-    node->becomeInteger(value);
-    if (!raw.empty()) node->text_.assign(raw);
+    node->number_.integer = value;
+    if (!node->assignText(raw.empty() ? std::wstring_view(formatNumberW(value)) : raw, true)) {
+        destroy(node);
+        return nullptr;
+    }
     return node;
 }
 
-JsonNode* JsonNode::createBool(bool value)
+JsonNode* JsonNode::createBool(bool value, Arena* arena)
 {
-    JsonNode* node = create(JsonKind::Null);
-    if (node) node->becomeBool(value);
+    JsonNode* node = create(JsonKind::Bool, arena);
+    if (node) node->number_.flag = value ? 1 : 0;
     return node;
 }
 
-JsonNode* JsonNode::createRaw(std::wstring_view raw)
+JsonNode* JsonNode::createRaw(std::wstring_view raw, Arena* arena)
 {
-    JsonNode* node = create(JsonKind::Raw);
-    if (node) node->text_.assign(raw);
+    JsonNode* node = create(JsonKind::Raw, arena);
+    if (node && !node->assignText(raw, true)) {
+        destroy(node);
+        return nullptr;
+    }
     return node;
 }
 
-JsonNode::~JsonNode() = default;
+JsonNode::~JsonNode()
+{
+    destroyContainers();
+    freeText();
+}
+
+bool JsonNode::assignText(std::wstring_view text, bool inArena)
+{
+    freeText();
+    if (text.empty()) return true;
+    Arena* arena = inArena ? arena_ : nullptr;
+    auto* copy = static_cast<wchar_t*>(allocateFrom(arena, (text.size() + 1) * sizeof(wchar_t)));
+    if (!copy) return false;
+    std::memcpy(copy, text.data(), text.size() * sizeof(wchar_t));
+    copy[text.size()] = 0;
+    text_ = copy;
+    textLength_ = text.size();
+    textOnHeap_ = arena == nullptr;
+    return true;
+}
+
+void JsonNode::freeText()
+{
+    if (text_ && textOnHeap_) HeapFree(processHeap(), 0, text_);
+    text_ = nullptr;
+    textLength_ = 0;
+    textOnHeap_ = false;
+}
+
+void JsonNode::destroyContainers()
+{
+    destroyIn(arena_, elements_);
+    elements_ = nullptr;
+    destroyIn(arena_, members_);
+    members_ = nullptr;
+}
 
 void JsonNode::addRef() { InterlockedIncrement(&refCount_); }
 
@@ -96,7 +179,7 @@ void JsonNode::release(JsonNode* node)
             for (MemberEntry* entry : current->members_->order()) letGo(static_cast<JsonNode*>(entry));
         // The member table frees its children's keys as it goes; the children it names are still
         // alive here, waiting in `dying`.
-        delete current;
+        destroy(current);
     }
 }
 
@@ -107,7 +190,7 @@ std::wstring JsonNode::rawText() const
     case JsonKind::Bool: return number_.flag ? L"true" : L"false";
     case JsonKind::Float:
     case JsonKind::Integer:
-    case JsonKind::Raw: return text_;
+    case JsonKind::Raw: return std::wstring(text());
     default: return {};
     }
 }
@@ -119,19 +202,20 @@ void JsonNode::dropValue()
             if (child->parent_ == this) child->parent_ = nullptr;
             release(child);
         }
-        elements_.reset();
+        destroyIn(arena_, elements_);
+        elements_ = nullptr;
     }
     if (members_) {
         std::vector<MemberEntry*> members = members_->order().snapshot();
-        members_.reset();  // frees the keys
+        destroyIn(arena_, members_);  // frees the keys
+        members_ = nullptr;
         for (MemberEntry* entry : members) {
             auto* child = static_cast<JsonNode*>(entry);
             if (child->parent_ == this) child->parent_ = nullptr;
             release(child);
         }
     }
-    text_.clear();
-    text_.shrink_to_fit();
+    freeText();
     number_.integer = 0;
 }
 
@@ -155,8 +239,7 @@ bool JsonNode::becomeFloat(double value)
     dropValue();
     kind_ = JsonKind::Float;
     number_.real = value;
-    text_ = formatNumberW(value);
-    return true;
+    return assignText(formatNumberW(value), false);
 }
 
 bool JsonNode::becomeInteger(int64_t value)
@@ -164,37 +247,41 @@ bool JsonNode::becomeInteger(int64_t value)
     dropValue();
     kind_ = JsonKind::Integer;
     number_.integer = value;
-    text_ = formatNumberW(value);
-    return true;
+    return assignText(formatNumberW(value), false);
 }
 
 bool JsonNode::becomeString(std::wstring_view text)
 {
     dropValue();
     kind_ = JsonKind::String;
-    text_.assign(text);
-    return true;
+    return assignText(text, false);
 }
 
 bool JsonNode::becomeArray()
 {
     if (kind_ == JsonKind::Array && elements_) return true;
-    auto list = std::unique_ptr<ElementList<JsonNode>>(new (std::nothrow) ElementList<JsonNode>(8, processHeap()));
-    if (!list || !list->isValid()) return false;
+    auto* list = makeIn<ElementList<JsonNode>>(arena_, 8, processHeap(), arena_);
+    if (!list || !list->isValid()) {
+        destroyIn(arena_, list);
+        return false;
+    }
     dropValue();
     kind_ = JsonKind::Array;
-    elements_ = std::move(list);
+    elements_ = list;
     return true;
 }
 
 bool JsonNode::becomeObject()
 {
     if (kind_ == JsonKind::Object && members_) return true;
-    auto table = std::unique_ptr<MemberTable>(new (std::nothrow) MemberTable(processHeap()));
-    if (!table || !table->isValid()) return false;
+    auto* table = makeIn<MemberTable>(arena_, processHeap(), arena_);
+    if (!table || !table->isValid()) {
+        destroyIn(arena_, table);
+        return false;
+    }
     dropValue();
     kind_ = JsonKind::Object;
-    members_ = std::move(table);
+    members_ = table;
     return true;
 }
 

@@ -4,10 +4,10 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 
+#include "text/arena.h"
 #include "text/member_table.h"
 #include "text/pointer_list.h"
 
@@ -15,13 +15,15 @@ enum class JsonKind : int { Raw = -1, Null = 0, Float = 1, Integer = 2, Bool = 3
 
 class JsonNode : public MemberEntry {
 public:
-    // A new node with one reference, owned by the caller. Null on allocation failure.
-    static JsonNode* create(JsonKind kind = JsonKind::Object);
-    static JsonNode* createString(std::wstring_view text);
-    static JsonNode* createFloat(double value, std::wstring_view raw = {});
-    static JsonNode* createInteger(int64_t value, std::wstring_view raw = {});
-    static JsonNode* createBool(bool value);
-    static JsonNode* createRaw(std::wstring_view raw);
+    // A new node with one reference, owned by the caller. Null on allocation failure. With an
+    // arena the node, its text and its containers are carved from it (the reader's way); the
+    // node keeps the arena alive until it is freed.
+    static JsonNode* create(JsonKind kind = JsonKind::Object, Arena* arena = nullptr);
+    static JsonNode* createString(std::wstring_view text, Arena* arena = nullptr);
+    static JsonNode* createFloat(double value, std::wstring_view raw = {}, Arena* arena = nullptr);
+    static JsonNode* createInteger(int64_t value, std::wstring_view raw = {}, Arena* arena = nullptr);
+    static JsonNode* createBool(bool value, Arena* arena = nullptr);
+    static JsonNode* createRaw(std::wstring_view raw, Arena* arena = nullptr);
 
     void addRef();
     // Drops one reference; the last one frees the node and releases its children (without
@@ -36,7 +38,7 @@ public:
     double floatValue() const { return number_.real; }
     int64_t integerValue() const { return number_.integer; }
     bool boolValue() const { return number_.flag != 0; }
-    const std::wstring& stringValue() const { return text_; }
+    std::wstring_view stringValue() const { return text(); }
     // The value as written: "null", "true"/"false", a number's text, a Raw text; empty otherwise.
     std::wstring rawText() const;
 
@@ -79,10 +81,17 @@ public:
     JsonNode& operator=(const JsonNode&) = delete;
 
 private:
-    JsonNode() = default;
+    explicit JsonNode(Arena* arena) : arena_(arena) {}
     ~JsonNode();
+    static void destroy(JsonNode* node);
     void dropValue();
     void takeChild(JsonNode* child);
+    std::wstring_view text() const { return std::wstring_view(text_ ? text_ : L"", textLength_); }
+    // Texts given at creation may live in the arena; later changes go to the process heap, so a
+    // tree that is changed again and again never grows its arena.
+    bool assignText(std::wstring_view text, bool inArena);
+    void freeText();
+    void destroyContainers();
 
     volatile long refCount_ = 1;
     JsonKind kind_ = JsonKind::Null;
@@ -92,7 +101,10 @@ private:
         int64_t integer;
         int32_t flag;
     } number_{};
-    std::wstring text_;  // String value, or the raw text of a number or Raw
-    std::unique_ptr<ElementList<JsonNode>> elements_;
-    std::unique_ptr<MemberTable> members_;
+    Arena* arena_ = nullptr;  // counted: one reference per node carved from it
+    wchar_t* text_ = nullptr;  // String value, or the raw text of a number or Raw; zero-terminated
+    size_t textLength_ = 0;
+    bool textOnHeap_ = false;
+    ElementList<JsonNode>* elements_ = nullptr;
+    MemberTable* members_ = nullptr;
 };

@@ -1,8 +1,10 @@
 #include "text/json_reader.h"
 
+#include <algorithm>
 #include <string>
 #include <windows.h>
 
+#include "text/arena.h"
 #include "text/escapes.h"
 #include "text/json_node.h"
 #include "text/numbers.h"
@@ -18,9 +20,15 @@ constexpr int kOpenedObject = 6;
 class Reader {
 public:
     Reader(JsonNode* root, std::wstring_view text, bool unicodeEscapes)
-        : root_(root), text_(text), unicodeEscapes_(unicodeEscapes), stack_(8, GetProcessHeap())
+        : root_(root), text_(text), unicodeEscapes_(unicodeEscapes), stack_(8, GetProcessHeap()), arena_(Arena::create())
     {
     }
+    ~Reader()
+    {
+        if (arena_) arena_->release();  // the nodes built keep it alive as long as they live
+    }
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
 
     bool run();
 
@@ -31,7 +39,8 @@ private:
     void pop() { stack_.removeAt(stack_.count() - 1); }
     bool push(JsonNode* node) { return stack_.append(node) >= 0; }
 
-    const std::wstring& decodedKey();
+    std::wstring_view decodedKey();
+    std::wstring_view decoded(std::wstring_view text, bool hasEscape, std::wstring& buffer) const;
     bool openContainer(JsonKind kind);
     bool quote(wchar_t c, size_t position);
     bool colon(size_t position);
@@ -45,8 +54,11 @@ private:
     std::wstring_view text_;
     bool unicodeEscapes_;
     ElementList<JsonNode> stack_;  // open containers; the innermost is the last item
+    Arena* arena_;                 // every node of this parse is carved from it
 
     wchar_t quote_ = 0;
+    bool keyHasEscape_ = false;    // a backslash inside the last key: it needs decoding
+    bool valueHasEscape_ = false;  // likewise for the last quoted value
     bool quotedKey_ = false;  // the open string is a key, not a value
     long long keyStart_ = -1;
     size_t keyLength_ = 0;
@@ -64,29 +76,40 @@ std::wstring_view Reader::slice(long long start, size_t length) const
     return text_.substr(static_cast<size_t>(start), length);
 }
 
-const std::wstring& Reader::decodedKey()
+std::wstring_view Reader::decoded(std::wstring_view text, bool hasEscape, std::wstring& buffer) const
 {
-    key_.assign(slice(keyStart_, keyLength_));
-    decodeEscapes(key_, unicodeEscapes_);
-    return key_;
+    if (!hasEscape) return text;  // the common case: no copy at all
+    buffer.assign(text);
+    decodeEscapes(buffer, unicodeEscapes_);
+    return buffer;
 }
+
+std::wstring_view Reader::decodedKey() { return decoded(slice(keyStart_, keyLength_), keyHasEscape_, key_); }
 
 bool Reader::run()
 {
     if (text_.empty()) return true;
-    if (!stack_.isValid()) return false;
+    if (!stack_.isValid() || !arena_) return false;
     root_->clearValue();
 
     bool ok = true;
     for (size_t position = 0; ok && position <= text_.size(); ++position) {
         const wchar_t c = unitAt(position);
         if (c == L'\\') {
+            if (quote_) (quotedKey_ ? keyHasEscape_ : valueHasEscape_) = true;
             const wchar_t next = unitAt(position + 1);
             if (next == L'"' || next == L'\'' || next == L'\\') ++position;  // the loop adds the second
             continue;
         }
         if (quote_) {
-            if (c == quote_) ok = quote(c, position);
+            if (c == quote_) {
+                ok = quote(c, position);
+            } else {
+                // Inside a string only its quote and backslashes matter: skip the rest quickly.
+                size_t next = position + 1;
+                while (next < text_.size() && text_[next] != quote_ && text_[next] != L'\\') ++next;
+                position = next - 1;
+            }
             continue;
         }
         switch (c) {
@@ -121,7 +144,7 @@ bool Reader::openContainer(JsonKind kind)
         return push(root_);
     }
     JsonNode* parent = top();
-    JsonNode* node = JsonNode::create(kind);
+    JsonNode* node = JsonNode::create(kind, arena_);
     if (!node) return false;
     bool stored = false;
     if (parent->kind() == JsonKind::Array) {
@@ -158,9 +181,11 @@ bool Reader::quote(wchar_t c, size_t position)
     quotedKey_ = !(top()->kind() == JsonKind::Array || afterColon_);
     if (quotedKey_) {
         keyStart_ = after;
+        keyHasEscape_ = false;
     } else {
         pending_ = kQuoted;
         valueStart_ = after;
+        valueHasEscape_ = false;
     }
     return true;
 }
@@ -228,13 +253,13 @@ bool Reader::closeObject(size_t position)
 
 JsonNode* Reader::makeUnquoted(std::wstring_view text)
 {
-    if (text == L"null") return JsonNode::create(JsonKind::Null);
-    if (text == L"true") return JsonNode::createBool(true);
-    if (text == L"false") return JsonNode::createBool(false);
+    if (text == L"null") return JsonNode::create(JsonKind::Null, arena_);
+    if (text == L"true") return JsonNode::createBool(true, arena_);
+    if (text == L"false") return JsonNode::createBool(false, arena_);
     switch (classifyNumber(text)) {
-    case NumberKind::Decimal: return JsonNode::createFloat(readDecimal(text), text);
-    case NumberKind::Integer: return JsonNode::createInteger(readInteger(text), text);
-    default: return JsonNode::createRaw(text);
+    case NumberKind::Decimal: return JsonNode::createFloat(readDecimal(text), text, arena_);
+    case NumberKind::Integer: return JsonNode::createInteger(readInteger(text), text, arena_);
+    default: return JsonNode::createRaw(text, arena_);
     }
 }
 
@@ -245,15 +270,18 @@ bool Reader::storePending(bool asElement, size_t position)
 
     JsonNode* node = nullptr;
     if (pending_ == kQuoted) {
-        scratch_.assign(value);
-        decodeEscapes(scratch_, unicodeEscapes_);
-        node = JsonNode::createString(scratch_);
+        node = JsonNode::createString(decoded(value, valueHasEscape_, scratch_), arena_);
     } else {
-        scratch_.clear();
-        for (wchar_t unit : value)
-            if (unit != L' ' && unit != L'\t' && unit != L'\r' && unit != L'\n') scratch_.push_back(unit);
-        if (asElement && scratch_.empty()) return true;  // [] and [1,,2]
-        node = makeUnquoted(scratch_);
+        auto isBlank = [](wchar_t unit) { return unit == L' ' || unit == L'\t' || unit == L'\r' || unit == L'\n'; };
+        std::wstring_view compact = value;
+        if (std::any_of(value.begin(), value.end(), isBlank)) {
+            scratch_.clear();
+            for (wchar_t unit : value)
+                if (!isBlank(unit)) scratch_.push_back(unit);
+            compact = scratch_;
+        }
+        if (asElement && compact.empty()) return true;  // [] and [1,,2]
+        node = makeUnquoted(compact);
     }
     if (!node) return false;
 

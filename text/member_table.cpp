@@ -2,13 +2,22 @@
 
 #include <algorithm>
 #include <climits>
-#include <cmath>
 #include <cstring>
 #include <windows.h>
 
-MemberTable::HeapHolder::HeapHolder(void* given) : heap(given)
+#include "text/arena.h"
+
+namespace {
+
+// bucket count x 0.75, rounded: 11 -> 8, 23 -> 17, 47 -> 35. Integer arithmetic, exactly as
+// rounding the float product would give.
+int thresholdFor(int bucketCount) { return static_cast<int>((3LL * bucketCount + 2) / 4); }
+
+} // namespace
+
+MemberTable::HeapHolder::HeapHolder(void* given, bool needed) : heap(given)
 {
-    if (!heap) {
+    if (!heap && needed) {
         heap = HeapCreate(0, 0, 0);
         owned = heap != nullptr;
     }
@@ -19,13 +28,14 @@ MemberTable::HeapHolder::~HeapHolder()
     if (owned) HeapDestroy(heap);
 }
 
-MemberTable::MemberTable(void* heap) : heap_(heap), order_(PointerList::kDefaultCapacity, heap_.heap)
+MemberTable::MemberTable(void* heap, Arena* arena)
+    : arena_(arena), heap_(heap, arena == nullptr), order_(PointerList::kDefaultCapacity, heap_.heap, arena)
 {
-    if (!heap_.heap) return;
-    buckets_ = static_cast<MemberEntry**>(HeapAlloc(heap_.heap, HEAP_ZERO_MEMORY, kInitialBuckets * sizeof(MemberEntry*)));
+    if (!heap_.heap && !arena_) return;
+    buckets_ = static_cast<MemberEntry**>(allocate(kInitialBuckets * sizeof(MemberEntry*)));
     if (buckets_) {
         bucketCount_ = kInitialBuckets;
-        threshold_ = static_cast<int>(std::lround(bucketCount_ * kLoadFactor));
+        threshold_ = thresholdFor(bucketCount_);
     }
 }
 
@@ -38,7 +48,17 @@ MemberTable::~MemberTable()
         freeKey(entry);
         entry->nextInChain = nullptr;
     }
-    if (!heap_.owned && buckets_) HeapFree(heap_.heap, 0, buckets_);
+    if (!heap_.owned && buckets_) deallocate(buckets_);
+}
+
+void* MemberTable::allocate(size_t bytes)
+{
+    return arena_ ? arena_->allocate(bytes) : HeapAlloc(heap_.heap, HEAP_ZERO_MEMORY, bytes);
+}
+
+void MemberTable::deallocate(void* block)
+{
+    if (!arena_ && block) HeapFree(heap_.heap, 0, block);
 }
 
 uint32_t MemberTable::hashKey(std::wstring_view key)
@@ -60,14 +80,14 @@ MemberEntry* MemberTable::find(std::wstring_view key) const
 
 wchar_t* MemberTable::copyKey(std::wstring_view key)
 {
-    auto* copy = static_cast<wchar_t*>(HeapAlloc(heap_.heap, HEAP_ZERO_MEMORY, (key.size() + 1) * sizeof(wchar_t)));
+    auto* copy = static_cast<wchar_t*>(allocate((key.size() + 1) * sizeof(wchar_t)));
     if (copy && !key.empty()) std::memcpy(copy, key.data(), key.size() * sizeof(wchar_t));
     return copy;
 }
 
 void MemberTable::freeKey(MemberEntry* entry)
 {
-    if (entry && entry->key) HeapFree(heap_.heap, 0, entry->key);
+    if (entry && entry->key) deallocate(entry->key);
     if (entry) {
         entry->key = nullptr;
         entry->keyLength = 0;
@@ -106,7 +126,7 @@ MemberTable::InsertResult MemberTable::insertOrReplace(std::wstring_view key, Me
     wchar_t* keyCopy = copyKey(key);
     if (!keyCopy) return InsertResult::Failed;
     if (order_.append(entry) < 0) {
-        HeapFree(heap_.heap, 0, keyCopy);
+        deallocate(keyCopy);
         return InsertResult::Failed;
     }
     entry->keyHash = hash;
@@ -122,7 +142,7 @@ bool MemberTable::grow()
 {
     if (bucketCount_ > (INT_MAX - 1) / 2) return false;
     const int grownCount = 2 * bucketCount_ + 1;
-    auto* grown = static_cast<MemberEntry**>(HeapAlloc(heap_.heap, HEAP_ZERO_MEMORY, grownCount * sizeof(MemberEntry*)));
+    auto* grown = static_cast<MemberEntry**>(allocate(grownCount * sizeof(MemberEntry*)));
     if (!grown) return false;
     for (int i = 0; i < bucketCount_; ++i) {
         MemberEntry* entry = buckets_[i];
@@ -134,10 +154,10 @@ bool MemberTable::grow()
             entry = next;
         }
     }
-    HeapFree(heap_.heap, 0, buckets_);
+    deallocate(buckets_);
     buckets_ = grown;
     bucketCount_ = grownCount;
-    threshold_ = static_cast<int>(std::lround(bucketCount_ * kLoadFactor));
+    threshold_ = thresholdFor(bucketCount_);
     return true;
 }
 

@@ -23,9 +23,10 @@ public:
     static constexpr int kInitialBuckets = 11;
     static constexpr float kLoadFactor = 0.75f;
 
-    // Buckets and key texts come from the given Windows heap; without one the table makes a
-    // private heap and destroys it whole with the table.
-    explicit MemberTable(void* heap = nullptr);
+    // Buckets and key texts come from the arena when one is given (freed only with it), else from
+    // the given Windows heap; with neither the table makes a private heap and destroys it whole
+    // with the table.
+    explicit MemberTable(void* heap = nullptr, Arena* arena = nullptr);
     ~MemberTable();
     MemberTable(const MemberTable&) = delete;
     MemberTable& operator=(const MemberTable&) = delete;
@@ -70,7 +71,7 @@ private:
 
     // Declared before the member order so that an owned heap outlives the order's storage in it.
     struct HeapHolder {
-        explicit HeapHolder(void* given);
+        HeapHolder(void* given, bool needed);
         ~HeapHolder();
         HeapHolder(const HeapHolder&) = delete;
         HeapHolder& operator=(const HeapHolder&) = delete;
@@ -78,6 +79,10 @@ private:
         bool owned = false;
     };
 
+    void* allocate(size_t bytes);
+    void deallocate(void* block);
+
+    Arena* arena_ = nullptr;  // not owned: whoever holds the table keeps the arena alive
     HeapHolder heap_;
     MemberEntry** buckets_ = nullptr;
     int bucketCount_ = 0;

@@ -4,15 +4,17 @@
 #include <cstring>
 #include <windows.h>
 
-PointerList::PointerList(int capacity, void* heap) : heap_(heap)
+#include "text/arena.h"
+
+PointerList::PointerList(int capacity, void* heap, Arena* arena) : arena_(arena), heap_(heap)
 {
-    if (!heap_) {
+    if (!heap_ && !arena_) {
         heap_ = HeapCreate(0, 0, 0);
         ownsHeap_ = heap_ != nullptr;
     }
     if (capacity < 0) capacity = kDefaultCapacity;
-    if (heap_) {
-        items_ = static_cast<void**>(HeapAlloc(heap_, HEAP_ZERO_MEMORY, (capacity ? capacity : 1) * sizeof(void*)));
+    if (heap_ || arena_) {
+        items_ = allocateItems(capacity ? capacity : 1);
         if (items_) capacity_ = capacity;
     }
 }
@@ -22,8 +24,19 @@ PointerList::~PointerList()
     if (ownsHeap_) {
         HeapDestroy(heap_);
     } else if (items_) {
-        HeapFree(heap_, 0, items_);
+        freeItems(items_);
     }
+}
+
+void** PointerList::allocateItems(int count)
+{
+    const size_t bytes = static_cast<size_t>(count) * sizeof(void*);
+    return static_cast<void**>(arena_ ? arena_->allocate(bytes) : HeapAlloc(heap_, HEAP_ZERO_MEMORY, bytes));
+}
+
+void PointerList::freeItems(void** items)
+{
+    if (!arena_) HeapFree(heap_, 0, items);
 }
 
 bool PointerList::growIfFull()
@@ -32,10 +45,10 @@ bool PointerList::growIfFull()
     if (count_ < capacity_) return true;
     if (capacity_ > (INT_MAX - 1) / 2) return false;
     const int grown = 2 * capacity_ + 1;
-    auto* bigger = static_cast<void**>(HeapAlloc(heap_, HEAP_ZERO_MEMORY, grown * sizeof(void*)));
+    void** bigger = allocateItems(grown);
     if (!bigger) return false;
     std::memcpy(bigger, items_, count_ * sizeof(void*));
-    HeapFree(heap_, 0, items_);
+    freeItems(items_);
     items_ = bigger;
     capacity_ = grown;
     return true;

@@ -4,13 +4,16 @@
 
 #include <vector>
 
+class Arena;
+
 class PointerList {
 public:
     static constexpr int kDefaultCapacity = 8;
 
-    // Storage comes from the given Windows heap; without one the list makes a private heap of its
-    // own and destroys it with the list.
-    explicit PointerList(int capacity = kDefaultCapacity, void* heap = nullptr);
+    // Storage comes from the arena when one is given (and is then never freed on its own), else
+    // from the given Windows heap; with neither the list makes a private heap of its own and
+    // destroys it with the list.
+    explicit PointerList(int capacity = kDefaultCapacity, void* heap = nullptr, Arena* arena = nullptr);
     ~PointerList();
     PointerList(const PointerList&) = delete;
     PointerList& operator=(const PointerList&) = delete;
@@ -37,7 +40,10 @@ public:
 
 private:
     bool growIfFull();
+    void** allocateItems(int count);
+    void freeItems(void** items);
 
+    Arena* arena_ = nullptr;  // not owned: whoever holds the list keeps the arena alive
     void* heap_ = nullptr;
     bool ownsHeap_ = false;
     void** items_ = nullptr;
@@ -48,8 +54,8 @@ private:
 template <typename T>
 class ElementList {
 public:
-    explicit ElementList(int capacity = PointerList::kDefaultCapacity, void* heap = nullptr)
-        : list_(capacity, heap) {}
+    explicit ElementList(int capacity = PointerList::kDefaultCapacity, void* heap = nullptr, Arena* arena = nullptr)
+        : list_(capacity, heap, arena) {}
 
     bool isValid() const { return list_.isValid(); }
     int count() const { return list_.count(); }

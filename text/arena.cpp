@@ -1,0 +1,96 @@
+#include "text/arena.h"
+
+#include <cstring>
+#include <new>
+#include <windows.h>
+
+struct Arena::Chunk {
+    SLIST_ENTRY cacheLink;  // first, for the 16-byte alignment the interlocked list needs
+    Chunk* next;
+    size_t bytes;
+};
+
+namespace {
+
+constexpr size_t kAlign = 16;
+constexpr size_t kHeader = (sizeof(Arena::Chunk*) * 4 + kAlign - 1) & ~(kAlign - 1);
+// Chunks stay below the size at which the heap maps fresh pages for every block: a chunk is
+// then recycled by the heap from one parse to the next instead of costing page faults.
+constexpr size_t kChunkBytes = 32 * 1024 - 64;
+
+// Released standard-size chunks wait here for the next parse, up to 2 MiB in all: giving them back
+// to the heap and asking again costs more than the parse itself.
+constexpr USHORT kCachedChunks = 64;
+
+struct ChunkCache {
+    ChunkCache() { InitializeSListHead(&head); }
+    alignas(16) SLIST_HEADER head;
+};
+
+ChunkCache& chunkCache()
+{
+    static ChunkCache cache;
+    return cache;
+}
+
+size_t roundUp(size_t bytes) { return (bytes + kAlign - 1) & ~(kAlign - 1); }
+
+} // namespace
+
+Arena* Arena::create()
+{
+    void* memory = HeapAlloc(GetProcessHeap(), 0, sizeof(Arena));
+    return memory ? new (memory) Arena() : nullptr;
+}
+
+Arena::~Arena()
+{
+    ChunkCache& cache = chunkCache();
+    while (chunks_) {
+        Chunk* next = chunks_->next;
+        if (chunks_->bytes == kChunkBytes && QueryDepthSList(&cache.head) < kCachedChunks) {
+            InterlockedPushEntrySList(&cache.head, &chunks_->cacheLink);
+        } else {
+            HeapFree(GetProcessHeap(), 0, chunks_);
+        }
+        chunks_ = next;
+    }
+}
+
+Arena::Chunk* Arena::newChunk(size_t bytes)
+{
+    if (bytes == kChunkBytes) {
+        if (auto* cached = reinterpret_cast<Chunk*>(InterlockedPopEntrySList(&chunkCache().head))) {
+            std::memset(reinterpret_cast<char*>(cached) + kHeader, 0, kChunkBytes - kHeader);
+            return cached;
+        }
+    }
+    return static_cast<Chunk*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes));
+}
+
+void* Arena::allocate(size_t bytes)
+{
+    bytes = roundUp(bytes ? bytes : 1);
+    if (static_cast<size_t>(end_ - cursor_) < bytes) {
+        const size_t chunkBytes = bytes + kHeader > kChunkBytes ? bytes + kHeader : kChunkBytes;
+        Chunk* chunk = newChunk(chunkBytes);
+        if (!chunk) return nullptr;
+        chunk->next = chunks_;
+        chunk->bytes = chunkBytes;
+        chunks_ = chunk;
+        cursor_ = reinterpret_cast<char*>(chunk) + kHeader;
+        end_ = reinterpret_cast<char*>(chunk) + chunkBytes;
+    }
+    void* result = cursor_;
+    cursor_ += bytes;
+    return result;
+}
+
+void Arena::addRef() { InterlockedIncrement(&refCount_); }
+
+void Arena::release()
+{
+    if (InterlockedDecrement(&refCount_) != 0) return;
+    this->~Arena();
+    HeapFree(GetProcessHeap(), 0, this);
+}
