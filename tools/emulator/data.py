@@ -1,0 +1,111 @@
+"""Sample accounts, albums and photos. Deterministic: the same every run, so tests can name exact
+file names and counts."""
+
+SIGNED_IN_UID = "2000000001"
+SIGNED_IN_NICK = "测试用户"
+
+# A long caption: more than 200 bytes in code page 936 (each Chinese character is two bytes).
+LONG_CAPTION = "很长的说明" * 25
+
+HOSTILE_CAPTIONS = [
+    'a/b\\c:d*e?f"g<h>i|j',
+    "..",
+    "trailing dots...",
+    "trailing blanks   ",
+    "😀 表情 emoji",
+    "CON",
+    "tab\there",
+]
+
+
+class Photo:
+    def __init__(self, photo_id, pic_name, caption, timestamp):
+        self.photo_id = photo_id
+        self.pic_name = pic_name
+        self.caption = caption
+        self.timestamp = timestamp
+
+
+class Album:
+    def __init__(self, album_id, caption, photos, cover=True):
+        self.album_id = album_id
+        self.caption = caption
+        self.photos = photos
+        self.cover = cover  # False: the answer gives an empty cover_pic
+
+
+class Owner:
+    def __init__(self, uid, nick, albums):
+        self.uid = uid
+        self.nick = nick
+        self.albums = albums
+
+
+def _photos(album_id, count, caption_of=None, timestamp_of=None, name_of=None):
+    photos = []
+    for k in range(1, count + 1):
+        name = name_of(k) if name_of else f"{album_id}{k:04d}pic.jpg"
+        caption = caption_of(k) if caption_of else f"照片 {k}"
+        timestamp = timestamp_of(k) if timestamp_of else 1500000000 + k * 3600
+        photos.append(Photo(f"{album_id}{k:04d}", name, caption, timestamp))
+    return photos
+
+
+def _odd_photos(album_id):
+    """Photos that exercise file naming: empty caption, time 0, no extension, long caption."""
+    def caption(k):
+        return {1: "", 2: "零点", 3: "没有扩展名", 4: LONG_CAPTION}.get(k, f"普通 {k}")
+
+    def timestamp(k):
+        return 0 if k == 2 else 1500000000 + k
+
+    def name(k):
+        return f"{album_id}noext{k}" if k == 3 else f"{album_id}{k:04d}pic.jpg"
+
+    return _photos(album_id, 6, caption, timestamp, name)
+
+
+def build_owners():
+    owners = {}
+
+    traveller = "1000000001"
+    owners[traveller] = Owner(traveller, "摄影师小王", [
+        Album("3550000001", "旅行 2017", _photos("3550000001", 32)),
+        Album("3550000002", "家人", _photos("3550000002", 33)),
+        Album("3550000003", "空相册", []),
+    ])
+
+    collector = "1000000002"
+    albums = []
+    for n in range(1, 26):
+        album_id = f"36600000{n:02d}"
+        if n <= len(HOSTILE_CAPTIONS):
+            caption = HOSTILE_CAPTIONS[n - 1]
+        elif n == 8:
+            caption = "没有封面"
+        elif n == 9:
+            caption = "奇怪的照片"
+        else:
+            caption = f"相册 {n}"
+        photos = _odd_photos(album_id) if n == 9 else _photos(album_id, 3)
+        albums.append(Album(album_id, caption, photos, cover=(n != 8)))
+    owners[collector] = Owner(collector, "多相册用户", albums)
+
+    hostile = "1000000003"
+    owners[hostile] = Owner(hostile, 'bad/nick:*?"<>|. ', [
+        Album("3770000001", "普通相册", _photos("3770000001", 2)),
+    ])
+
+    big = "1000000004"
+    owners[big] = Owner(big, "大相册", [Album("3880000001", "五百张", _photos("3880000001", 500))])
+    return owners
+
+
+OWNERS = build_owners()
+
+
+def find_album(owner_uid, album_id):
+    owner = OWNERS.get(owner_uid)
+    if not owner:
+        return None
+    return next((album for album in owner.albums if album.album_id == album_id), None)

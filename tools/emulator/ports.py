@@ -1,0 +1,22 @@
+"""The emulator's loopback ports: one base, every service at a fixed offset from it."""
+
+DEFAULT_BASE = 47080
+HOST = "127.0.0.1"
+
+OFFSETS = {
+    "main": 0,           # main site, HTTP: "/" and homepages
+    "cross": 1,          # cross-domain sign-in, HTTP
+    "photos": 2,         # photo service, HTTP: album and photo lists
+    "images": 3,         # image host, HTTP: pictures, covers, avatar, QR codes
+    "control": 9,        # control requests for tests
+    "sso": 363,          # single sign-on, HTTPS (47443 by default)
+    "sso_untrusted": 364,  # the same service behind a certificate nobody trusts
+}
+
+
+def port(name, base=DEFAULT_BASE):
+    return base + OFFSETS[name]
+
+
+def address(name, base=DEFAULT_BASE):
+    return f"{HOST}:{port(name, base)}"

@@ -1,0 +1,170 @@
+"""HTTP plumbing: one threaded server per emulated host, the certificates of the sign-on host,
+and the faults applied to answers on their way out."""
+
+import http.server
+import socket
+import ssl
+import subprocess
+import threading
+import time
+import urllib.parse
+from pathlib import Path
+
+from . import ports
+from .services import PICTURE_PATHS, Response, Services, parse_query
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    # Headers and body go out in one write with Nagle off: no 40 ms stall against delayed ACKs.
+    disable_nagle_algorithm = True
+    server_version = "PicladeEmulator/1.0"
+
+    def log_message(self, format, *args):  # quiet: tests read their own output
+        pass
+
+    def do_GET(self):
+        split = urllib.parse.urlsplit(self.path)
+        route = getattr(self.server.services, self.server.service_name)
+        response = route(split.path, parse_query(split.query), self.headers)
+        self.server.services.state.count_request(split.path)
+        self.send(response, split.path)
+
+    def do_POST(self):
+        length = int(self.headers.get("Content-Length") or 0)
+        if length:
+            self.rfile.read(length)
+        self.do_GET()
+
+    def send(self, response, path):
+        state = self.server.services.state
+        faults = state.faults
+        is_picture = path.startswith(PICTURE_PATHS)
+        in_scope = is_picture or faults["scope"] == "all"
+        if self.server.service_name == "control":
+            in_scope = False
+
+        delay = faults["latency"] + (faults["picture_latency"] if is_picture else 0)
+        if delay and self.server.service_name != "control":
+            time.sleep(delay / 1000.0)
+
+        if in_scope and response.status == 200:
+            attempts = state.requests.get(path, 0)
+            if attempts <= faults["fail_first"] or state.draw(faults["error_rate"]):
+                response = Response(500, b"<html>500 internal error</html>", "text/html")
+            elif state.draw(faults["rate_limit"]):
+                response = Response(418, b"<html>418 slow down</html>", "text/html")
+
+        body = response.body
+        head = [f"HTTP/1.1 {response.status} {self.responses.get(response.status, ('',))[0]}",
+                f"Content-Type: {response.content_type}", f"Server: {self.server_version}"]
+        head += [f"{name}: {value}" for name, value in response.headers]
+
+        mode = "plain"
+        if in_scope and response.status == 200:
+            if state.draw(faults["drop_rate"]):
+                mode = "drop"
+            elif state.draw(faults["short_rate"]):
+                mode = "short"
+            elif faults["chunked"]:
+                mode = "chunked"
+            elif faults["no_length"]:
+                mode = "no_length"
+            elif faults["trickle"]:
+                mode = "trickle"
+
+        if mode == "chunked":
+            head.append("Transfer-Encoding: chunked")
+            pieces = [body[i:i + 1000] for i in range(0, len(body), 1000)]
+            payload = b"".join(f"{len(p):x}\r\n".encode() + p + b"\r\n" for p in pieces) + b"0\r\n\r\n"
+        elif mode == "no_length":
+            head.append("Connection: close")
+            payload = body
+            self.close_connection = True
+        elif mode == "short":
+            head.append(f"Content-Length: {len(body) + 1000}")
+            payload = body
+            self.close_connection = True
+        else:
+            head.append(f"Content-Length: {len(body)}")
+            payload = body[: len(body) // 2] if mode == "drop" else body
+            if mode == "drop":
+                self.close_connection = True
+
+        data = ("\r\n".join(head) + "\r\n\r\n").encode("latin-1") + payload
+        try:
+            if mode == "trickle":
+                for i in range(0, len(data), 256):
+                    self.wfile.write(data[i:i + 256])
+                    self.wfile.flush()
+                    time.sleep(0.01)
+            else:
+                self.wfile.write(data)
+            self.wfile.flush()
+            if self.close_connection:
+                self.connection.shutdown(socket.SHUT_RDWR)
+        except OSError:
+            self.close_connection = True
+
+
+class ServiceServer(http.server.ThreadingHTTPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+    def __init__(self, name, port, services, tls=None):
+        super().__init__((ports.HOST, port), Handler)
+        self.service_name = name
+        self.services = services
+        if tls:
+            self.socket = tls.wrap_socket(self.socket, server_side=True)
+
+
+def _openssl(*args):
+    subprocess.run(["openssl", *args], check=True, capture_output=True)
+
+
+def make_certificates(folder):
+    """A test certificate authority and a server certificate for 127.0.0.1 signed by it, plus a
+    self-signed one that nobody trusts. Made once, kept in the folder."""
+    folder = Path(folder)
+    folder.mkdir(parents=True, exist_ok=True)
+    ca_key, ca_cert = folder / "ca.key", folder / "ca.pem"
+    key, cert = folder / "server.key", folder / "server.pem"
+    rogue_key, rogue_cert = folder / "untrusted.key", folder / "untrusted.pem"
+    if not ca_cert.exists():
+        _openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "3650", "-subj",
+                 "/CN=Piclade Test Authority", "-keyout", str(ca_key), "-out", str(ca_cert),
+                 "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+    if not cert.exists():
+        csr = folder / "server.csr"
+        extensions = folder / "server.ext"
+        extensions.write_text("subjectAltName=IP:127.0.0.1,DNS:localhost\nextendedKeyUsage=serverAuth\n"
+                              "basicConstraints=CA:FALSE\n")
+        _openssl("req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=127.0.0.1", "-keyout", str(key), "-out", str(csr))
+        _openssl("x509", "-req", "-in", str(csr), "-CA", str(ca_cert), "-CAkey", str(ca_key), "-CAcreateserial",
+                 "-days", "3650", "-extfile", str(extensions), "-out", str(cert))
+    if not rogue_cert.exists():
+        _openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "3650", "-subj", "/CN=127.0.0.1",
+                 "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", str(rogue_key), "-out", str(rogue_cert))
+    return {"ca": ca_cert, "cert": cert, "key": key, "untrusted_cert": rogue_cert, "untrusted_key": rogue_key}
+
+
+def _tls(cert, key):
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(str(cert), str(key))
+    return context
+
+
+def start_all(state, base, certificates, pictures):
+    """Starts every host on its own thread; returns the servers."""
+    services = Services(state, base, pictures)
+    plan = [("main", None), ("cross", None), ("photos", None), ("images", None), ("control", None),
+            ("sso", _tls(certificates["cert"], certificates["key"])),
+            ("sso_untrusted", _tls(certificates["untrusted_cert"], certificates["untrusted_key"]))]
+    servers = []
+    for name, tls in plan:
+        route_name = "sso" if name == "sso_untrusted" else name
+        server = ServiceServer(route_name, ports.port(name, base), services, tls)
+        threading.Thread(target=server.serve_forever, name=name, daemon=True).start()
+        servers.append(server)
+    return servers

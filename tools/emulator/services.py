@@ -1,0 +1,176 @@
+"""The answers of each emulated host, in the form the program reads them. Each function takes the
+request (path, query, headers) and gives a Response."""
+
+import json
+import urllib.parse
+
+from . import data, ports
+from .images import SIZES
+
+PICTURE_PATHS = ("/large/", "/mw1024/", "/mw690/", "/small/")
+
+
+class Response:
+    def __init__(self, status=200, body=b"", content_type="text/plain; charset=utf-8", headers=None):
+        self.status = status
+        self.body = body
+        self.content_type = content_type
+        self.headers = list(headers or [])
+
+
+def json_answer(value):
+    # ASCII only: every non-ASCII character as a \uXXXX escape, as the real service writes it.
+    return Response(body=json.dumps(value, ensure_ascii=True, separators=(",", ":")).encode("ascii"),
+                    content_type="application/json")
+
+
+def jsonp_answer(callback, value):
+    text = json.dumps(value, ensure_ascii=True, separators=(",", ":"))
+    return Response(body=f"{callback or 'callback'}({text});".encode("ascii"),
+                    content_type="application/javascript")
+
+
+def html_answer(text, status=200):
+    return Response(status=status, body=text.encode("utf-8"), content_type="text/html; charset=utf-8")
+
+
+def not_found():
+    return html_answer("<html><body>404 not found</body></html>", 404)
+
+
+class Services:
+    def __init__(self, state, base, pictures):
+        self.state = state
+        self.base = base
+        self.pictures = pictures
+
+    def image_url(self, path):
+        return f"http://{ports.address('images', self.base)}{path}"
+
+    # -- single sign-on (HTTPS) --------------------------------------------------------------
+    def sso(self, path, query, headers):
+        callback = query.get("callback", "")
+        if path == "/sso/qrcode/image":
+            qrid = self.state.new_qr()
+            return jsonp_answer(callback, {"retcode": 20000000, "msg": "succ", "data": {
+                "qrid": qrid, "image": f"//{ports.address('images', self.base)}/qr/{qrid}.png"}})
+        if path == "/sso/qrcode/check":
+            status, alt = self.state.poll_qr(query.get("qrid", ""))
+            codes = {"waiting": 50114001, "scanned": 50114002, "confirmed": 20000000,
+                     "expired": 50114003, "used": 50114004, "unknown": 50114005}
+            answer = {"retcode": codes[status], "msg": status, "data": {}}
+            if alt:
+                answer["data"] = {"alt": alt}
+            return jsonp_answer(callback, answer)
+        if path == "/sso/login.php":
+            ticket = self.state.use_ticket(query.get("alt", ""))
+            if not ticket:
+                return jsonp_answer(callback, {"retcode": "101", "reason": "bad ticket", "crossDomainUrlList": []})
+            cross = f"http://{ports.address('cross', self.base)}/crossdomain?ticket={ticket}&action=login"
+            return jsonp_answer(callback, {"retcode": "0", "uid": data.SIGNED_IN_UID, "crossDomainUrlList": [
+                "https://other.invalid/crossdomain?action=login", "https://another.invalid/sso/crossdomain", cross]})
+        return not_found()
+
+    # -- cross-domain sign-in: one redirect, then the session cookies on the final answer ----
+    def cross(self, path, query, headers):
+        ticket = query.get("ticket", "")
+        if path == "/crossdomain":
+            return Response(302, b"", headers=[("Location", f"/crossdomain/final?ticket={ticket}")])
+        if path == "/crossdomain/final":
+            session = self.state.open_session(ticket)
+            if not session:
+                return html_answer("<html>ticket used or unknown</html>", 403)
+            return Response(200, b"<html>ok</html>", "text/html", headers=[
+                ("Set-Cookie", f"SUB={session}; path=/; domain=.127.0.0.1; httponly"),
+                ("Set-Cookie", "SUBP=0033WrSXqPxfM72-Ws9jqgMF55529P9D9W; expires=Sat, 01-Jan-2028 00:00:00 GMT; path=/"),
+                ("Set-Cookie", "ALF=deleted; expires=Thu, 01-Jan-1970 00:00:01 GMT; path=/"),
+            ])
+        return not_found()
+
+    # -- main site: the inline configuration the program cuts values from --------------------
+    def main(self, path, query, headers):
+        signed_in = self.state.is_session(headers.get("Cookie"))
+        if path == "/":
+            config = ""
+            if signed_in:
+                avatar = f"//{ports.address('images', self.base)}/avatar/{data.SIGNED_IN_UID}.png"
+                config = (f"$CONFIG['uid']='{data.SIGNED_IN_UID}';\n$CONFIG['nick']='{data.SIGNED_IN_NICK}';\n"
+                          f"$CONFIG['avatar_large']='{avatar}';\n")
+            return html_answer(f"<html><head><script>var $CONFIG = {{}};\n{config}</script></head><body>首页</body></html>")
+        if path.startswith("/u/"):
+            owner = data.OWNERS.get(path[3:].strip("/"))
+            if not owner:
+                return html_answer("<html><body>用户不存在</body></html>", 404)
+            uid = data.SIGNED_IN_UID if signed_in else ""
+            config = (f"$CONFIG['oid']='{owner.uid}';\n$CONFIG['onick']='{owner.nick}';\n$CONFIG['uid']='{uid}';\n")
+            return html_answer(f"<html><head><script>var $CONFIG = {{}};\n{config}</script></head>"
+                               f"<body>{owner.nick} 的主页</body></html>")
+        return not_found()
+
+    # -- photo service: album and photo lists, paged exactly as asked ------------------------
+    def photos(self, path, query, headers):
+        if not self.state.is_session(headers.get("Cookie")):
+            return json_answer({"result": False, "code": "100002", "msg": "not login", "data": {}})
+        owner = data.OWNERS.get(query.get("uid", ""))
+        page = max(1, _int(query.get("page"), 1))
+        count = max(1, _int(query.get("count"), 20))
+        if path == "/albums/get_all":
+            albums = owner.albums if owner else []
+            chosen = albums[(page - 1) * count: page * count]
+            return json_answer({"result": True, "data": {"total": len(albums), "album_list": [{
+                "album_id": album.album_id, "caption": album.caption, "uid": owner.uid,
+                "cover_pic": self.image_url(f"/thumb150/{album.album_id}cover.jpg") if album.cover else "",
+                "count": {"photos": len(album.photos), "likes": 0}} for album in chosen]}})
+        if path == "/photos/get_all":
+            album = data.find_album(query.get("uid", ""), query.get("album_id", ""))
+            photos = album.photos if album else []
+            chosen = photos[(page - 1) * count: page * count]
+            return json_answer({"result": True, "data": {"total": len(photos), "album_id": query.get("album_id", ""),
+                                "photo_list": [{
+                                    "photo_id": photo.photo_id, "pic_host": f"http://{ports.address('images', self.base)}",
+                                    "pic_name": photo.pic_name, "caption_render": photo.caption,
+                                    "timestamp": photo.timestamp, "type": 3} for photo in chosen]}})
+        return not_found()
+
+    # -- image host ---------------------------------------------------------------------------
+    def images(self, path, query, headers):
+        for size_path in SIZES:
+            if path.startswith(size_path) and len(path) > len(size_path):
+                return Response(body=self.pictures.get(size_path, path[len(size_path):]), content_type="image/png")
+        if path.startswith("/qr/") or path.startswith("/avatar/"):
+            return Response(body=self.pictures.get("/thumb150/", path), content_type="image/png")
+        if path.startswith("/loop/"):
+            step = _int(path[len("/loop/"):], 0)
+            return Response(302, b"", headers=[("Location", f"/loop/{step + 1}")])
+        return not_found()
+
+    # -- control requests for tests -----------------------------------------------------------
+    def control(self, path, query, headers):
+        if path == "/faults":
+            try:
+                self.state.set_faults(query)
+            except (KeyError, ValueError) as error:
+                return json_answer({"ok": False, "error": str(error)})
+            return json_answer({"ok": True, "faults": self.state.snapshot()["faults"]})
+        if path == "/reset":
+            self.state.reset()
+            return json_answer({"ok": True})
+        if path == "/qr":
+            statuses = {"scan": "scanned", "confirm": "confirmed", "expire": "expired", "wait": "waiting"}
+            status = statuses.get(query.get("action", ""))
+            ok = bool(status) and self.state.set_qr(query.get("qrid", ""), status)
+            return json_answer({"ok": ok})
+        if path == "/state":
+            return json_answer(self.state.snapshot())
+        return not_found()
+
+
+def _int(text, default):
+    try:
+        return int(text)
+    except (TypeError, ValueError):
+        return default
+
+
+def parse_query(raw):
+    return {key: values[-1] for key, values in urllib.parse.parse_qs(raw, keep_blank_values=True).items()}

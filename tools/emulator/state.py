@@ -1,0 +1,141 @@
+"""What the emulator remembers while it runs: QR codes, sign-on tickets, sessions, faults and
+request counts. Every handler thread goes through one lock."""
+
+import random
+import secrets
+import threading
+
+DEFAULT_FAULTS = {
+    "latency": 0,          # ms added to every answer
+    "picture_latency": 0,  # ms added to picture answers
+    "scope": "pictures",   # which answers the faults below hit: "pictures" or "all"
+    "error_rate": 0.0,     # share answered 500
+    "fail_first": 0,       # the first N requests of every address answered 500
+    "drop_rate": 0.0,      # share whose connection is dropped halfway through the body
+    "short_rate": 0.0,     # share whose Content-Length promises more than is sent
+    "rate_limit": 0.0,     # share answered 418
+    "no_length": False,    # bodies delimited by closing the connection
+    "chunked": False,      # bodies sent chunked
+    "trickle": False,      # bodies sent in small pieces, slowly
+    "seed": 1,
+}
+
+DEFAULT_QR = {"scan_after": 3, "confirm_after": 6, "expire_after": 0}
+
+
+class ServiceState:
+    def __init__(self, qr_settings=None, faults=None):
+        self.lock = threading.Lock()
+        self.qr_settings = dict(DEFAULT_QR, **(qr_settings or {}))
+        self.faults = dict(DEFAULT_FAULTS, **(faults or {}))
+        self.random = random.Random(self.faults["seed"])
+        self.qr_codes = {}        # qrid -> {"polls", "status"}
+        self.tickets = {}         # alt -> qrid
+        self.cross_tickets = {}   # ticket -> session value
+        self.sessions = set()     # valid SUB cookie values
+        self.requests = {}        # path -> how many times it was asked for
+
+    # -- QR codes ----------------------------------------------------------------------------
+    def new_qr(self):
+        with self.lock:
+            qrid = "QR" + secrets.token_hex(8)
+            self.qr_codes[qrid] = {"polls": 0, "status": "waiting"}
+            return qrid
+
+    def poll_qr(self, qrid):
+        """The status of a code after one more poll: waiting, scanned, confirmed, expired, used
+        or unknown. Scanning and confirming come by themselves after a number of polls."""
+        with self.lock:
+            code = self.qr_codes.get(qrid)
+            if code is None:
+                return "unknown", None
+            code["polls"] += 1
+            settings = self.qr_settings
+            if code["status"] in ("waiting", "scanned"):
+                if settings["expire_after"] and code["polls"] >= settings["expire_after"]:
+                    code["status"] = "expired"
+                elif settings["confirm_after"] and code["polls"] >= settings["confirm_after"]:
+                    code["status"] = "confirmed"
+                elif settings["scan_after"] and code["polls"] >= settings["scan_after"]:
+                    code["status"] = "scanned"
+            alt = None
+            if code["status"] == "confirmed":
+                alt = code.setdefault("alt", "ALT-" + secrets.token_hex(12))
+                self.tickets[alt] = qrid
+            return code["status"], alt
+
+    def set_qr(self, qrid, status):
+        with self.lock:
+            targets = [qrid] if qrid else list(self.qr_codes)
+            for target in targets:
+                if target in self.qr_codes:
+                    self.qr_codes[target]["status"] = status
+            return bool(targets)
+
+    def use_ticket(self, alt):
+        """Exchanges a confirmed code's ticket for a cross-domain ticket, once."""
+        with self.lock:
+            qrid = self.tickets.pop(alt, None)
+            if not qrid:
+                return None
+            self.qr_codes[qrid]["status"] = "used"
+            ticket = "T" + secrets.token_hex(12)
+            self.cross_tickets[ticket] = "SUB" + secrets.token_hex(16)
+            return ticket
+
+    def open_session(self, ticket):
+        with self.lock:
+            session = self.cross_tickets.pop(ticket, None)
+            if session:
+                self.sessions.add(session)
+            return session
+
+    def is_session(self, cookie_header):
+        values = _cookie_values(cookie_header)
+        with self.lock:
+            return values.get("SUB") in self.sessions
+
+    # -- faults and counts -------------------------------------------------------------------
+    def count_request(self, path):
+        with self.lock:
+            self.requests[path] = self.requests.get(path, 0) + 1
+            return self.requests[path]
+
+    def draw(self, share):
+        if share <= 0:
+            return False
+        with self.lock:
+            return self.random.random() < share
+
+    def set_faults(self, changes):
+        with self.lock:
+            for key, value in changes.items():
+                if key not in DEFAULT_FAULTS:
+                    raise KeyError(key)
+                kind = type(DEFAULT_FAULTS[key])
+                if kind is bool:
+                    self.faults[key] = value in ("1", "true", "yes", True)
+                else:
+                    self.faults[key] = kind(value)
+            self.random = random.Random(self.faults["seed"])
+
+    def reset(self):
+        with self.lock:
+            self.faults = dict(DEFAULT_FAULTS)
+            self.random = random.Random(self.faults["seed"])
+            self.requests.clear()
+
+    def snapshot(self):
+        with self.lock:
+            return {"faults": dict(self.faults), "qr": dict(self.qr_settings),
+                    "requests": dict(self.requests), "sessions": len(self.sessions),
+                    "qr_codes": {k: dict(v) for k, v in self.qr_codes.items()}}
+
+
+def _cookie_values(header):
+    values = {}
+    for part in (header or "").split(";"):
+        name, _, value = part.strip().partition("=")
+        if name:
+            values[name] = value
+    return values
