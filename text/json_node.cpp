@@ -72,9 +72,9 @@ void JsonNode::destroy(JsonNode* node)
     }
 }
 
-JsonNode* JsonNode::createString(std::wstring_view text, Arena* arena)
+JsonNode* JsonNode::createWithText(JsonKind kind, std::wstring_view text, Arena* arena)
 {
-    JsonNode* node = create(JsonKind::String, arena);
+    JsonNode* node = create(kind, arena);
     if (node && !node->assignText(text, true)) {
         destroy(node);
         return nullptr;
@@ -82,27 +82,22 @@ JsonNode* JsonNode::createString(std::wstring_view text, Arena* arena)
     return node;
 }
 
+JsonNode* JsonNode::createString(std::wstring_view text, Arena* arena)
+{
+    return createWithText(JsonKind::String, text, arena);
+}
+
 JsonNode* JsonNode::createFloat(double value, std::wstring_view raw, Arena* arena)
 {
-    JsonNode* node = create(JsonKind::Float, arena);
-    if (!node) return nullptr;
-    node->number_.real = value;
-    if (!node->assignText(raw.empty() ? std::wstring_view(formatNumberW(value)) : raw, true)) {
-        destroy(node);
-        return nullptr;
-    }
+    JsonNode* node = createWithText(JsonKind::Float, raw.empty() ? std::wstring_view(formatNumberW(value)) : raw, arena);
+    if (node) node->number_.real = value;
     return node;
 }
 
 JsonNode* JsonNode::createInteger(int64_t value, std::wstring_view raw, Arena* arena)
 {
-    JsonNode* node = create(JsonKind::Integer, arena);
-    if (!node) return nullptr;
-    node->number_.integer = value;
-    if (!node->assignText(raw.empty() ? std::wstring_view(formatNumberW(value)) : raw, true)) {
-        destroy(node);
-        return nullptr;
-    }
+    JsonNode* node = createWithText(JsonKind::Integer, raw.empty() ? std::wstring_view(formatNumberW(value)) : raw, arena);
+    if (node) node->number_.integer = value;
     return node;
 }
 
@@ -113,15 +108,7 @@ JsonNode* JsonNode::createBool(bool value, Arena* arena)
     return node;
 }
 
-JsonNode* JsonNode::createRaw(std::wstring_view raw, Arena* arena)
-{
-    JsonNode* node = create(JsonKind::Raw, arena);
-    if (node && !node->assignText(raw, true)) {
-        destroy(node);
-        return nullptr;
-    }
-    return node;
-}
+JsonNode* JsonNode::createRaw(std::wstring_view raw, Arena* arena) { return createWithText(JsonKind::Raw, raw, arena); }
 
 JsonNode::~JsonNode()
 {

@@ -84,6 +84,7 @@ private:
     explicit JsonNode(Arena* arena) : arena_(arena) {}
     ~JsonNode();
     static void destroy(JsonNode* node);
+    static JsonNode* createWithText(JsonKind kind, std::wstring_view text, Arena* arena);
     void dropValue();
     void takeChild(JsonNode* child);
     std::wstring_view text() const { return std::wstring_view(text_ ? text_ : L"", textLength_); }

@@ -47,6 +47,7 @@ private:
     bool comma(size_t position);
     bool closeArray(size_t position);
     bool closeObject(size_t position);
+    void closeContainer();
     bool storePending(bool asElement, size_t position);
     JsonNode* makeUnquoted(std::wstring_view text);
 
@@ -227,11 +228,7 @@ bool Reader::closeArray(size_t position)
         pending_ = kUnquoted;
     }
     if (!storePending(true, position)) return false;
-    pending_ = kUnquoted;
-    afterColon_ = false;
-    keyStart_ = -1;
-    valueStart_ = -1;
-    pop();
+    closeContainer();
     return true;
 }
 
@@ -243,12 +240,18 @@ bool Reader::closeObject(size_t position)
     }
     if (pending_ != kQuoted) pending_ = kUnquoted;
     if (!storePending(false, position)) return false;
+    closeContainer();
+    return true;
+}
+
+// After the last value of a container: nothing is pending any more, and the container ends.
+void Reader::closeContainer()
+{
     pending_ = kUnquoted;
     afterColon_ = false;
     keyStart_ = -1;
     valueStart_ = -1;
     pop();
-    return true;
 }
 
 JsonNode* Reader::makeUnquoted(std::wstring_view text)
