@@ -8,6 +8,7 @@ OFFSETS = {
     "cross": 1,          # cross-domain sign-in, HTTP
     "photos": 2,         # photo service, HTTP: album and photo lists
     "images": 3,         # image host, HTTP: pictures, covers, avatar, QR codes
+    "closer": 8,         # accepts and closes at once (connection failures for tests)
     "control": 9,        # control requests for tests
     "sso": 363,          # single sign-on, HTTPS (47443 by default)
     "sso_untrusted": 364,  # the same service behind a certificate nobody trusts

@@ -26,6 +26,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         split = urllib.parse.urlsplit(self.path)
         route = getattr(self.server.services, self.server.service_name)
+        self.headers.request_line = self.requestline
         response = route(split.path, parse_query(split.query), self.headers)
         self.server.services.state.count_request(split.path)
         self.send(response, split.path)
@@ -60,8 +61,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 f"Content-Type: {response.content_type}", f"Server: {self.server_version}"]
         head += [f"{name}: {value}" for name, value in response.headers]
 
-        mode = "plain"
-        if in_scope and response.status == 200:
+        mode = response.mode or "plain"
+        if mode == "plain" and in_scope and response.status == 200:
             if state.draw(faults["drop_rate"]):
                 mode = "drop"
             elif state.draw(faults["short_rate"]):
@@ -77,6 +78,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             head.append("Transfer-Encoding: chunked")
             pieces = [body[i:i + 1000] for i in range(0, len(body), 1000)]
             payload = b"".join(f"{len(p):x}\r\n".encode() + p + b"\r\n" for p in pieces) + b"0\r\n\r\n"
+        elif mode == "zero":
+            head.append("Content-Length: 0")
+            head.append("Connection: close")
+            payload = body
+            self.close_connection = True
         elif mode == "no_length":
             head.append("Connection: close")
             payload = body
@@ -138,7 +144,8 @@ def make_certificates(folder):
     if not cert.exists():
         csr = folder / "server.csr"
         extensions = folder / "server.ext"
-        extensions.write_text("subjectAltName=IP:127.0.0.1,DNS:localhost\nextendedKeyUsage=serverAuth\n"
+        # The address also as a DNS name: Wine's name check compares DNS names only.
+        extensions.write_text("subjectAltName=IP:127.0.0.1,DNS:127.0.0.1,DNS:localhost\nextendedKeyUsage=serverAuth\n"
                               "basicConstraints=CA:FALSE\n")
         _openssl("req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=127.0.0.1", "-keyout", str(key), "-out", str(csr))
         _openssl("x509", "-req", "-in", str(csr), "-CA", str(ca_cert), "-CAkey", str(ca_key), "-CAcreateserial",
@@ -155,6 +162,32 @@ def _tls(cert, key):
     return context
 
 
+class Closer:
+    """A port that accepts connections and closes them at once, counting them: the client's retries
+    on a failed connection are counted here."""
+
+    def __init__(self, port, state):
+        self.socket = socket.create_server((ports.HOST, port), reuse_port=False)
+        self.state = state
+        threading.Thread(target=self.serve, name="closer", daemon=True).start()
+
+    def serve(self):
+        while True:
+            try:
+                connection, _ = self.socket.accept()
+            except OSError:
+                return
+            self.state.count_request("closer")
+            connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
+            connection.close()
+
+    def shutdown(self):
+        self.socket.close()
+
+    def server_close(self):
+        pass
+
+
 def start_all(state, base, certificates, pictures):
     """Starts every host on its own thread; returns the servers."""
     services = Services(state, base, pictures)
@@ -167,4 +200,5 @@ def start_all(state, base, certificates, pictures):
         server = ServiceServer(route_name, ports.port(name, base), services, tls)
         threading.Thread(target=server.serve_forever, name=name, daemon=True).start()
         servers.append(server)
+    servers.append(Closer(ports.port("closer", base), state))
     return servers

@@ -11,11 +11,12 @@ PICTURE_PATHS = ("/large/", "/mw1024/", "/mw690/", "/small/")
 
 
 class Response:
-    def __init__(self, status=200, body=b"", content_type="text/plain; charset=utf-8", headers=None):
+    def __init__(self, status=200, body=b"", content_type="text/plain; charset=utf-8", headers=None, mode=None):
         self.status = status
         self.body = body
         self.content_type = content_type
         self.headers = list(headers or [])
+        self.mode = mode  # how the body goes out, when a test asks for one: see server.Handler.send
 
 
 def json_answer(value):
@@ -162,6 +163,23 @@ class Services:
             return json_answer({"ok": ok})
         if path == "/state":
             return json_answer(self.state.snapshot())
+        return self.testing(path, query, headers)
+
+    # -- answers shaped for the HTTP client's tests, on the control port ----------------------
+    def testing(self, path, query, headers):
+        if path == "/echo":
+            lines = [f"{headers.request_line}"] + [f"{name}: {value}" for name, value in headers.items()]
+            return Response(body=("\r\n".join(lines) + "\r\n").encode("utf-8"))
+        if path == "/blob":
+            size = _int(query.get("size"), 0)
+            pattern = bytes(range(256))
+            body = (pattern * (size // 256 + 1))[:size]
+            return Response(body=body, content_type="application/octet-stream", mode=query.get("mode") or None)
+        if path.startswith("/redirect"):
+            return Response(302, b"", headers=[("Location", query.get("to", "/"))])
+        if path == "/setcookie":
+            lines = urllib.parse.parse_qs(urllib.parse.urlsplit(headers.request_line.split(" ")[1]).query).get("line", [])
+            return Response(body=b"ok", headers=[("Set-Cookie", line) for line in lines])
         return not_found()
 
 

@@ -1,0 +1,30 @@
+// The storage of one response body: address space reserved for the whole body at once and pages
+// committed as it grows, so growing never copies what was already read.
+#pragma once
+
+#include <cstddef>
+
+class BodyBuffer {
+public:
+    BodyBuffer() = default;
+    ~BodyBuffer() { release(); }
+    BodyBuffer(const BodyBuffer&) = delete;
+    BodyBuffer& operator=(const BodyBuffer&) = delete;
+
+    // Drops the old storage and reserves room for up to `maxBytes`, none of it usable yet.
+    bool reserve(size_t maxBytes);
+    // Makes the first `capacity` bytes usable (never more than reserved). False when the system
+    // refuses the memory; what was there stays.
+    bool grow(size_t capacity);
+    void release();
+
+    char* data() const { return base_; }
+    size_t capacity() const { return capacity_; }
+    size_t reserved() const { return reserved_; }
+
+private:
+    char* base_ = nullptr;
+    size_t reserved_ = 0;
+    size_t committed_ = 0;
+    size_t capacity_ = 0;
+};

@@ -1,0 +1,449 @@
+#include "net/http_client.h"
+
+#include <algorithm>
+#include <winsock2.h>
+#include <windows.h>
+#include <winhttp.h>
+
+#include "net/cookie_text.h"
+#include "text/encoding.h"
+
+namespace {
+
+constexpr size_t kStartCapacity = 10240;
+constexpr size_t kLargeStep = 1048576;
+constexpr DWORD kIgnoreAllCertificateErrors = 0x3300;
+constexpr DWORD kAddAndReplace = WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE;
+
+std::wstring wide(std::string_view text) { return toUtf16(text); }
+
+std::string lowered(std::string_view text)
+{
+    std::string result(text);
+    for (char& c : result)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return result;
+}
+
+std::string uppered(std::string_view text)
+{
+    std::string result(text);
+    for (char& c : result)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return result;
+}
+
+// Decimal digits after optional blanks; stops at the first other character.
+int64_t leadingNumber(std::string_view text)
+{
+    size_t at = 0;
+    while (at < text.size() && text[at] == ' ') ++at;
+    int64_t value = 0;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+        value = value * 10 + (text[at] - '0');
+        if (value > (int64_t{1} << 53)) break;
+    }
+    return value;
+}
+
+// Failures worth another attempt: no connection could be made, or it broke. Wine reports a
+// connection reset by its socket error code where Windows reports ERROR_WINHTTP_CONNECTION_ERROR.
+bool isConnectionFailure(DWORD error)
+{
+    return error == ERROR_WINHTTP_CANNOT_CONNECT || error == ERROR_WINHTTP_CONNECTION_ERROR || error == WSAECONNRESET ||
+           error == WSAECONNABORTED;
+}
+
+} // namespace
+
+HttpClient::HttpClient()
+{
+    openSession();
+    resetDefaults();
+}
+
+HttpClient::~HttpClient() { close(); }
+
+bool HttpClient::openSession(std::string_view userAgent)
+{
+    const std::wstring agent = wide(userAgent.empty() ? std::string_view(kDefaultUserAgent) : userAgent);
+    session_.reset(WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+    return static_cast<bool>(session_);
+}
+
+void HttpClient::close()
+{
+    request_.reset();
+    connection_.reset();
+    session_.reset();
+    body_.release();
+    bodyLength_ = 0;
+    bodyRead_ = false;
+    contentLength_ = 0;
+    port_ = 0;
+    redirectsDisabled_ = false;
+    proxyCredentialsPending_ = false;
+    responseHeaders_.clear();
+    proxyUser_.clear();
+    proxyPassword_.clear();
+    host_.clear();
+    url_.clear();
+}
+
+bool HttpClient::resetDefaults()
+{
+    defaultHeadersOn_ = true;
+    cookieMode_ = 0;
+    // Certificate checks stay on: a sign-in must not be open to a forged certificate.
+    ignoreCertErrorsPending_ = false;
+    jar_ = "; ";
+    return session_ && WinHttpSetTimeouts(session_.get(), 10000, 15000, 120000, 300000);
+}
+
+void HttpClient::reinit(std::string_view userAgent)
+{
+    close();
+    openSession(userAgent);
+    resetDefaults();
+}
+
+bool HttpClient::setTimeouts(int resolveMs, int connectMs, int sendMs, int receiveMs)
+{
+    if (!session_) return false;
+    auto given = [](int value, int fallback) { return value == kNotGiven ? fallback : value; };
+    return WinHttpSetTimeouts(session_.get(), given(resolveMs, 10000), given(connectMs, 15000), given(sendMs, 120000),
+                              given(receiveMs, 300000));
+}
+
+bool HttpClient::setProxy(std::string_view proxy, std::string_view user, std::string_view password)
+{
+    if (!session_) return false;
+    std::wstring proxyName = wide(proxy);
+    WINHTTP_PROXY_INFO info{};
+    if (!proxy.empty()) {
+        info.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
+        info.lpszProxy = proxyName.data();
+        if (request_) {
+            const std::wstring wideUser = wide(user), widePassword = wide(password);
+            WinHttpSetOption(request_.get(), WINHTTP_OPTION_PROXY_USERNAME, const_cast<wchar_t*>(wideUser.c_str()),
+                             static_cast<DWORD>(wideUser.size()));
+            WinHttpSetOption(request_.get(), WINHTTP_OPTION_PROXY_PASSWORD, const_cast<wchar_t*>(widePassword.c_str()),
+                             static_cast<DWORD>(widePassword.size()));
+        } else {
+            proxyUser_ = user;
+            proxyPassword_ = password;
+            proxyCredentialsPending_ = true;
+        }
+    } else {
+        info.dwAccessType = WINHTTP_ACCESS_TYPE_NO_PROXY;
+    }
+    return WinHttpSetOption(session_.get(), WINHTTP_OPTION_PROXY, &info, sizeof info);
+}
+
+bool HttpClient::open(std::string_view method, std::string_view url)
+{
+    if (!session_) return false;
+    url_ = url;
+    if (url_.size() < 8) {
+        url_.insert(0, "http://");
+    } else {
+        const std::string prefix = lowered(url_.substr(0, 8));
+        if (prefix != "https://" && prefix.compare(0, 7, "http://") != 0) url_.insert(0, "http://");
+    }
+
+    const std::wstring wideUrl = wide(url_);
+    URL_COMPONENTS parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.dwSchemeLength = static_cast<DWORD>(-1);
+    parts.dwHostNameLength = static_cast<DWORD>(-1);
+    parts.dwUrlPathLength = static_cast<DWORD>(-1);
+    parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+    if (!WinHttpCrackUrl(wideUrl.c_str(), static_cast<DWORD>(wideUrl.size()), 0, &parts)) return false;
+
+    bodyLength_ = 0;
+    bodyRead_ = false;
+    contentLength_ = 0;
+    responseHeaders_.clear();
+    request_.reset();
+
+    const std::wstring wideHost(parts.lpszHostName, parts.dwHostNameLength);
+    const std::string host = toNarrow(wideHost);
+    if (!connection_ || host != host_ || parts.nPort != port_) {
+        connection_.reset();
+        connection_.reset(WinHttpConnect(session_.get(), wideHost.c_str(), parts.nPort, 0));
+        if (!connection_) return false;
+        host_ = host;
+        port_ = parts.nPort;
+    }
+
+    std::string verb = method.empty() ? std::string("GET") : uppered(method);
+    if (!method.empty() && defaultHeadersOn_) isPost_ = verb == "POST";
+
+    std::wstring object;
+    if (parts.dwUrlPathLength >= 1) {
+        object.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
+        if (parts.lpszExtraInfo) object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    } else {
+        object = L"/";
+    }
+    scheme_ = parts.nScheme;
+    const DWORD flags = parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
+    request_.reset(WinHttpOpenRequest(connection_.get(), wide(verb).c_str(), object.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                      WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
+    return static_cast<bool>(request_);
+}
+
+bool HttpClient::setRequestOption(unsigned option, unsigned value)
+{
+    DWORD data = value;
+    return request_ && WinHttpSetOption(request_.get(), option, &data, sizeof data);
+}
+
+void HttpClient::disableWinHttpCookies() { setRequestOption(WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES); }
+
+void HttpClient::applyRequestOptions()
+{
+    if (proxyCredentialsPending_) {
+        const std::wstring user = wide(proxyUser_), password = wide(proxyPassword_);
+        WinHttpSetOption(request_.get(), WINHTTP_OPTION_PROXY_USERNAME, const_cast<wchar_t*>(user.c_str()),
+                         static_cast<DWORD>(user.size()));
+        WinHttpSetOption(request_.get(), WINHTTP_OPTION_PROXY_PASSWORD, const_cast<wchar_t*>(password.c_str()),
+                         static_cast<DWORD>(password.size()));
+        proxyCredentialsPending_ = false;
+        proxyUser_.clear();
+        proxyPassword_.clear();
+    }
+    if (redirectsDisabled_ || cookieMode_ > 0) setRequestOption(WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS);
+    if (ignoreCertErrorsPending_) {
+        setRequestOption(WINHTTP_OPTION_SECURITY_FLAGS, kIgnoreAllCertificateErrors);
+        ignoreCertErrorsPending_ = false;
+    }
+    if (cookieMode_ != 0) {
+        disableWinHttpCookies();
+        if (cookieMode_ == 1) addJarCookieHeader();
+        if (cookieMode_ == 2) addStoreCookieHeader();
+    }
+}
+
+bool HttpClient::addHeaderLine(std::string_view line, unsigned flags)
+{
+    if (!request_) return false;
+    const std::wstring wideLine = wide(line);
+    return WinHttpAddRequestHeaders(request_.get(), wideLine.c_str(), static_cast<DWORD>(wideLine.size()), flags);
+}
+
+bool HttpClient::addDefaultHeaders(bool hasBody)
+{
+    bool ok = addHeaderLine("Accept:*/*", WINHTTP_ADDREQ_FLAG_ADD_IF_NEW);
+    ok = addHeaderLine("Accept-Language:zh-cn", WINHTTP_ADDREQ_FLAG_ADD_IF_NEW) && ok;
+    ok = addHeaderLine("Cache-Control:no-cache", WINHTTP_ADDREQ_FLAG_ADD_IF_NEW) && ok;
+    if (isPost_ || hasBody) ok = addHeaderLine("Content-Type:application/x-www-form-urlencoded", WINHTTP_ADDREQ_FLAG_ADD_IF_NEW) && ok;
+    return ok;
+}
+
+bool HttpClient::send(std::string_view body, int ignoreDeletions, int retries)
+{
+    if (!request_) return false;
+    if (retries < 0) retries = 0;
+    applyRequestOptions();
+    if (defaultHeadersOn_) addDefaultHeaders(!body.empty());
+
+    const DWORD length = static_cast<DWORD>(body.size());
+    void* data = body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<char*>(body.data());
+    bool answered = false;
+    for (int attempt = 0; attempt <= retries && !answered; ++attempt) {
+        if (WinHttpSendRequest(request_.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, data, length, length, 0) &&
+            WinHttpReceiveResponse(request_.get(), nullptr)) {
+            answered = true;
+            break;
+        }
+        if (!isConnectionFailure(GetLastError())) return false;
+    }
+    if (!answered) return false;
+    processResponseHeaders(ignoreDeletions);
+    followRedirect(ignoreDeletions, retries);
+    return true;
+}
+
+bool HttpClient::processResponseHeaders(int ignoreDeletions)
+{
+    DWORD size = 0;
+    WinHttpQueryHeaders(request_.get(), WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER,
+                        &size, WINHTTP_NO_HEADER_INDEX);
+    std::wstring raw(size / sizeof(wchar_t) + 1, L'\0');
+    if (size == 0 || !WinHttpQueryHeaders(request_.get(), WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+                                          raw.data(), &size, WINHTTP_NO_HEADER_INDEX)) {
+        contentLength_ = -1;
+        return false;
+    }
+    raw.resize(size / sizeof(wchar_t));
+    responseHeaders_ = toNarrow(raw);
+
+    const size_t at = findIgnoringCase(responseHeaders_, "Content-Length:");
+    if (at == std::string::npos) {
+        contentLength_ = -1;
+    } else {
+        const size_t start = at + 15;
+        const size_t end = std::min(responseHeaders_.find("\r\n", start), responseHeaders_.size());
+        const int64_t value = leadingNumber(std::string_view(responseHeaders_).substr(start, end - start));
+        contentLength_ = value == 0 ? -1 : value;
+    }
+    if (cookieMode_ == 1) mergeSetCookies(ignoreDeletions);
+    if (cookieMode_ == 2) storeSetCookies(ignoreDeletions);
+    return true;
+}
+
+void HttpClient::followRedirect(int ignoreDeletions, int retries)
+{
+    if (cookieMode_ == 0 || redirectsDisabled_) return;
+    const std::string location = redirectLocation(true);
+    if (location.empty()) {
+        redirectCount_ = 0;
+        return;
+    }
+    if (++redirectCount_ > 20) {
+        redirectCount_ = 0;
+        return;
+    }
+    if (open({}, location)) send({}, ignoreDeletions, retries);
+}
+
+std::string HttpClient::redirectLocation(bool absolute) const
+{
+    if (responseHeaders_.empty()) return {};
+    const size_t at = findIgnoringCase(responseHeaders_, "Location:");
+    if (at == std::string::npos) return {};
+    const size_t start = at + 9;
+    const size_t end = responseHeaders_.find("\r\n", start);
+    if (end == std::string::npos) return {};
+    std::string value = responseHeaders_.substr(start, end - start);
+    const size_t first = value.find_first_not_of(" \t");
+    const size_t last = value.find_last_not_of(" \t");
+    value = first == std::string::npos ? std::string() : value.substr(first, last - first + 1);
+    if (!absolute || value.empty()) return value;
+    if (value[0] == '/') return (scheme_ == 2 ? "https://" : "http://") + host_ + ":" + std::to_string(port_) + value;
+    const std::string lower = lowered(value);
+    if (lower.rfind("http://", 0) == 0 || lower.rfind("https://", 0) == 0) return value;
+    const size_t slash = url_.rfind('/');
+    return slash == std::string::npos ? url_ + "/" + value : url_.substr(0, slash + 1) + value;
+}
+
+std::string_view HttpClient::responseView()
+{
+    if (!request_ || contentLength_ == 0) return {};
+    if (bodyRead_) return std::string_view(body_.data(), bodyLength_);
+    bodyRead_ = true;
+    bodyLength_ = 0;
+
+    const bool unknown = contentLength_ < 0;
+    const size_t declared = unknown ? 0 : static_cast<size_t>(contentLength_);
+    // A body larger than the limit is refused whole: announced, it is not even read.
+    if (declared > kMaxBodyBytes) return {};
+    // Room for the whole body (one byte past the limit when its length is unknown, to notice a
+    // longer one); the capacity grows inside it by the usual steps without ever copying.
+    const size_t room = unknown ? kMaxBodyBytes + 1 : declared;
+    size_t capacity = unknown ? kStartCapacity : std::min(declared, kLargeStep);
+    if (!body_.reserve(room) || !body_.grow(std::min(capacity, room))) return {};
+
+    size_t read = 0;
+    for (;;) {
+        DWORD available = 0;
+        if (!WinHttpQueryDataAvailable(request_.get(), &available) || available == 0) break;
+        const size_t needed = read + available;
+        if (needed > kMaxBodyBytes) return {};
+        if (needed > body_.capacity()) {
+            if (unknown || needed > declared) {
+                capacity = needed + kStartCapacity;
+            } else if (declared - needed > kLargeStep) {
+                capacity = needed + kLargeStep;
+            } else {
+                capacity = declared;
+            }
+            if (!body_.grow(std::min(capacity, room))) break;
+        }
+        DWORD got = 0;
+        const size_t space = body_.capacity() - read;
+        if (space == 0 || !WinHttpReadData(request_.get(), body_.data() + read, static_cast<DWORD>(space), &got)) break;
+        read += got;
+        if (read > kMaxBodyBytes) return {};
+    }
+    bodyLength_ = read;
+    return std::string_view(body_.data(), bodyLength_);
+}
+
+std::string HttpClient::responseBytes() { return std::string(responseView()); }
+
+std::string HttpClient::responseText()
+{
+    const std::string_view bytes = responseView();
+    return std::string(bytes.substr(0, bytes.find('\0')));
+}
+
+std::string HttpClient::responseTextUtf8() { return utf8ToNarrow(responseView()); }
+
+int HttpClient::statusCode()
+{
+    if (!request_ || contentLength_ == 0) return 0;
+    DWORD code = 0;
+    DWORD size = sizeof code;
+    if (!WinHttpQueryHeaders(request_.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
+                             &code, &size, WINHTTP_NO_HEADER_INDEX))
+        return 0;
+    return static_cast<int>(code);
+}
+
+std::string HttpClient::statusText()
+{
+    if (!request_ || contentLength_ == 0) return {};
+    wchar_t text[256] = {};
+    DWORD size = sizeof text - sizeof(wchar_t);
+    if (!WinHttpQueryHeaders(request_.get(), WINHTTP_QUERY_STATUS_TEXT, WINHTTP_HEADER_NAME_BY_INDEX, text, &size,
+                             WINHTTP_NO_HEADER_INDEX))
+        return {};
+    return toNarrow(std::wstring_view(text, size / sizeof(wchar_t)));
+}
+
+bool HttpClient::setHeader(std::string_view name, std::string_view value, int flags)
+{
+    if (!request_ || name.empty()) return false;
+    if (cookieMode_ == 0 && lowered(name) == "cookie") disableWinHttpCookies();
+    const unsigned chosen = flags == kNotGiven ? kAddAndReplace : static_cast<unsigned>(flags);
+    return addHeaderLine(std::string(name) + ":" + std::string(value), chosen);
+}
+
+bool HttpClient::removeHeader(std::string_view name)
+{
+    if (!request_ || name.empty()) return false;
+    if (cookieMode_ == 0 && lowered(name) == "cookie") disableWinHttpCookies();
+    return addHeaderLine(std::string(name) + ":", WINHTTP_ADDREQ_FLAG_REPLACE);
+}
+
+bool HttpClient::setCredentials(std::string_view user, std::string_view password, int target, int authScheme)
+{
+    if (!request_) return false;
+    const std::wstring wideUser = wide(user), widePassword = wide(password);
+    return WinHttpSetCredentials(request_.get(), target, authScheme, wideUser.c_str(), widePassword.c_str(), nullptr);
+}
+
+bool HttpClient::setOption(int level, int option, int value, int size)
+{
+    void* handle = level == 1 ? connection_.get() : level == 2 ? request_.get() : session_.get();
+    if (!handle) return false;
+    DWORD data = static_cast<DWORD>(value);
+    return WinHttpSetOption(handle, static_cast<DWORD>(option), &data, static_cast<DWORD>(size));
+}
+
+bool HttpClient::setUserAgent(std::string_view value) { return setHeader("User-Agent", value); }
+bool HttpClient::setReferer() { return setHeader("Referer", url_); }
+bool HttpClient::setReferer(std::string_view value) { return setHeader("Referer", value); }
+bool HttpClient::setAccept(std::string_view value) { return setHeader("Accept", value); }
+bool HttpClient::setAcceptLanguage(std::string_view value) { return setHeader("Accept-Language", value); }
+bool HttpClient::setContentType(std::string_view value) { return setHeader("Content-Type", value); }
+bool HttpClient::markAjax() { return setHeader("x-requested-with", "XMLHttpRequest"); }
+
+bool HttpClient::setForwardedFor(std::string_view address)
+{
+    const std::string value(address);
+    return addHeaderLine("X-Forwarded-For:" + value + "\r\nCLIENT_IP:" + value + "\r\nVIA:" + value + "\r\nREMOTE_ADDR:" + value,
+                         kAddAndReplace);
+}

@@ -1,0 +1,131 @@
+// One HTTP exchange over WinHTTP: open a URL, set headers, send, read the answer as bytes, as
+// program text (code page 936) or as UTF-8 text turned into program text. One object per
+// exchange and per thread; WinHTTP is used synchronously.
+//
+// Certificates are verified: a forged certificate fails the exchange. ignoreCertificateErrors()
+// switches the checks off for the next send of whoever really wants that.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "net/body_buffer.h"
+#include "net/internet_handle.h"
+
+class HttpClient {
+public:
+    static constexpr int kNotGiven = -1;
+    // Reading stops past this size and the body reads as empty: no server can exhaust memory.
+    static constexpr size_t kMaxBodyBytes = 128u * 1024 * 1024;
+    static constexpr const char* kDefaultUserAgent = "Mozilla/5.0 (compatible; MSIE 10.0; Windows NT 6.2)";
+
+    HttpClient();
+    ~HttpClient();
+    HttpClient(const HttpClient&) = delete;
+    HttpClient& operator=(const HttpClient&) = delete;
+
+    // Session.
+    bool openSession(std::string_view userAgent = {});
+    void close();
+    bool resetDefaults();
+    void reinit(std::string_view userAgent = {});
+    bool setTimeouts(int resolveMs = kNotGiven, int connectMs = kNotGiven, int sendMs = kNotGiven,
+                     int receiveMs = kNotGiven);
+    bool setProxy(std::string_view proxy, std::string_view user, std::string_view password);
+    void setDefaultHeaders(bool enabled = true) { defaultHeadersOn_ = enabled; }
+    void setAutoRedirect(bool allow = true) { redirectsDisabled_ = !allow; }
+    void ignoreCertificateErrors() { ignoreCertErrorsPending_ = true; }
+
+    // One exchange.
+    bool open(std::string_view method, std::string_view url);
+    bool send(std::string_view body = {}, int ignoreDeletions = 0, int retries = 0);
+    bool sendBytes(std::string_view body = {}, int ignoreDeletions = 0, int retries = 0) { return send(body, ignoreDeletions, retries); }
+
+    // Request headers (after open).
+    bool setHeader(std::string_view name, std::string_view value, int flags = kNotGiven);
+    bool removeHeader(std::string_view name);
+    bool setCredentials(std::string_view user, std::string_view password, int target = 0, int authScheme = 1);
+    // level 1: connection, 2: request, anything else: session.
+    bool setOption(int level, int option, int value, int size = 4);
+    bool setUserAgent(std::string_view value = kDefaultUserAgent);
+    bool setReferer();
+    bool setReferer(std::string_view value);
+    bool setAccept(std::string_view value = "*/*");
+    bool setAcceptLanguage(std::string_view value = "zh-cn");
+    bool setContentType(std::string_view value = "application/x-www-form-urlencoded");
+    bool markAjax();
+    bool setForwardedFor(std::string_view address);
+
+    // The answer. Bytes are read once and kept; later calls give the same bytes.
+    std::string responseBytes();
+    // The kept bytes without a copy, valid until the next open or close.
+    std::string_view responseView();
+    std::string responseText();
+    std::string responseTextUtf8();
+    int statusCode();
+    std::string statusText();
+    std::string responseHeaders() const { return responseHeaders_; }
+    std::string redirectLocation(bool absolute = false) const;
+    // -1: the answer named no usable length; 0: no answer yet.
+    int64_t contentLength() const { return contentLength_; }
+    size_t bodyCapacity() const { return body_.capacity(); }
+    int redirectCount() const { return redirectCount_; }
+    bool isPost() const { return isPost_; }
+    const std::string& url() const { return url_; }
+
+    // Cookies.
+    void setCookieMode(int mode = 1) { cookieMode_ = mode < 0 || mode > 2 ? 0 : mode; }
+    int cookieMode() const { return cookieMode_; }
+    bool setCookies(std::string_view cookies);
+    std::string responseHeader(std::string_view name) const;
+    std::string responseCookies() const;
+    std::string responseCookie(std::string_view name) const;
+    std::string cookieJar() const;
+    std::string cookieJar(std::string_view jar);
+    std::string jarCookie(std::string_view name, bool withName = false) const;
+    bool addJarCookies(std::string_view cookies);
+    bool removeJarCookies(std::string_view names);
+    bool storeCookieText(std::string_view cookies);
+
+    // Raw handles, for what the operations above do not cover.
+    void* sessionHandle() const { return session_.get(); }
+    void* connectHandle() const { return connection_.get(); }
+    void* requestHandle() const { return request_.get(); }
+
+private:
+    bool addDefaultHeaders(bool hasBody);
+    void applyRequestOptions();
+    bool processResponseHeaders(int ignoreDeletions);
+    void followRedirect(int ignoreDeletions, int retries);
+    void mergeSetCookies(int ignoreDeletions);
+    void storeSetCookies(int ignoreDeletions);
+    bool addJarCookieHeader();
+    bool addStoreCookieHeader();
+    bool addHeaderLine(std::string_view line, unsigned flags);
+    bool setRequestOption(unsigned option, unsigned value);
+    void disableWinHttpCookies();
+
+    InternetHandle session_;
+    InternetHandle connection_;  // reused while host and port stay the same
+    InternetHandle request_;     // one per open
+    std::string host_;
+    int port_ = 0;
+    std::string url_;
+    int scheme_ = 0;  // 1 HTTP, 2 HTTPS
+    bool isPost_ = false;
+    BodyBuffer body_;
+    size_t bodyLength_ = 0;
+    bool bodyRead_ = false;
+    int64_t contentLength_ = 0;
+    std::string responseHeaders_;
+    bool defaultHeadersOn_ = true;
+    int cookieMode_ = 0;
+    std::string jar_ = "; ";
+    bool redirectsDisabled_ = false;
+    int redirectCount_ = 0;
+    bool proxyCredentialsPending_ = false;
+    std::string proxyUser_;
+    std::string proxyPassword_;
+    bool ignoreCertErrorsPending_ = false;
+};

@@ -1,0 +1,260 @@
+// HttpClient against the local service emulator (started by the test fixture) on 127.0.0.1.
+#include "net/http_client.h"
+
+#include <gtest/gtest.h>
+#include <string>
+
+#include "text/json_document.h"
+
+namespace {
+
+constexpr int kBase = PICLADE_TEST_PORT_BASE;
+
+std::string control(const std::string& path) { return "http://127.0.0.1:" + std::to_string(kBase + 9) + path; }
+std::string sso(int offset = 363) { return "https://127.0.0.1:" + std::to_string(kBase + offset); }
+
+std::string get(const std::string& url, int cookieMode = 0)
+{
+    HttpClient client;
+    client.setCookieMode(cookieMode);
+    client.open("GET", url);
+    client.send();
+    return client.responseText();
+}
+
+int requestsOf(const std::string& path)
+{
+    JsonDocument state;
+    state.Parse(get(control("/state")), true);
+    return static_cast<int>(state.GetInteger(std::wstring(L"requests.") + std::wstring(path.begin(), path.end())));
+}
+
+int countLines(const std::string& text, const std::string& prefix)
+{
+    int count = 0;
+    for (size_t at = text.find("\r\n" + prefix); at != std::string::npos; at = text.find("\r\n" + prefix, at + 2)) ++count;
+    return count;
+}
+
+class HttpClientTest : public ::testing::Test {
+protected:
+    void SetUp() override { get(control("/reset")); }
+};
+
+} // namespace
+
+TEST_F(HttpClientTest, CompletesTheScheme)
+{
+    HttpClient client;
+    ASSERT_TRUE(client.open("GET", "127.0.0.1:" + std::to_string(kBase + 9) + "/echo"));
+    EXPECT_EQ(client.url(), "http://127.0.0.1:" + std::to_string(kBase + 9) + "/echo");
+    ASSERT_TRUE(client.open("GET", "HTTP://127.0.0.1:" + std::to_string(kBase + 9) + "/echo"));
+    EXPECT_EQ(client.url().substr(0, 7), "HTTP://");
+    client.open("GET", "a");
+    EXPECT_EQ(client.url(), "http://a");
+    client.open("GET", "http://");
+    EXPECT_EQ(client.url(), "http://http://");
+}
+
+TEST_F(HttpClientTest, ObjectNameKeepsPathAndQuery)
+{
+    HttpClient client;
+    ASSERT_TRUE(client.open("GET", control("/echo?x=1&y=%E4")));
+    ASSERT_TRUE(client.send());
+    EXPECT_EQ(client.responseText().substr(0, 24), "GET /echo?x=1&y=%E4 HTTP");
+    ASSERT_TRUE(client.open("GET", "http://127.0.0.1:" + std::to_string(kBase + 9)));
+    ASSERT_TRUE(client.send());
+    EXPECT_EQ(client.statusCode(), 404);  // the root of the control port: "/" was asked for
+}
+
+TEST_F(HttpClientTest, ReusesTheConnectionForTheSameHostAndPortOnly)
+{
+    HttpClient client;
+    client.open("GET", control("/echo"));
+    void* first = client.connectHandle();
+    client.open("GET", control("/state"));
+    EXPECT_EQ(client.connectHandle(), first);
+    client.open("GET", "http://127.0.0.1:" + std::to_string(kBase) + "/");
+    EXPECT_NE(client.connectHandle(), nullptr);
+    EXPECT_EQ(requestsOf("/echo"), 0);  // opening sends nothing
+}
+
+TEST_F(HttpClientTest, VerbsAndDefaultHeaders)
+{
+    HttpClient client;
+    client.open("post", control("/echo"));
+    EXPECT_TRUE(client.isPost());
+    ASSERT_TRUE(client.send("k=v"));
+    const std::string echo = client.responseText();
+    EXPECT_EQ(echo.substr(0, 5), "POST ");
+    EXPECT_NE(echo.find("\r\nAccept: */*\r\n"), std::string::npos);
+    EXPECT_NE(echo.find("\r\nAccept-Language: zh-cn\r\n"), std::string::npos);
+    EXPECT_NE(echo.find("\r\nCache-Control: no-cache\r\n"), std::string::npos);
+    EXPECT_NE(echo.find("\r\nContent-Type: application/x-www-form-urlencoded\r\n"), std::string::npos);
+
+    client.open("", control("/echo"));
+    client.setAccept("text/html");
+    ASSERT_TRUE(client.send());
+    const std::string get = client.responseText();
+    EXPECT_EQ(get.substr(0, 4), "GET ");
+    EXPECT_NE(get.find("\r\nAccept: text/html\r\n"), std::string::npos);  // the caller's value stays
+}
+
+TEST_F(HttpClientTest, SetCookiesSendsExactlyOneCookieLine)
+{
+    HttpClient client;
+    EXPECT_FALSE(client.setCookies("a=1"));  // no request yet
+    client.open("GET", control("/echo"));
+    ASSERT_TRUE(client.setCookies("SUB=abc; SUBP=def"));
+    ASSERT_TRUE(client.send());
+    const std::string echo = client.responseText();
+    EXPECT_EQ(countLines(echo, "Cookie:"), 1);
+    EXPECT_NE(echo.find("\r\nCookie: SUB=abc; SUBP=def\r\n"), std::string::npos);
+}
+
+TEST_F(HttpClientTest, BodiesWithoutAUsableLengthStartAt10240)
+{
+    HttpClient zero;
+    zero.open("GET", control("/blob?size=30000&mode=zero"));
+    ASSERT_TRUE(zero.send());
+    EXPECT_EQ(zero.contentLength(), -1);  // "Content-Length: 0" counts as no usable length
+    EXPECT_TRUE(zero.responseBytes().empty());
+    EXPECT_EQ(zero.bodyCapacity(), 10240u);
+
+    for (const char* mode : {"no_length", "chunked"}) {
+        HttpClient client;
+        client.open("GET", control(std::string("/blob?size=30000&mode=") + mode));
+        ASSERT_TRUE(client.send()) << mode;
+        EXPECT_EQ(client.contentLength(), -1) << mode;
+        const std::string body = client.responseBytes();
+        EXPECT_EQ(body.size(), 30000u) << mode;
+        EXPECT_EQ(static_cast<unsigned char>(body[257]), 1u) << mode;
+    }
+}
+
+TEST_F(HttpClientTest, ALargeBodyGrowsByTheRuleToExactlyItsLength)
+{
+    HttpClient client;
+    client.open("GET", control("/blob?size=3145728"));
+    ASSERT_TRUE(client.send());
+    EXPECT_EQ(client.contentLength(), 3145728);
+    const std::string body = client.responseBytes();
+    ASSERT_EQ(body.size(), 3145728u);
+    EXPECT_EQ(client.bodyCapacity(), 3145728u);
+    EXPECT_EQ(static_cast<unsigned char>(body[3145727]), 255u);
+    // A second call gives the kept bytes without reading again.
+    EXPECT_EQ(client.responseBytes(), body);
+}
+
+TEST_F(HttpClientTest, ADroppedConnectionKeepsWhatArrived)
+{
+    HttpClient client;
+    client.open("GET", control("/blob?size=200000&mode=drop"));
+    ASSERT_TRUE(client.send());
+    EXPECT_EQ(client.contentLength(), 200000);
+    EXPECT_EQ(client.responseBytes().size(), 100000u);
+}
+
+TEST_F(HttpClientTest, ABodyBeyond128MiBReadsAsEmpty)
+{
+    HttpClient client;
+    client.open("GET", control("/blob?size=" + std::to_string(HttpClient::kMaxBodyBytes + 4096)));
+    ASSERT_TRUE(client.send());
+    EXPECT_TRUE(client.responseBytes().empty());
+}
+
+TEST_F(HttpClientTest, OwnRedirectsStopAfterTwentyAndResetTheCount)
+{
+    for (int mode : {1, 2}) {
+        get(control("/reset"));
+        HttpClient client;
+        client.setCookieMode(mode);
+        client.open("GET", "http://127.0.0.1:" + std::to_string(kBase + 3) + "/loop/0");
+        ASSERT_TRUE(client.send());
+        EXPECT_EQ(client.redirectCount(), 0);
+        EXPECT_EQ(client.responseHeader("Location"), "/loop/21") << mode;
+        EXPECT_EQ(requestsOf("/loop/20"), 1) << mode;
+        EXPECT_EQ(requestsOf("/loop/21"), 0) << mode;
+    }
+}
+
+TEST_F(HttpClientTest, RedirectLocationsBecomeAbsolute)
+{
+    HttpClient client;
+    client.setAutoRedirect(false);
+    client.open("GET", control("/redirect/dir/page?to=next"));
+    ASSERT_TRUE(client.send());
+    EXPECT_EQ(client.redirectLocation(), "next");
+    EXPECT_EQ(client.redirectLocation(true), control("/redirect/dir/next"));
+    client.open("GET", control("/redirect/dir/page?to=/rooted"));
+    ASSERT_TRUE(client.send());
+    EXPECT_EQ(client.redirectLocation(true), control("/rooted"));
+    client.open("GET", "http://127.0.0.1:" + std::to_string(kBase + 9) + "/redirect?to=http%3A%2F%2Fexample.invalid%2Fx");
+    ASSERT_TRUE(client.send());
+    EXPECT_EQ(client.redirectLocation(true), "http://example.invalid/x");
+}
+
+TEST_F(HttpClientTest, RetriesFailedConnections)
+{
+    // The port accepts and resets every connection, counting them.
+    HttpClient client;
+    client.open("GET", "http://127.0.0.1:" + std::to_string(kBase + 8) + "/");
+    EXPECT_FALSE(client.send({}, 0, 2));
+    EXPECT_EQ(requestsOf("closer"), 3);
+}
+
+TEST_F(HttpClientTest, ReadsCookiesOfTheAnswer)
+{
+    HttpClient client;
+    client.open("GET", control("/setcookie?line=a%3D1%3B%20path%3D%2F&line=b%3Ddeleted&line=c%3DDeLeTeD&line=a%3D2"));
+    ASSERT_TRUE(client.send());
+    EXPECT_EQ(client.responseCookies(), "a=1; c=DeLeTeD; a=2");
+    EXPECT_EQ(client.responseCookie("a"), "1");
+    EXPECT_EQ(client.responseCookie("b"), "deleted");
+    EXPECT_EQ(client.responseCookie("zz"), "");
+}
+
+TEST_F(HttpClientTest, JarModeCarriesCookiesBetweenRequests)
+{
+    HttpClient client;
+    client.setCookieMode(1);
+    client.cookieJar("a=1");
+    client.open("GET", control("/setcookie?line=b%3D2"));
+    ASSERT_TRUE(client.send());
+    EXPECT_EQ(client.cookieJar(), "a=1; b=2");
+    client.open("GET", control("/setcookie?line=a%3Ddeleted"));
+    ASSERT_TRUE(client.send({}, 1));
+    EXPECT_EQ(client.cookieJar(), "a=1; b=2");  // deletions ignored on request
+    client.open("GET", control("/setcookie?line=a%3Ddeleted"));
+    ASSERT_TRUE(client.send());
+    EXPECT_EQ(client.cookieJar(), "b=2");
+    client.open("GET", control("/echo"));
+    ASSERT_TRUE(client.send());
+    EXPECT_NE(client.responseText().find("\r\nCookie: b=2\r\n"), std::string::npos);
+}
+
+TEST_F(HttpClientTest, CertificatesAreVerified)
+{
+    HttpClient trusted;
+    ASSERT_TRUE(trusted.open("GET", sso() + "/sso/qrcode/check?entry=weibo&qrid=&callback=cb"));
+    ASSERT_TRUE(trusted.send());
+    EXPECT_NE(trusted.responseText().find("50114005"), std::string::npos);
+
+    HttpClient forged;
+    ASSERT_TRUE(forged.open("GET", sso(364) + "/sso/qrcode/check?qrid=&callback=cb"));
+    EXPECT_FALSE(forged.send());
+    EXPECT_TRUE(forged.responseText().empty());
+
+    HttpClient careless;
+    careless.ignoreCertificateErrors();
+    careless.open("GET", sso(364) + "/sso/qrcode/check?qrid=&callback=cb");
+    EXPECT_TRUE(careless.send());
+}
+
+TEST_F(HttpClientTest, Utf8PagesBecomeProgramText)
+{
+    HttpClient client;
+    client.open("GET", "http://127.0.0.1:" + std::to_string(kBase) + "/u/1000000001?from=myfollow_all");
+    ASSERT_TRUE(client.send());
+    EXPECT_NE(client.responseTextUtf8().find("$CONFIG['onick']='摄影师小王';"), std::string::npos);
+}

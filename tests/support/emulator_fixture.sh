@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Starts or stops the service emulator around the tests that talk to it.
+#   emulator_fixture.sh start PORT_BASE WORK_DIR TRUST_TOOL   (also trusts its test authority)
+#   emulator_fixture.sh stop  PORT_BASE WORK_DIR
+set -euo pipefail
+action=$1 base=$2 work=$3
+root=$(cd "$(dirname "$0")/../.." && pwd)
+mkdir -p "$work"
+pidfile="$work/emulator-$base.pid"
+log="$work/emulator-$base.log"
+
+case $action in
+start)
+    if [ -f "$pidfile" ]; then kill "$(cat "$pidfile")" 2>/dev/null || true; fi
+    cd "$root"
+    setsid python3 -m tools.emulator --port-base "$base" </dev/null >"$log" 2>&1 &
+    echo $! >"$pidfile"
+    for _ in $(seq 1 100); do
+        grep -q '^READY ' "$log" 2>/dev/null && break
+        sleep 0.2
+    done
+    grep -q '^READY ' "$log" || { echo "emulator did not start:"; cat "$log"; exit 1; }
+    ca=$(sed -n 's/^READY .*"ca": "\([^"]*\)".*/\1/p' "$log")
+    wine "$4" "$(winepath -w "$ca")" </dev/null
+    ;;
+stop)
+    if [ -f "$pidfile" ]; then kill "$(cat "$pidfile")" 2>/dev/null || true; rm -f "$pidfile"; fi
+    ;;
+esac
