@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Starts or stops the service emulator around the tests that talk to it.
-#   emulator_fixture.sh start PORT_BASE WORK_DIR TRUST_TOOL   (also trusts its test authority)
+#   emulator_fixture.sh start PORT_BASE WORK_DIR [TRUST_TOOL]  (with the tool: trusts its test authority)
 #   emulator_fixture.sh stop  PORT_BASE WORK_DIR
 set -euo pipefail
 action=$1 base=$2 work=$3
@@ -21,7 +21,7 @@ start)
     done
     grep -q '^READY ' "$log" || { echo "emulator did not start:"; cat "$log"; exit 1; }
     ca=$(sed -n 's/^READY .*"ca": "\([^"]*\)".*/\1/p' "$log")
-    wine "$4" "$(winepath -w "$ca")" </dev/null
+    if [ -n "${4:-}" ]; then wine "$4" "$(winepath -w "$ca")" </dev/null; fi
     ;;
 stop)
     if [ -f "$pidfile" ]; then kill "$(cat "$pidfile")" 2>/dev/null || true; rm -f "$pidfile"; fi
