@@ -258,3 +258,14 @@ TEST_F(HttpClientTest, Utf8PagesBecomeProgramText)
     ASSERT_TRUE(client.send());
     EXPECT_NE(client.responseTextUtf8().find("$CONFIG['onick']='摄影师小王';"), std::string::npos);
 }
+
+TEST_F(HttpClientTest, StoreModeKeepsCookiesInTheSystemStore)
+{
+    HttpClient client;
+    client.setCookieMode(2);
+    client.open("GET", control("/setcookie?line=storetest%3D42"));
+    ASSERT_TRUE(client.send());
+    client.open("GET", control("/echo"));
+    ASSERT_TRUE(client.send());
+    EXPECT_NE(client.responseText().find("storetest=42"), std::string::npos);
+}
