@@ -124,11 +124,7 @@ bool HttpClient::setProxy(std::string_view proxy, std::string_view user, std::st
         info.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
         info.lpszProxy = proxyName.data();
         if (request_) {
-            const std::wstring wideUser = wide(user), widePassword = wide(password);
-            WinHttpSetOption(request_.get(), WINHTTP_OPTION_PROXY_USERNAME, const_cast<wchar_t*>(wideUser.c_str()),
-                             static_cast<DWORD>(wideUser.size()));
-            WinHttpSetOption(request_.get(), WINHTTP_OPTION_PROXY_PASSWORD, const_cast<wchar_t*>(widePassword.c_str()),
-                             static_cast<DWORD>(widePassword.size()));
+            setProxyCredentials(user, password);
         } else {
             proxyUser_ = user;
             proxyPassword_ = password;
@@ -199,16 +195,21 @@ bool HttpClient::setRequestOption(unsigned option, unsigned value)
     return request_ && WinHttpSetOption(request_.get(), option, &data, sizeof data);
 }
 
+void HttpClient::setProxyCredentials(std::string_view user, std::string_view password)
+{
+    const std::wstring wideUser = wide(user), widePassword = wide(password);
+    WinHttpSetOption(request_.get(), WINHTTP_OPTION_PROXY_USERNAME, const_cast<wchar_t*>(wideUser.c_str()),
+                     static_cast<DWORD>(wideUser.size()));
+    WinHttpSetOption(request_.get(), WINHTTP_OPTION_PROXY_PASSWORD, const_cast<wchar_t*>(widePassword.c_str()),
+                     static_cast<DWORD>(widePassword.size()));
+}
+
 void HttpClient::disableWinHttpCookies() { setRequestOption(WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES); }
 
 void HttpClient::applyRequestOptions()
 {
     if (proxyCredentialsPending_) {
-        const std::wstring user = wide(proxyUser_), password = wide(proxyPassword_);
-        WinHttpSetOption(request_.get(), WINHTTP_OPTION_PROXY_USERNAME, const_cast<wchar_t*>(user.c_str()),
-                         static_cast<DWORD>(user.size()));
-        WinHttpSetOption(request_.get(), WINHTTP_OPTION_PROXY_PASSWORD, const_cast<wchar_t*>(password.c_str()),
-                         static_cast<DWORD>(password.size()));
+        setProxyCredentials(proxyUser_, proxyPassword_);
         proxyCredentialsPending_ = false;
         proxyUser_.clear();
         proxyPassword_.clear();

@@ -105,6 +105,7 @@ private:
     bool addHeaderLine(std::string_view line, unsigned flags);
     bool setRequestOption(unsigned option, unsigned value);
     void disableWinHttpCookies();
+    void setProxyCredentials(std::string_view user, std::string_view password);
 
     InternetHandle session_;
     InternetHandle connection_;  // reused while host and port stay the same
