@@ -42,6 +42,26 @@ build_tree() {
     cmake --build "$build_dir" --parallel "$(nproc)"
 }
 
+# A virtual display for the windows, started before Wine so that Wine's desktop process has one.
+start_display() {
+    if [ -n "${DISPLAY:-}" ] && [ "${PICLADE_OWN_DISPLAY:-1}" = "0" ]; then return; fi
+    local n
+    for n in $(seq 90 130); do
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
+    done
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    PICLADE_XVFB_PID=$!
+    for _ in $(seq 1 100); do
+        [ -e "/tmp/.X11-unix/X$n" ] && break
+        sleep 0.1
+    done
+    export DISPLAY=":$n"
+}
+
+stop_display() {
+    if [ -n "${PICLADE_XVFB_PID:-}" ]; then kill "$PICLADE_XVFB_PID" 2>/dev/null || true; fi
+}
+
 # A private Wine prefix inside the build folder, served by one persistent wineserver so that each
 # Wine process starts in a fraction of a second.
 start_wine() {
@@ -56,7 +76,7 @@ start_wine() {
         wineserver -w
     fi
     wineserver -p 2>/dev/null || true  # already running is fine
-    trap 'wineserver -k 2>/dev/null || true' EXIT
+    trap 'wineserver -k 2>/dev/null || true; stop_display' EXIT
     # Start Wine's own background processes now, detached from any test's output: started by the
     # first test instead, they would hold its output pipe open and ctest would wait for them.
     timeout 120 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
