@@ -5,8 +5,9 @@
 #include <string_view>
 
 #include "ui/control_handler.h"
+#include "ui/window_operations.h"
 
-class WindowObject {
+class WindowObject : public WindowOperations {
 public:
     WindowObject();
     virtual ~WindowObject();
@@ -47,6 +48,7 @@ public:
     void OnTimer(EventHandler h) { Bind("OnTimer", h); }
 
 protected:
+    WindowRecord* record() const override { return record_; }
     void bindHover(const char* event, EventHandler handler);
 
     WindowRecord* record_;
