@@ -1,4 +1,5 @@
 // Top-level windows, their events, keyboard conventions and loops, on real windows under Xvfb.
+#include "ui/application.h"
 #include "ui/top_level_window.h"
 
 #include <gtest/gtest.h>
@@ -260,4 +261,55 @@ TEST_F(TopLevel, CommonOperations)
     child.SetWindowProp("mark", reinterpret_cast<HANDLE>(7));
     EXPECT_EQ(child.GetWindowProp("mark"), reinterpret_cast<HANDLE>(7));
     DestroyWindow(window.GetHandle());
+}
+
+namespace {
+
+intptr_t endDialogSoon(intptr_t window, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t)
+{
+    handle_map::find(reinterpret_cast<HWND>(window))->properties.set("DialogResult", 7);
+    PostMessageW(reinterpret_cast<HWND>(window), WM_CLOSE, 0, 0);
+    return 0;
+}
+
+} // namespace
+
+TEST_F(TopLevel, DialogsFromMemoryTemplates)
+{
+    TopLevelWindow dialog;
+    dialog.OnCreate(endDialogSoon);
+    DialogSpec spec;
+    spec.title = "对话框";
+    spec.style = WS_POPUP | WS_CAPTION | WS_SYSMENU;  // hidden, see hidden()
+    spec.className = L"PicladeTestDialog";
+    EXPECT_EQ(dialog.ShowDialogWindow(spec), 7);
+    EXPECT_EQ(dialog.GetHandle(), nullptr);
+
+    TopLevelWindow modeless;
+    ASSERT_TRUE(modeless.CreateDialogWindow(spec));
+    EXPECT_EQ(modeless.GetText(), "对话框");
+    EXPECT_EQ(modeless.GetClassName(), L"PicladeTestDialog");
+    modeless.Send(WM_CLOSE);  // OnCreate closed nothing: no handler bound on this one
+    EXPECT_FALSE(modeless.IsWindow());
+}
+
+TEST_F(TopLevel, ApplicationFacts)
+{
+    Application::Initialise();
+    EXPECT_EQ(Application::ProgramFileName(), "ui_window_test.exe");
+    const std::string folder = Application::ProgramFolder();
+    EXPECT_FALSE(folder.empty());
+    EXPECT_NE(folder.back(), '\\');
+    EXPECT_FALSE(Application::CommandLine().empty());
+
+    TopLevelWindow window;
+    ASSERT_TRUE(window.Create(hidden()));
+    WindowObject first, second;
+    ASSERT_TRUE(first.CreateChildControl(window.GetHandle(), "a", {0, 0}, {20, 20}, L"button"));
+    ASSERT_TRUE(second.CreateChildControl(window.GetHandle(), "b", {0, 30}, {20, 20}, L"button", WS_TABSTOP));
+    EXPECT_EQ(Application::TopLevelAncestor(first.GetHandle()), window.GetHandle());
+    EXPECT_EQ(Application::NextTabStop(first.GetHandle()), second.GetHandle());
+    EXPECT_NE(window.GetIcon(true), nullptr);  // the class icon
+    DestroyWindow(window.GetHandle());
+    Application::Shutdown();
 }

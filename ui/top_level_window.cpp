@@ -1,12 +1,14 @@
 #include "ui/top_level_window.h"
 
 #include <cmath>
+#include <vector>
 
 #include "text/encoding.h"
 
 namespace {
 
 const UINT kTaskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+constexpr UINT kForwardMessage = 0x037F;  // WM_FORWARDMSG of hosted controls
 
 intptr_t signedLow(LPARAM value) { return static_cast<int16_t>(LOWORD(value)); }
 intptr_t signedHigh(LPARAM value) { return static_cast<int16_t>(HIWORD(value)); }
@@ -65,6 +67,30 @@ void releaseReference(PropertyTable& properties, const char* name)
         properties.remove(name);
         referenced->release();
     }
+}
+
+// Hosted controls listed in ATLWindows get the first look at input aimed inside them.
+bool forwardedToHost(WindowRecord* record, MSG& message)
+{
+    const auto* hosts = reinterpret_cast<const std::vector<HWND>*>(record->properties.get("ATLWindows"));
+    if (!hosts) return false;
+    for (const HWND host : *hosts) {
+        if (host == message.hwnd || IsChild(host, message.hwnd))
+            return SendMessageW(host, kForwardMessage, 0, reinterpret_cast<LPARAM>(&message)) != 0;
+    }
+    return false;
+}
+
+bool translatedByAccelerators(WindowRecord* record, HWND window, MSG& message)
+{
+    auto* accelerators = reinterpret_cast<WindowRecord*>(record->properties.get("pAccelTable"));
+    const auto table = accelerators ? reinterpret_cast<HACCEL>(accelerators->properties.get("hAccel")) : nullptr;
+    return table && TranslateAcceleratorW(window, table, &message);
+}
+
+bool isInputMessage(UINT message)
+{
+    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST);
 }
 
 } // namespace
@@ -130,14 +156,26 @@ void TopLevelWindow::SetBorder(int kind)
     SetWindowPos(GetHandle(), nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
-void TopLevelWindow::setButton(const char* name, WindowObject* button)
+void TopLevelWindow::setButton(const char* name, WindowObject* referenced)
 {
     if (!record_) return;
+    if (referenced && referenced->Record()) referenced->Record()->addRef();
     releaseReference(record_->properties, name);
-    if (button && button->Record()) {
-        button->Record()->addRef();
-        SetProperty(name, reinterpret_cast<intptr_t>(button->Record()));
-    }
+    if (referenced && referenced->Record()) SetProperty(name, reinterpret_cast<intptr_t>(referenced->Record()));
+}
+
+HICON TopLevelWindow::GetIcon(bool big) const
+{
+    const HWND window = GetHandle();
+    if (const auto icon = reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, big ? ICON_BIG : ICON_SMALL, 0))) return icon;
+    return reinterpret_cast<HICON>(GetClassLongPtrW(window, big ? GCLP_HICON : GCLP_HICONSM));
+}
+
+void TopLevelWindow::SetRoundCorners(int diameter)
+{
+    const SIZE size = GetSize();
+    // The system owns the region from here on.
+    SetWindowRgn(GetHandle(), CreateRoundRectRgn(0, 0, size.cx + 1, size.cy + 1, diameter, diameter), TRUE);
 }
 
 void TopLevelWindow::BeginWaitCursor()
@@ -192,13 +230,10 @@ intptr_t TopLevelWindow::ShowModal(const CreateOptions& options)
         // A quit message is dispatched like any other: it ends neither this loop nor, later, the
         // main one.
         if (GetMessageW(&message, nullptr, 0, 0) == -1) break;
-        const bool isInput = (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST) ||
-                             (message.message >= WM_MOUSEFIRST && message.message <= WM_MOUSELAST);
-        if (auto* accelerators = reinterpret_cast<WindowRecord*>(keep->properties.get("pAccelTable"))) {
-            const auto table = reinterpret_cast<HACCEL>(accelerators->properties.get("hAccel"));
-            if (table && TranslateAcceleratorW(window, table, &message)) continue;
-        }
-        if (isInput && passesKeyboardFilter(message) && IsDialogMessageW(window, &message)) continue;
+        const bool isInput = isInputMessage(message.message);
+        const bool hostAnswered = isInput && forwardedToHost(keep, message);
+        if (translatedByAccelerators(keep, window, message)) continue;
+        if (!hostAnswered && isInput && passesKeyboardFilter(message) && IsDialogMessageW(window, &message)) continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
@@ -219,6 +254,8 @@ intptr_t topLevelHandleMessage(WindowRecord* record, HWND window, UINT message, 
         break;
     case WM_CREATE:
     case WM_INITDIALOG: {
+        // The creation hook of windows described elsewhere (no such description exists yet).
+        raiseEvent(record, "XmlresOnCreate", nullptr, reinterpret_cast<intptr_t>(record), handle, properties.get("XmlNode"));
         raiseEvent(record, "OnCreate", nullptr, handle);
         RECT client{};
         GetClientRect(window, &client);
@@ -330,6 +367,10 @@ void topLevelCleanUp(WindowRecord* record)
         properties.remove("hAccelTable");
     }
     releaseReference(properties, "pAccelTable");
+    if (auto* hosts = reinterpret_cast<std::vector<HWND>*>(properties.get("ATLWindows"))) {
+        properties.remove("ATLWindows");
+        delete hosts;
+    }
     releaseReference(properties, "DefaultButton");
     releaseReference(properties, "CancelButton");
     properties.remove("FirstActivte");
@@ -372,14 +413,13 @@ int RunMessageLoop(TopLevelWindow& mainWindow, bool show)
         if (got == 0 || got == -1) break;
         const HWND root = GetAncestor(message.hwnd, GA_ROOT);
         WindowRecord* rootRecord = root ? handle_map::find(root) : nullptr;
-        const bool isInput = (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST) ||
-                             (message.message >= WM_MOUSEFIRST && message.message <= WM_MOUSELAST);
+        const bool isInput = isInputMessage(message.message);
         if (rootRecord) {
-            if (auto* accelerators = reinterpret_cast<WindowRecord*>(rootRecord->properties.get("pAccelTable"))) {
-                const auto table = reinterpret_cast<HACCEL>(accelerators->properties.get("hAccel"));
-                if (table && TranslateAcceleratorW(root, table, &message)) continue;
-            }
-            if (isInput && passesKeyboardFilter(message) && IsDialogMessageW(root, &message)) continue;
+            const bool hostAnswered = isInput && forwardedToHost(rootRecord, message);
+            const auto mdiClient = reinterpret_cast<HWND>(rootRecord->properties.get("hWndMDIClient"));
+            if (mdiClient && TranslateMDISysAccel(mdiClient, &message)) continue;
+            if (translatedByAccelerators(rootRecord, root, message)) continue;
+            if (!hostAnswered && isInput && passesKeyboardFilter(message) && IsDialogMessageW(root, &message)) continue;
         }
         TranslateMessage(&message);
         DispatchMessageW(&message);

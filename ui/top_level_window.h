@@ -48,6 +48,11 @@ public:
     void BeginWaitCursor();
     void EndWaitCursor() { SetProperty("WaitCursor", 0); }
     void SetIcon(HICON icon, bool big) { Send(WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon)); }
+    // The window's icon, or its class's when it has none of its own.
+    HICON GetIcon(bool big) const;
+    void SetRoundCorners(int diameter);
+    // Takes a counted reference on an object whose "hAccel" property holds the table.
+    void SetAcceleratorTable(WindowObject* accelerators) { setButton("pAccelTable", accelerators); }
 
     void OnCreate(EventHandler h) { Bind("OnCreate", h); }
     void OnClose(EventHandler h) { Bind("OnClose", h); }
@@ -66,7 +71,7 @@ public:
 
 private:
     bool flag(const char* name, bool value, bool apply);
-    void setButton(const char* name, WindowObject* button);
+    void setButton(const char* name, WindowObject* referenced);
     HWND createWindow(const CreateOptions& options, bool modal);
 };
 

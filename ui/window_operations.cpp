@@ -243,3 +243,17 @@ HANDLE WindowOperations::GetWindowProp(std::string_view name) const { return Get
 HANDLE WindowOperations::RemoveWindowProp(std::string_view name) { return RemovePropW(handle(), toUtf16(name).c_str()); }
 
 void WindowOperations::AcceptFiles(bool accept) { DragAcceptFiles(handle(), accept); }
+
+bool WindowOperations::CreateDialogWindow(const DialogSpec& spec) { return createDialogWindow(record(), spec) != nullptr; }
+
+intptr_t WindowOperations::ShowDialogWindow(const DialogSpec& spec) { return showDialogWindow(record(), spec); }
+
+bool WindowOperations::CreateMDIChild(HWND client, std::string_view title, POINT position, SIZE size, DWORD style,
+                                      const wchar_t* className)
+{
+    if (!record() || handle()) return false;
+    const HWND child = CreateMDIWindowW(className, toUtf16(title).c_str(), style, position.x, position.y, size.cx, size.cy,
+                                        client, GetModuleHandleW(nullptr), reinterpret_cast<LPARAM>(record()));
+    WindowRecord* bound = record();
+    return child && attachRecord(bound, child);
+}

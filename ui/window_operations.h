@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "ui/dialog_window.h"
 #include "ui/window_record.h"
 
 class WindowObject;
@@ -26,6 +27,9 @@ public:
                        const wchar_t* className);
     bool CreateChildControl(HWND parent, std::string_view title, POINT position, SIZE size, const wchar_t* className,
                             DWORD style = 0, DWORD exStyle = 0, int id = 0);
+    bool CreateDialogWindow(const DialogSpec& spec);
+    intptr_t ShowDialogWindow(const DialogSpec& spec);
+    bool CreateMDIChild(HWND client, std::string_view title, POINT position, SIZE size, DWORD style, const wchar_t* className);
 
     intptr_t StyleBitsAdd(intptr_t bits);
     intptr_t StyleBitsRemove(intptr_t bits);

@@ -1,0 +1,130 @@
+#include "ui/dialog_window.h"
+
+#include <vector>
+
+#include "text/encoding.h"
+
+namespace {
+
+// Copies the system dialog class under another name, once.
+void registerDialogClass(const std::wstring& name)
+{
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    if (GetClassInfoExW(GetModuleHandleW(nullptr), name.c_str(), &windowClass)) return;
+    if (!GetClassInfoExW(nullptr, L"#32770", &windowClass)) return;
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = name.c_str();
+    RegisterClassExW(&windowClass);
+}
+
+void appendText(std::vector<WORD>& words, const std::wstring& text)
+{
+    for (const wchar_t unit : text) words.push_back(static_cast<WORD>(unit));
+    words.push_back(0);
+}
+
+// Header, no menu, the class (or the default), the title; no controls.
+std::vector<WORD> buildTemplate(const DialogSpec& spec)
+{
+    std::vector<WORD> words(sizeof(DLGTEMPLATE) / sizeof(WORD) + 1, 0);
+    auto* header = reinterpret_cast<DLGTEMPLATE*>(words.data());
+    header->style = spec.style;
+    header->dwExtendedStyle = spec.exStyle;
+    header->cdit = 0;
+    header->x = static_cast<short>(spec.position.x);
+    header->y = static_cast<short>(spec.position.y);
+    header->cx = static_cast<short>(spec.size.cx);
+    header->cy = static_cast<short>(spec.size.cy);
+    words.resize(sizeof(DLGTEMPLATE) / sizeof(WORD));
+    words.push_back(0);  // no menu
+    if (spec.className.empty()) {
+        words.push_back(0);
+    } else {
+        registerDialogClass(spec.className);
+        appendText(words, spec.className);
+    }
+    appendText(words, toUtf16(spec.title));
+    return words;
+}
+
+INT_PTR dialogMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool modal)
+{
+    if (message == WM_INITDIALOG) {
+        if (auto* record = reinterpret_cast<WindowRecord*>(lParam)) {
+            SetClassLongPtrW(window, GCL_STYLE, GetClassLongPtrW(window, GCL_STYLE) | CS_HREDRAW | CS_VREDRAW);
+            record->properties.set("hWnd", reinterpret_cast<intptr_t>(window));
+            handle_map::add(window, record);
+        }
+    }
+    if (WindowRecord* record = handle_map::find(window)) {
+        record->addRef();
+        int handled = 0;
+        const intptr_t result = record->slots.handleMessage(record, window, message, wParam, lParam, &handled);
+        const intptr_t dialogResult = record->properties.get("DialogResult");
+        record->release();
+        if (handled) {
+            SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
+            return TRUE;
+        }
+        if (message == WM_CLOSE) {
+            if (modal) {
+                EndDialog(window, dialogResult);
+            } else {
+                DestroyWindow(window);
+            }
+            return TRUE;
+        }
+        return message == WM_INITDIALOG ? TRUE : FALSE;
+    }
+    if (message == WM_CLOSE) {
+        if (modal) {
+            EndDialog(window, 0);
+        } else {
+            DestroyWindow(window);
+        }
+        return TRUE;
+    }
+    return FALSE;
+}
+
+} // namespace
+
+INT_PTR CALLBACK frameworkDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return dialogMessage(window, message, wParam, lParam, false);
+}
+
+INT_PTR CALLBACK frameworkModalDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return dialogMessage(window, message, wParam, lParam, true);
+}
+
+HWND createDialogWindow(WindowRecord* record, const DialogSpec& spec)
+{
+    if (!record || record->handle()) return nullptr;
+    const std::vector<WORD> words = buildTemplate(spec);
+    return CreateDialogIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(words.data()),
+                                      spec.parent, frameworkDialogProc, reinterpret_cast<LPARAM>(record));
+}
+
+intptr_t showDialogWindow(WindowRecord* record, const DialogSpec& spec)
+{
+    if (!record || record->handle()) return 0;
+    const std::vector<WORD> words = buildTemplate(spec);
+    return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(words.data()),
+                                   spec.parent, frameworkModalDialogProc, reinterpret_cast<LPARAM>(record));
+}
+
+HWND createDialogFromTemplate(WindowRecord* record, HWND parent, const wchar_t* templateName)
+{
+    if (!record || record->handle()) return nullptr;
+    return CreateDialogParamW(GetModuleHandleW(nullptr), templateName, parent, frameworkDialogProc, reinterpret_cast<LPARAM>(record));
+}
+
+intptr_t showDialogFromTemplate(WindowRecord* record, HWND parent, const wchar_t* templateName)
+{
+    if (!record || record->handle()) return 0;
+    return DialogBoxParamW(GetModuleHandleW(nullptr), templateName, parent, frameworkModalDialogProc, reinterpret_cast<LPARAM>(record));
+}
