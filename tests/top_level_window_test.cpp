@@ -278,15 +278,15 @@ TEST_F(TopLevel, DialogsFromMemoryTemplates)
 {
     TopLevelWindow dialog;
     dialog.OnCreate(endDialogSoon);
-    DialogSpec spec;
-    spec.title = "对话框";
-    spec.style = WS_POPUP | WS_CAPTION | WS_SYSMENU;  // hidden, see hidden()
-    spec.className = L"PicladeTestDialog";
-    EXPECT_EQ(dialog.ShowDialogWindow(spec), 7);
+    DialogOptions options;
+    options.title = "对话框";
+    options.style = WS_POPUP | WS_CAPTION | WS_SYSMENU;  // hidden, see hidden()
+    options.className = L"PicladeTestDialog";
+    EXPECT_EQ(dialog.ShowDialogWindow(options), 7);
     EXPECT_EQ(dialog.GetHandle(), nullptr);
 
     TopLevelWindow modeless;
-    ASSERT_TRUE(modeless.CreateDialogWindow(spec));
+    ASSERT_TRUE(modeless.CreateDialogWindow(options));
     EXPECT_EQ(modeless.GetText(), "对话框");
     EXPECT_EQ(modeless.GetClassName(), L"PicladeTestDialog");
     modeless.Send(WM_CLOSE);  // OnCreate closed nothing: no handler bound on this one

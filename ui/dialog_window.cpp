@@ -26,26 +26,26 @@ void appendText(std::vector<WORD>& words, const std::wstring& text)
 }
 
 // Header, no menu, the class (or the default), the title; no controls.
-std::vector<WORD> buildTemplate(const DialogSpec& spec)
+std::vector<WORD> buildTemplate(const DialogOptions& options)
 {
     std::vector<WORD> words(sizeof(DLGTEMPLATE) / sizeof(WORD) + 1, 0);
     auto* header = reinterpret_cast<DLGTEMPLATE*>(words.data());
-    header->style = spec.style;
-    header->dwExtendedStyle = spec.exStyle;
+    header->style = options.style;
+    header->dwExtendedStyle = options.exStyle;
     header->cdit = 0;
-    header->x = static_cast<short>(spec.position.x);
-    header->y = static_cast<short>(spec.position.y);
-    header->cx = static_cast<short>(spec.size.cx);
-    header->cy = static_cast<short>(spec.size.cy);
+    header->x = static_cast<short>(options.position.x);
+    header->y = static_cast<short>(options.position.y);
+    header->cx = static_cast<short>(options.size.cx);
+    header->cy = static_cast<short>(options.size.cy);
     words.resize(sizeof(DLGTEMPLATE) / sizeof(WORD));
     words.push_back(0);  // no menu
-    if (spec.className.empty()) {
+    if (options.className.empty()) {
         words.push_back(0);
     } else {
-        registerDialogClass(spec.className);
-        appendText(words, spec.className);
+        registerDialogClass(options.className);
+        appendText(words, options.className);
     }
-    appendText(words, toUtf16(spec.title));
+    appendText(words, toUtf16(options.title));
     return words;
 }
 
@@ -101,20 +101,20 @@ INT_PTR CALLBACK frameworkModalDialogProc(HWND window, UINT message, WPARAM wPar
     return dialogMessage(window, message, wParam, lParam, true);
 }
 
-HWND createDialogWindow(WindowRecord* record, const DialogSpec& spec)
+HWND createDialogWindow(WindowRecord* record, const DialogOptions& options)
 {
     if (!record || record->handle()) return nullptr;
-    const std::vector<WORD> words = buildTemplate(spec);
+    const std::vector<WORD> words = buildTemplate(options);
     return CreateDialogIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(words.data()),
-                                      spec.parent, frameworkDialogProc, reinterpret_cast<LPARAM>(record));
+                                      options.parent, frameworkDialogProc, reinterpret_cast<LPARAM>(record));
 }
 
-intptr_t showDialogWindow(WindowRecord* record, const DialogSpec& spec)
+intptr_t showDialogWindow(WindowRecord* record, const DialogOptions& options)
 {
     if (!record || record->handle()) return 0;
-    const std::vector<WORD> words = buildTemplate(spec);
+    const std::vector<WORD> words = buildTemplate(options);
     return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(words.data()),
-                                   spec.parent, frameworkModalDialogProc, reinterpret_cast<LPARAM>(record));
+                                   options.parent, frameworkModalDialogProc, reinterpret_cast<LPARAM>(record));
 }
 
 HWND createDialogFromTemplate(WindowRecord* record, HWND parent, const wchar_t* templateName)

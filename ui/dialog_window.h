@@ -12,7 +12,7 @@
 INT_PTR CALLBACK frameworkDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK frameworkModalDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-struct DialogSpec {
+struct DialogOptions {
     HWND parent = nullptr;
     std::string title;
     POINT position{0, 0};  // dialog units
@@ -22,7 +22,7 @@ struct DialogSpec {
     std::wstring className;  // empty: the system dialog class
 };
 
-HWND createDialogWindow(WindowRecord* record, const DialogSpec& spec);
-intptr_t showDialogWindow(WindowRecord* record, const DialogSpec& spec);
+HWND createDialogWindow(WindowRecord* record, const DialogOptions& options);
+intptr_t showDialogWindow(WindowRecord* record, const DialogOptions& options);
 HWND createDialogFromTemplate(WindowRecord* record, HWND parent, const wchar_t* templateName);
 intptr_t showDialogFromTemplate(WindowRecord* record, HWND parent, const wchar_t* templateName);

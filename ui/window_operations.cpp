@@ -244,9 +244,9 @@ HANDLE WindowOperations::RemoveWindowProp(std::string_view name) { return Remove
 
 void WindowOperations::AcceptFiles(bool accept) { DragAcceptFiles(handle(), accept); }
 
-bool WindowOperations::CreateDialogWindow(const DialogSpec& spec) { return createDialogWindow(record(), spec) != nullptr; }
+bool WindowOperations::CreateDialogWindow(const DialogOptions& options) { return createDialogWindow(record(), options) != nullptr; }
 
-intptr_t WindowOperations::ShowDialogWindow(const DialogSpec& spec) { return showDialogWindow(record(), spec); }
+intptr_t WindowOperations::ShowDialogWindow(const DialogOptions& options) { return showDialogWindow(record(), options); }
 
 bool WindowOperations::CreateMDIChild(HWND client, std::string_view title, POINT position, SIZE size, DWORD style,
                                       const wchar_t* className)

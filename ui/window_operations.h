@@ -27,8 +27,8 @@ public:
                        const wchar_t* className);
     bool CreateChildControl(HWND parent, std::string_view title, POINT position, SIZE size, const wchar_t* className,
                             DWORD style = 0, DWORD exStyle = 0, int id = 0);
-    bool CreateDialogWindow(const DialogSpec& spec);
-    intptr_t ShowDialogWindow(const DialogSpec& spec);
+    bool CreateDialogWindow(const DialogOptions& options);
+    intptr_t ShowDialogWindow(const DialogOptions& options);
     bool CreateMDIChild(HWND client, std::string_view title, POINT position, SIZE size, DWORD style, const wchar_t* className);
 
     intptr_t StyleBitsAdd(intptr_t bits);
