@@ -1,0 +1,203 @@
+#include "ui/image_list.h"
+
+#include <objidl.h>
+
+namespace {
+
+volatile long gLiveRecords = 0;
+
+// Bitmaps made for adding are deleted right after: the list keeps copies.
+class OwnedBitmap {
+public:
+    explicit OwnedBitmap(HBITMAP bitmap) : bitmap_(bitmap) {}
+    ~OwnedBitmap()
+    {
+        if (bitmap_) DeleteObject(bitmap_);
+    }
+    OwnedBitmap(const OwnedBitmap&) = delete;
+    OwnedBitmap& operator=(const OwnedBitmap&) = delete;
+    HBITMAP get() const { return bitmap_; }
+
+private:
+    HBITMAP bitmap_;
+};
+
+} // namespace
+
+struct ImageListObject::Record {
+    volatile long refs = 1;
+    HIMAGELIST list = nullptr;
+
+    void destroy()
+    {
+        if (list) ImageList_Destroy(list);
+        list = nullptr;
+    }
+};
+
+long ImageListObject::LiveRecords() { return gLiveRecords; }
+
+ImageListObject::ImageListObject(const ImageListObject& other) : record_(other.record_)
+{
+    if (record_) InterlockedIncrement(&record_->refs);
+}
+
+ImageListObject& ImageListObject::operator=(const ImageListObject& other)
+{
+    if (other.record_) InterlockedIncrement(&other.record_->refs);
+    reset();
+    record_ = other.record_;
+    return *this;
+}
+
+void ImageListObject::reset()
+{
+    if (record_ && InterlockedDecrement(&record_->refs) == 0) {
+        record_->destroy();
+        delete record_;
+        InterlockedDecrement(&gLiveRecords);
+    }
+    record_ = nullptr;
+}
+
+ImageListObject::Record* ImageListObject::ensureRecord()
+{
+    if (!record_) {
+        record_ = new Record();
+        InterlockedIncrement(&gLiveRecords);
+    }
+    return record_;
+}
+
+void ImageListObject::Destroy()
+{
+    if (record_) record_->destroy();
+}
+
+HIMAGELIST ImageListObject::Handle() const { return record_ ? record_->list : nullptr; }
+
+void ImageListObject::Attach(HIMAGELIST list)
+{
+    Record* record = ensureRecord();
+    record->destroy();
+    record->list = list;
+}
+
+bool ImageListObject::Create(int width, int height, UINT flags, int initialCount)
+{
+    Attach(ImageList_Create(width, height, flags, initialCount, initialCount));
+    return Handle() != nullptr;
+}
+
+bool ImageListObject::ReadBytes(std::string_view bytes, int headerKind)
+{
+    Destroy();
+    if (headerKind == 1) bytes = bytes.size() >= 8 ? bytes.substr(8) : std::string_view();
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.empty() ? 1 : bytes.size());
+    if (!memory) return false;
+    if (void* target = GlobalLock(memory)) {
+        if (!bytes.empty()) memcpy(target, bytes.data(), bytes.size());
+        GlobalUnlock(memory);
+    }
+    IStream* stream = nullptr;
+    if (CreateStreamOnHGlobal(memory, TRUE, &stream) != S_OK) {
+        GlobalFree(memory);
+        return false;
+    }
+    Attach(ImageList_Read(stream));
+    stream->Release();
+    return Handle() != nullptr;
+}
+
+bool ImageListObject::Load(std::wstring_view file, int imageWidth, int grow, COLORREF mask)
+{
+    Attach(ImageList_LoadImageW(nullptr, std::wstring(file).c_str(), imageWidth, grow, mask, IMAGE_BITMAP, LR_LOADFROMFILE));
+    return Handle() != nullptr;
+}
+
+int ImageListObject::AddIcon(HICON icon) { return ImageList_AddIcon(Handle(), icon); }
+
+int ImageListObject::AddFile(std::wstring_view file, int kind)
+{
+    if (kind != -1 && kind != 0 && kind != 1) return -1;
+    int width = 0, height = 0;
+    if (kind == -1) GetIconSize(width, height);
+    const UINT type = kind == 1 ? IMAGE_ICON : IMAGE_BITMAP;
+    HANDLE loaded = LoadImageW(nullptr, std::wstring(file).c_str(), type, width, height, LR_LOADFROMFILE);
+    if (!loaded) return -1;
+    int index = -1;
+    if (type == IMAGE_ICON) {
+        index = ImageList_AddIcon(Handle(), static_cast<HICON>(loaded));
+        DestroyIcon(static_cast<HICON>(loaded));
+    } else {
+        index = ImageList_Add(Handle(), static_cast<HBITMAP>(loaded), nullptr);
+        DeleteObject(loaded);
+    }
+    return index;
+}
+
+int ImageListObject::AddIconCopy(HICON icon)
+{
+    HICON copy = CopyIcon(icon);
+    if (!copy) return -1;
+    const int index = ImageList_AddIcon(Handle(), copy);
+    DestroyIcon(copy);
+    return index;
+}
+
+int ImageListObject::AddImage(const ImageObject& image, const ImageObject* mask)
+{
+    OwnedBitmap bitmap(image.ToHBITMAP(0));
+    OwnedBitmap maskBitmap(mask ? mask->ToHBITMAP(0) : nullptr);
+    if (!bitmap.get()) return -1;
+    return ImageList_Add(Handle(), bitmap.get(), maskBitmap.get());
+}
+
+int ImageListObject::AddMasked(const ImageObject& image, COLORREF mask)
+{
+    OwnedBitmap bitmap(image.ToHBITMAP(0));
+    if (!bitmap.get()) return -1;
+    return ImageList_AddMasked(Handle(), bitmap.get(), mask);
+}
+
+bool ImageListObject::CopyTo(ImageListObject& target, int targetIndex, int sourceIndex, UINT flags)
+{
+    return ImageList_Copy(target.Handle(), targetIndex, Handle(), sourceIndex, flags);
+}
+
+ImageListObject ImageListObject::Duplicate() const
+{
+    ImageListObject copy;
+    if (HIMAGELIST list = ImageList_Duplicate(Handle())) copy.Attach(list);
+    return copy;
+}
+
+bool ImageListObject::ReplaceIcon(int index, HICON icon) { return ImageList_ReplaceIcon(Handle(), index, icon) >= 0; }
+
+bool ImageListObject::Replace(int index, const ImageObject& image, const ImageObject* mask)
+{
+    OwnedBitmap bitmap(image.ToHBITMAP(0));
+    OwnedBitmap maskBitmap(mask ? mask->ToHBITMAP(0) : nullptr);
+    return bitmap.get() && ImageList_Replace(Handle(), index, bitmap.get(), maskBitmap.get());
+}
+
+bool ImageListObject::Remove(int index) { return ImageList_Remove(Handle(), index); }
+
+std::string ImageListObject::WriteBytes() const
+{
+    IStream* stream = nullptr;
+    if (!Handle() || CreateStreamOnHGlobal(nullptr, TRUE, &stream) != S_OK) return {};
+    std::string bytes;
+    if (ImageList_Write(Handle(), stream)) {
+        STATSTG stat{};
+        HGLOBAL memory = nullptr;
+        if (stream->Stat(&stat, STATFLAG_NONAME) == S_OK && GetHGlobalFromStream(stream, &memory) == S_OK) {
+            if (const void* source = GlobalLock(memory)) {
+                bytes.assign(static_cast<const char*>(source), static_cast<size_t>(stat.cbSize.QuadPart));
+                GlobalUnlock(memory);
+            }
+        }
+    }
+    stream->Release();
+    return bytes;
+}

@@ -1,0 +1,345 @@
+#include "ui/image_object.h"
+
+#include <vector>
+
+#include "text/encoding.h"
+#include "ui/gdiplus_include.h"
+
+using namespace Gdiplus::DllExports;
+using Gdiplus::GpBitmap;
+using Gdiplus::GpImage;
+using Gdiplus::Ok;
+
+namespace {
+
+volatile long gLiveRecords = 0;
+
+// A stream over a copy of the bytes, freeing its memory when released.
+IStream* streamOver(std::string_view bytes)
+{
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes.empty() ? 1 : bytes.size());
+    if (!memory) return nullptr;
+    if (void* target = GlobalLock(memory)) {
+        if (!bytes.empty()) memcpy(target, bytes.data(), bytes.size());
+        GlobalUnlock(memory);
+    }
+    IStream* stream = nullptr;
+    if (CreateStreamOnHGlobal(memory, TRUE, &stream) != S_OK) {
+        GlobalFree(memory);
+        return nullptr;
+    }
+    return stream;
+}
+
+// The bytes a stream holds: its own size, not the (rounded up) size of the memory under it.
+std::string streamBytes(IStream* stream)
+{
+    STATSTG stat{};
+    HGLOBAL memory = nullptr;
+    if (stream->Stat(&stat, STATFLAG_NONAME) != S_OK || GetHGlobalFromStream(stream, &memory) != S_OK || !memory) return {};
+    const size_t size = static_cast<size_t>(stat.cbSize.QuadPart);
+    std::string bytes;
+    if (const void* source = GlobalLock(memory)) {
+        bytes.assign(static_cast<const char*>(source), std::min(size, static_cast<size_t>(GlobalSize(memory))));
+        GlobalUnlock(memory);
+    }
+    return bytes;
+}
+
+// A truncated or damaged picture may open and fail only when drawn: decode it once now.
+bool decodesWhole(GpImage* image)
+{
+    UINT width = 0, height = 0;
+    if (GdipGetImageWidth(image, &width) != Ok || GdipGetImageHeight(image, &height) != Ok || !width || !height) return false;
+    Gdiplus::ImageType type = Gdiplus::ImageTypeUnknown;
+    GdipGetImageType(image, &type);
+    if (type != Gdiplus::ImageTypeBitmap) return true;
+    Gdiplus::GpRect all(0, 0, static_cast<INT>(width), static_cast<INT>(height));
+    Gdiplus::BitmapData data{};
+    auto* bitmap = static_cast<GpBitmap*>(image);
+    if (GdipBitmapLockBits(bitmap, &all, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data) != Ok) return false;
+    GdipBitmapUnlockBits(bitmap, &data);
+    return true;
+}
+
+} // namespace
+
+struct ImageObject::Record {
+    volatile long refs = 1;
+    GpImage* image = nullptr;
+    IStream* stream = nullptr;
+
+    void dispose()
+    {
+        if (!image) return;
+        GdipDisposeImage(image);  // before its stream: GDI+ may read from it until then
+        if (stream) stream->Release();
+        image = nullptr;
+        stream = nullptr;
+    }
+};
+
+long ImageObject::LiveRecords() { return gLiveRecords; }
+
+ImageObject::ImageObject(const ImageObject& other) : record_(other.record_)
+{
+    if (record_) InterlockedIncrement(&record_->refs);
+}
+
+ImageObject& ImageObject::operator=(const ImageObject& other)
+{
+    if (other.record_) InterlockedIncrement(&other.record_->refs);
+    reset();
+    record_ = other.record_;
+    return *this;
+}
+
+ImageObject::ImageObject(ImageObject&& other) noexcept : record_(other.record_) { other.record_ = nullptr; }
+
+ImageObject& ImageObject::operator=(ImageObject&& other) noexcept
+{
+    if (this != &other) {
+        reset();
+        record_ = other.record_;
+        other.record_ = nullptr;
+    }
+    return *this;
+}
+
+void ImageObject::reset()
+{
+    if (record_ && InterlockedDecrement(&record_->refs) == 0) {
+        record_->dispose();
+        delete record_;
+        InterlockedDecrement(&gLiveRecords);
+    }
+    record_ = nullptr;
+}
+
+ImageObject::Record* ImageObject::ensureRecord()
+{
+    if (!record_) {
+        record_ = new Record();
+        InterlockedIncrement(&gLiveRecords);
+    }
+    return record_;
+}
+
+void* ImageObject::GetNativeImage() const { return record_ ? record_->image : nullptr; }
+
+void ImageObject::AttachNative(void* image)
+{
+    Record* record = ensureRecord();
+    record->dispose();
+    record->image = static_cast<GpImage*>(image);
+}
+
+void ImageObject::Dispose()
+{
+    if (record_) record_->dispose();
+}
+
+bool ImageObject::LoadFile(std::wstring_view path)
+{
+    Record* record = ensureRecord();
+    record->dispose();
+    GpImage* image = nullptr;
+    if (GdipLoadImageFromFile(std::wstring(path).c_str(), &image) != Ok || !image) return false;
+    if (!decodesWhole(image)) {
+        GdipDisposeImage(image);
+        return false;
+    }
+    record->image = image;
+    return true;
+}
+
+bool ImageObject::LoadFile(std::string_view path) { return LoadFile(std::wstring_view(toUtf16(path))); }
+
+bool ImageObject::LoadBytes(std::string_view bytes)
+{
+    Record* record = ensureRecord();
+    record->dispose();
+    if (bytes.empty()) return false;
+    IStream* stream = streamOver(bytes);
+    if (!stream) return false;
+    GpImage* image = nullptr;
+    if (GdipLoadImageFromStream(stream, &image) != Ok || !image || !decodesWhole(image)) {
+        if (image) GdipDisposeImage(image);
+        stream->Release();
+        return false;
+    }
+    record->image = image;
+    record->stream = stream;
+    return true;
+}
+
+ImageObject ImageObject::Clone() const
+{
+    ImageObject copy;
+    GpImage* cloned = nullptr;
+    if (GetNativeImage() && GdipCloneImage(record_->image, &cloned) == Ok) copy.AttachNative(cloned);
+    return copy;
+}
+
+std::string textFromGuid(const GUID& guid)
+{
+    wchar_t text[78] = {};
+    StringFromGUID2(guid, text, 78);
+    return toNarrow(text);
+}
+
+bool guidFromText(std::string_view text, GUID& guid)
+{
+    std::wstring wide = toUtf16(text);
+    return CLSIDFromString(wide.data(), &guid) == NOERROR;
+}
+
+std::string ImageObject::RawFormat() const
+{
+    GUID format{};
+    if (GdipGetImageRawFormat(static_cast<GpImage*>(GetNativeImage()), &format) != Ok) return {};
+    return textFromGuid(format);
+}
+
+int ImageObject::PixelFormat() const
+{
+    Gdiplus::PixelFormat format = 0;
+    GdipGetImagePixelFormat(static_cast<GpImage*>(GetNativeImage()), &format);
+    return static_cast<int>(format);
+}
+
+std::string ImageObject::SaveBytes(std::string_view format) const
+{
+    const std::string wanted = format.empty() ? RawFormat() : std::string(format);
+    UINT count = 0, size = 0;
+    if (GdipGetImageEncodersSize(&count, &size) != Ok || !size) return {};
+    std::vector<char> buffer(size);
+    auto* encoders = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+    if (GdipGetImageEncoders(count, size, encoders) != Ok) return {};
+    const CLSID* encoder = nullptr;
+    for (UINT i = 0; i < count && !encoder; ++i)
+        if (textFromGuid(encoders[i].FormatID) == wanted) encoder = &encoders[i].Clsid;
+    if (!encoder) return {};
+
+    IStream* stream = nullptr;
+    if (CreateStreamOnHGlobal(nullptr, TRUE, &stream) != S_OK) return {};
+    std::string bytes;
+    if (GdipSaveImageToStream(static_cast<GpImage*>(GetNativeImage()), stream, encoder, nullptr) == Ok) bytes = streamBytes(stream);
+    stream->Release();
+    return bytes;
+}
+
+bool ImageObject::Dimension(float& width, float& height) const
+{
+    return GdipGetImageDimension(static_cast<GpImage*>(GetNativeImage()), &width, &height) == Ok;
+}
+
+bool ImageObject::Bounds(float& x, float& y, float& width, float& height) const
+{
+    Gdiplus::GpRectF rect;
+    Gdiplus::GpUnit unit = Gdiplus::UnitPixel;
+    if (GdipGetImageBounds(static_cast<GpImage*>(GetNativeImage()), &rect, &unit) != Ok) return false;
+    x = rect.X;
+    y = rect.Y;
+    width = rect.Width;
+    height = rect.Height;
+    return true;
+}
+
+int ImageObject::Width() const
+{
+    UINT width = 0;
+    GdipGetImageWidth(static_cast<GpImage*>(GetNativeImage()), &width);
+    return static_cast<int>(width);
+}
+
+int ImageObject::Height() const
+{
+    UINT height = 0;
+    GdipGetImageHeight(static_cast<GpImage*>(GetNativeImage()), &height);
+    return static_cast<int>(height);
+}
+
+float ImageObject::HorizontalResolution() const
+{
+    float dpi = 0;
+    GdipGetImageHorizontalResolution(static_cast<GpImage*>(GetNativeImage()), &dpi);
+    return dpi;
+}
+
+float ImageObject::VerticalResolution() const
+{
+    float dpi = 0;
+    GdipGetImageVerticalResolution(static_cast<GpImage*>(GetNativeImage()), &dpi);
+    return dpi;
+}
+
+bool ImageObject::Thumbnail(int width, int height, ImageObject& target) const
+{
+    GpImage* thumbnail = nullptr;
+    if (GdipGetImageThumbnail(static_cast<GpImage*>(GetNativeImage()), width, height, &thumbnail, nullptr, nullptr) != Ok)
+        return false;
+    target.AttachNative(thumbnail);
+    return true;
+}
+
+int ImageObject::FrameCount(std::string_view dimension) const
+{
+    GUID guid{};
+    UINT count = 0;
+    if (!guidFromText(dimension, guid)) return 0;
+    GdipImageGetFrameCount(static_cast<GpImage*>(GetNativeImage()), &guid, &count);
+    return static_cast<int>(count);
+}
+
+bool ImageObject::SelectFrame(std::string_view dimension, int index)
+{
+    GUID guid{};
+    if (!guidFromText(dimension, guid)) return false;
+    return GdipImageSelectActiveFrame(static_cast<GpImage*>(GetNativeImage()), &guid, static_cast<UINT>(index)) == Ok;
+}
+
+HBITMAP ImageObject::ToHBITMAP(unsigned background) const
+{
+    HBITMAP bitmap = nullptr;
+    GdipCreateHBITMAPFromBitmap(static_cast<GpBitmap*>(GetNativeImage()), &bitmap, background);
+    return bitmap;
+}
+
+HICON ImageObject::ToHICON() const
+{
+    HICON icon = nullptr;
+    GdipCreateHICONFromBitmap(static_cast<GpBitmap*>(GetNativeImage()), &icon);
+    return icon;
+}
+
+bool ImageObject::DrawBlt(HDC target, int x, int y, int width, int height, int sourceX, int sourceY, DWORD rop,
+                          unsigned background) const
+{
+    HBITMAP bitmap = ToHBITMAP(background);
+    if (!bitmap) return false;
+    HDC memory = CreateCompatibleDC(target);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    const bool drawn = BitBlt(target, x, y, width, height, memory, sourceX, sourceY, rop);
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    DeleteObject(bitmap);
+    return drawn;
+}
+
+bool ImageObject::DrawAlpha(HDC target, int x, int y, int width, int height, int sourceX, int sourceY, int sourceWidth,
+                            int sourceHeight, int alpha, unsigned background) const
+{
+    if (sourceWidth < 0) sourceWidth = Width();
+    if (sourceHeight < 0) sourceHeight = Height();
+    HBITMAP bitmap = ToHBITMAP(background);
+    if (!bitmap) return false;
+    HDC memory = CreateCompatibleDC(target);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    const BLENDFUNCTION blend{AC_SRC_OVER, 0, static_cast<BYTE>(alpha), AC_SRC_ALPHA};
+    const bool drawn = AlphaBlend(target, x, y, width, height, memory, sourceX, sourceY, sourceWidth, sourceHeight, blend);
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    DeleteObject(bitmap);
+    return drawn;
+}
