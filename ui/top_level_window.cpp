@@ -4,10 +4,11 @@
 #include <vector>
 
 #include "text/encoding.h"
+#include "ui/tray_icon.h"
+#include "ui/window_background.h"
 
 namespace {
 
-const UINT kTaskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
 constexpr UINT kForwardMessage = 0x037F;  // WM_FORWARDMSG of hosted controls
 
 intptr_t signedLow(LPARAM value) { return static_cast<int16_t>(LOWORD(value)); }
@@ -178,6 +179,47 @@ void TopLevelWindow::SetRoundCorners(int diameter)
     SetWindowRgn(GetHandle(), CreateRoundRectRgn(0, 0, size.cx + 1, size.cy + 1, diameter, diameter), TRUE);
 }
 
+ImageObject TopLevelWindow::BackImage(const ImageObject* image, bool apply)
+{
+    const ImageObject* held = record_ ? backgroundImage(record_) : nullptr;
+    ImageObject previous = held ? *held : ImageObject();
+    if (apply && record_) {
+        setBackgroundImage(record_, image);
+        InvalidateRect(GetHandle(), nullptr, TRUE);
+    }
+    return previous;
+}
+
+COLORREF TopLevelWindow::BackColor(COLORREF color, bool apply)
+{
+    const COLORREF previous = colorrefFromArgb(GetProperty("BackColor"));
+    if (apply) {
+        SetProperty("BackColor", argbFromColorref(color));
+        InvalidateRect(GetHandle(), nullptr, TRUE);
+    }
+    return previous;
+}
+
+int TopLevelWindow::ShowImageType(int kind, bool apply)
+{
+    const int previous = static_cast<int>(GetProperty("ShowImageType"));
+    if (apply) {
+        SetProperty("ShowImageType", kind);
+        InvalidateRect(GetHandle(), nullptr, TRUE);
+    }
+    return previous;
+}
+
+bool TopLevelWindow::AddTrayIcon(HICON icon, std::string_view tip) { return record_ && addTrayIcon(record_, icon, tip); }
+bool TopLevelWindow::SetTrayTip(std::string_view tip) { return record_ && setTrayTip(record_, tip); }
+bool TopLevelWindow::SetTrayIcon(HICON icon) { return record_ && setTrayIcon(record_, icon); }
+bool TopLevelWindow::RemoveTrayIcon() { return record_ && removeTrayIcon(record_); }
+
+bool TopLevelWindow::ShowBalloon(std::string_view text, std::string_view title, DWORD iconKind, UINT timeoutMs)
+{
+    return record_ && showTrayBalloon(record_, text, title, iconKind, timeoutMs);
+}
+
 void TopLevelWindow::BeginWaitCursor()
 {
     const HCURSOR replaced = ::SetCursor(LoadCursorW(nullptr, IDC_WAIT));
@@ -251,6 +293,15 @@ intptr_t topLevelHandleMessage(WindowRecord* record, HWND window, UINT message, 
     switch (message) {
     case WM_NCDESTROY:
         topLevelCleanUp(record);
+        break;
+    case WM_ERASEBKGND:
+        if (paintBackground(record, window, reinterpret_cast<HDC>(wParam))) {
+            *handled = 1;
+            return 1;
+        }
+        break;
+    case kTrayCallbackMessage:
+        trayCallback(record, window, lParam);
         break;
     case WM_CREATE:
     case WM_INITDIALOG: {
@@ -353,7 +404,7 @@ intptr_t topLevelHandleMessage(WindowRecord* record, HWND window, UINT message, 
         }
         break;
     default:
-        if (message == kTaskbarCreated) break;  // the tray icon, when there is one, is added again
+        if (isTaskbarCreated(record, message)) readdTrayIcon(record);
         break;
     }
     return windowBaseHandleMessage(record, window, message, wParam, lParam, handled);
@@ -362,6 +413,8 @@ intptr_t topLevelHandleMessage(WindowRecord* record, HWND window, UINT message, 
 void topLevelCleanUp(WindowRecord* record)
 {
     PropertyTable& properties = record->properties;
+    releaseBackground(record);
+    releaseTray(record);
     if (const intptr_t accelerators = properties.get("hAccelTable")) {
         DestroyAcceleratorTable(reinterpret_cast<HACCEL>(accelerators));
         properties.remove("hAccelTable");

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "ui/image_object.h"
 #include "ui/window_object.h"
 
 constexpr UINT kTrayMessage = 0x3019;
@@ -53,6 +54,19 @@ public:
     void SetRoundCorners(int diameter);
     // Takes a counted reference on an object whose "hAccel" property holds the table.
     void SetAcceleratorTable(WindowObject* accelerators) { setButton("pAccelTable", accelerators); }
+
+    // Background: each setter stores when `apply` is true and answers the previous value.
+    ImageObject BackImage(const ImageObject* image = nullptr, bool apply = false);
+    COLORREF BackColor(COLORREF color = 0, bool apply = false);
+    int ShowImageType(int kind = 0, bool apply = false);
+
+    // The icon in the notification area (the window keeps copies of the icons it is given).
+    bool AddTrayIcon(HICON icon, std::string_view tip = {});
+    bool SetTrayTip(std::string_view tip);
+    bool SetTrayIcon(HICON icon);
+    bool ShowBalloon(std::string_view text, std::string_view title = {}, DWORD iconKind = 1, UINT timeoutMs = 10000);
+    bool RemoveTrayIcon();
+    void OnNotifIcon(EventHandler h) { Bind("OnNotifIcon", h); }
 
     void OnCreate(EventHandler h) { Bind("OnCreate", h); }
     void OnClose(EventHandler h) { Bind("OnClose", h); }

@@ -1,0 +1,156 @@
+#include "ui/tray_icon.h"
+
+#include <cwchar>
+#include <shellapi.h>
+
+#include "text/encoding.h"
+
+namespace {
+
+// The record is the system's structure up to the balloon fields (its "version 2" size).
+constexpr DWORD kRecordSize = NOTIFYICONDATAW_V2_SIZE;
+constexpr UINT kIconFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+
+NOTIFYICONDATAW* recordOf(WindowRecord* record)
+{
+    return reinterpret_cast<NOTIFYICONDATAW*>(record->properties.get("NotifyiconData"));
+}
+
+// Copies text into a fixed field, cut to the field's size.
+template <size_t N>
+void copyField(wchar_t (&field)[N], std::string_view text)
+{
+    const std::wstring wide = toUtf16(text);
+    const size_t units = wide.size() < N ? wide.size() : N - 1;
+    wmemcpy(field, wide.data(), units);
+    field[units] = L'\0';
+}
+
+void replaceIconCopy(WindowRecord* record, HICON icon)
+{
+    if (const intptr_t previous = record->properties.get("NotifyIcon")) DestroyIcon(reinterpret_cast<HICON>(previous));
+    const HICON copy = icon ? CopyIcon(icon) : nullptr;
+    record->properties.set("NotifyIcon", reinterpret_cast<intptr_t>(copy));
+    if (NOTIFYICONDATAW* data = recordOf(record)) data->hIcon = copy;
+}
+
+void freeRecord(WindowRecord* record)
+{
+    if (NOTIFYICONDATAW* data = recordOf(record)) {
+        record->properties.remove("NotifyiconData");
+        HeapFree(GetProcessHeap(), 0, data);
+    }
+}
+
+} // namespace
+
+const NOTIFYICONDATAW* trayRecord(WindowRecord* record) { return recordOf(record); }
+
+bool addTrayIcon(WindowRecord* record, HICON icon, std::string_view tip)
+{
+    if (!icon) return removeTrayIcon(record);
+    if (!record->properties.get("TaskbarCreatedMsg"))
+        record->properties.set("TaskbarCreatedMsg", RegisterWindowMessageW(L"TaskbarCreated"));
+    freeRecord(record);
+    auto* data = static_cast<NOTIFYICONDATAW*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(NOTIFYICONDATAW)));
+    if (!data) return false;
+    record->properties.set("NotifyiconData", reinterpret_cast<intptr_t>(data));
+    replaceIconCopy(record, icon);
+    data->cbSize = kRecordSize;
+    data->hWnd = record->handle();
+    data->uID = 1;
+    data->uFlags = kIconFlags;
+    data->uCallbackMessage = kTrayCallbackMessage;
+    copyField(data->szTip, tip);
+    return Shell_NotifyIconW(NIM_ADD, data);
+}
+
+bool setTrayTip(WindowRecord* record, std::string_view tip)
+{
+    NOTIFYICONDATAW* data = recordOf(record);
+    if (!data) return false;
+    data->uFlags = kIconFlags;
+    copyField(data->szTip, tip);
+    return Shell_NotifyIconW(NIM_MODIFY, data);
+}
+
+bool setTrayIcon(WindowRecord* record, HICON icon)
+{
+    NOTIFYICONDATAW* data = recordOf(record);
+    if (!data) return false;
+    replaceIconCopy(record, icon);
+    data->uFlags = kIconFlags;
+    return Shell_NotifyIconW(NIM_MODIFY, data);
+}
+
+bool showTrayBalloon(WindowRecord* record, std::string_view text, std::string_view title, DWORD iconKind, UINT timeoutMs)
+{
+    NOTIFYICONDATAW* data = recordOf(record);
+    if (!data) return false;
+    data->uFlags = kIconFlags | NIF_STATE | NIF_INFO;
+    copyField(data->szInfo, text);
+    copyField(data->szInfoTitle, title);
+    data->dwInfoFlags = iconKind;
+    data->uTimeout = timeoutMs;
+    return Shell_NotifyIconW(NIM_MODIFY, data);
+}
+
+bool removeTrayIcon(WindowRecord* record)
+{
+    NOTIFYICONDATAW* data = recordOf(record);
+    return data && Shell_NotifyIconW(NIM_DELETE, data);
+}
+
+void trayCallback(WindowRecord* record, HWND window, LPARAM event)
+{
+    const auto handler = reinterpret_cast<EventHandler>(record->properties.get("OnNotifIcon"));
+    if (!handler) return;
+    const auto handle = reinterpret_cast<intptr_t>(window);
+    switch (static_cast<UINT>(event)) {
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN: SetCapture(window); break;
+    case WM_LBUTTONUP:
+        handler(handle, 1, 0, 0, 0, 0, 0);
+        ReleaseCapture();
+        break;
+    case WM_RBUTTONUP:
+        handler(handle, 2, 0, 0, 0, 0, 0);
+        ReleaseCapture();
+        break;
+    case WM_LBUTTONDBLCLK: handler(handle, 3, 0, 0, 0, 0, 0); break;
+    case WM_RBUTTONDBLCLK: handler(handle, 4, 0, 0, 0, 0, 0); break;
+    case WM_MOUSEMOVE: handler(handle, 5, 0, 0, 0, 0, 0); break;
+    case NIN_BALLOONSHOW: handler(handle, 6, 0, 0, 0, 0, 0); break;
+    case NIN_BALLOONTIMEOUT: handler(handle, 7, 0, 0, 0, 0, 0); break;
+    case NIN_BALLOONUSERCLICK: handler(handle, 8, 0, 0, 0, 0, 0); break;
+    default: break;
+    }
+}
+
+bool isTaskbarCreated(WindowRecord* record, UINT message)
+{
+    const intptr_t registered = record->properties.get("TaskbarCreatedMsg");
+    return registered && static_cast<UINT>(registered) == message;
+}
+
+void readdTrayIcon(WindowRecord* record)
+{
+    NOTIFYICONDATAW* data = recordOf(record);
+    if (!data) return;
+    Shell_NotifyIconW(NIM_DELETE, data);
+    data->uFlags = kIconFlags;
+    Shell_NotifyIconW(NIM_ADD, data);
+}
+
+void releaseTray(WindowRecord* record)
+{
+    if (const intptr_t icon = record->properties.get("NotifyIcon")) {
+        DestroyIcon(reinterpret_cast<HICON>(icon));
+        record->properties.remove("NotifyIcon");
+    }
+    if (NOTIFYICONDATAW* data = recordOf(record)) {
+        data->hIcon = nullptr;
+        Shell_NotifyIconW(NIM_DELETE, data);
+    }
+    freeRecord(record);
+}
