@@ -1,0 +1,152 @@
+// The picture control: still pictures, animated GIFs on the player thread, pause and teardown.
+#include "ui/application.h"
+#include "ui/picture_box.h"
+#include "ui/top_level_window.h"
+
+#include <gtest/gtest.h>
+#include <tlhelp32.h>
+#include <vector>
+
+namespace {
+
+// An animated GIF of 1 x 1 frames with the given delays (hundredths of a second); `frames` may
+// exceed the delays listed only when `withDelays` is false (no delay item at all otherwise).
+std::string animatedGif(const std::vector<int>& delays, int frames, bool withDelays = true)
+{
+    std::string gif("GIF89a\x01\x00\x01\x00\x80\x00\x00", 13);
+    gif += std::string("\x00\x00\x00\xFF\xFF\xFF", 6);
+    gif += std::string("\x21\xFF\x0BNETSCAPE2.0\x03\x01\x00\x00\x00", 19);
+    for (int i = 0; i < frames; ++i) {
+        if (withDelays) {
+            const int delay = i < static_cast<int>(delays.size()) ? delays[static_cast<size_t>(i)] : 0;
+            gif += std::string("\x21\xF9\x04\x00", 4);
+            gif += static_cast<char>(delay & 0xFF);
+            gif += static_cast<char>(delay >> 8);
+            gif += std::string("\x00\x00", 2);
+        }
+        gif += std::string("\x2C\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00", 15);
+    }
+    return gif + ";";
+}
+
+std::string stillGif() { return animatedGif({}, 1, false); }
+
+int threadsOfThisProcess()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+    CloseHandle(snapshot);
+    return count;
+}
+
+// Serves the test thread's messages (the player reaches the control through them) for a while,
+// noting each change of the player's index with its time.
+struct Change {
+    int index;
+    DWORD at;
+};
+
+std::vector<Change> watch(PictureBox& box, DWORD ms)
+{
+    std::vector<Change> changes;
+    int last = box.PlayIndex();
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        const int index = box.PlayIndex();
+        if (index != last) changes.push_back({index, GetTickCount() - start});
+        last = index;
+        Sleep(2);
+    }
+    return changes;
+}
+
+class PictureBoxTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { Application::Initialise(); }
+    void SetUp() override
+    {
+        CreateOptions options;
+        options.size = {300, 300};  // visible: the player skips hidden controls
+        ASSERT_TRUE(window.Create(options));
+        ASSERT_TRUE(box.Create(window.GetHandle(), "", {10, 10}, {182, 182}));
+    }
+    void TearDown() override
+    {
+        if (window.IsWindow()) DestroyWindow(window.GetHandle());
+    }
+    TopLevelWindow window;
+    PictureBox box;
+};
+
+} // namespace
+
+TEST_F(PictureBoxTest, StillPicturesStartNoPlayer)
+{
+    EXPECT_EQ(box.ShowImageType(), 3);
+    EXPECT_TRUE(box.GetStyle() & SS_OWNERDRAW);
+    EXPECT_TRUE(box.SetImageData(stillGif()));
+    EXPECT_FALSE(box.HasPlayer());
+    EXPECT_EQ(box.PlayFrameCount(), 0);
+    EXPECT_EQ(box.Image().Width(), 1);
+    EXPECT_FALSE(box.SetImageData("not a picture"));
+    EXPECT_TRUE(box.Image().IsEmpty());
+}
+
+TEST_F(PictureBoxTest, PlaysFramesInOrderWithTheirDelays)
+{
+    ASSERT_TRUE(box.SetImageData(animatedGif({10, 0, 20}, 3)));
+    EXPECT_EQ(box.PlayTimes(), (std::vector<uint32_t>{10, 0, 20}));
+    EXPECT_EQ(box.PlayFrameCount(), 3);
+    EXPECT_TRUE(box.HasPlayer());
+    const std::vector<Change> changes = watch(box, 1300);
+    // After frame 0 (110 ms) the index is 1, after frame 1 (88 ms) 2, after frame 2 (220 ms) 3,
+    // then frame 0 again: 1, 2, 3 ...
+    ASSERT_GE(changes.size(), 5u);
+    for (size_t i = 0; i + 1 < changes.size(); ++i) {
+        const int expected = changes[i].index == 3 ? 1 : changes[i].index + 1;
+        EXPECT_EQ(changes[i + 1].index, expected) << i;
+    }
+    // Rough timing only: the pause before 3 (frame 2, 220 ms) is the longest.
+    for (size_t i = 1; i < changes.size(); ++i) {
+        const DWORD gap = changes[i].at - changes[i - 1].at;
+        if (changes[i].index == 3) {
+            EXPECT_GE(gap, 180u);
+        }
+        if (changes[i].index == 2) {
+            EXPECT_LT(gap, 180u);
+        }
+    }
+}
+
+TEST_F(PictureBoxTest, PauseHoldsTheFrameAndResumeGoesOn)
+{
+    ASSERT_TRUE(box.SetImageData(animatedGif({5, 5, 5, 5}, 4)));
+    watch(box, 200);
+    box.PlayGif(false, true);
+    EXPECT_FALSE(box.PlayGif());
+    watch(box, 120);  // let a frame already under way finish
+    const int paused = box.PlayIndex();
+    EXPECT_TRUE(watch(box, 300).empty());
+    EXPECT_EQ(box.PlayIndex(), paused);
+    box.PlayGif(true, true);
+    EXPECT_FALSE(watch(box, 300).empty());
+}
+
+TEST_F(PictureBoxTest, DestroyingTheWindowEndsThePlayer)
+{
+    const int before = threadsOfThisProcess();
+    ASSERT_TRUE(box.SetImageData(animatedGif({5, 5}, 2)));
+    watch(box, 100);
+    EXPECT_EQ(threadsOfThisProcess(), before + 1);
+    box.PlayGif(false, true);  // waiting on its event when the window goes
+    DestroyWindow(window.GetHandle());
+    const DWORD start = GetTickCount();
+    while (threadsOfThisProcess() > before && GetTickCount() - start < 3000) Sleep(10);
+    EXPECT_EQ(threadsOfThisProcess(), before);
+}

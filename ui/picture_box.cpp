@@ -1,0 +1,290 @@
+#include "ui/picture_box.h"
+
+#include <memory>
+
+#include "ui/gdiplus_include.h"
+#include "ui/window_background.h"
+
+using namespace Gdiplus::DllExports;
+
+namespace {
+
+const char* kTimeDimension = "{6AEDBD6D-3FB5-418A-83A6-7F45229DC872}";
+constexpr PROPID kFrameDelayTag = 0x5100;
+
+// What the player thread and the GUI thread share about an animation. The window's property
+// table is no place for it: the table is not safe to read from another thread.
+struct PlayState {
+    PlayState() { InitializeCriticalSection(&lock); }
+    ~PlayState()
+    {
+        DeleteCriticalSection(&lock);
+        if (event) CloseHandle(event);
+    }
+    PlayState(const PlayState&) = delete;
+    PlayState& operator=(const PlayState&) = delete;
+
+    CRITICAL_SECTION lock;
+    HANDLE event = nullptr;  // manual reset: signalled = play
+    HWND window = nullptr;
+    std::vector<uint32_t> delays;  // hundredths of a second, frame by frame
+    int frameCount = 0;
+    int index = 0;
+    bool playerRunning = false;
+    volatile LONG closing = 0;  // set once by the GUI thread when the window goes
+};
+
+using SharedPlayState = std::shared_ptr<PlayState>;
+
+SharedPlayState* stateSlot(WindowRecord* record)
+{
+    return reinterpret_cast<SharedPlayState*>(record->properties.get("PlayState"));
+}
+
+SharedPlayState stateOf(WindowRecord* record, bool create)
+{
+    if (SharedPlayState* slot = stateSlot(record)) return *slot;
+    if (!create) return nullptr;
+    auto* slot = new SharedPlayState(std::make_shared<PlayState>());
+    (*slot)->window = record->handle();
+    record->properties.set("PlayState", reinterpret_cast<intptr_t>(slot));
+    return *slot;
+}
+
+DWORD WINAPI playerThread(void* parameter)
+{
+    // The thread owns one share of the state, so it outlives the control if need be.
+    std::unique_ptr<SharedPlayState> held(static_cast<SharedPlayState*>(parameter));
+    PlayState& state = **held;
+    for (;;) {
+        if (state.closing || !IsWindow(state.window)) break;
+        if (IsIconic(state.window) || !(GetWindowLongPtrW(state.window, GWL_STYLE) & WS_VISIBLE)) {
+            Sleep(100);
+            continue;
+        }
+        if (WaitForSingleObject(state.event, INFINITE) != WAIT_OBJECT_0) continue;
+        if (state.closing) break;
+
+        EnterCriticalSection(&state.lock);
+        int index = state.index < state.frameCount ? state.index : 0;
+        const bool hasDelay = index < static_cast<int>(state.delays.size());
+        const uint32_t delay = hasDelay ? state.delays[static_cast<size_t>(index)] : 0;
+        LeaveCriticalSection(&state.lock);
+
+        DWORD_PTR answer = 1;
+        if (!SendMessageTimeoutW(state.window, kShowFrameMessage, static_cast<WPARAM>(index), 0, SMTO_NORMAL, 5000, &answer)) answer = 1;
+        if (answer != 0) {
+            index = 0;
+        } else {
+            Sleep(hasDelay ? (delay ? delay : 8) * 11 : 88);
+            ++index;
+        }
+        EnterCriticalSection(&state.lock);
+        state.index = index;
+        LeaveCriticalSection(&state.lock);
+    }
+    EnterCriticalSection(&state.lock);
+    state.playerRunning = false;
+    LeaveCriticalSection(&state.lock);
+    return 0;
+}
+
+void startPlayback(WindowRecord* record, const ImageObject& image)
+{
+    auto* native = static_cast<Gdiplus::GpImage*>(image.GetNativeImage());
+    GUID time{};
+    guidFromText(kTimeDimension, time);
+    UINT frames = 0;
+    if (!native || GdipImageGetFrameCount(native, &time, &frames) != Gdiplus::Ok || frames <= 1) return;
+    UINT size = 0;
+    if (GdipGetPropertyItemSize(native, kFrameDelayTag, &size) != Gdiplus::Ok || size < sizeof(Gdiplus::PropertyItem)) return;
+    std::vector<char> buffer(size);
+    auto* item = reinterpret_cast<Gdiplus::PropertyItem*>(buffer.data());
+    if (GdipGetPropertyItem(native, kFrameDelayTag, size, item) != Gdiplus::Ok) return;
+
+    SharedPlayState state = stateOf(record, true);
+    if (!state->event) state->event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!state->event) return;
+    ResetEvent(state->event);
+    EnterCriticalSection(&state->lock);
+    const auto* values = static_cast<const uint32_t*>(item->value);
+    state->delays.assign(values, values + item->length / 4);
+    state->frameCount = static_cast<int>(frames);
+    state->index = 0;
+    state->window = record->handle();
+    const bool startThread = !state->playerRunning;
+    state->playerRunning = true;
+    LeaveCriticalSection(&state->lock);
+    if (record->properties.get("PlayGif")) SetEvent(state->event);
+    if (startThread) {
+        HANDLE thread = CreateThread(nullptr, 0, playerThread, new SharedPlayState(state), 0, nullptr);
+        if (thread) {
+            CloseHandle(thread);
+        } else {
+            EnterCriticalSection(&state->lock);
+            state->playerRunning = false;
+            LeaveCriticalSection(&state->lock);
+        }
+    }
+}
+
+void pictureBoxCleanUp(WindowRecord* record)
+{
+    releaseBackground(record);
+    if (SharedPlayState* slot = stateSlot(record)) {
+        record->properties.remove("PlayState");
+        // Wake a waiting player so that it sees the window is gone and ends.
+        InterlockedExchange(&(*slot)->closing, 1);
+        if ((*slot)->event) SetEvent((*slot)->event);
+        delete slot;
+    }
+}
+
+void pictureBoxFinalRelease(WindowRecord* record)
+{
+    pictureBoxCleanUp(record);
+    windowBaseCleanUp(record);
+    detachRecord(record);
+}
+
+} // namespace
+
+intptr_t pictureBoxHandleMessage(WindowRecord* record, HWND window, UINT message, WPARAM wParam, LPARAM lParam, int* handled)
+{
+    if (message == kShowFrameMessage) {
+        const ImageObject* image = backgroundImage(record);
+        GUID time{};
+        guidFromText(kTimeDimension, time);
+        const Gdiplus::GpStatus status =
+            image ? GdipImageSelectActiveFrame(static_cast<Gdiplus::GpImage*>(image->GetNativeImage()), &time, static_cast<UINT>(wParam))
+                  : Gdiplus::InvalidParameter;
+        *handled = 1;
+        if (status != Gdiplus::Ok) return status;
+        InvalidateRect(window, nullptr, TRUE);
+        return 0;
+    }
+    if (message == WM_ERASEBKGND && paintBackground(record, window, reinterpret_cast<HDC>(wParam))) {
+        *handled = 1;
+        return 1;
+    }
+    if (message == WM_NCDESTROY) pictureBoxCleanUp(record);
+    return windowBaseHandleMessage(record, window, message, wParam, lParam, handled);
+}
+
+PictureBox::PictureBox()
+{
+    if (!record_) return;
+    record_->slots.handleMessage = pictureBoxHandleMessage;
+    record_->slots.onFinalRelease = pictureBoxFinalRelease;
+    SetProperty("ShowImageType", 3);
+    SetProperty("PlayGif", 1);
+}
+
+bool PictureBox::Create(HWND parent, std::string_view text, POINT position, SIZE size, DWORD style)
+{
+    return CreateChildControl(parent, text, position, size, L"Static", style | SS_NOTIFY | SS_OWNERDRAW);
+}
+
+bool PictureBox::Attach(HWND window)
+{
+    if (::IsWindow(window)) {
+        SetWindowLongPtrW(window, GWL_STYLE, GetWindowLongPtrW(window, GWL_STYLE) | SS_OWNERDRAW);
+        SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    }
+    return WindowObject::Attach(window);
+}
+
+ImageObject PictureBox::Image() const
+{
+    const ImageObject* image = record_ ? backgroundImage(record_) : nullptr;
+    return image ? *image : ImageObject();
+}
+
+void PictureBox::SetImage(const ImageObject& image)
+{
+    if (!record_) return;
+    if (SharedPlayState state = stateOf(record_, false); state && state->event) ResetEvent(state->event);
+    setBackgroundImage(record_, &image);
+    startPlayback(record_, image);
+    InvalidateRect(GetHandle(), nullptr, TRUE);
+}
+
+std::string PictureBox::ImageData() const { return Image().SaveBytes(); }
+
+bool PictureBox::SetImageData(std::string_view bytes)
+{
+    ImageObject image;
+    const bool loaded = image.LoadBytes(bytes);
+    SetImage(image);
+    return loaded;
+}
+
+int PictureBox::ShowImageType(int kind, bool apply)
+{
+    const int previous = static_cast<int>(GetProperty("ShowImageType"));
+    if (apply) {
+        SetProperty("ShowImageType", kind);
+        InvalidateRect(GetHandle(), nullptr, TRUE);
+    }
+    return previous;
+}
+
+COLORREF PictureBox::BackColor(COLORREF color, bool apply)
+{
+    const COLORREF previous = colorrefFromArgb(GetProperty("BackColor"));
+    if (apply) {
+        SetProperty("BackColor", argbFromColorref(color));
+        InvalidateRect(GetHandle(), nullptr, TRUE);
+    }
+    return previous;
+}
+
+bool PictureBox::PlayGif(bool play, bool apply)
+{
+    if (!apply) return GetProperty("PlayGif") != 0;
+    SetProperty("PlayGif", play ? 1 : 0);
+    if (SharedPlayState state = record_ ? stateOf(record_, false) : nullptr; state && state->event) {
+        if (play) {
+            SetEvent(state->event);
+        } else {
+            ResetEvent(state->event);
+        }
+    }
+    return true;
+}
+
+int PictureBox::PlayIndex() const
+{
+    SharedPlayState state = record_ ? stateOf(record_, false) : nullptr;
+    if (!state) return 0;
+    EnterCriticalSection(&state->lock);
+    const int index = state->index;
+    LeaveCriticalSection(&state->lock);
+    return index;
+}
+
+int PictureBox::PlayFrameCount() const
+{
+    SharedPlayState state = record_ ? stateOf(record_, false) : nullptr;
+    return state ? state->frameCount : 0;
+}
+
+std::vector<uint32_t> PictureBox::PlayTimes() const
+{
+    SharedPlayState state = record_ ? stateOf(record_, false) : nullptr;
+    if (!state) return {};
+    EnterCriticalSection(&state->lock);
+    std::vector<uint32_t> delays = state->delays;
+    LeaveCriticalSection(&state->lock);
+    return delays;
+}
+
+bool PictureBox::HasPlayer() const
+{
+    SharedPlayState state = record_ ? stateOf(record_, false) : nullptr;
+    if (!state) return false;
+    EnterCriticalSection(&state->lock);
+    const bool running = state->playerRunning;
+    LeaveCriticalSection(&state->lock);
+    return running;
+}

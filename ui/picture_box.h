@@ -1,0 +1,37 @@
+// A control that shows one picture (the QR code, the avatar, the about picture) and plays animated
+// GIFs on a player thread of its own, which can be paused and resumed.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ui/image_object.h"
+#include "ui/window_object.h"
+
+constexpr UINT kShowFrameMessage = WM_USER + 0x400;
+
+class PictureBox : public WindowObject {
+public:
+    PictureBox();
+
+    bool Create(HWND parent, std::string_view text = {}, POINT position = {0, 0}, SIZE size = {120, 120}, DWORD style = 0);
+    bool Attach(HWND window);
+
+    ImageObject Image() const;
+    void SetImage(const ImageObject& image);
+    std::string ImageData() const;
+    // Loads the bytes and shows them; false (and the old picture gone) when they are no picture.
+    bool SetImageData(std::string_view bytes);
+    int ShowImageType(int kind = 0, bool apply = false);
+    COLORREF BackColor(COLORREF color = 0, bool apply = false);
+    bool PlayGif(bool play = false, bool apply = false);
+
+    // What the player works from, read under its lock.
+    int PlayIndex() const;
+    int PlayFrameCount() const;
+    std::vector<uint32_t> PlayTimes() const;
+    bool HasPlayer() const;
+};
+
+intptr_t pictureBoxHandleMessage(WindowRecord* record, HWND window, UINT message, WPARAM wParam, LPARAM lParam, int* handled);
