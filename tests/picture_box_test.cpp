@@ -94,6 +94,7 @@ TEST_F(PictureBoxTest, StillPicturesStartNoPlayer)
     EXPECT_FALSE(box.HasPlayer());
     EXPECT_EQ(box.PlayFrameCount(), 0);
     EXPECT_EQ(box.Image().Width(), 1);
+    EXPECT_EQ(box.Image().RawFormat(), "{B96B3CB0-0728-11D3-9D7B-0000F81EF32E}");  // GIF
     EXPECT_FALSE(box.SetImageData("not a picture"));
     EXPECT_TRUE(box.Image().IsEmpty());
 }
