@@ -1,0 +1,48 @@
+// A menu: one owned menu handle (bar, popup, system menu or loaded), built item by item and shown
+// at the cursor; the chosen command reaches the owner window as OnMenuItemClick.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <windows.h>
+
+class Menu {
+public:
+    Menu() = default;
+    ~Menu() { Destroy(); }
+    Menu(const Menu&) = delete;
+    Menu& operator=(const Menu&) = delete;
+
+    bool CreateMenuBar();
+    // Fails (keeping the menu it holds) when the object already holds one.
+    bool CreatePopup();
+    // Borrowed handles: the object does not destroy these.
+    void FromSystemMenu(HWND window);
+    bool LoadFromResource(const wchar_t* name);
+    void Destroy();
+    HMENU Handle() const { return menu_; }
+
+    // The submenu becomes part of this menu; its object lets go of it.
+    bool AppendSubMenu(Menu& submenu, std::string_view text);
+    bool AppendItem(std::string_view text, UINT command);
+    bool AppendSeparator();
+    bool InsertItem(std::string_view text, UINT command, int position = -1);
+    // By position, not command id.
+    bool CheckRadio(UINT checked, UINT first, UINT last);
+    bool Check(UINT command, bool checked);
+    bool IsChecked(UINT command) const;
+    std::string GetItemText(UINT item, bool byPosition = true) const;
+    int GetItemCount() const { return GetMenuItemCount(menu_); }
+    HMENU GetSubMenu(int position) const { return ::GetSubMenu(menu_, position); }
+    bool SetDefaultItem(UINT item, bool byPosition = false) { return SetMenuDefaultItem(menu_, item, byPosition); }
+    bool SetBackColor(COLORREF color);
+    // Makes the owner the foreground window, then tracks the menu at a screen position.
+    BOOL Popup(int x, int y, HWND owner, UINT flags = 0);
+    bool AttachToWindow(HWND window);
+
+private:
+    void deleteBackground();
+
+    HMENU menu_ = nullptr;
+    bool owned_ = false;
+};

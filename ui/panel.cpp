@@ -1,0 +1,86 @@
+#include "ui/panel.h"
+
+#include "ui/window_background.h"
+
+namespace {
+
+void registerPanelClass()
+{
+    WNDCLASSW windowClass{};
+    windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+    windowClass.lpfnWndProc = frameworkClassProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = L"qvPanel";
+    RegisterClassW(&windowClass);
+}
+
+void panelFinalRelease(WindowRecord* record)
+{
+    releaseBackground(record);
+    windowBaseCleanUp(record);
+    detachRecord(record);
+}
+
+// Control ids for panels created without one, counting down like other controls.
+volatile long gNextPanelId = -100000;
+
+} // namespace
+
+intptr_t panelHandleMessage(WindowRecord* record, HWND window, UINT message, WPARAM wParam, LPARAM lParam, int* handled)
+{
+    const intptr_t result = windowBaseHandleMessage(record, window, message, wParam, lParam, handled);
+    if (*handled) return result;
+    const auto handle = reinterpret_cast<intptr_t>(window);
+    switch (message) {
+    case WM_CREATE:
+    case WM_INITDIALOG: raiseEvent(record, "OnCreate", nullptr, handle); break;
+    case WM_SIZE:
+        raiseEvent(record, "OnSize", nullptr, handle, static_cast<int16_t>(LOWORD(lParam)), static_cast<int16_t>(HIWORD(lParam)));
+        break;
+    case WM_ERASEBKGND:
+        if (paintBackground(record, window, reinterpret_cast<HDC>(wParam))) {
+            *handled = 1;
+            return 1;
+        }
+        break;
+    case WM_NCDESTROY: releaseBackground(record); break;
+    default: break;
+    }
+    return result;
+}
+
+Panel::Panel()
+{
+    if (!record_) return;
+    record_->slots.handleMessage = panelHandleMessage;
+    record_->slots.onFinalRelease = panelFinalRelease;
+}
+
+bool Panel::Create(HWND parent, POINT position, SIZE size, DWORD style, DWORD exStyle, int id)
+{
+    registerPanelClass();
+    if (id == 0) id = static_cast<int>(InterlockedDecrement(&gNextPanelId));
+    return CreateControl(parent, "", position, size, id, style | WS_CHILD | WS_CLIPCHILDREN, exStyle | WS_EX_CONTROLPARENT, L"qvPanel");
+}
+
+void Panel::SetBackImage(const ImageObject* image)
+{
+    if (!record_) return;
+    setBackgroundImage(record_, image);
+    Invalidate();
+}
+
+void Panel::SetBackColor(COLORREF color)
+{
+    SetProperty("BackColor", argbFromColorref(color));
+    Invalidate();
+}
+
+void Panel::SetShowImageType(int kind)
+{
+    SetProperty("ShowImageType", kind);
+    Invalidate();
+}

@@ -1,0 +1,21 @@
+// A panel: the framework's own plain child window ("qvPanel"), used as a tab page, with a
+// painted background and OnCreate/OnSize events.
+#pragma once
+
+#include <string_view>
+
+#include "ui/image_object.h"
+#include "ui/window_object.h"
+
+class Panel : public Window {
+public:
+    Panel();
+    bool Create(HWND parent, POINT position = {0, 0}, SIZE size = {200, 200}, DWORD style = WS_VISIBLE, DWORD exStyle = 0, int id = 0);
+    void OnCreate(EventHandler h) { Bind("OnCreate", h); }
+    void OnSize(EventHandler h) { Bind("OnSize", h); }
+    void SetBackImage(const ImageObject* image);
+    void SetBackColor(COLORREF color);
+    void SetShowImageType(int kind);
+};
+
+intptr_t panelHandleMessage(WindowRecord* record, HWND window, UINT message, WPARAM wParam, LPARAM lParam, int* handled);

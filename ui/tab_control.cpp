@@ -1,0 +1,130 @@
+#include "ui/tab_control.h"
+
+#include <unordered_map>
+
+#include "text/encoding.h"
+
+namespace {
+
+using TooltipTable = std::unordered_map<WindowRecord*, std::wstring>;
+
+TooltipTable* tooltipsOf(WindowRecord* record, bool create)
+{
+    auto* table = reinterpret_cast<TooltipTable*>(record->properties.get("HashToolTips"));
+    if (!table && create) {
+        table = new TooltipTable();
+        record->properties.set("HashToolTips", reinterpret_cast<intptr_t>(table));
+    }
+    return table;
+}
+
+WindowRecord* pageOf(HWND tabs, int index)
+{
+    TCITEMW item{};
+    item.mask = TCIF_PARAM;
+    if (!SendMessageW(tabs, TCM_GETITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item))) return nullptr;
+    return reinterpret_cast<WindowRecord*>(item.lParam);
+}
+
+void showSelectedPage(HWND tabs)
+{
+    const int selected = static_cast<int>(SendMessageW(tabs, TCM_GETCURSEL, 0, 0));
+    const int count = static_cast<int>(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i)
+        if (WindowRecord* page = pageOf(tabs, i)) ShowWindow(page->handle(), i == selected ? SW_SHOW : SW_HIDE);
+}
+
+void tabFinalRelease(WindowRecord* record)
+{
+    if (TooltipTable* table = tooltipsOf(record, false)) {
+        record->properties.remove("HashToolTips");
+        delete table;
+    }
+    windowBaseCleanUp(record);
+    detachRecord(record);
+}
+
+} // namespace
+
+TabControl::TabControl()
+{
+    if (!record_) return;
+    record_->slots.handleReflected = tabReflected;
+    record_->slots.onFinalRelease = tabFinalRelease;
+}
+
+bool TabControl::Create(HWND parent, POINT position, SIZE size, DWORD style, DWORD exStyle, int id)
+{
+    return CreateChildControl(parent, "", position, size, WC_TABCONTROLW, style | WS_CLIPCHILDREN, exStyle | WS_EX_CONTROLPARENT, id);
+}
+
+RECT TabControl::DisplayArea()
+{
+    RECT area = GetClientRect();
+    Send(TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
+    return area;
+}
+
+int TabControl::AddTab(WindowObject& page, std::string_view text, int index, int image, std::string_view tooltip)
+{
+    if (!record_ || !page.Record()) return -1;
+    std::wstring wide = toUtf16(text);
+    TCITEMW item{};
+    item.mask = TCIF_PARAM;
+    item.lParam = reinterpret_cast<LPARAM>(page.Record());
+    if (!text.empty()) {
+        item.mask |= TCIF_TEXT;
+        item.pszText = wide.data();
+    }
+    if (image >= 0) {
+        item.mask |= TCIF_IMAGE;
+        item.iImage = image;
+    }
+    if (page.GetHandle()) ::SetParent(page.GetHandle(), GetHandle());
+    const int at = index < 0 ? GetItemCount() : index;
+    const int added = static_cast<int>(Send(TCM_INSERTITEMW, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(&item)));
+    if (added < 0) return -1;
+    (*tooltipsOf(record_, true))[page.Record()] = toUtf16(tooltip);
+    if (page.GetHandle()) {
+        // The page covers the area under the tabs.
+        const RECT area = DisplayArea();
+        MoveWindow(page.GetHandle(), area.left, area.top, area.right - area.left, area.bottom - area.top, TRUE);
+    }
+    ShowSelectedPage();
+    return added;
+}
+
+void TabControl::ShowSelectedPage() { showSelectedPage(GetHandle()); }
+
+intptr_t tabReflected(WindowRecord* record, HWND, UINT message, WPARAM, LPARAM lParam, int* handled)
+{
+    if (message != WM_NOTIFY) return 0;
+    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    const auto control = reinterpret_cast<intptr_t>(header->hwndFrom);
+    switch (header->code) {
+    case TCN_SELCHANGE:
+        showSelectedPage(header->hwndFrom);
+        raiseEvent(record, "OnSelChange", nullptr, control);
+        return 0;
+    case TCN_SELCHANGING:
+        if (raiseEvent(record, "OnSelChanging", nullptr, control)) {
+            *handled = 1;
+            return 1;
+        }
+        return 0;
+    case NM_CLICK: raiseEvent(record, "OnClick", nullptr, control); return 0;
+    case NM_RCLICK: raiseEvent(record, "OnRClick", nullptr, control); return 0;
+    case TTN_GETDISPINFOW: {
+        auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
+        const HWND tabs = record->handle();
+        TooltipTable* table = tooltipsOf(record, false);
+        WindowRecord* page = pageOf(tabs, static_cast<int>(header->idFrom));
+        if (table && page) {
+            const auto found = table->find(page);
+            if (found != table->end()) info->lpszText = const_cast<wchar_t*>(found->second.c_str());
+        }
+        return 0;
+    }
+    default: return 0;
+    }
+}

@@ -1,0 +1,167 @@
+#include "ui/text_controls.h"
+
+#include "ui/top_level_window.h"
+
+namespace {
+
+void textControlFinalRelease(WindowRecord* record)
+{
+    if (const intptr_t brush = record->properties.get("BackBrush")) {
+        DeleteObject(reinterpret_cast<HBRUSH>(brush));
+        record->properties.remove("BackBrush");
+    }
+    windowBaseCleanUp(record);
+    detachRecord(record);
+}
+
+// The button reference a root window keeps under `name` (DefaultButton or CancelButton).
+void setRootButton(WindowObject& button, const char* name, bool on)
+{
+    const HWND root = GetAncestor(button.GetHandle(), GA_ROOT);
+    WindowRecord* rootRecord = root ? handle_map::find(root) : nullptr;
+    if (!rootRecord) return;
+    auto* previous = reinterpret_cast<WindowRecord*>(rootRecord->properties.get(name));
+    if (on) {
+        button.Record()->addRef();
+        rootRecord->properties.set(name, reinterpret_cast<intptr_t>(button.Record()));
+    } else if (previous == button.Record()) {
+        rootRecord->properties.set(name, 0);
+    } else {
+        return;
+    }
+    if (previous && (on || previous == button.Record())) previous->release();
+}
+
+void centreEditText(HWND edit)
+{
+    RECT client{};
+    GetClientRect(edit, &client);
+    HDC dc = GetDC(edit);
+    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(edit, WM_GETFONT, 0, 0)));
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, previous);
+    ReleaseDC(edit, dc);
+    const int lineHeight = metrics.tmHeight;
+    RECT format = client;
+    format.left = 1;
+    format.right -= 1;
+    format.top = (client.bottom - lineHeight) / 2;
+    format.bottom = format.top + lineHeight;
+    SendMessageW(edit, EM_SETRECT, 0, reinterpret_cast<LPARAM>(&format));
+}
+
+} // namespace
+
+intptr_t textControlReflected(WindowRecord* record, HWND, UINT message, WPARAM wParam, LPARAM lParam, int* handled)
+{
+    const auto control = static_cast<intptr_t>(lParam);
+    if (message == WM_COMMAND) {
+        if (HIWORD(wParam) == EN_CHANGE) {
+            raiseEvent(record, "OnTextChange", nullptr, control, static_cast<int16_t>(LOWORD(wParam)));
+            return 0;
+        }
+        if (HIWORD(wParam) == 0) {
+            bool bound = false;
+            raiseEvent(record, "OnClick", &bound, control, static_cast<int16_t>(LOWORD(wParam)));
+            if (bound) *handled = 1;
+        }
+        return 0;
+    }
+    if (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC) {
+        const auto dc = reinterpret_cast<HDC>(wParam);
+        SetTextColor(dc, static_cast<COLORREF>(record->properties.get("TextColor")));
+        const intptr_t brush = record->properties.get("BackBrush");
+        if (!brush) return 0;
+        const intptr_t background = record->properties.get("BackColor");
+        if (background == -1) {
+            SetBkMode(dc, TRANSPARENT);
+        } else {
+            SetBkColor(dc, static_cast<COLORREF>(background));
+        }
+        *handled = 1;
+        return brush;
+    }
+    return 0;
+}
+
+intptr_t editHandleMessage(WindowRecord* record, HWND window, UINT message, WPARAM wParam, LPARAM lParam, int* handled)
+{
+    const bool wantsReturn = GetWindowLongPtrW(window, GWL_STYLE) & ES_WANTRETURN;
+    const intptr_t bits = record->properties.get("qvStyle");
+    if (message == WM_KEYDOWN && wParam == VK_TAB && !wantsReturn && !(bits & 1)) {
+        const HWND root = GetAncestor(window, GA_ROOT);
+        if (const HWND next = GetNextDlgTabItem(root, window, FALSE)) SetFocus(next);
+        *handled = 1;
+        return 0;
+    }
+    if (message == WM_KEYDOWN && wParam == VK_RETURN && !wantsReturn && !(bits & 2)) {
+        SendMessageW(GetParent(window), WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
+        *handled = 1;
+        return 0;
+    }
+    if (message == WM_SIZE && record->properties.has("vCenter")) {
+        const auto oldProc = reinterpret_cast<WNDPROC>(record->properties.get("oldWndProp"));
+        const LRESULT result = oldProc ? CallWindowProcW(oldProc, window, message, wParam, lParam) : 0;
+        centreEditText(window);
+        *handled = 1;
+        return result;
+    }
+    return windowBaseHandleMessage(record, window, message, wParam, lParam, handled);
+}
+
+TextControl::TextControl()
+{
+    if (!record_) return;
+    record_->slots.handleReflected = textControlReflected;
+    record_->slots.onFinalRelease = textControlFinalRelease;
+}
+
+void TextControl::SetBackBrush(HBRUSH brush)
+{
+    if (const intptr_t previous = GetProperty("BackBrush")) DeleteObject(reinterpret_cast<HBRUSH>(previous));
+    SetProperty("BackBrush", reinterpret_cast<intptr_t>(brush));
+    Invalidate();
+}
+
+bool Button::Create(HWND parent, std::string_view text, POINT position, SIZE size, int id, DWORD style)
+{
+    return CreateChildControl(parent, text, position, size, L"Button", style | WS_TABSTOP, 0, id);
+}
+
+void Button::SetDefault(bool on)
+{
+    setRootButton(*this, "DefaultButton", on);
+    if (on) {
+        AddStyle(BS_DEFPUSHBUTTON);
+    } else {
+        RemoveStyle(BS_DEFPUSHBUTTON);
+    }
+}
+
+void Button::SetCancel(bool on) { setRootButton(*this, "CancelButton", on); }
+
+bool Label::Create(HWND parent, std::string_view text, POINT position, SIZE size, DWORD style, int id)
+{
+    return CreateChildControl(parent, text, position, size, L"Static", style | SS_NOTIFY, 0, id);
+}
+
+Edit::Edit()
+{
+    if (record_) record_->slots.handleMessage = editHandleMessage;
+}
+
+bool Edit::Create(HWND parent, std::string_view text, POINT position, SIZE size, DWORD style, int id)
+{
+    return CreateChildControl(parent, text, position, size, L"Edit", style | WS_TABSTOP, WS_EX_CLIENTEDGE, id);
+}
+
+void Edit::SetVerticalCentre(bool on)
+{
+    if (on) {
+        SetProperty("vCenter", 1);
+        centreEditText(GetHandle());
+    } else {
+        RemoveProperty("vCenter");
+    }
+}
