@@ -1,0 +1,73 @@
+#include "app/file_naming.h"
+
+#include <gtest/gtest.h>
+
+TEST(FileNaming, WithBackslash)
+{
+    EXPECT_EQ(withBackslash(""), "\\");
+    EXPECT_EQ(withBackslash("C:\\Pictures"), "C:\\Pictures\\");
+    EXPECT_EQ(withBackslash("C:\\Pictures\\"), "C:\\Pictures\\");
+    EXPECT_EQ(withBackslash("D:"), "D:\\");
+}
+
+TEST(FileNaming, TimePrefixIsUtcPlusEight)
+{
+    EXPECT_EQ(photoTimePrefix(0), "[1970.01.01-08.00]");
+    EXPECT_EQ(photoTimePrefix(1500000000), "[2017.07.14-10.40]");
+    EXPECT_EQ(photoTimePrefix(951782400 - 8 * 3600), "[2000.02.29-00.00]");  // a leap day
+    EXPECT_EQ(photoTimePrefix(-8 * 3600 - 60), "[1969.12.31-23.59]");
+    EXPECT_EQ(photoTimePrefix(4102444800LL), "[2100.01.01-08.00]");
+}
+
+TEST(FileNaming, CleanCaptionDropsWhatNamesCannotHold)
+{
+    EXPECT_EQ(cleanCaption("a/b\\c:d*e<f>g|h?i\"j k\r\nl"), "abcdefghijkl");
+    EXPECT_EQ(cleanCaption(""), "");
+    EXPECT_EQ(cleanCaption("旅行 2017"), "旅行2017");
+    EXPECT_EQ(cleanCaption("tab\there"), "tabhere");
+    // A character whose second byte is "\" or "|" in code page 936 stays whole.
+    const std::string tricky = "\x95\x5C\x95\x7C";
+    EXPECT_EQ(cleanCaption(tricky), tricky);
+}
+
+TEST(FileNaming, LongCaptionsAreCutWithoutSplittingACharacter)
+{
+    const std::string chinese = [] {
+        std::string text;
+        for (int i = 0; i < 150; ++i) text += "很";
+        return text;
+    }();
+    const std::string cut = cleanCaption(chinese);
+    EXPECT_EQ(cut.size(), 200u);
+    EXPECT_EQ(cleanCaption("x" + chinese).size(), 199u);  // 200 would split the last character
+    EXPECT_EQ(cleanCaption(std::string(300, 'a')).size(), 200u);
+}
+
+TEST(FileNaming, PictureFileNames)
+{
+    EXPECT_EQ(pictureFileName(0, "", "abc.jpg"), "[1970.01.01-08.00]-abc.jpg");
+    EXPECT_EQ(pictureFileName(0, "说明", "abc"), "[1970.01.01-08.00]说明-abc.jpg");
+    EXPECT_EQ(pictureFileName(0, "", "abc.gif"), "[1970.01.01-08.00]-abc.gif");
+    EXPECT_EQ(pictureFileName(0, "", "a.b.jpeg"), "[1970.01.01-08.00]-a.b.jpeg.jpg");  // no "." in "jpeg"
+    // Only the last path segment of a picture's name counts, so no name leaves its folder.
+    EXPECT_EQ(pictureFileName(0, "", "..\\..\\evil.jpg"), "[1970.01.01-08.00]-evil.jpg");
+    EXPECT_EQ(pictureFileName(0, "", "x/../../y.png"), "[1970.01.01-08.00]-y.png");
+}
+
+TEST(FileNaming, SafeFolderNames)
+{
+    EXPECT_EQ(safeName("摄影师小王", "1"), "摄影师小王");
+    EXPECT_EQ(safeName("旅行 2017", "1"), "旅行 2017");
+    EXPECT_EQ(safeName("a/b\\c:d*e?f\"g<h>i|j", "1"), "abcdefghij");
+    EXPECT_EQ(safeName("..", "3550000001"), "3550000001");
+    EXPECT_EQ(safeName(".", "id"), "id");
+    EXPECT_EQ(safeName("trailing dots...", "id"), "trailing dots");
+    EXPECT_EQ(safeName("trailing blanks   ", "id"), "trailing blanks");
+    EXPECT_EQ(safeName("CON", "id"), "_CON");
+    EXPECT_EQ(safeName("nul.txt", "id"), "_nul.txt");
+    EXPECT_EQ(safeName("com7", "id"), "_com7");
+    EXPECT_EQ(safeName("COM10", "id"), "COM10");
+    EXPECT_EQ(safeName("", "1000000003"), "1000000003");
+    EXPECT_EQ(safeName("bad/nick:*?\"<>|. ", "1000000003"), "badnick");
+    EXPECT_EQ(safeName("tab\there", "id"), "tabhere");
+}
