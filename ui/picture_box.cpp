@@ -163,7 +163,13 @@ intptr_t pictureBoxHandleMessage(WindowRecord* record, HWND window, UINT message
         InvalidateRect(window, nullptr, TRUE);
         return 0;
     }
-    if (message == WM_ERASEBKGND && paintBackground(record, window, reinterpret_cast<HDC>(wParam))) {
+    if (message == WM_ERASEBKGND) {
+        // With nothing to show the control is the dialog colour, not whatever the screen held.
+        if (!paintBackground(record, window, reinterpret_cast<HDC>(wParam))) {
+            RECT client{};
+            GetClientRect(window, &client);
+            FillRect(reinterpret_cast<HDC>(wParam), &client, GetSysColorBrush(COLOR_BTNFACE));
+        }
         *handled = 1;
         return 1;
     }

@@ -1,0 +1,49 @@
+// The state all of the program's threads share: texts behind a lock held only for the copy,
+// counters changed atomically, the status lock and the download pool.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <windows.h>
+
+#include "tasks/mutex.h"
+#include "tasks/thread_pool.h"
+
+// One text read and written by several threads; every access copies under a lock.
+class SharedText {
+public:
+    SharedText() { InitializeCriticalSection(&lock_); }
+    ~SharedText() { DeleteCriticalSection(&lock_); }
+    SharedText(const SharedText&) = delete;
+    SharedText& operator=(const SharedText&) = delete;
+
+    std::string get() const;
+    void set(std::string_view value);
+
+private:
+    mutable CRITICAL_SECTION lock_;
+    std::string value_;
+};
+
+struct AppState {
+    SharedText cookies;
+    SharedText ownerId;
+    SharedText ownerNick;
+    SharedText userId;
+    SharedText saveFolder;   // always ends with "\"
+    SharedText albumFolder;  // ends with "\"; empty until the first download
+    SharedText ssoTicket;
+    SharedText qrId;
+    SharedText sizePath;     // "/large/", "/mw1024/", "/mw690/" or "/small/"
+    volatile LONG downloadedCount = 0;
+    volatile LONG queuedCount = 0;
+    volatile LONG nextPhotoIndex = 0;
+};
+
+AppState& appState();
+// The one lock of the program: status line writes and picture box changes from other threads.
+Mutex& statusLock();
+ThreadPool& downloadPool();
+
+// A delay that keeps the calling thread's messages served (for 14 ms or less: one sleep).
+void waitServing(unsigned milliseconds);

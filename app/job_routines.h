@@ -1,0 +1,9 @@
+// The work behind the window's commands, each on its own job thread.
+#pragma once
+
+#include "app/jobs.h"
+
+void signInJob(const JobContext& job);
+void analysisJob(const JobContext& job);
+// The argument is the album's 1-based position in the list.
+void albumJob(const JobContext& job);
