@@ -149,8 +149,25 @@ void pictureBoxFinalRelease(WindowRecord* record)
 
 } // namespace
 
+namespace {
+
+void showPicture(WindowRecord* record, const ImageObject& image)
+{
+    if (SharedPlayState state = stateOf(record, false); state && state->event) ResetEvent(state->event);
+    setBackgroundImage(record, &image);
+    startPlayback(record, image);
+    InvalidateRect(record->handle(), nullptr, TRUE);
+}
+
+} // namespace
+
 intptr_t pictureBoxHandleMessage(WindowRecord* record, HWND window, UINT message, WPARAM wParam, LPARAM lParam, int* handled)
 {
+    if (message == kSetPictureMessage) {
+        if (lParam) showPicture(record, *reinterpret_cast<const ImageObject*>(lParam));
+        *handled = 1;
+        return 0;
+    }
     if (message == kShowFrameMessage) {
         const ImageObject* image = backgroundImage(record);
         GUID time{};
@@ -209,10 +226,12 @@ ImageObject PictureBox::Image() const
 void PictureBox::SetImage(const ImageObject& image)
 {
     if (!record_) return;
-    if (SharedPlayState state = stateOf(record_, false); state && state->event) ResetEvent(state->event);
-    setBackgroundImage(record_, &image);
-    startPlayback(record_, image);
-    InvalidateRect(GetHandle(), nullptr, TRUE);
+    const HWND window = GetHandle();
+    if (window && GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId()) {
+        SendMessageW(window, kSetPictureMessage, 0, reinterpret_cast<LPARAM>(&image));
+        return;
+    }
+    showPicture(record_, image);
 }
 
 std::string PictureBox::ImageData() const { return Image().SaveBytes(); }

@@ -10,6 +10,7 @@
 #include "ui/window_object.h"
 
 constexpr UINT kShowFrameMessage = WM_USER + 0x400;
+constexpr UINT kSetPictureMessage = WM_USER + 0x401;  // lParam: const ImageObject*
 
 class PictureBox : public WindowObject {
 public:
@@ -19,6 +20,8 @@ public:
     bool Attach(HWND window);
 
     ImageObject Image() const;
+    // From any thread: another thread's call is carried out on the window's own thread, since
+    // the control's properties belong to it.
     void SetImage(const ImageObject& image);
     std::string ImageData() const;
     // Loads the bytes and shows them; false (and the old picture gone) when they are no picture.

@@ -1,0 +1,132 @@
+#include "app/sign_in.h"
+
+#include <string>
+
+#include "app/app_state.h"
+#include "app/job_routines.h"
+#include "app/main_window.h"
+#include "app/service_hosts.h"
+#include "app/text_cut.h"
+#include "net/http_client.h"
+#include "text/encoding.h"
+#include "text/json_document.h"
+
+namespace {
+
+constexpr int kConfirmed = 20000000;
+constexpr int kFirstNewCodeStatus = 50114003;
+
+std::string get(const std::string& url, bool withCookies = false)
+{
+    HttpClient client;
+    client.open("GET", url);
+    if (withCookies) client.setCookies(appState().cookies.get());
+    client.send();
+    return client.responseText();
+}
+
+void showPicture(std::string_view bytes)
+{
+    MainWindow* window = mainWindow();
+    if (!window || bytes.empty()) return;
+    MutexLock hold(statusLock());
+    ImageObject image;
+    if (image.LoadBytes(bytes)) window->signInPicture.SetImage(image);  // a picture that does not load leaves the old one
+}
+
+// A new QR code on screen; false when the sign-on host gave none (the sign-in then ends).
+bool showNewQrCode()
+{
+    JsonDocument answer;
+    answer.Parse(stripJsonp(get(std::string("https://") + PICLADE_SSO_HOST +
+                                "/sso/qrcode/image?entry=weibo&size=180&callback=STK_15033920845911")),
+                 true);
+    if (answer.GetInteger("retcode") != kConfirmed || answer.GetText("msg") != "succ") return false;
+    appState().qrId.set(answer.GetText("data.qrid"));
+    HttpClient image;
+    image.open("GET", "http:" + answer.GetText("data.image"));
+    image.send();
+    showPicture(image.responseView());
+    return true;
+}
+
+} // namespace
+
+const char* qrStatusMessage(int code)
+{
+    switch (code) {
+    case kConfirmed: return "登录成功,请输入微博主页分析相册";
+    case 50114001: return "请打开微博客户端\"扫一扫\"";
+    case 50114002: return "成功扫描，请在手机点击确认以登录";
+    case 50114003: return "该二维码已过期，请重新扫描";
+    case 50114004: return "该二维码已登录，请重新扫描";
+    case 50114005: return "二维码错误";
+    default: return "错误";
+    }
+}
+
+int checkQrCode()
+{
+    JsonDocument answer;
+    answer.Parse(stripJsonp(get(std::string("https://") + PICLADE_SSO_HOST + "/sso/qrcode/check?entry=weibo&qrid=" +
+                                appState().qrId.get() + "&callback=STK_1503392084591317")),
+                 true);
+    const int64_t code = answer.GetInteger("retcode");
+    {
+        MutexLock hold(statusLock());
+        if (code == kConfirmed) appState().ssoTicket.set(answer.GetText("data.alt"));
+    }
+    return static_cast<int32_t>(code);
+}
+
+int verifySession()
+{
+    HttpClient client;
+    client.open("GET", std::string("http://") + PICLADE_MAIN_SITE_HOST + "/");
+    client.setCookies(appState().cookies.get());
+    client.send();
+    const std::string page = client.responseTextUtf8();
+    const std::string uid = cutBetween(page, "$CONFIG['uid']='", "';");
+    const std::string nick = cutBetween(page, "$CONFIG['nick']='", "';");
+    const std::string avatar = cutBetween(page, "$CONFIG['avatar_large']='", "';");
+    if (uid.empty() || nick.empty()) return 0;
+    client.open("GET", "http:" + avatar);
+    client.send();
+    showPicture(client.responseView());
+    return 1;
+}
+
+int finishSignIn()
+{
+    JsonDocument answer;
+    answer.Parse(stripJsonp(get(std::string("https://") + PICLADE_SSO_HOST +
+                                "/sso/login.php?entry=weibo&returntype=TEXT&crossdomain=1&cdult=3&domain=" +
+                                PICLADE_MAIN_SITE_DOMAIN + "&alt=" + appState().ssoTicket.get() +
+                                "&savestate=30&callback=STK_150339562381621")),
+                 true);
+    const std::string crossUrl = answer.GetText("crossDomainUrlList.[2]");
+    HttpClient cross;
+    cross.open("GET", crossUrl);
+    cross.send();
+    appState().cookies.set(cross.responseCookies());
+    return verifySession();
+}
+
+void signInJob(const JobContext& job)
+{
+    int lastCode = 0;
+    while (lastCode != kConfirmed) {
+        if (job.stopping()) return;
+        lastCode = checkQrCode();  // the first poll goes out with an empty code
+        if (job.stopping()) return;
+        if (lastCode >= kFirstNewCodeStatus && !showNewQrCode()) return;
+        if (lastCode == kConfirmed) break;
+        setStatus(std::string("  状态:") + qrStatusMessage(lastCode));
+        if (!job.pause(500)) return;
+    }
+    if (finishSignIn() == 1) {
+        setStatus(std::string("  状态:") + qrStatusMessage(kConfirmed));
+    } else if (!job.stopping()) {
+        MessageBoxW(nullptr, toUtf16("TestCookies = 假").c_str(), toUtf16("信息").c_str(), MB_OK);
+    }
+}
