@@ -22,6 +22,26 @@ const char* const kChangelog =
 namespace {
 
 MainWindow* gMain = nullptr;
+constexpr UINT kAddAlbumRowMessage = WM_APP + 1;
+
+struct AlbumRow {
+    std::string text;
+    const ImageObject* cover;
+};
+
+// Rows and covers are added on the window's own thread: the list view's image list and
+// properties belong to it.
+intptr_t onMainMessage(intptr_t, intptr_t message, intptr_t, intptr_t lParam, intptr_t handled, intptr_t, intptr_t)
+{
+    if (message != kAddAlbumRowMessage) return 0;
+    const auto* row = reinterpret_cast<const AlbumRow*>(lParam);
+    MainWindow& m = *gMain;
+    // Rows and covers stay matched by index: every row adds exactly one image.
+    m.covers.AddImage(*row->cover);
+    m.albumList.InsertItem(row->text, m.albumList.GetItemCount());
+    *reinterpret_cast<int*>(handled) = 1;
+    return 0;
+}
 
 struct SizeChoice {
     UINT command;
@@ -229,6 +249,13 @@ intptr_t onMainMenuItem(intptr_t, intptr_t command, intptr_t, intptr_t, intptr_t
     return 0;
 }
 
+void addAlbumRow(std::string_view text, const ImageObject& cover)
+{
+    if (!gMain) return;
+    const AlbumRow row{std::string(text), &cover};
+    SendMessageW(gMain->window.GetHandle(), kAddAlbumRowMessage, 0, reinterpret_cast<LPARAM>(&row));
+}
+
 void setStatus(std::string_view text)
 {
     if (!gMain) return;
@@ -253,6 +280,7 @@ bool createMainWindow(HICON icon)
     m.window.OnCreate(onMainCreate);
     m.window.OnSize(onMainSize);
     m.window.OnMenuItemClick(onMainMenuItem);
+    m.window.OnWndMsg(onMainMessage);
     CreateOptions options;
     options.title = kWindowTitle;
     options.size = {640, 540};

@@ -44,7 +44,7 @@ bool showNewQrCode()
     if (answer.GetInteger("retcode") != kConfirmed || answer.GetText("msg") != "succ") return false;
     appState().qrId.set(answer.GetText("data.qrid"));
     HttpClient image;
-    image.open("GET", "http:" + answer.GetText("data.image"));
+    image.open("GET", std::string("http:") + answer.GetText("data.image"));
     image.send();
     showPicture(image.responseView());
     return true;
@@ -90,7 +90,7 @@ int verifySession()
     const std::string nick = cutBetween(page, "$CONFIG['nick']='", "';");
     const std::string avatar = cutBetween(page, "$CONFIG['avatar_large']='", "';");
     if (uid.empty() || nick.empty()) return 0;
-    client.open("GET", "http:" + avatar);
+    client.open("GET", std::string("http:") + avatar);
     client.send();
     showPicture(client.responseView());
     return 1;

@@ -1,4 +1,6 @@
 // QR sign-in against the local service emulator, through the real main window.
+#include "app/albums.h"
+#include "app/analysis.h"
 #include "app/app_state.h"
 #include "app/jobs.h"
 #include "app/main_window.h"
@@ -28,6 +30,40 @@ TEST(SignIn, StatusMessages)
     EXPECT_STREQ(qrStatusMessage(0), "错误");
 }
 
+TEST(Analysis, RowTextsAndServiceAddresses)
+{
+    EXPECT_EQ(albumRowText("旅行", 35), "[旅行] 35张");
+    EXPECT_TRUE(isServiceAddress("http://127.0.0.1:47580/u/1?from=myfollow_all"));
+    EXPECT_FALSE(isServiceAddress("http://127.0.0.2:47580/u/1"));
+    EXPECT_FALSE(isServiceAddress("http://evil.example/127.0.0.1:47580/u/1"));
+}
+
+namespace {
+
+// Serves messages until the status line reads `wanted` (or time runs out); the statuses seen.
+std::vector<std::string> waitForStatus(MainWindow& m, const std::string& wanted, DWORD ms)
+{
+    std::vector<std::string> statuses;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        const std::string status = m.status.GetText();
+        if (statuses.empty() || statuses.back() != status) statuses.push_back(status);
+        if (status == wanted) break;
+        Sleep(10);
+    }
+    return statuses;
+}
+
+void analyse(MainWindow& m, const std::string& owner)
+{
+    m.homepageEdit.SetText("http://127.0.0.1:47580/u/" + owner + "?from=myfollow_all");
+    m.analyseButton.Send(BM_CLICK);
+}
+
+} // namespace
+
 TEST(SignIn, ConfirmedCodeSignsInAndShowsTheAvatar)
 {
     Application::Initialise();
@@ -37,17 +73,8 @@ TEST(SignIn, ConfirmedCodeSignsInAndShowsTheAvatar)
     ASSERT_TRUE(createMainWindow(nullptr));  // OnCreate starts the sign-in
     MainWindow& m = *mainWindow();
 
-    std::vector<std::string> statuses;
     const std::string done = "  状态:登录成功,请输入微博主页分析相册";
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < 30000) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-        const std::string status = m.status.GetText();
-        if (statuses.empty() || statuses.back() != status) statuses.push_back(status);
-        if (status == done) break;
-        Sleep(10);
-    }
+    const std::vector<std::string> statuses = waitForStatus(m, done, 30000);
     ASSERT_FALSE(statuses.empty());
     EXPECT_EQ(statuses.back(), done);
     auto seen = [&](const std::string& text) {
@@ -60,6 +87,27 @@ TEST(SignIn, ConfirmedCodeSignsInAndShowsTheAvatar)
     EXPECT_NE(appState().cookies.get().find("SUB="), std::string::npos);
     EXPECT_EQ(appState().cookies.get().find("ALF="), std::string::npos);  // the deleted one is not kept
     EXPECT_EQ(m.signInPicture.Image().Width(), 140);  // the avatar replaced the QR code
+
+    // Analysis of a homepage: three albums of 32, 33 and 0 photos, each with its cover.
+    const std::string listed = "  状态:获取相册信息完成,请选择相册单击鼠标右键开始下载;";
+    analyse(m, "1000000001");
+    EXPECT_EQ(m.status.GetText(), "  状态:正在分析用户信息,获取相册列表中;");
+    EXPECT_EQ(waitForStatus(m, listed, 20000).back(), listed);
+    ASSERT_EQ(m.albumList.GetItemCount(), 3);
+    EXPECT_EQ(m.albumList.GetItemText(0), "[旅行 2017] 32张");
+    EXPECT_EQ(m.albumList.GetItemText(1), "[家人] 33张");
+    EXPECT_EQ(m.albumList.GetItemText(2), "[空相册] 0张");
+    EXPECT_EQ(m.covers.Count(), 3);
+    EXPECT_EQ(appState().ownerNick.get(), "摄影师小王");
+    EXPECT_EQ(appState().userId.get(), "2000000001");
+
+    // More than one page of albums: every album gets its row, the one without a cover too.
+    analyse(m, "1000000002");
+    EXPECT_EQ(waitForStatus(m, listed, 30000).back(), listed);
+    EXPECT_EQ(m.albumList.GetItemCount(), 25);
+    EXPECT_EQ(m.covers.Count(), 25);
+    EXPECT_EQ(albumsSnapshot().size(), 25u);
+    EXPECT_EQ(m.albumList.GetItemText(7), "[没有封面] 3张");
 
     stopAllJobs(3000);
     destroyMainWindow();

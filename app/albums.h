@@ -1,0 +1,19 @@
+// The albums of the homepage analysed last, in list order, shared by the analysis and download
+// jobs (each access copies under a lock).
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct AlbumRecord {
+    std::string albumId;
+    std::string caption;
+    int photoCount = 0;
+    std::string coverUrl;
+};
+
+void clearAlbums();
+void appendAlbum(const AlbumRecord& album);
+std::vector<AlbumRecord> albumsSnapshot();
+// The album at a 1-based list position; false when there is none.
+bool albumAt(int position, AlbumRecord& album);

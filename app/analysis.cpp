@@ -1,0 +1,142 @@
+#include "app/analysis.h"
+
+#include <memory>
+
+#include "app/albums.h"
+#include "app/app_state.h"
+#include "app/job_routines.h"
+#include "app/main_window.h"
+#include "app/service_hosts.h"
+#include "app/text_cut.h"
+#include "net/http_client.h"
+#include "text/json_document.h"
+#include "ui/gdiplus_include.h"
+
+namespace {
+
+constexpr int kAlbumsPerPage = 20;
+constexpr int kCoverSize = 140;
+
+std::string hostOf(std::string_view address)
+{
+    size_t start = address.find("://");
+    start = start == std::string_view::npos ? 0 : start + 3;
+    const size_t end = address.find_first_of("/?#", start);
+    std::string host(address.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+    for (char& c : host)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return host;
+}
+
+// A plain grey square for a cover that could be fetched neither itself nor as the placeholder.
+ImageObject blankCover()
+{
+    Gdiplus::GpBitmap* bitmap = nullptr;
+    Gdiplus::DllExports::GdipCreateBitmapFromScan0(kCoverSize, kCoverSize, 0, PixelFormat32bppARGB, nullptr, &bitmap);
+    Gdiplus::GpGraphics* graphics = nullptr;
+    if (bitmap && Gdiplus::DllExports::GdipGetImageGraphicsContext(bitmap, &graphics) == Gdiplus::Ok) {
+        Gdiplus::DllExports::GdipGraphicsClear(graphics, 0xFFD8D8D8);
+        Gdiplus::DllExports::GdipDeleteGraphics(graphics);
+    }
+    ImageObject image;
+    if (bitmap) image.AttachNative(bitmap);
+    return image;
+}
+
+ImageObject coverImage(const std::string& address)
+{
+    for (const std::string& source : {address, std::string(PICLADE_PLACEHOLDER_COVER)}) {
+        ImageObject image;
+        if (!image.LoadBytes(fetchBytes(source))) continue;
+        if (image.Width() == kCoverSize && image.Height() == kCoverSize) return image;
+        ImageObject fitted;
+        if (image.Thumbnail(kCoverSize, kCoverSize, fitted)) return fitted;
+    }
+    return blankCover();
+}
+
+} // namespace
+
+bool isServiceAddress(std::string_view address)
+{
+    const std::string host = hostOf(address);
+    std::string site = PICLADE_MAIN_SITE_HOST;
+    for (char& c : site)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (host == site) return true;
+    const std::string suffix = std::string(".") + site;
+    return host.size() > suffix.size() && host.compare(host.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+std::string albumRowText(std::string_view caption, int photoCount)
+{
+    std::string text = "[";
+    text += caption;
+    text += "] ";
+    text += std::to_string(photoCount);
+    text += "张";
+    return text;
+}
+
+std::string fetchBytes(std::string_view address)
+{
+    HttpClient client;
+    client.open("GET", address);
+    client.send();
+    return client.responseBytes();
+}
+
+int readHomepage(std::string_view address)
+{
+    HttpClient client;
+    client.open("GET", address);
+    // The session's cookies go to the service only: a mistyped address never receives them.
+    if (isServiceAddress(address)) client.setCookies(appState().cookies.get());
+    client.send();
+    const std::string page = client.responseTextUtf8();
+    AppState& state = appState();
+    state.ownerId.set(cutBetween(page, "$CONFIG['oid']='", "';"));
+    state.userId.set(cutBetween(page, "$CONFIG['uid']='", "';"));
+    state.ownerNick.set(cutBetween(page, "$CONFIG['onick']='", "';"));
+    return !state.ownerId.get().empty() && !state.userId.get().empty() ? 1 : 0;
+}
+
+void analysisJob(const JobContext& job)
+{
+    MainWindow* window = mainWindow();
+    if (!window) return;
+    if (!readHomepage(window->homepageEdit.GetText()) || job.stopping()) return;
+
+    clearAlbums();
+    const std::string ownerId = appState().ownerId.get();
+    int received = 0;
+    for (int page = 1;; ++page) {
+        HttpClient client;
+        client.open("GET", std::string("http://") + PICLADE_PHOTO_HOST + "/albums/get_all?uid=" + ownerId + "&page=" +
+                               std::to_string(page) + "&count=" + std::to_string(kAlbumsPerPage) + "&__rnd=1504067425791");
+        client.setCookies(appState().cookies.get());
+        client.send();
+        JsonDocument answer;
+        answer.Parse(client.responseText(), true);
+        const int total = static_cast<int32_t>(answer.GetInteger("data.total"));
+        const int count = answer.GetCount("data.album_list");
+        for (int i = 0; i < count; ++i) {
+            if (job.stopping()) return;
+            std::string entry = "data.album_list.[";
+            entry += std::to_string(i);
+            entry += "].";
+            AlbumRecord album;
+            album.caption = answer.GetText(entry + "caption");
+            album.albumId = answer.GetText(entry + "album_id");
+            album.photoCount = static_cast<int32_t>(answer.GetInteger(entry + "count.photos"));
+            album.coverUrl = answer.GetText(entry + "cover_pic");
+            if (album.coverUrl.empty()) album.coverUrl = PICLADE_PLACEHOLDER_COVER;
+            appendAlbum(album);
+            addAlbumRow(albumRowText(album.caption, album.photoCount), coverImage(album.coverUrl));
+        }
+        received += count;
+        // Further pages while the answer promises more albums and the last page brought some.
+        if (count == 0 || received >= total) break;
+    }
+    if (!job.stopping()) setStatus("  状态:获取相册信息完成,请选择相册单击鼠标右键开始下载;");
+}

@@ -1,0 +1,17 @@
+// Homepage analysis: the owner of a homepage, their albums, and a row with a cover for each.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "app/jobs.h"
+
+// Reads the owner's id and nickname and the signed-in user's id from the page (1 when both ids
+// were found).
+int readHomepage(std::string_view address);
+// The bytes at an address, fetched without cookies (empty on failure).
+std::string fetchBytes(std::string_view address);
+// Whether an address belongs to the service, so that it may be sent the session's cookies.
+bool isServiceAddress(std::string_view address);
+// The row text of an album: "[" caption "] " count "张".
+std::string albumRowText(std::string_view caption, int photoCount);
