@@ -1,4 +1,5 @@
-// The work behind the window's commands, each on its own job thread.
+// The work behind the window's commands, each on its own job thread (sign_in.cpp, analysis.cpp,
+// download.cpp).
 #pragma once
 
 #include "app/jobs.h"

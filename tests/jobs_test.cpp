@@ -1,6 +1,9 @@
-// QR sign-in against the local service emulator, through the real main window.
+// The whole road against the local service emulator, through the real main window: sign-in,
+// analysis of homepages and the download of an album.
 #include "app/albums.h"
 #include "app/analysis.h"
+#include "app/download.h"
+#include "text/encoding.h"
 #include "app/app_state.h"
 #include "app/jobs.h"
 #include "app/main_window.h"
@@ -64,12 +67,16 @@ void analyse(MainWindow& m, const std::string& owner)
 
 } // namespace
 
-TEST(SignIn, ConfirmedCodeSignsInAndShowsTheAvatar)
+TEST(Jobs, SignInAnalyseAndDownload)
 {
     Application::Initialise();
     downloadPool().start(1, 5);
     statusLock().create();
-    appState().saveFolder.set("C:\\");
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::string saveFolder = toNarrow(temp) + "piclade-jobs-" + std::to_string(GetCurrentProcessId()) + "\\";
+    CreateDirectoryW(toUtf16(saveFolder).c_str(), nullptr);
+    appState().saveFolder.set(saveFolder);
     ASSERT_TRUE(createMainWindow(nullptr));  // OnCreate starts the sign-in
     MainWindow& m = *mainWindow();
 
@@ -100,6 +107,33 @@ TEST(SignIn, ConfirmedCodeSignsInAndShowsTheAvatar)
     EXPECT_EQ(m.covers.Count(), 3);
     EXPECT_EQ(appState().ownerNick.get(), "摄影师小王");
     EXPECT_EQ(appState().userId.get(), "2000000001");
+
+    // Download of the album of 33 photos: two pages, every picture in the chosen size.
+    m.albumList.Select(1);
+    onMainMenuItem(0, kDownloadSelected, 0, 0, 0, 0, 0);
+    EXPECT_TRUE(m.analyseButton.Disabled());
+    const std::string finished = "  状态:全部下载完成,当前已下载 33张 共 33张 请单击鼠标右键打开目录;";
+    EXPECT_EQ(waitForStatus(m, finished, 60000).back(), finished);
+    EXPECT_FALSE(m.analyseButton.Disabled());
+    const std::string albumFolder = saveFolder + "摄影师小王\\家人\\";
+    EXPECT_EQ(appState().albumFolder.get(), albumFolder);
+    const std::string firstName = "[2017.07.14-11.40]照片1-35500000020001pic.jpg";
+    HANDLE file = CreateFileW(toUtf16(albumFolder + firstName).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    std::string written(100000, '\0');
+    DWORD read = 0;
+    ReadFile(file, written.data(), static_cast<DWORD>(written.size()), &read, nullptr);
+    CloseHandle(file);
+    written.resize(read);
+    EXPECT_EQ(written, fetchBytes("http://127.0.0.1:47583/mw1024/35500000020001pic.jpg"));
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(toUtf16(albumFolder + "*.jpg").c_str(), &found);
+    int files = 0;
+    if (search != INVALID_HANDLE_VALUE) {
+        do ++files; while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    EXPECT_EQ(files, 33);
 
     // More than one page of albums: every album gets its row, the one without a cover too.
     analyse(m, "1000000002");

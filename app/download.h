@@ -1,0 +1,23 @@
+// The download job: an album's photo list page by page, one pool task per photo, each picture
+// fetched in the chosen size and written into the album's folder.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "app/jobs.h"
+
+struct PhotoRecord {
+    std::string captionRender;
+    std::string picHost;
+    std::string picName;
+    int64_t timestamp = 0;
+};
+
+// The picture's bytes, fetched with up to two more tries (1 s, then 2 s later); empty when every
+// try failed: no answer, a status other than 2xx, fewer bytes than announced, or none at all.
+std::string fetchPicture(std::string_view address);
+// The system's text for an error code, in Simplified Chinese where Windows has it.
+std::string errorText(unsigned long code);
+void downloadTask(intptr_t generation, intptr_t);
