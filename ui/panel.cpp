@@ -4,19 +4,6 @@
 
 namespace {
 
-void registerPanelClass()
-{
-    WNDCLASSW windowClass{};
-    windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
-    windowClass.lpfnWndProc = frameworkClassProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = L"qvPanel";
-    RegisterClassW(&windowClass);
-}
-
 void panelFinalRelease(WindowRecord* record)
 {
     releaseBackground(record);
@@ -61,7 +48,7 @@ Panel::Panel()
 
 bool Panel::Create(HWND parent, POINT position, SIZE size, DWORD style, DWORD exStyle, int id)
 {
-    registerPanelClass();
+    registerFrameworkClass(L"qvPanel");
     if (id == 0) id = static_cast<int>(InterlockedDecrement(&gNextPanelId));
     return CreateControl(parent, "", position, size, id, style | WS_CHILD | WS_CLIPCHILDREN, exStyle | WS_EX_CONTROLPARENT, L"qvPanel");
 }

@@ -21,19 +21,6 @@ void topLevelFinalRelease(WindowRecord* record)
     detachRecord(record);
 }
 
-void registerClass(const std::wstring& name)
-{
-    WNDCLASSW windowClass{};
-    windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
-    windowClass.lpfnWndProc = frameworkClassProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = name.c_str();
-    RegisterClassW(&windowClass);  // an existing class simply stays
-}
-
 RECT workArea()
 {
     RECT area{};
@@ -228,7 +215,7 @@ void TopLevelWindow::BeginWaitCursor()
 
 HWND TopLevelWindow::createWindow(const CreateOptions& options, bool modal)
 {
-    registerClass(options.className);
+    registerFrameworkClass(options.className.c_str());
     HWND owner = options.owner ? options.owner->GetHandle() : nullptr;
     if (!owner && options.taskbar) {
         // A hidden owner keeps the window off the taskbar's own button logic; never shown.

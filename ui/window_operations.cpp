@@ -56,6 +56,19 @@ LRESULT CALLBACK frameworkClassProc(HWND window, UINT message, WPARAM wParam, LP
     return handled ? result : DefWindowProcW(window, message, wParam, lParam);
 }
 
+void registerFrameworkClass(const wchar_t* name)
+{
+    WNDCLASSW windowClass{};
+    windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+    windowClass.lpfnWndProc = frameworkClassProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = name;
+    RegisterClassW(&windowClass);
+}
+
 bool WindowOperations::CreateControl(HWND parent, std::string_view title, POINT position, SIZE size, int id, DWORD style,
                                      DWORD exStyle, const wchar_t* className)
 {

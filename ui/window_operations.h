@@ -17,6 +17,8 @@ void applyControlBorder(int kind, DWORD& style, DWORD& exStyle);
 
 // The framework's own window classes send every message to the record from WM_NCCREATE on.
 LRESULT CALLBACK frameworkClassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Registers a framework window class of that name (a second registration simply fails).
+void registerFrameworkClass(const wchar_t* name);
 
 // The common interface of every window object (WindowObject derives from it).
 class WindowOperations {
