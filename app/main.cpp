@@ -32,10 +32,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     int exitCode = 0;
     if (createMainWindow(icon)) RunMessageLoop(mainWindow()->window);
 
-    // Jobs are told to stop and given a moment; the pool drops what is still queued.
-    stopAllJobs(3000);
-    downloadPool().stop(0, 5000, true);
-    destroyMainWindow();
+    // Jobs are told to stop and given a moment; the pool drops what is still queued. Anything
+    // still running past that may yet reach the window's objects, so they are then left to the
+    // end of the process rather than freed under it.
+    const bool jobsEnded = stopAllJobs(3000);
+    const bool poolEnded = downloadPool().stop(0, 5000, true);
+    if (jobsEnded && poolEnded) destroyMainWindow();
     if (icon) DestroyIcon(icon);
     Application::Shutdown();
     return exitCode;
