@@ -195,6 +195,7 @@ TEST(MemberTable, PrivateHeapTablesAreIndependent)
         ASSERT_TRUE(table->isValid());
         table->insertOrReplace(L"k", &member);
     }
-    EXPECT_EQ(GetProcessHeaps(0, nullptr), heapsBefore);
+    // 200 leaked heaps would show; a few made meanwhile by the system's own threads may not.
+    EXPECT_LE(GetProcessHeaps(0, nullptr), heapsBefore + 5);
     EXPECT_EQ(member.key, nullptr);  // the key went with its table; nothing dangles
 }
