@@ -4,8 +4,6 @@
 
 namespace {
 
-volatile long gLiveRecords = 0;
-
 // Bitmaps made for adding are deleted right after: the list keeps copies.
 class OwnedBitmap {
 public:
@@ -28,6 +26,7 @@ struct ImageListObject::Record {
     volatile long refs = 1;
     HIMAGELIST list = nullptr;
 
+    void releaseResources() { destroy(); }
     void destroy()
     {
         if (list) ImageList_Destroy(list);
@@ -35,39 +34,12 @@ struct ImageListObject::Record {
     }
 };
 
-long ImageListObject::LiveRecords() { return gLiveRecords; }
+long ImageListObject::LiveRecords() { return SharedRecord<Record>::live(); }
 
-ImageListObject::ImageListObject(const ImageListObject& other) : record_(other.record_)
-{
-    if (record_) InterlockedIncrement(&record_->refs);
-}
-
-ImageListObject& ImageListObject::operator=(const ImageListObject& other)
-{
-    if (other.record_) InterlockedIncrement(&other.record_->refs);
-    reset();
-    record_ = other.record_;
-    return *this;
-}
-
-void ImageListObject::reset()
-{
-    if (record_ && InterlockedDecrement(&record_->refs) == 0) {
-        record_->destroy();
-        delete record_;
-        InterlockedDecrement(&gLiveRecords);
-    }
-    record_ = nullptr;
-}
-
-ImageListObject::Record* ImageListObject::ensureRecord()
-{
-    if (!record_) {
-        record_ = new Record();
-        InterlockedIncrement(&gLiveRecords);
-    }
-    return record_;
-}
+ImageListObject::ImageListObject() = default;
+ImageListObject::~ImageListObject() = default;
+ImageListObject::ImageListObject(const ImageListObject& other) = default;
+ImageListObject& ImageListObject::operator=(const ImageListObject& other) = default;
 
 void ImageListObject::Destroy()
 {
@@ -78,7 +50,7 @@ HIMAGELIST ImageListObject::Handle() const { return record_ ? record_->list : nu
 
 void ImageListObject::Attach(HIMAGELIST list)
 {
-    Record* record = ensureRecord();
+    Record* record = record_.ensure();
     record->destroy();
     record->list = list;
 }

@@ -9,11 +9,13 @@
 #include <commctrl.h>
 
 #include "ui/image_object.h"
+#include "ui/shared_record.h"
 
 class ImageListObject {
 public:
-    ImageListObject() = default;
-    ~ImageListObject() { reset(); }
+    // Copies share the list (see SharedRecord).
+    ImageListObject();
+    ~ImageListObject();
     ImageListObject(const ImageListObject& other);
     ImageListObject& operator=(const ImageListObject& other);
 
@@ -57,8 +59,5 @@ public:
 
 private:
     struct Record;
-    Record* ensureRecord();
-    void reset();
-
-    Record* record_ = nullptr;
+    SharedRecord<Record> record_;
 };

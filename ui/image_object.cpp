@@ -12,8 +12,6 @@ using Gdiplus::Ok;
 
 namespace {
 
-volatile long gLiveRecords = 0;
-
 // A stream over a copy of the bytes, freeing its memory when released.
 IStream* streamOver(std::string_view bytes)
 {
@@ -69,6 +67,7 @@ struct ImageObject::Record {
     GpImage* image = nullptr;
     IStream* stream = nullptr;
 
+    void releaseResources() { dispose(); }
     void dispose()
     {
         if (!image) return;
@@ -79,57 +78,20 @@ struct ImageObject::Record {
     }
 };
 
-long ImageObject::LiveRecords() { return gLiveRecords; }
+long ImageObject::LiveRecords() { return SharedRecord<Record>::live(); }
 
-ImageObject::ImageObject(const ImageObject& other) : record_(other.record_)
-{
-    if (record_) InterlockedIncrement(&record_->refs);
-}
-
-ImageObject& ImageObject::operator=(const ImageObject& other)
-{
-    if (other.record_) InterlockedIncrement(&other.record_->refs);
-    reset();
-    record_ = other.record_;
-    return *this;
-}
-
-ImageObject::ImageObject(ImageObject&& other) noexcept : record_(other.record_) { other.record_ = nullptr; }
-
-ImageObject& ImageObject::operator=(ImageObject&& other) noexcept
-{
-    if (this != &other) {
-        reset();
-        record_ = other.record_;
-        other.record_ = nullptr;
-    }
-    return *this;
-}
-
-void ImageObject::reset()
-{
-    if (record_ && InterlockedDecrement(&record_->refs) == 0) {
-        record_->dispose();
-        delete record_;
-        InterlockedDecrement(&gLiveRecords);
-    }
-    record_ = nullptr;
-}
-
-ImageObject::Record* ImageObject::ensureRecord()
-{
-    if (!record_) {
-        record_ = new Record();
-        InterlockedIncrement(&gLiveRecords);
-    }
-    return record_;
-}
+ImageObject::ImageObject() = default;
+ImageObject::~ImageObject() = default;
+ImageObject::ImageObject(const ImageObject& other) = default;
+ImageObject& ImageObject::operator=(const ImageObject& other) = default;
+ImageObject::ImageObject(ImageObject&& other) noexcept = default;
+ImageObject& ImageObject::operator=(ImageObject&& other) noexcept = default;
 
 void* ImageObject::GetNativeImage() const { return record_ ? record_->image : nullptr; }
 
 void ImageObject::AttachNative(void* image)
 {
-    Record* record = ensureRecord();
+    Record* record = record_.ensure();
     record->dispose();
     record->image = static_cast<GpImage*>(image);
 }
@@ -141,7 +103,7 @@ void ImageObject::Dispose()
 
 bool ImageObject::LoadFile(std::wstring_view path)
 {
-    Record* record = ensureRecord();
+    Record* record = record_.ensure();
     record->dispose();
     GpImage* image = nullptr;
     if (GdipLoadImageFromFile(std::wstring(path).c_str(), &image) != Ok || !image) return false;
@@ -157,7 +119,7 @@ bool ImageObject::LoadFile(std::string_view path) { return LoadFile(std::wstring
 
 bool ImageObject::LoadBytes(std::string_view bytes)
 {
-    Record* record = ensureRecord();
+    Record* record = record_.ensure();
     record->dispose();
     if (bytes.empty()) return false;
     IStream* stream = streamOver(bytes);

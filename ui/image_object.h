@@ -7,10 +7,13 @@
 #include <string_view>
 #include <windows.h>
 
+#include "ui/shared_record.h"
+
 class ImageObject {
 public:
-    ImageObject() = default;
-    ~ImageObject() { reset(); }
+    // Copies share the picture (see SharedRecord).
+    ImageObject();
+    ~ImageObject();
     ImageObject(const ImageObject& other);
     ImageObject& operator=(const ImageObject& other);
     ImageObject(ImageObject&& other) noexcept;
@@ -58,10 +61,7 @@ public:
 
 private:
     struct Record;
-    Record* ensureRecord();
-    void reset();
-
-    Record* record_ = nullptr;
+    SharedRecord<Record> record_;
 };
 
 // Registry-form GUID text to a GUID; false when the text is not one.

@@ -60,14 +60,6 @@ void Panel::SetBackImage(const ImageObject* image)
     Invalidate();
 }
 
-void Panel::SetBackColor(COLORREF color)
-{
-    SetProperty("BackColor", argbFromColorref(color));
-    Invalidate();
-}
+void Panel::SetBackColor(COLORREF color) { backColorAccess(record_, color, true); }
 
-void Panel::SetShowImageType(int kind)
-{
-    SetProperty("ShowImageType", kind);
-    Invalidate();
-}
+void Panel::SetShowImageType(int kind) { showImageTypeAccess(record_, kind, true); }

@@ -244,25 +244,9 @@ bool PictureBox::SetImageData(std::string_view bytes)
     return loaded;
 }
 
-int PictureBox::ShowImageType(int kind, bool apply)
-{
-    const int previous = static_cast<int>(GetProperty("ShowImageType"));
-    if (apply) {
-        SetProperty("ShowImageType", kind);
-        InvalidateRect(GetHandle(), nullptr, TRUE);
-    }
-    return previous;
-}
+int PictureBox::ShowImageType(int kind, bool apply) { return showImageTypeAccess(record_, kind, apply); }
 
-COLORREF PictureBox::BackColor(COLORREF color, bool apply)
-{
-    const COLORREF previous = colorrefFromArgb(GetProperty("BackColor"));
-    if (apply) {
-        SetProperty("BackColor", argbFromColorref(color));
-        InvalidateRect(GetHandle(), nullptr, TRUE);
-    }
-    return previous;
-}
+COLORREF PictureBox::BackColor(COLORREF color, bool apply) { return backColorAccess(record_, color, apply); }
 
 bool PictureBox::PlayGif(bool play, bool apply)
 {

@@ -177,25 +177,9 @@ ImageObject TopLevelWindow::BackImage(const ImageObject* image, bool apply)
     return previous;
 }
 
-COLORREF TopLevelWindow::BackColor(COLORREF color, bool apply)
-{
-    const COLORREF previous = colorrefFromArgb(GetProperty("BackColor"));
-    if (apply) {
-        SetProperty("BackColor", argbFromColorref(color));
-        InvalidateRect(GetHandle(), nullptr, TRUE);
-    }
-    return previous;
-}
+COLORREF TopLevelWindow::BackColor(COLORREF color, bool apply) { return backColorAccess(record_, color, apply); }
 
-int TopLevelWindow::ShowImageType(int kind, bool apply)
-{
-    const int previous = static_cast<int>(GetProperty("ShowImageType"));
-    if (apply) {
-        SetProperty("ShowImageType", kind);
-        InvalidateRect(GetHandle(), nullptr, TRUE);
-    }
-    return previous;
-}
+int TopLevelWindow::ShowImageType(int kind, bool apply) { return showImageTypeAccess(record_, kind, apply); }
 
 bool TopLevelWindow::AddTrayIcon(HICON icon, std::string_view tip) { return record_ && addTrayIcon(record_, icon, tip); }
 bool TopLevelWindow::SetTrayTip(std::string_view tip) { return record_ && setTrayTip(record_, tip); }

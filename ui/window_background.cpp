@@ -80,6 +80,28 @@ COLORREF colorrefFromArgb(intptr_t argb)
     return RGB((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
 }
 
+COLORREF backColorAccess(WindowRecord* record, COLORREF color, bool apply)
+{
+    if (!record) return 0;
+    const COLORREF previous = colorrefFromArgb(record->properties.get("BackColor"));
+    if (apply) {
+        record->properties.set("BackColor", argbFromColorref(color));
+        InvalidateRect(record->handle(), nullptr, TRUE);
+    }
+    return previous;
+}
+
+int showImageTypeAccess(WindowRecord* record, int kind, bool apply)
+{
+    if (!record) return 0;
+    const int previous = static_cast<int>(record->properties.get("ShowImageType"));
+    if (apply) {
+        record->properties.set("ShowImageType", kind);
+        InvalidateRect(record->handle(), nullptr, TRUE);
+    }
+    return previous;
+}
+
 RECT aspectFitRect(int w, int h, int width, int height)
 {
     if (w <= 0 || h <= 0 || width <= 0 || height <= 0) return {0, 0, width, height};

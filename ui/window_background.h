@@ -16,6 +16,11 @@ const ImageObject* backgroundImage(WindowRecord* record);
 void setBackgroundImage(WindowRecord* record, const ImageObject* image);
 void releaseBackground(WindowRecord* record);
 
+// The background accessors of every window that paints one: answer the previous value and,
+// with `apply`, store the new one and repaint the window.
+COLORREF backColorAccess(WindowRecord* record, COLORREF color, bool apply);
+int showImageTypeAccess(WindowRecord* record, int kind, bool apply);
+
 // 0xAARRGGBB as stored from and to the COLORREF the program passes.
 intptr_t argbFromColorref(COLORREF color);
 COLORREF colorrefFromArgb(intptr_t argb);
