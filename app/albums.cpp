@@ -1,12 +1,11 @@
 #include "app/albums.h"
 
-#include <windows.h>
+#include "tasks/critical_section.h"
 
 namespace {
 
 struct AlbumStore {
-    AlbumStore() { InitializeCriticalSection(&lock); }
-    CRITICAL_SECTION lock;
+    CriticalSection lock;
     std::vector<AlbumRecord> albums;
 };
 
@@ -20,31 +19,26 @@ AlbumStore& store()
 
 void clearAlbums()
 {
-    EnterCriticalSection(&store().lock);
+    Locked hold(store().lock);
     store().albums.clear();
-    LeaveCriticalSection(&store().lock);
 }
 
 void appendAlbum(const AlbumRecord& album)
 {
-    EnterCriticalSection(&store().lock);
+    Locked hold(store().lock);
     store().albums.push_back(album);
-    LeaveCriticalSection(&store().lock);
 }
 
 std::vector<AlbumRecord> albumsSnapshot()
 {
-    EnterCriticalSection(&store().lock);
-    std::vector<AlbumRecord> copy = store().albums;
-    LeaveCriticalSection(&store().lock);
-    return copy;
+    Locked hold(store().lock);
+    return store().albums;
 }
 
 bool albumAt(int position, AlbumRecord& album)
 {
-    EnterCriticalSection(&store().lock);
+    Locked hold(store().lock);
     const bool found = position >= 1 && position <= static_cast<int>(store().albums.size());
     if (found) album = store().albums[static_cast<size_t>(position - 1)];
-    LeaveCriticalSection(&store().lock);
     return found;
 }

@@ -4,18 +4,15 @@
 
 std::string SharedText::get() const
 {
-    EnterCriticalSection(&lock_);
-    std::string copy = value_;
-    LeaveCriticalSection(&lock_);
-    return copy;
+    Locked hold(lock_);
+    return value_;
 }
 
 void SharedText::set(std::string_view value)
 {
     std::string copy(value);
-    EnterCriticalSection(&lock_);
+    Locked hold(lock_);
     value_.swap(copy);
-    LeaveCriticalSection(&lock_);
 }
 
 AppState& appState()

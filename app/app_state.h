@@ -6,14 +6,14 @@
 #include <string_view>
 #include <windows.h>
 
+#include "tasks/critical_section.h"
 #include "tasks/mutex.h"
 #include "tasks/thread_pool.h"
 
 // One text read and written by several threads; every access copies under a lock.
 class SharedText {
 public:
-    SharedText() { InitializeCriticalSection(&lock_); }
-    ~SharedText() { DeleteCriticalSection(&lock_); }
+    SharedText() = default;
     SharedText(const SharedText&) = delete;
     SharedText& operator=(const SharedText&) = delete;
 
@@ -21,7 +21,7 @@ public:
     void set(std::string_view value);
 
 private:
-    mutable CRITICAL_SECTION lock_;
+    mutable CriticalSection lock_;
     std::string value_;
 };
 

@@ -10,6 +10,7 @@
 #include "app/main_window.h"
 #include "app/service_hosts.h"
 #include "net/http_client.h"
+#include "tasks/critical_section.h"
 #include "text/encoding.h"
 #include "text/json_document.h"
 
@@ -20,8 +21,7 @@ constexpr int kPhotosPerPage = 32;
 // The photos of the running job, in queue order. A deque keeps every record where it is while
 // the download thread appends, so a worker can copy one at any time.
 struct PhotoStore {
-    PhotoStore() { InitializeCriticalSection(&lock); }
-    CRITICAL_SECTION lock;
+    CriticalSection lock;
     std::deque<PhotoRecord> photos;
 };
 
@@ -37,10 +37,9 @@ volatile LONG gDownloadGeneration = 0;
 bool photoAt(LONG number, PhotoRecord& photo)
 {
     PhotoStore& store = photoStore();
-    EnterCriticalSection(&store.lock);
+    Locked hold(store.lock);
     const bool found = number >= 1 && static_cast<size_t>(number) <= store.photos.size();
     if (found) photo = store.photos[static_cast<size_t>(number - 1)];
-    LeaveCriticalSection(&store.lock);
     return found;
 }
 
@@ -129,10 +128,8 @@ void albumJob(const JobContext& job)
         return;
     }
     {
-        PhotoStore& store = photoStore();
-        EnterCriticalSection(&store.lock);
-        store.photos.clear();
-        LeaveCriticalSection(&store.lock);
+        Locked hold(photoStore().lock);
+        photoStore().photos.clear();
     }
     const std::string ownerFolder = withBackslash(state.saveFolder.get() + safeName(state.ownerNick.get(), state.ownerId.get()));
     ensureFolder(ownerFolder);
@@ -168,10 +165,10 @@ void albumJob(const JobContext& job)
             photo.picName = answer.GetText(entry + "pic_name");
             photo.timestamp = static_cast<int32_t>(answer.GetInteger(entry + "timestamp"));
             InterlockedIncrement(&state.queuedCount);
-            PhotoStore& store = photoStore();
-            EnterCriticalSection(&store.lock);
-            store.photos.push_back(photo);
-            LeaveCriticalSection(&store.lock);
+            {
+                Locked hold(photoStore().lock);
+                photoStore().photos.push_back(photo);
+            }
             downloadPool().submit(downloadTask, generation);
         }
     }
