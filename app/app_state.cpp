@@ -1,5 +1,7 @@
 #include "app/app_state.h"
 
+#include <windows.h>
+
 #include "tasks/message_pump.h"
 
 std::string SharedText::get() const
@@ -25,6 +27,27 @@ Mutex& statusLock()
 {
     static Mutex lock;
     return lock;
+}
+
+StatusHold::StatusHold()
+{
+    HANDLE lock = statusLock().getHandle();
+    while (lock) {
+        const DWORD woken = MsgWaitForMultipleObjects(1, &lock, FALSE, INFINITE, QS_SENDMESSAGE);
+        // An abandoned lock is owned all the same: the worker that held it is gone.
+        if (woken == WAIT_OBJECT_0 || woken == WAIT_ABANDONED_0) {
+            held_ = true;
+            return;
+        }
+        if (woken != WAIT_OBJECT_0 + 1) return;
+        MSG message;
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // serves sent messages
+    }
+}
+
+StatusHold::~StatusHold()
+{
+    if (held_) ReleaseMutex(statusLock().getHandle());
 }
 
 ThreadPool& downloadPool()

@@ -43,6 +43,20 @@ struct AppState {
 AppState& appState();
 // The one lock of the program: status line writes and picture box changes from other threads.
 Mutex& statusLock();
+
+// Holds the status lock for a scope. While it waits, the thread still answers messages sent to
+// its windows: a worker that holds the lock may be waiting for the window to take its status
+// text, and a window thread that stopped answering would hang both.
+class StatusHold {
+public:
+    StatusHold();
+    ~StatusHold();
+    StatusHold(const StatusHold&) = delete;
+    StatusHold& operator=(const StatusHold&) = delete;
+
+private:
+    bool held_ = false;
+};
 ThreadPool& downloadPool();
 
 // A delay that keeps the calling thread's messages served (for 14 ms or less: one sleep).

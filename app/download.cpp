@@ -4,11 +4,13 @@
 
 #include "app/albums.h"
 #include "app/app_state.h"
+#include "app/error_table.h"
 #include "app/file_naming.h"
 #include "app/file_store.h"
 #include "app/job_routines.h"
 #include "app/main_window.h"
 #include "app/service_hosts.h"
+#include "app/text_cut.h"
 #include "net/http_client.h"
 #include "tasks/critical_section.h"
 #include "text/encoding.h"
@@ -64,15 +66,10 @@ void finishJob()
 
 std::string errorText(unsigned long code)
 {
-    wchar_t* text = nullptr;
-    const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
-    DWORD length = FormatMessageW(flags, nullptr, code, MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED),
-                                  reinterpret_cast<LPWSTR>(&text), 0, nullptr);
-    if (!length) length = FormatMessageW(flags, nullptr, code, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
-    std::wstring message = length ? std::wstring(text, length) : std::wstring();
-    if (text) LocalFree(text);
-    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) message.pop_back();
-    return toNarrow(message);
+    std::string key = "〖";
+    key += std::to_string(code);
+    key += "〗-";
+    return cutBetween(kErrorTable, key, "\r\n");
 }
 
 std::string fetchPicture(std::string_view address)
@@ -105,7 +102,7 @@ void downloadTask(intptr_t generation, intptr_t)
     if (bytes.empty() || generation != gDownloadGeneration) return;  // not written, not counted
 
     const unsigned long error = writePictureFile(state.albumFolder.get(), name, bytes);
-    MutexLock hold(statusLock());
+    StatusHold hold;
     if (error) {
         MessageBoxW(nullptr, toUtf16(errorText(error)).c_str(), toUtf16(name).c_str(), MB_ICONERROR);
         return;

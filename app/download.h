@@ -18,6 +18,7 @@ struct PhotoRecord {
 // The picture's bytes, fetched with up to two more tries (1 s, then 2 s later); empty when every
 // try failed: no answer, a status other than 2xx, fewer bytes than announced, or none at all.
 std::string fetchPicture(std::string_view address);
-// The system's text for an error code, in Simplified Chinese where Windows has it.
+// The Simplified Chinese system message for an error code, from the program's own table; empty
+// for a code the table does not hold.
 std::string errorText(unsigned long code);
 void downloadTask(intptr_t generation, intptr_t);

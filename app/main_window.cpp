@@ -259,14 +259,14 @@ void addAlbumRow(std::string_view text, const ImageObject& cover)
 void setStatus(std::string_view text)
 {
     if (!gMain) return;
-    MutexLock hold(statusLock());
+    StatusHold hold;
     gMain->status.SetText(text);
 }
 
 void enableJobButtons(bool enabled)
 {
     if (!gMain) return;
-    MutexLock hold(statusLock());
+    StatusHold hold;
     gMain->analyseButton.Disabled(!enabled, true);
     gMain->browseButton.Disabled(!enabled, true);
 }

@@ -29,7 +29,7 @@ void showPicture(std::string_view bytes)
 {
     MainWindow* window = mainWindow();
     if (!window || bytes.empty()) return;
-    MutexLock hold(statusLock());
+    StatusHold hold;
     ImageObject image;
     if (image.LoadBytes(bytes)) window->signInPicture.SetImage(image);  // a picture that does not load leaves the old one
 }
@@ -73,7 +73,7 @@ int checkQrCode()
                  true);
     const int64_t code = answer.GetInteger("retcode");
     {
-        MutexLock hold(statusLock());
+        StatusHold hold;
         if (code == kConfirmed) appState().ssoTicket.set(answer.GetText("data.alt"));
     }
     return static_cast<int32_t>(code);
