@@ -9,9 +9,22 @@ mkdir -p "$work"
 pidfile="$work/emulator-$base.pid"
 log="$work/emulator-$base.log"
 
+# Stops the emulator this folder started, and waits until its ports are free again.
+stop_running() {
+    [ -f "$pidfile" ] || return 0
+    local pid
+    pid=$(cat "$pidfile")
+    kill "$pid" 2>/dev/null || true
+    for _ in $(seq 1 50); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    rm -f "$pidfile"
+}
+
 case $action in
 start)
-    if [ -f "$pidfile" ]; then kill "$(cat "$pidfile")" 2>/dev/null || true; fi
+    stop_running
     cd "$root"
     setsid python3 -m tools.emulator --port-base "$base" </dev/null >"$log" 2>&1 &
     echo $! >"$pidfile"
@@ -24,6 +37,6 @@ start)
     if [ -n "${4:-}" ]; then wine "$4" "$(winepath -w "$ca")" </dev/null; fi
     ;;
 stop)
-    if [ -f "$pidfile" ]; then kill "$(cat "$pidfile")" 2>/dev/null || true; rm -f "$pidfile"; fi
+    stop_running
     ;;
 esac

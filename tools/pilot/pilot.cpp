@@ -1,0 +1,406 @@
+#include "tools/pilot/pilot.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "tools/pilot/screenshot.h"
+
+namespace {
+
+constexpr const wchar_t* kTitlePrefix = L"PicladeV5.0";
+constexpr UINT kPollMs = 20;
+
+struct WindowSearch {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK findMain(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t title[64] = {};
+    GetWindowTextW(window, title, 64);
+    if ((search->processId == 0 || owner == search->processId) && wcsncmp(title, kTitlePrefix, wcslen(kTitlePrefix)) == 0 &&
+        IsWindowVisible(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK findDialog(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    if (owner == search->processId && wcscmp(className, L"#32770") == 0 && IsWindowVisible(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+std::wstring windowText(HWND window)
+{
+    if (!window) return {};
+    // WM_GETTEXT is carried across processes by the system.
+    const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const LRESULT copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(copied));
+    return text;
+}
+
+struct ChildSearch {
+    const wchar_t* className;
+    const std::wstring* text;
+    int index;
+    HWND found;
+};
+
+BOOL CALLBACK findChild(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<ChildSearch*>(param);
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    if (_wcsicmp(className, search->className) != 0) return TRUE;
+    if (!search->text->empty() && windowText(window) != *search->text) return TRUE;
+    if (search->index-- > 0) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+struct ChildList {
+    const wchar_t* className;
+    std::vector<HWND>* found;
+};
+
+BOOL CALLBACK listChildren(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<ChildList*>(param);
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    if (_wcsicmp(className, search->className) == 0) search->found->push_back(window);
+    return TRUE;
+}
+
+// The top edge of a window on screen, then its left edge: the order a reader sees fields in.
+bool readsBefore(HWND a, HWND b)
+{
+    RECT ra{}, rb{};
+    GetWindowRect(a, &ra);
+    GetWindowRect(b, &rb);
+    return ra.top != rb.top ? ra.top < rb.top : ra.left < rb.left;
+}
+
+// A mouse click as the window would get it from the user, at a point in its client area.
+void postClick(HWND window, POINT at, bool right)
+{
+    const LPARAM where = MAKELPARAM(at.x, at.y);
+    PostMessageW(window, WM_MOUSEMOVE, 0, where);
+    PostMessageW(window, right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, right ? MK_RBUTTON : MK_LBUTTON, where);
+    PostMessageW(window, right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, where);
+}
+
+void postKey(HWND window, UINT key)
+{
+    PostMessageW(window, WM_KEYDOWN, key, 1);
+    PostMessageW(window, WM_KEYUP, key, 0xC0000001);
+}
+
+} // namespace
+
+std::string utf8(const std::wstring& text)
+{
+    if (text.empty()) return {};
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+std::wstring fromUtf8(const std::string& text)
+{
+    if (text.empty()) return {};
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
+    return out;
+}
+
+bool Pilot::launch(const std::wstring& exePath, DWORD ms)
+{
+    std::wstring folder = exePath.substr(0, exePath.find_last_of(L"\\/") + 1);
+    if (!process_.start(L"\"" + exePath + L"\"", folder)) {
+        error_ = process_.lastError();
+        return false;
+    }
+    return attach(ms);
+}
+
+bool Pilot::attach(DWORD ms)
+{
+    const DWORD start = GetTickCount();
+    do {
+        WindowSearch search{process_.id(), nullptr};
+        EnumWindows(findMain, reinterpret_cast<LPARAM>(&search));
+        if (search.found) {
+            main_ = search.found;
+            if (!process_.handle() && !process_.attach(main_)) return false;
+            return settle();
+        }
+        if (process_.handle() && !process_.running()) return false;
+        Sleep(kPollMs);
+    } while (GetTickCount() - start < ms);
+    error_ = ERROR_TIMEOUT;
+    return false;
+}
+
+HWND Pilot::child(const wchar_t* className, const std::wstring& text, int index) const
+{
+    ChildSearch search{className, &text, index, nullptr};
+    if (main_) EnumChildWindows(main_, findChild, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND Pilot::field(int index) const
+{
+    std::vector<HWND> edits;
+    ChildList search{WC_EDITW, &edits};
+    if (main_) EnumChildWindows(main_, listChildren, reinterpret_cast<LPARAM>(&search));
+    std::sort(edits.begin(), edits.end(), readsBefore);
+    return index < static_cast<int>(edits.size()) ? edits[static_cast<size_t>(index)] : nullptr;
+}
+
+bool Pilot::settle() const
+{
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(main_, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored) != 0;
+}
+
+bool Pilot::waitUntil(const std::function<bool()>& done, DWORD ms) const
+{
+    // Sent messages overtake posted ones, so the effect of posted input is awaited, not assumed.
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start >= ms || !settle()) return false;
+        Sleep(kPollMs);
+    }
+    return true;
+}
+
+std::wstring Pilot::status() const { return windowText(child(STATUSCLASSNAMEW)); }
+
+bool Pilot::waitStatus(const std::function<bool(const std::wstring&)>& done, DWORD ms, std::vector<std::wstring>* seen) const
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        const std::wstring now = status();
+        if (seen && (seen->empty() || seen->back() != now)) seen->push_back(now);
+        if (done(now)) return true;
+        if (GetTickCount() - start >= ms) return false;
+        Sleep(kPollMs);
+    }
+}
+
+bool Pilot::waitStatusIs(const std::wstring& wanted, DWORD ms, std::vector<std::wstring>* seen) const
+{
+    return waitStatus([&](const std::wstring& now) { return now == wanted; }, ms, seen);
+}
+
+bool Pilot::showPage(int page)
+{
+    const HWND tabs = child(WC_TABCONTROLW);
+    if (!tabs) return false;
+    RemoteBuffer rect(process_.handle(), sizeof(RECT));
+    if (!rect.valid() || !SendMessageW(tabs, TCM_GETITEMRECT, page, rect.param())) return false;
+    RECT item{};
+    rect.read(&item, sizeof item);
+    postClick(tabs, {(item.left + item.right) / 2, (item.top + item.bottom) / 2}, false);
+    return waitUntil([&] { return currentPage() == page; }, 3000);
+}
+
+int Pilot::currentPage() const { return static_cast<int>(SendMessageW(child(WC_TABCONTROLW), TCM_GETCURSEL, 0, 0)); }
+
+bool Pilot::typeHomepage(const std::wstring& text)
+{
+    const HWND edit = field(0);
+    if (!edit) return false;
+    // Select all and type over it, one character at a time.
+    SendMessageW(edit, EM_SETSEL, 0, -1);
+    PostMessageW(edit, WM_CHAR, VK_BACK, 1);
+    for (wchar_t character : text) PostMessageW(edit, WM_CHAR, character, 1);
+    return waitUntil([&] { return homepage() == text; }, 5000);
+}
+
+std::wstring Pilot::homepage() const { return windowText(field(0)); }
+std::wstring Pilot::saveFolder() const { return windowText(field(1)); }
+
+bool Pilot::pressButton(const std::wstring& text)
+{
+    const HWND button = child(WC_BUTTONW, text);
+    if (!button || !IsWindowEnabled(button)) return false;
+    // Posted, as a click is: a button that opens a dialog must not hold us up.
+    PostMessageW(button, BM_CLICK, 0, 0);
+    return settle();
+}
+
+bool Pilot::buttonEnabled(const std::wstring& text) const
+{
+    const HWND button = child(WC_BUTTONW, text);
+    return button && IsWindowEnabled(button);
+}
+
+int Pilot::albumCount() const { return static_cast<int>(SendMessageW(albumList(), LVM_GETITEMCOUNT, 0, 0)); }
+
+std::wstring Pilot::albumText(int index) const
+{
+    constexpr size_t kChars = 1024;
+    RemoteBuffer remote(process_.handle(), sizeof(LVITEMW) + kChars * sizeof(wchar_t));
+    if (!remote.valid()) return {};
+    LVITEMW item{};
+    item.iSubItem = 0;
+    item.cchTextMax = kChars;
+    item.pszText = reinterpret_cast<wchar_t*>(static_cast<char*>(remote.address()) + sizeof(LVITEMW));
+    remote.write(&item, sizeof item);
+    const LRESULT length = SendMessageW(albumList(), LVM_GETITEMTEXTW, index, remote.param());
+    std::wstring text(static_cast<size_t>(length), L'\0');
+    if (length > 0) remote.read(text.data(), text.size() * sizeof(wchar_t), sizeof(LVITEMW));
+    return text;
+}
+
+std::vector<std::wstring> Pilot::albums() const
+{
+    std::vector<std::wstring> rows;
+    for (int i = 0, count = albumCount(); i < count; ++i) rows.push_back(albumText(i));
+    return rows;
+}
+
+bool Pilot::selectAlbum(int index)
+{
+    const HWND list = albumList();
+    RemoteBuffer rect(process_.handle(), sizeof(RECT));
+    RECT item{};
+    item.left = LVIR_ICON;
+    if (!list || !rect.write(&item, sizeof item) || !SendMessageW(list, LVM_GETITEMRECT, index, rect.param())) return false;
+    rect.read(&item, sizeof item);
+    postClick(list, {(item.left + item.right) / 2, (item.top + item.bottom) / 2}, false);
+    return waitUntil([&] { return selectedAlbum() == index; }, 3000);
+}
+
+int Pilot::selectedAlbum() const
+{
+    return static_cast<int>(SendMessageW(albumList(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+bool Pilot::albumMenu(int index, const std::wstring& command)
+{
+    // The menu as the user sees it: two commands, a separator, then the sizes' submenu.
+    static const wchar_t* const kCommands[] = {L"下载选中", L"打开目录"};
+    static const wchar_t* const kSizes[] = {L"原图", L"高清", L"标清", L"缩略"};
+    std::vector<UINT> keys;
+    for (UINT i = 0; i < 2; ++i)
+        if (command == kCommands[i]) keys.assign(i + 1, VK_DOWN);
+    for (UINT i = 0; i < 4; ++i) {
+        if (command != kSizes[i]) continue;
+        keys.assign(3, VK_DOWN);  // the separator is skipped
+        keys.push_back(VK_RIGHT);  // opens the submenu on its first item
+        keys.insert(keys.end(), i, VK_DOWN);
+    }
+    if (keys.empty()) return false;
+
+    const HWND list = albumList();
+    RemoteBuffer rect(process_.handle(), sizeof(RECT));
+    RECT item{};
+    item.left = LVIR_ICON;
+    if (!list || !rect.write(&item, sizeof item) || !SendMessageW(list, LVM_GETITEMRECT, index, rect.param())) return false;
+    rect.read(&item, sizeof item);
+    postClick(list, {(item.left + item.right) / 2, (item.top + item.bottom) / 2}, true);
+
+    // The menu is open once its window shows.
+    const DWORD start = GetTickCount();
+    HWND menu = nullptr;
+    while (!(menu = FindWindowW(L"#32768", nullptr)) || !IsWindowVisible(menu)) {
+        if (GetTickCount() - start > 5000) return false;
+        Sleep(kPollMs);
+    }
+    for (UINT key : keys) postKey(main_, key);
+    postKey(main_, VK_RETURN);
+    // The command has run once the window answers again with the menu gone.
+    while (FindWindowW(L"#32768", nullptr) && IsWindowVisible(FindWindowW(L"#32768", nullptr))) {
+        if (GetTickCount() - start > 10000) return false;
+        Sleep(kPollMs);
+    }
+    return settle();
+}
+
+bool Pilot::signInPictureCentre(COLORREF* colour) const
+{
+    // The sign-in page's picture is the first static control of the window.
+    const HWND picture = child(WC_STATICW, {}, 0);
+    if (!picture || !IsWindowVisible(picture)) return false;
+    RECT area{};
+    GetClientRect(picture, &area);
+    POINT centre{area.right / 2, area.bottom / 2};
+    ClientToScreen(picture, &centre);
+    HDC screen = GetDC(nullptr);
+    *colour = GetPixel(screen, centre.x, centre.y);
+    ReleaseDC(nullptr, screen);
+    return *colour != CLR_INVALID;
+}
+
+bool Pilot::answerMessageBox(MessageBoxSeen* seen, DWORD ms)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        WindowSearch search{process_.id(), nullptr};
+        EnumWindows(findDialog, reinterpret_cast<LPARAM>(&search));
+        if (search.found) {
+            if (seen) {
+                seen->caption = windowText(search.found);
+                // The message is the box's static text (the icon is a static too, without text).
+                seen->text.clear();
+                for (HWND part = GetWindow(search.found, GW_CHILD); part; part = GetWindow(part, GW_HWNDNEXT)) {
+                    wchar_t className[16] = {};
+                    GetClassNameW(part, className, 16);
+                    if (_wcsicmp(className, WC_STATICW) == 0 && seen->text.empty()) seen->text = windowText(part);
+                }
+            }
+            const HWND ok = GetDlgItem(search.found, IDOK);
+            PostMessageW(ok ? ok : search.found, ok ? BM_CLICK : WM_CLOSE, 0, 0);
+            return true;
+        }
+        if (GetTickCount() - start >= ms) return false;
+        Sleep(kPollMs);
+    }
+}
+
+long Pilot::responseTime(DWORD ms) const
+{
+    LARGE_INTEGER frequency, before, after;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&before);
+    DWORD_PTR ignored = 0;
+    if (!SendMessageTimeoutW(main_, WM_NULL, 0, 0, SMTO_NORMAL, ms, &ignored)) return -1;
+    QueryPerformanceCounter(&after);
+    return static_cast<long>((after.QuadPart - before.QuadPart) * 1000 / frequency.QuadPart);
+}
+
+bool Pilot::screenshot(const std::wstring& pngPath)
+{
+    settle();
+    RECT frame{};
+    GetWindowRect(main_, &frame);
+    return saveScreenArea(frame, pngPath);
+}
+
+bool Pilot::close(DWORD ms, DWORD* exitCode)
+{
+    PostMessageW(main_, WM_CLOSE, 0, 0);
+    return process_.waitExit(ms, exitCode);
+}

@@ -1,0 +1,85 @@
+// Drives the real Piclade window from another process, as a user would: finds the main window,
+// switches pages, types the homepage, presses buttons, picks albums and menu commands, reads the
+// status line and the album rows, answers message boxes and takes screenshots.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tools/pilot/remote_process.h"
+
+// A message box of the program: its caption and text.
+struct MessageBoxSeen {
+    std::wstring caption;
+    std::wstring text;
+};
+
+class Pilot {
+public:
+    // Starts the program (its folder is the working folder) and waits for its main window.
+    bool launch(const std::wstring& exePath, DWORD ms = 20000);
+    // Takes over a program already running.
+    bool attach(DWORD ms = 20000);
+
+    HWND mainWindow() const { return main_; }
+    RemoteProcess& process() { return process_; }
+    DWORD lastError() const { return error_; }
+
+    std::wstring status() const;
+    // Polls the status line until `done` accepts it; every distinct status seen goes to `seen`.
+    bool waitStatus(const std::function<bool(const std::wstring&)>& done, DWORD ms, std::vector<std::wstring>* seen = nullptr) const;
+    bool waitStatusIs(const std::wstring& wanted, DWORD ms, std::vector<std::wstring>* seen = nullptr) const;
+
+    // Clicks the tab of a page: 0 sign-in, 1 operation, 2 about.
+    bool showPage(int page);
+    int currentPage() const;
+    // Replaces the homepage field's text by typing it.
+    bool typeHomepage(const std::wstring& text);
+    std::wstring homepage() const;
+    std::wstring saveFolder() const;
+    bool pressButton(const std::wstring& text);
+    bool buttonEnabled(const std::wstring& text) const;
+
+    int albumCount() const;
+    std::wstring albumText(int index) const;
+    std::vector<std::wstring> albums() const;
+    bool selectAlbum(int index);
+    int selectedAlbum() const;
+    // Right-clicks the album and picks a command of its menu by its text: "下载选中", "打开目录",
+    // or one of the picture sizes under "下载类型" ("原图", "高清", "标清", "缩略").
+    bool albumMenu(int index, const std::wstring& command);
+    // The colour on screen at the centre of the sign-in page's picture (the QR code, later the
+    // avatar); false when the page or its picture cannot be seen.
+    bool signInPictureCentre(COLORREF* colour) const;
+
+    // Waits for a message box of the program, reads it and presses its button.
+    bool answerMessageBox(MessageBoxSeen* seen, DWORD ms);
+    // How long the main window took to answer a message, in milliseconds (-1: no answer in ms).
+    long responseTime(DWORD ms = 5000) const;
+    // Saves the main window as it is on screen to a PNG file.
+    bool screenshot(const std::wstring& pngPath);
+
+    // Closes the main window as the user would and waits for the program to end.
+    bool close(DWORD ms, DWORD* exitCode);
+
+private:
+    HWND child(const wchar_t* className, const std::wstring& text = {}, int index = 0) const;
+    // The edit fields top to bottom: 0 the homepage, 1 the save folder.
+    HWND field(int index) const;
+    HWND albumList() const { return child(L"SysListView32"); }
+    // Answers once every message posted before it was handled by the window's thread.
+    bool settle() const;
+    bool waitUntil(const std::function<bool()>& done, DWORD ms) const;
+
+    RemoteProcess process_;
+    HWND main_ = nullptr;
+    DWORD error_ = 0;
+};
+
+// The program's screen shots and the text of its windows are independent of the system's code
+// page: they are read as UTF-16. These convert for printing.
+std::string utf8(const std::wstring& text);
+std::wstring fromUtf8(const std::string& text);

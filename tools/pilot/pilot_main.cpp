@@ -1,0 +1,158 @@
+// piclade_pilot: runs a script of user actions against the real program and prints what it
+// sees. One command per line (UTF-8); the first command that fails ends the run with exit code 1.
+//
+//   launch <path of Piclade.exe>      attach
+//   page <0|1|2>                      type <homepage address>
+//   press <button text>               select <album index>
+//   menu <album index> <command>      albums
+//   status                            wait-status <ms> <exact text>
+//   wait-status-prefix <ms> <text>    answer-box <ms>
+//   screenshot <png path>             watch <ms> <status prefix>
+//   close <ms>
+//
+// "watch" asks the window for an answer every 20 ms until the status line starts with the prefix,
+// then prints the slowest answer and the program's peak memory.
+#include <windows.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "tools/pilot/pilot.h"
+
+namespace {
+
+void print(const std::string& line)
+{
+    const std::string out = line + "\n";
+    fwrite(out.data(), 1, out.size(), stdout);
+    fflush(stdout);
+}
+
+std::string rest(std::istringstream& in)
+{
+    // One space separates the argument; any further spaces belong to it ("  状态:…").
+    std::string text;
+    std::getline(in, text);
+    return text.empty() || text[0] != ' ' ? text : text.substr(1);
+}
+
+bool run(Pilot& pilot, const std::string& line)
+{
+    std::istringstream in(line);
+    std::string command;
+    in >> command;
+    if (command.empty() || command[0] == '#') return true;
+    if (command == "launch") return pilot.launch(fromUtf8(rest(in)));
+    if (command == "attach") return pilot.attach();
+    if (command == "page") {
+        int page = -1;
+        in >> page;
+        return pilot.showPage(page);
+    }
+    if (command == "type") return pilot.typeHomepage(fromUtf8(rest(in)));
+    if (command == "fields") {
+        print("homepage: " + utf8(pilot.homepage()));
+        print("save folder: " + utf8(pilot.saveFolder()));
+        return true;
+    }
+    if (command == "press") return pilot.pressButton(fromUtf8(rest(in)));
+    if (command == "select") {
+        int index = -1;
+        in >> index;
+        return pilot.selectAlbum(index);
+    }
+    if (command == "menu") {
+        int index = -1;
+        in >> index;
+        return pilot.albumMenu(index, fromUtf8(rest(in)));
+    }
+    if (command == "albums") {
+        const auto rows = pilot.albums();
+        for (size_t i = 0; i < rows.size(); ++i) print("album " + std::to_string(i) + ": " + utf8(rows[i]));
+        return true;
+    }
+    if (command == "status") {
+        print("status: " + utf8(pilot.status()));
+        return true;
+    }
+    if (command == "wait-status" || command == "wait-status-prefix") {
+        DWORD ms = 0;
+        in >> ms;
+        const std::wstring wanted = fromUtf8(rest(in));
+        const bool prefix = command == "wait-status-prefix";
+        std::vector<std::wstring> seen;
+        const bool reached = pilot.waitStatus(
+            [&](const std::wstring& now) { return prefix ? now.rfind(wanted, 0) == 0 : now == wanted; }, ms, &seen);
+        for (const std::wstring& status : seen) print("seen: " + utf8(status));
+        return reached;
+    }
+    if (command == "answer-box") {
+        DWORD ms = 0;
+        in >> ms;
+        MessageBoxSeen box;
+        if (!pilot.answerMessageBox(&box, ms)) return false;
+        print("box: " + utf8(box.caption) + " | " + utf8(box.text));
+        return true;
+    }
+    if (command == "screenshot") {
+        const std::string path = rest(in);
+        if (!pilot.screenshot(fromUtf8(path))) return false;
+        print("screenshot: " + path);
+        return true;
+    }
+    if (command == "watch") {
+        DWORD ms = 0;
+        in >> ms;
+        const std::wstring prefix = fromUtf8(rest(in));
+        long slowest = 0;
+        int asked = 0;
+        const bool finished = pilot.waitStatus(
+            [&](const std::wstring& now) {
+                const long answer = pilot.responseTime(5000);
+                slowest = answer < 0 ? 5000 : (answer > slowest ? answer : slowest);
+                ++asked;
+                return now.rfind(prefix, 0) == 0;
+            },
+            ms);
+        print("slowest answer ms: " + std::to_string(slowest) + " (" + std::to_string(asked) + " asked)");
+        print("peak memory bytes: " + std::to_string(pilot.process().peakMemory()));
+        return finished;
+    }
+    if (command == "close") {
+        DWORD ms = 0;
+        in >> ms;
+        DWORD exitCode = 0;
+        if (!pilot.close(ms, &exitCode)) return false;
+        print("exit code: " + std::to_string(exitCode));
+        return exitCode == 0;
+    }
+    print("unknown command: " + command);
+    return false;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc != 2) {
+        print("usage: piclade_pilot <script file>");
+        return 2;
+    }
+    std::ifstream script(argv[1], std::ios::binary);
+    if (!script) {
+        print("cannot read the script");
+        return 2;
+    }
+    Pilot pilot;
+    std::string line;
+    while (std::getline(script, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!run(pilot, line)) {
+            print("FAILED: " + line);
+            return 1;
+        }
+    }
+    return 0;
+}
