@@ -161,6 +161,12 @@ class Services:
             status = statuses.get(query.get("action", ""))
             ok = bool(status) and self.state.set_qr(query.get("qrid", ""), status)
             return json_answer({"ok": ok})
+        if path == "/qr_settings":
+            try:
+                self.state.set_qr_settings(query)
+            except (KeyError, ValueError) as error:
+                return json_answer({"ok": False, "error": str(error)})
+            return json_answer({"ok": True, "qr": self.state.snapshot()["qr"]})
         if path == "/state":
             return json_answer(self.state.snapshot())
         return self.testing(path, query, headers)

@@ -27,6 +27,7 @@ class ServiceState:
     def __init__(self, qr_settings=None, faults=None):
         self.lock = threading.Lock()
         self.qr_settings = dict(DEFAULT_QR, **(qr_settings or {}))
+        self.initial_qr_settings = dict(self.qr_settings)
         self.faults = dict(DEFAULT_FAULTS, **(faults or {}))
         self.random = random.Random(self.faults["seed"])
         self.qr_codes = {}        # qrid -> {"polls", "status"}
@@ -71,6 +72,14 @@ class ServiceState:
                 if target in self.qr_codes:
                     self.qr_codes[target]["status"] = status
             return bool(targets)
+
+    def set_qr_settings(self, changes):
+        """Changes how codes move by themselves (scan_after, confirm_after, expire_after)."""
+        with self.lock:
+            for key, value in changes.items():
+                if key not in DEFAULT_QR:
+                    raise KeyError(key)
+                self.qr_settings[key] = int(value)
 
     def use_ticket(self, alt):
         """Exchanges a confirmed code's ticket for a cross-domain ticket, once."""
@@ -122,6 +131,7 @@ class ServiceState:
     def reset(self):
         with self.lock:
             self.faults = dict(DEFAULT_FAULTS)
+            self.qr_settings = dict(self.initial_qr_settings)
             self.random = random.Random(self.faults["seed"])
             self.requests.clear()
 

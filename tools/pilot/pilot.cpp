@@ -185,7 +185,6 @@ bool Pilot::settle() const
 
 bool Pilot::waitUntil(const std::function<bool()>& done, DWORD ms) const
 {
-    // Sent messages overtake posted ones, so the effect of posted input is awaited, not assumed.
     const DWORD start = GetTickCount();
     while (!done()) {
         if (GetTickCount() - start >= ms || !settle()) return false;
@@ -281,15 +280,25 @@ std::vector<std::wstring> Pilot::albums() const
     return rows;
 }
 
-bool Pilot::selectAlbum(int index)
+bool Pilot::itemCentre(HWND list, int index, POINT* centre) const
 {
-    const HWND list = albumList();
+    // Scrolled into view first, as the user would.
+    if (!list || !SendMessageW(list, LVM_ENSUREVISIBLE, index, FALSE)) return false;
     RemoteBuffer rect(process_.handle(), sizeof(RECT));
     RECT item{};
     item.left = LVIR_ICON;
-    if (!list || !rect.write(&item, sizeof item) || !SendMessageW(list, LVM_GETITEMRECT, index, rect.param())) return false;
+    if (!rect.write(&item, sizeof item) || !SendMessageW(list, LVM_GETITEMRECT, index, rect.param())) return false;
     rect.read(&item, sizeof item);
-    postClick(list, {(item.left + item.right) / 2, (item.top + item.bottom) / 2}, false);
+    *centre = {(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+    return true;
+}
+
+bool Pilot::selectAlbum(int index)
+{
+    const HWND list = albumList();
+    POINT centre{};
+    if (!itemCentre(list, index, &centre)) return false;
+    postClick(list, centre, false);
     return waitUntil([&] { return selectedAlbum() == index; }, 3000);
 }
 
@@ -315,12 +324,9 @@ bool Pilot::albumMenu(int index, const std::wstring& command)
     if (keys.empty()) return false;
 
     const HWND list = albumList();
-    RemoteBuffer rect(process_.handle(), sizeof(RECT));
-    RECT item{};
-    item.left = LVIR_ICON;
-    if (!list || !rect.write(&item, sizeof item) || !SendMessageW(list, LVM_GETITEMRECT, index, rect.param())) return false;
-    rect.read(&item, sizeof item);
-    postClick(list, {(item.left + item.right) / 2, (item.top + item.bottom) / 2}, true);
+    POINT centre{};
+    if (!itemCentre(list, index, &centre)) return false;
+    postClick(list, centre, true);
 
     // The menu is open once its window shows.
     const DWORD start = GetTickCount();
@@ -341,11 +347,17 @@ bool Pilot::albumMenu(int index, const std::wstring& command)
 
 bool Pilot::signInPictureCentre(COLORREF* colour) const
 {
-    // The sign-in page's picture is the first static control of the window.
-    const HWND picture = child(WC_STATICW, {}, 0);
-    if (!picture || !IsWindowVisible(picture)) return false;
+    // The sign-in page's picture: the static control of 182 × 182 pixels.
+    std::vector<HWND> statics;
+    ChildList search{WC_STATICW, &statics};
+    EnumChildWindows(main_, listChildren, reinterpret_cast<LPARAM>(&search));
+    HWND picture = nullptr;
     RECT area{};
-    GetClientRect(picture, &area);
+    for (HWND candidate : statics) {
+        GetClientRect(candidate, &area);
+        if (area.right == 182 && area.bottom == 182 && IsWindowVisible(candidate)) picture = candidate;
+    }
+    if (!picture) return false;
     POINT centre{area.right / 2, area.bottom / 2};
     ClientToScreen(picture, &centre);
     HDC screen = GetDC(nullptr);
@@ -373,7 +385,9 @@ bool Pilot::answerMessageBox(MessageBoxSeen* seen, DWORD ms)
             }
             const HWND ok = GetDlgItem(search.found, IDOK);
             PostMessageW(ok ? ok : search.found, ok ? BM_CLICK : WM_CLOSE, 0, 0);
-            return true;
+            // Answered once the box is gone: a box still closing must not be read twice.
+            while (IsWindow(search.found) && GetTickCount() - start < ms + 5000) Sleep(kPollMs);
+            return !IsWindow(search.found);
         }
         if (GetTickCount() - start >= ms) return false;
         Sleep(kPollMs);

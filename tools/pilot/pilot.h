@@ -33,6 +33,10 @@ public:
     bool waitStatus(const std::function<bool(const std::wstring&)>& done, DWORD ms, std::vector<std::wstring>* seen = nullptr) const;
     bool waitStatusIs(const std::wstring& wanted, DWORD ms, std::vector<std::wstring>* seen = nullptr) const;
 
+    // Polls `done` until it holds while the window keeps answering. Input is posted, and posted
+    // messages are overtaken by sent ones, so effects of input are awaited, never assumed.
+    bool waitUntil(const std::function<bool()>& done, DWORD ms) const;
+
     // Clicks the tab of a page: 0 sign-in, 1 operation, 2 about.
     bool showPage(int page);
     int currentPage() const;
@@ -69,10 +73,10 @@ private:
     HWND child(const wchar_t* className, const std::wstring& text = {}, int index = 0) const;
     // The edit fields top to bottom: 0 the homepage, 1 the save folder.
     HWND field(int index) const;
+    bool itemCentre(HWND list, int index, POINT* centre) const;
     HWND albumList() const { return child(L"SysListView32"); }
     // Answers once every message posted before it was handled by the window's thread.
     bool settle() const;
-    bool waitUntil(const std::function<bool()>& done, DWORD ms) const;
 
     RemoteProcess process_;
     HWND main_ = nullptr;

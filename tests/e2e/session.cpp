@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include "tests/e2e/session.h"
+
+#include <winhttp.h>
+
+#include <algorithm>
+
+const wchar_t* const kSignedIn = L"  状态:登录成功,请输入微博主页分析相册";
+const wchar_t* const kListed = L"  状态:获取相册信息完成,请选择相册单击鼠标右键开始下载;";
+const wchar_t* const kFinishedPrefix = L"  状态:全部下载完成";
+
+namespace {
+
+struct InternetHandle {
+    HINTERNET handle;
+    explicit InternetHandle(HINTERNET h) : handle(h) {}
+    ~InternetHandle()
+    {
+        if (handle) WinHttpCloseHandle(handle);
+    }
+};
+
+void removeTree(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) removeTree(folder + name + L"\\");
+            else DeleteFileW((folder + name).c_str());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+} // namespace
+
+std::string httpGet(int port, const std::string& path)
+{
+    InternetHandle session(WinHttpOpen(L"piclade-e2e", WINHTTP_ACCESS_TYPE_NO_PROXY, nullptr, nullptr, 0));
+    InternetHandle connection(session.handle ? WinHttpConnect(session.handle, L"127.0.0.1", static_cast<INTERNET_PORT>(port), 0) : nullptr);
+    const std::wstring object = fromUtf8(path);
+    InternetHandle request(connection.handle ? WinHttpOpenRequest(connection.handle, L"GET", object.c_str(), nullptr, nullptr, nullptr, 0) : nullptr);
+    if (!request.handle || !WinHttpSendRequest(request.handle, nullptr, 0, nullptr, 0, 0, 0) ||
+        !WinHttpReceiveResponse(request.handle, nullptr))
+        return {};
+    std::string body;
+    for (;;) {
+        char chunk[16384];
+        DWORD read = 0;
+        if (!WinHttpReadData(request.handle, chunk, sizeof chunk, &read) || read == 0) break;
+        body.append(chunk, read);
+    }
+    return body;
+}
+
+bool control(const std::string& pathAndQuery)
+{
+    return httpGet(kControlPort, pathAndQuery).find("\"ok\":true") != std::string::npos;
+}
+
+std::string pictureBytes(const std::string& sizePath, const std::string& name) { return httpGet(kImagePort, sizePath + name); }
+
+std::string readWholeFile(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    std::string bytes;
+    char chunk[65536];
+    DWORD read = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read) bytes.append(chunk, read);
+    CloseHandle(file);
+    return bytes;
+}
+
+std::vector<std::wstring> filesIn(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::wstring finishedStatus(int downloaded, int queued)
+{
+    return L"  状态:全部下载完成,当前已下载 " + std::to_wstring(downloaded) + L"张 共 " + std::to_wstring(queued) +
+           L"张 请单击鼠标右键打开目录;";
+}
+
+ProgramSession::ProgramSession()
+{
+    static int runs = 0;
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    folder_ = std::wstring(temp) + L"piclade-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++runs) + L"\\";
+    removeTree(folder_);
+    CreateDirectoryW(folder_.c_str(), nullptr);
+    CopyFileW(fromUtf8(PICLADE_EXE).c_str(), (folder_ + L"Piclade.exe").c_str(), FALSE);
+    control("/reset");
+}
+
+ProgramSession::~ProgramSession()
+{
+    if (pilot_.process().running()) {
+        DWORD exitCode = 0;
+        if (!pilot_.close(10000, &exitCode)) TerminateProcess(pilot_.process().handle(), 1);
+    }
+    control("/reset");
+    removeTree(folder_);
+}
+
+bool ProgramSession::start(bool signIn)
+{
+    if (!pilot_.launch(folder_ + L"Piclade.exe")) return false;
+    return !signIn || pilot_.waitStatusIs(kSignedIn, 30000);
+}
+
+bool ProgramSession::analyse(const std::string& ownerId)
+{
+    const std::wstring address = L"http://127.0.0.1:" + std::to_wstring(PICLADE_TEST_PORT_BASE) + L"/u/" + fromUtf8(ownerId) + L"?from=myfollow_all";
+    return pilot_.showPage(1) && pilot_.typeHomepage(address) && pilot_.pressButton(L"分析") && pilot_.waitStatusIs(kListed, 30000);
+}
+
+bool ProgramSession::download(int album, DWORD ms)
+{
+    if (!pilot_.albumMenu(album, L"下载选中")) return false;
+    // The job has begun once the buttons are disabled (a job with nothing to fetch may already be
+    // over); it is done when they are enabled again with the final status.
+    pilot_.waitUntil([&] { return !pilot_.buttonEnabled(L"分析"); }, 2000);
+    return pilot_.waitUntil([&] { return pilot_.buttonEnabled(L"分析") && pilot_.status().rfind(kFinishedPrefix, 0) == 0; }, ms);
+}
+
+::testing::AssertionResult ProgramSession::picturesIntact(const std::wstring& albumFolder, const std::string& sizePath, size_t expected) const
+{
+    // The true bytes come from a service without faults.
+    control("/reset");
+    const std::vector<std::wstring> names = filesIn(albumFolder);
+    if (names.size() != expected)
+        return ::testing::AssertionFailure() << names.size() << " files in the album folder, expected " << expected;
+    for (const std::wstring& name : names) {
+        // The image host's name of the picture follows the last "-".
+        const std::string picName = utf8(name.substr(name.rfind(L'-') + 1));
+        const std::string wanted = pictureBytes(sizePath, picName);
+        if (wanted.empty() || readWholeFile(albumFolder + name) != wanted)
+            return ::testing::AssertionFailure() << utf8(name) << " differs from " << sizePath << picName;
+    }
+    return ::testing::AssertionSuccess();
+}

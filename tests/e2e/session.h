@@ -1,0 +1,62 @@
+// One run of the real program for an end-to-end test: a fresh folder holding a copy of
+// Piclade.exe (so that its pictures land there), the pilot that drives it, and the emulator's
+// control and image hosts for setting faults and fetching the pictures to compare against.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tools/pilot/pilot.h"
+
+// The emulator's ports for the test build of the program.
+constexpr int kImagePort = PICLADE_TEST_PORT_BASE + 3;
+constexpr int kControlPort = PICLADE_TEST_PORT_BASE + 9;
+
+extern const wchar_t* const kSignedIn;
+extern const wchar_t* const kListed;
+extern const wchar_t* const kFinishedPrefix;
+
+// A plain GET against the emulator; empty on any failure.
+std::string httpGet(int port, const std::string& path);
+// A control request (faults, QR settings, reset); true when the emulator said ok.
+bool control(const std::string& pathAndQuery);
+// The bytes the image host gives for a picture in one size ("/mw1024/" + name).
+std::string pictureBytes(const std::string& sizePath, const std::string& name);
+
+std::string readWholeFile(const std::wstring& path);
+// The names of the files in a folder, sorted.
+std::vector<std::wstring> filesIn(const std::wstring& folder);
+// The final status line of a download with these counts.
+std::wstring finishedStatus(int downloaded, int queued);
+
+class ProgramSession {
+public:
+    ProgramSession();
+    ~ProgramSession();
+    ProgramSession(const ProgramSession&) = delete;
+    ProgramSession& operator=(const ProgramSession&) = delete;
+
+    // Starts the program; with `signIn` also waits until it is signed in.
+    bool start(bool signIn = true);
+    // Types a homepage of the sample owner, presses "分析" and waits for the list.
+    bool analyse(const std::string& ownerId);
+    // Chooses "下载选中" on the album's menu and waits for the final status line.
+    bool download(int album, DWORD ms = 90000);
+
+    Pilot& pilot() { return pilot_; }
+    const std::wstring& folder() const { return folder_; }
+    std::wstring albumFolder(const std::wstring& owner, const std::wstring& album) const
+    {
+        return folder_ + owner + L"\\" + album + L"\\";
+    }
+    // Every picture of the album folder holds exactly the image host's bytes for `sizePath`.
+    ::testing::AssertionResult picturesIntact(const std::wstring& albumFolder, const std::string& sizePath, size_t expected) const;
+
+private:
+    std::wstring folder_;
+    Pilot pilot_;
+};
