@@ -75,6 +75,13 @@ start_wine() {
         wineboot --init >/dev/null 2>&1 || true
         wineserver -w
     fi
+    # PICLADE_WINE_DESKTOP=WxH runs every window inside one Wine desktop window of that size.
+    if [ -n "${PICLADE_WINE_DESKTOP:-}" ]; then
+        wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+        wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$PICLADE_WINE_DESKTOP" /f >/dev/null 2>&1
+        wineserver -k 2>/dev/null || true
+        wineserver -w
+    fi
     wineserver -p 2>/dev/null || true  # already running is fine
     trap 'wineserver -k 2>/dev/null || true; stop_display' EXIT
     # Start Wine's own background processes now, detached from any test's output: started by the

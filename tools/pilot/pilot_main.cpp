@@ -151,6 +151,9 @@ int wmain(int argc, wchar_t** argv)
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (!run(pilot, line)) {
             print("FAILED: " + line);
+            print("status: " + utf8(pilot.status()));
+            // A program we started does not outlive a failed run.
+            if (pilot.process().running() && !pilot.close(5000, nullptr)) TerminateProcess(pilot.process().handle(), 1);
             return 1;
         }
     }

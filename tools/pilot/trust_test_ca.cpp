@@ -1,5 +1,6 @@
 // Adds a PEM certificate to the current user's trusted root store, so that the program's HTTPS
-// requests trust the emulator's test authority. Used by the test set-up only, never shipped.
+// requests trust the emulator's test authority. Used by the tests, the demo and the benchmark;
+// never shipped.
 #include <cstdio>
 #include <fstream>
 #include <sstream>
