@@ -11,7 +11,7 @@
 //   close <ms>
 //
 // "watch" asks the window for an answer every 20 ms until the status line starts with the prefix,
-// then prints the slowest answer and the program's peak memory.
+// then prints the time it took, the slowest answer and the program's peak memory.
 #include <windows.h>
 
 #include <cstdio>
@@ -108,6 +108,7 @@ bool run(Pilot& pilot, const std::string& line)
         const std::wstring prefix = fromUtf8(rest(in));
         long slowest = 0;
         int asked = 0;
+        const DWORD started = GetTickCount();
         const bool finished = pilot.waitStatus(
             [&](const std::wstring& now) {
                 const long answer = pilot.responseTime(5000);
@@ -116,6 +117,7 @@ bool run(Pilot& pilot, const std::string& line)
                 return now.rfind(prefix, 0) == 0;
             },
             ms);
+        print("elapsed ms: " + std::to_string(GetTickCount() - started));
         print("slowest answer ms: " + std::to_string(slowest) + " (" + std::to_string(asked) + " asked)");
         print("peak memory bytes: " + std::to_string(pilot.process().peakMemory()));
         return finished;
