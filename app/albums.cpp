@@ -23,10 +23,13 @@ void clearAlbums()
     store().albums.clear();
 }
 
-void appendAlbum(const AlbumRecord& album)
+bool appendAlbum(const JobContext& job, const AlbumRecord& album)
 {
+    // Checked under the lock: a replaced analysis never adds to the list its successor cleared.
     Locked hold(store().lock);
+    if (job.stopping()) return false;
     store().albums.push_back(album);
+    return true;
 }
 
 std::vector<AlbumRecord> albumsSnapshot()

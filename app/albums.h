@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "app/jobs.h"
+
 struct AlbumRecord {
     std::string albumId;
     std::string caption;
@@ -13,7 +15,8 @@ struct AlbumRecord {
 };
 
 void clearAlbums();
-void appendAlbum(const AlbumRecord& album);
+// Adds the album unless `job` has been replaced; false when it was.
+bool appendAlbum(const JobContext& job, const AlbumRecord& album);
 std::vector<AlbumRecord> albumsSnapshot();
 // The album at a 1-based list position; false when there is none.
 bool albumAt(int position, AlbumRecord& album);

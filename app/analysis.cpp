@@ -131,8 +131,8 @@ void analysisJob(const JobContext& job)
             album.photoCount = static_cast<int32_t>(answer.GetInteger(entry + "count.photos"));
             album.coverUrl = answer.GetText(entry + "cover_pic");
             if (album.coverUrl.empty()) album.coverUrl = PICLADE_PLACEHOLDER_COVER;
-            appendAlbum(album);
-            addAlbumRow(albumRowText(album.caption, album.photoCount), coverImage(album.coverUrl));
+            if (!appendAlbum(job, album)) return;
+            addAlbumRow(job, albumRowText(album.caption, album.photoCount), coverImage(album.coverUrl));
         }
         received += count;
         // Further pages while the answer promises more albums and the last page brought some.

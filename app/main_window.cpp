@@ -27,6 +27,7 @@ constexpr UINT kAddAlbumRowMessage = WM_APP + 1;
 struct AlbumRow {
     std::string text;
     const ImageObject* cover;
+    const JobContext* job;
 };
 
 // Rows and covers are added on the window's own thread: the list view's image list and
@@ -35,11 +36,13 @@ intptr_t onMainMessage(intptr_t, intptr_t message, intptr_t, intptr_t lParam, in
 {
     if (message != kAddAlbumRowMessage) return 0;
     const auto* row = reinterpret_cast<const AlbumRow*>(lParam);
+    *reinterpret_cast<int*>(handled) = 1;
+    // A replaced analysis may have sent its row just before the list was cleared for the new one.
+    if (row->job->stopping()) return 0;
     MainWindow& m = *gMain;
     // Rows and covers stay matched by index: every row adds exactly one image.
     m.covers.AddImage(*row->cover);
     m.albumList.InsertItem(row->text, m.albumList.GetItemCount());
-    *reinterpret_cast<int*>(handled) = 1;
     return 0;
 }
 
@@ -249,10 +252,10 @@ intptr_t onMainMenuItem(intptr_t, intptr_t command, intptr_t, intptr_t, intptr_t
     return 0;
 }
 
-void addAlbumRow(std::string_view text, const ImageObject& cover)
+void addAlbumRow(const JobContext& job, std::string_view text, const ImageObject& cover)
 {
     if (!gMain) return;
-    const AlbumRow row{std::string(text), &cover};
+    const AlbumRow row{std::string(text), &cover, &job};
     SendMessageW(gMain->window.GetHandle(), kAddAlbumRowMessage, 0, reinterpret_cast<LPARAM>(&row));
 }
 

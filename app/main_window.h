@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/jobs.h"
 #include "ui/image_list.h"
 #include "ui/list_view.h"
 #include "ui/menu.h"
@@ -53,8 +54,9 @@ void setStatus(std::string_view text);
 // The analyse and browse buttons, enabled again at the end of a download.
 void enableJobButtons(bool enabled);
 
-// A row of the album list with its cover, from any thread (carried out on the window's thread).
-void addAlbumRow(std::string_view text, const ImageObject& cover);
+// A row of the album list with its cover, from any thread (carried out on the window's thread);
+// dropped when `job` has been replaced by then.
+void addAlbumRow(const JobContext& job, std::string_view text, const ImageObject& cover);
 
 // The menu command handler, for the commands of the album list's menu.
 intptr_t onMainMenuItem(intptr_t window, intptr_t command, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t);

@@ -4,7 +4,7 @@
 PICLADE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 PICLADE_PACKAGES=(cmake g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 fonts-wine
-    fonts-wqy-microhei xvfb xauth googletest python3 openssl imagemagick locales)
+    fonts-wqy-microhei xvfb xauth googletest python3 openssl locales)
 
 log() { printf '[piclade] %s\n' "$*" >&2; }
 
@@ -79,6 +79,10 @@ start_wine() {
     if [ -n "${PICLADE_WINE_DESKTOP:-}" ]; then
         wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
         wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$PICLADE_WINE_DESKTOP" /f >/dev/null 2>&1
+        wineserver -k 2>/dev/null || true
+        wineserver -w
+    elif grep -q '^"Desktop"="Default"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+        wine reg delete 'HKCU\Software\Wine\Explorer' /v Desktop /f >/dev/null 2>&1
         wineserver -k 2>/dev/null || true
         wineserver -w
     fi

@@ -45,6 +45,19 @@ TEST(EndToEndFaults, ExpiredCodeIsReplacedBeforeItsMessage)
     EXPECT_TRUE(pilot.waitStatusIs(kSignedIn, 30000));
 }
 
+TEST(EndToEndFaults, SessionRefusedAfterConfirmationIsReported)
+{
+    ProgramSession session;
+    ASSERT_TRUE(control("/faults?refuse_sessions=1"));
+    ASSERT_TRUE(session.start(false));
+    // The code is confirmed, but the site does not know the session: the program says so.
+    MessageBoxSeen box;
+    ASSERT_TRUE(session.pilot().answerMessageBox(&box, 30000));
+    EXPECT_EQ(box.caption, L"信息");
+    EXPECT_EQ(box.text, L"TestCookies = 假");
+    EXPECT_NE(session.pilot().status(), kSignedIn);
+}
+
 TEST(EndToEndFaults, FailingAnswersAreRetriedAndSlowOnesWaitedFor)
 {
     ProgramSession session;

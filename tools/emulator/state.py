@@ -18,6 +18,7 @@ DEFAULT_FAULTS = {
     "chunked": False,      # bodies sent chunked
     "trickle": False,      # bodies sent in small pieces, slowly
     "seed": 1,
+    "refuse_sessions": False,  # the main site treats every session cookie as unknown
 }
 
 DEFAULT_QR = {"scan_after": 3, "confirm_after": 6, "expire_after": 0}
@@ -102,7 +103,7 @@ class ServiceState:
     def is_session(self, cookie_header):
         values = _cookie_values(cookie_header)
         with self.lock:
-            return values.get("SUB") in self.sessions
+            return not self.faults["refuse_sessions"] and values.get("SUB") in self.sessions
 
     # -- faults and counts -------------------------------------------------------------------
     def count_request(self, path):
