@@ -4,6 +4,8 @@
 
 #include <winhttp.h>
 
+#include "net/internet_handle.h"
+
 #include <algorithm>
 
 const wchar_t* const kSignedIn = L"  状态:登录成功,请输入微博主页分析相册";
@@ -11,15 +13,6 @@ const wchar_t* const kListed = L"  状态:获取相册信息完成,请选择相�
 const wchar_t* const kFinishedPrefix = L"  状态:全部下载完成";
 
 namespace {
-
-struct InternetHandle {
-    HINTERNET handle;
-    explicit InternetHandle(HINTERNET h) : handle(h) {}
-    ~InternetHandle()
-    {
-        if (handle) WinHttpCloseHandle(handle);
-    }
-};
 
 void removeTree(const std::wstring& folder)
 {
@@ -41,18 +34,18 @@ void removeTree(const std::wstring& folder)
 
 std::string httpGet(int port, const std::string& path)
 {
-    InternetHandle session(WinHttpOpen(L"piclade-e2e", WINHTTP_ACCESS_TYPE_NO_PROXY, nullptr, nullptr, 0));
-    InternetHandle connection(session.handle ? WinHttpConnect(session.handle, L"127.0.0.1", static_cast<INTERNET_PORT>(port), 0) : nullptr);
+    // A plain WinHTTP exchange, not the program's client: the reference bytes come independently.
+    const InternetHandle session(WinHttpOpen(L"piclade-e2e", WINHTTP_ACCESS_TYPE_NO_PROXY, nullptr, nullptr, 0));
+    const InternetHandle connection(session ? WinHttpConnect(session.get(), L"127.0.0.1", static_cast<INTERNET_PORT>(port), 0) : nullptr);
     const std::wstring object = fromUtf8(path);
-    InternetHandle request(connection.handle ? WinHttpOpenRequest(connection.handle, L"GET", object.c_str(), nullptr, nullptr, nullptr, 0) : nullptr);
-    if (!request.handle || !WinHttpSendRequest(request.handle, nullptr, 0, nullptr, 0, 0, 0) ||
-        !WinHttpReceiveResponse(request.handle, nullptr))
+    const InternetHandle request(connection ? WinHttpOpenRequest(connection.get(), L"GET", object.c_str(), nullptr, nullptr, nullptr, 0) : nullptr);
+    if (!request || !WinHttpSendRequest(request.get(), nullptr, 0, nullptr, 0, 0, 0) || !WinHttpReceiveResponse(request.get(), nullptr))
         return {};
     std::string body;
     for (;;) {
         char chunk[16384];
         DWORD read = 0;
-        if (!WinHttpReadData(request.handle, chunk, sizeof chunk, &read) || read == 0) break;
+        if (!WinHttpReadData(request.get(), chunk, sizeof chunk, &read) || read == 0) break;
         body.append(chunk, read);
     }
     return body;

@@ -11,38 +11,61 @@ namespace {
 constexpr const wchar_t* kTitlePrefix = L"PicladeV5.0";
 constexpr UINT kPollMs = 20;
 
-struct WindowSearch {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK findMain(HWND window, LPARAM param)
+bool hasMainTitle(HWND window)
 {
-    auto* search = reinterpret_cast<WindowSearch*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
     wchar_t title[64] = {};
     GetWindowTextW(window, title, 64);
-    if ((search->processId == 0 || owner == search->processId) && wcsncmp(title, kTitlePrefix, wcslen(kTitlePrefix)) == 0 &&
-        IsWindowVisible(window)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
+    return wcsncmp(title, kTitlePrefix, wcslen(kTitlePrefix)) == 0;
 }
 
-BOOL CALLBACK findDialog(HWND window, LPARAM param)
+bool isDialog(HWND window)
 {
-    auto* search = reinterpret_cast<WindowSearch*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
     wchar_t className[16] = {};
     GetClassNameW(window, className, 16);
-    if (owner == search->processId && wcscmp(className, L"#32770") == 0 && IsWindowVisible(window)) {
-        search->found = window;
-        return FALSE;
+    return wcscmp(className, L"#32770") == 0;
+}
+
+// The first visible top-level window of the process (any process for 0) that `matches` accepts.
+HWND topLevelWindow(DWORD processId, bool (*matches)(HWND))
+{
+    struct Search {
+        DWORD processId;
+        bool (*matches)(HWND);
+        HWND found;
+    } search{processId, matches, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if ((s->processId != 0 && owner != s->processId) || !IsWindowVisible(window) || !s->matches(window)) return TRUE;
+            s->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Every descendant of `parent` of the class, in the order the system enumerates them.
+std::vector<HWND> childrenOfClass(HWND parent, const wchar_t* className)
+{
+    struct Search {
+        const wchar_t* className;
+        std::vector<HWND> found;
+    } search{className, {}};
+    if (parent) {
+        EnumChildWindows(
+            parent,
+            [](HWND window, LPARAM param) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(param);
+                wchar_t name[64] = {};
+                GetClassNameW(window, name, 64);
+                if (_wcsicmp(name, s->className) == 0) s->found.push_back(window);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
     }
-    return TRUE;
+    return search.found;
 }
 
 std::wstring windowText(HWND window)
@@ -54,39 +77,6 @@ std::wstring windowText(HWND window)
     const LRESULT copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
     text.resize(static_cast<size_t>(copied));
     return text;
-}
-
-struct ChildSearch {
-    const wchar_t* className;
-    const std::wstring* text;
-    int index;
-    HWND found;
-};
-
-BOOL CALLBACK findChild(HWND window, LPARAM param)
-{
-    auto* search = reinterpret_cast<ChildSearch*>(param);
-    wchar_t className[64] = {};
-    GetClassNameW(window, className, 64);
-    if (_wcsicmp(className, search->className) != 0) return TRUE;
-    if (!search->text->empty() && windowText(window) != *search->text) return TRUE;
-    if (search->index-- > 0) return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-struct ChildList {
-    const wchar_t* className;
-    std::vector<HWND>* found;
-};
-
-BOOL CALLBACK listChildren(HWND window, LPARAM param)
-{
-    auto* search = reinterpret_cast<ChildList*>(param);
-    wchar_t className[64] = {};
-    GetClassNameW(window, className, 64);
-    if (_wcsicmp(className, search->className) == 0) search->found->push_back(window);
-    return TRUE;
 }
 
 // The top edge of a window on screen, then its left edge: the order a reader sees fields in.
@@ -115,24 +105,6 @@ void postKey(HWND window, UINT key)
 
 } // namespace
 
-std::string utf8(const std::wstring& text)
-{
-    if (text.empty()) return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
-    return out;
-}
-
-std::wstring fromUtf8(const std::string& text)
-{
-    if (text.empty()) return {};
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
-    return out;
-}
-
 bool Pilot::launch(const std::wstring& exePath, DWORD ms)
 {
     std::wstring folder = exePath.substr(0, exePath.find_last_of(L"\\/") + 1);
@@ -147,10 +119,8 @@ bool Pilot::attach(DWORD ms)
 {
     const DWORD start = GetTickCount();
     do {
-        WindowSearch search{process_.id(), nullptr};
-        EnumWindows(findMain, reinterpret_cast<LPARAM>(&search));
-        if (search.found) {
-            main_ = search.found;
+        if (const HWND found = topLevelWindow(process_.id(), hasMainTitle)) {
+            main_ = found;
             if (!process_.handle() && !process_.attach(main_)) return false;
             return settle();
         }
@@ -163,16 +133,16 @@ bool Pilot::attach(DWORD ms)
 
 HWND Pilot::child(const wchar_t* className, const std::wstring& text, int index) const
 {
-    ChildSearch search{className, &text, index, nullptr};
-    if (main_) EnumChildWindows(main_, findChild, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    for (HWND candidate : childrenOfClass(main_, className)) {
+        if (!text.empty() && windowText(candidate) != text) continue;
+        if (index-- == 0) return candidate;
+    }
+    return nullptr;
 }
 
 HWND Pilot::field(int index) const
 {
-    std::vector<HWND> edits;
-    ChildList search{WC_EDITW, &edits};
-    if (main_) EnumChildWindows(main_, listChildren, reinterpret_cast<LPARAM>(&search));
+    std::vector<HWND> edits = childrenOfClass(main_, WC_EDITW);
     std::sort(edits.begin(), edits.end(), readsBefore);
     return index < static_cast<int>(edits.size()) ? edits[static_cast<size_t>(index)] : nullptr;
 }
@@ -348,12 +318,9 @@ bool Pilot::albumMenu(int index, const std::wstring& command)
 bool Pilot::signInPictureCentre(COLORREF* colour) const
 {
     // The sign-in page's picture: the static control of 182 × 182 pixels.
-    std::vector<HWND> statics;
-    ChildList search{WC_STATICW, &statics};
-    EnumChildWindows(main_, listChildren, reinterpret_cast<LPARAM>(&search));
     HWND picture = nullptr;
     RECT area{};
-    for (HWND candidate : statics) {
+    for (HWND candidate : childrenOfClass(main_, WC_STATICW)) {
         GetClientRect(candidate, &area);
         if (area.right == 182 && area.bottom == 182 && IsWindowVisible(candidate)) picture = candidate;
     }
@@ -370,24 +337,22 @@ bool Pilot::answerMessageBox(MessageBoxSeen* seen, DWORD ms)
 {
     const DWORD start = GetTickCount();
     for (;;) {
-        WindowSearch search{process_.id(), nullptr};
-        EnumWindows(findDialog, reinterpret_cast<LPARAM>(&search));
-        if (search.found) {
+        if (const HWND box = process_.id() ? topLevelWindow(process_.id(), isDialog) : nullptr) {
             if (seen) {
-                seen->caption = windowText(search.found);
+                seen->caption = windowText(box);
                 // The message is the box's static text (the icon is a static too, without text).
                 seen->text.clear();
-                for (HWND part = GetWindow(search.found, GW_CHILD); part; part = GetWindow(part, GW_HWNDNEXT)) {
+                for (HWND part = GetWindow(box, GW_CHILD); part; part = GetWindow(part, GW_HWNDNEXT)) {
                     wchar_t className[16] = {};
                     GetClassNameW(part, className, 16);
                     if (_wcsicmp(className, WC_STATICW) == 0 && seen->text.empty()) seen->text = windowText(part);
                 }
             }
-            const HWND ok = GetDlgItem(search.found, IDOK);
-            PostMessageW(ok ? ok : search.found, ok ? BM_CLICK : WM_CLOSE, 0, 0);
+            const HWND ok = GetDlgItem(box, IDOK);
+            PostMessageW(ok ? ok : box, ok ? BM_CLICK : WM_CLOSE, 0, 0);
             // Answered once the box is gone: a box still closing must not be read twice.
-            while (IsWindow(search.found) && GetTickCount() - start < ms + 5000) Sleep(kPollMs);
-            return !IsWindow(search.found);
+            while (IsWindow(box) && GetTickCount() - start < ms + 5000) Sleep(kPollMs);
+            return !IsWindow(box);
         }
         if (GetTickCount() - start >= ms) return false;
         Sleep(kPollMs);

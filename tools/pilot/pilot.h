@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "text/encoding.h"
 #include "tools/pilot/remote_process.h"
 
 // A message box of the program: its caption and text.
@@ -83,7 +84,7 @@ private:
     DWORD error_ = 0;
 };
 
-// The program's screen shots and the text of its windows are independent of the system's code
-// page: they are read as UTF-16. These convert for printing.
-std::string utf8(const std::wstring& text);
-std::wstring fromUtf8(const std::string& text);
+// The program's window texts are read as UTF-16, whatever the system's code page; scripts and
+// printed results are UTF-8.
+inline std::string utf8(const std::wstring& text) { return toNarrow(text, CP_UTF8); }
+inline std::wstring fromUtf8(const std::string& text) { return toUtf16(text, CP_UTF8); }
