@@ -2,7 +2,7 @@
 # service: load with `cmake -C cmake/emulator-hosts.cmake`. The ports follow the emulator's base
 # port, PICLADE_EMULATOR_PORT_BASE (47580 for the tests).
 if(NOT DEFINED PICLADE_EMULATOR_PORT_BASE)
-  set(PICLADE_EMULATOR_PORT_BASE 47580)
+  set(PICLADE_EMULATOR_PORT_BASE 47580 CACHE STRING "Base port of the local emulator")
 endif()
 math(EXPR main_port "${PICLADE_EMULATOR_PORT_BASE}")
 math(EXPR photo_port "${PICLADE_EMULATOR_PORT_BASE} + 2")

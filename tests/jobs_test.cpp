@@ -71,9 +71,10 @@ TEST(SignIn, StatusMessages)
 TEST(Analysis, RowTextsAndServiceAddresses)
 {
     EXPECT_EQ(albumRowText("旅行", 35), "[旅行] 35张");
-    EXPECT_TRUE(isServiceAddress("http://127.0.0.1:47580/u/1?from=myfollow_all"));
-    EXPECT_FALSE(isServiceAddress("http://127.0.0.2:47580/u/1"));
-    EXPECT_FALSE(isServiceAddress("http://evil.example/127.0.0.1:47580/u/1"));
+    const std::string port = std::to_string(PICLADE_TEST_PORT_BASE);
+    EXPECT_TRUE(isServiceAddress("http://127.0.0.1:" + port + "/u/1?from=myfollow_all"));
+    EXPECT_FALSE(isServiceAddress("http://127.0.0.2:" + port + "/u/1"));
+    EXPECT_FALSE(isServiceAddress("http://evil.example/127.0.0.1:" + port + "/u/1"));
 }
 
 namespace {
@@ -96,7 +97,7 @@ std::vector<std::string> waitForStatus(MainWindow& m, const std::string& wanted,
 
 void analyse(MainWindow& m, const std::string& owner)
 {
-    m.homepageEdit.SetText("http://127.0.0.1:47580/u/" + owner + "?from=myfollow_all");
+    m.homepageEdit.SetText("http://127.0.0.1:" + std::to_string(PICLADE_TEST_PORT_BASE) + "/u/" + owner + "?from=myfollow_all");
     m.analyseButton.Send(BM_CLICK);
 }
 
@@ -160,7 +161,7 @@ TEST(Jobs, SignInAnalyseAndDownload)
     ReadFile(file, written.data(), static_cast<DWORD>(written.size()), &read, nullptr);
     CloseHandle(file);
     written.resize(read);
-    EXPECT_EQ(written, fetchBytes("http://127.0.0.1:47583/mw1024/35500000020001pic.jpg"));
+    EXPECT_EQ(written, fetchBytes("http://127.0.0.1:" + std::to_string(PICLADE_TEST_PORT_BASE + 3) + "/mw1024/35500000020001pic.jpg"));
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(toUtf16(albumFolder + "*.jpg").c_str(), &found);
     int files = 0;

@@ -40,7 +40,7 @@ TEST_F(MainWindowTest, TitleTabsStatusAndSize)
     const SIZE size = m().window.GetSize();
     EXPECT_EQ(size.cx, 640);
     EXPECT_EQ(size.cy, 540);
-    EXPECT_EQ(m().homepageEdit.GetText().rfind("http://127.0.0.1:47580/u/", 0), 0u);  // the emulator's main site
+    EXPECT_EQ(m().homepageEdit.GetText().rfind("http://127.0.0.1:" + std::to_string(PICLADE_TEST_PORT_BASE) + "/u/", 0), 0u);  // the emulator's main site
     EXPECT_NE(m().homepageEdit.GetText().find("from=myfollow_all"), std::string::npos);
     EXPECT_EQ(m().saveFolderEdit.GetText(), "C:\\");
 }
