@@ -58,11 +58,16 @@ bool isConnectionFailure(DWORD error)
 
 HttpClient::HttpClient()
 {
+    enlist();
     openSession();
     resetDefaults();
 }
 
-HttpClient::~HttpClient() { close(); }
+HttpClient::~HttpClient()
+{
+    delist();
+    close();
+}
 
 bool HttpClient::openSession(std::string_view userAgent)
 {
@@ -73,7 +78,7 @@ bool HttpClient::openSession(std::string_view userAgent)
 
 void HttpClient::close()
 {
-    request_.reset();
+    replaceRequest(nullptr);
     connection_.reset();
     session_.reset();
     body_.release();
@@ -138,7 +143,7 @@ bool HttpClient::setProxy(std::string_view proxy, std::string_view user, std::st
 
 bool HttpClient::open(std::string_view method, std::string_view url)
 {
-    if (!session_) return false;
+    if (!session_ || isCancelled()) return false;
     url_ = url;
     if (url_.size() < 8) {
         url_.insert(0, "http://");
@@ -160,7 +165,7 @@ bool HttpClient::open(std::string_view method, std::string_view url)
     bodyRead_ = false;
     contentLength_ = 0;
     responseHeaders_.clear();
-    request_.reset();
+    replaceRequest(nullptr);
 
     const std::wstring wideHost(parts.lpszHostName, parts.dwHostNameLength);
     const std::string host = toNarrow(wideHost);
@@ -184,7 +189,7 @@ bool HttpClient::open(std::string_view method, std::string_view url)
     }
     scheme_ = parts.nScheme;
     const DWORD flags = parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
-    request_.reset(WinHttpOpenRequest(connection_.get(), wide(verb).c_str(), object.c_str(), nullptr, WINHTTP_NO_REFERER,
+    replaceRequest(WinHttpOpenRequest(connection_.get(), wide(verb).c_str(), object.c_str(), nullptr, WINHTTP_NO_REFERER,
                                       WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
     return static_cast<bool>(request_);
 }
@@ -244,7 +249,7 @@ bool HttpClient::addDefaultHeaders(bool hasBody)
 
 bool HttpClient::send(std::string_view body, int ignoreDeletions, int retries)
 {
-    if (!request_) return false;
+    if (!request_ || isCancelled()) return false;
     if (retries < 0) retries = 0;
     applyRequestOptions();
     if (defaultHeadersOn_) addDefaultHeaders(!body.empty());
@@ -258,9 +263,9 @@ bool HttpClient::send(std::string_view body, int ignoreDeletions, int retries)
             answered = true;
             break;
         }
-        if (!isConnectionFailure(GetLastError())) return false;
+        if (!isConnectionFailure(GetLastError()) || isCancelled()) return false;
     }
-    if (!answered) return false;
+    if (!answered || isCancelled()) return false;
     processResponseHeaders(ignoreDeletions);
     followRedirect(ignoreDeletions, retries);
     return true;
@@ -333,6 +338,7 @@ std::string_view HttpClient::responseView()
 {
     if (!request_ || contentLength_ == 0) return {};
     if (bodyRead_) return std::string_view(body_.data(), bodyLength_);
+    if (isCancelled()) return {};
     bodyRead_ = true;
     bodyLength_ = 0;
 
@@ -365,6 +371,7 @@ std::string_view HttpClient::responseView()
         DWORD got = 0;
         const size_t space = body_.capacity() - read;
         if (space == 0 || !WinHttpReadData(request_.get(), body_.data() + read, static_cast<DWORD>(space), &got)) break;
+        if (isCancelled()) return {};  // a body cut short by a cancel is no body
         read += got;
         if (read > kMaxBodyBytes) return {};
     }
@@ -384,7 +391,7 @@ std::string HttpClient::responseTextUtf8() { return utf8ToNarrow(responseView())
 
 int HttpClient::statusCode()
 {
-    if (!request_ || contentLength_ == 0) return 0;
+    if (!request_ || contentLength_ == 0 || isCancelled()) return 0;
     DWORD code = 0;
     DWORD size = sizeof code;
     if (!WinHttpQueryHeaders(request_.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
@@ -395,7 +402,7 @@ int HttpClient::statusCode()
 
 std::string HttpClient::statusText()
 {
-    if (!request_ || contentLength_ == 0) return {};
+    if (!request_ || contentLength_ == 0 || isCancelled()) return {};
     wchar_t text[256] = {};
     DWORD size = sizeof text - sizeof(wchar_t);
     if (!WinHttpQueryHeaders(request_.get(), WINHTTP_QUERY_STATUS_TEXT, WINHTTP_HEADER_NAME_BY_INDEX, text, &size,

@@ -88,12 +88,27 @@ public:
     bool removeJarCookies(std::string_view names);
     bool storeCookieText(std::string_view cookies);
 
+    // Ends this exchange from any thread, even while its owner is blocked inside send or a read:
+    // closing the request handle makes the blocked synchronous WinHTTP call return at once. Every
+    // later operation of the object fails.
+    void cancel();
+    // Cancels every exchange alive in the process and refuses every one opened afterwards: the
+    // program's exit never waits on a server.
+    static void cancelAll();
+
     // Raw handles, for what the operations above do not cover.
     void* sessionHandle() const { return session_.get(); }
     void* connectHandle() const { return connection_.get(); }
     void* requestHandle() const { return request_.get(); }
 
 private:
+    void enlist();
+    void delist();
+    bool isCancelled() const;
+    // Every change of the request handle goes through here, under the lock `cancel` takes.
+    void replaceRequest(void* handle);
+    void cancelHeld();  // with the lock held
+
     bool addDefaultHeaders(bool hasBody);
     void applyRequestOptions();
     bool processResponseHeaders(int ignoreDeletions);
@@ -129,4 +144,8 @@ private:
     std::string proxyUser_;
     std::string proxyPassword_;
     bool ignoreCertErrorsPending_ = false;
+    // The process-wide list of live exchanges, for cancelAll (guarded by its lock).
+    HttpClient* previousLive_ = nullptr;
+    HttpClient* nextLive_ = nullptr;
+    volatile long cancelled_ = 0;
 };

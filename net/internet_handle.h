@@ -21,6 +21,8 @@ public:
     explicit operator bool() const { return handle_ != nullptr; }
     // Closes the held handle (if any) and holds the new one.
     void reset(void* handle = nullptr);
+    // Gives the handle up without closing it (someone else already closed it).
+    void* release() { return std::exchange(handle_, nullptr); }
 
 private:
     void* handle_ = nullptr;

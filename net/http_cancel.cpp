@@ -1,0 +1,74 @@
+// Cancelling exchanges from another thread. WinHTTP is used synchronously, so a server that never
+// answers (or trickles its body) would hold its caller for as long as it likes; closing the
+// request handle from another thread is WinHTTP's way to end such a call. The one lock below
+// guards the list of live exchanges and every change of a request handle, so a handle is closed
+// exactly once: by `cancel`, or by its owner, never by both.
+#include <windows.h>
+#include <winhttp.h>
+
+#include "net/http_client.h"
+#include "tasks/critical_section.h"
+
+namespace {
+
+CriticalSection& liveLock()
+{
+    static CriticalSection* lock = new CriticalSection();  // lives to the end of the process
+    return *lock;
+}
+
+HttpClient* gFirstLive = nullptr;
+bool gRefusing = false;
+
+} // namespace
+
+void HttpClient::enlist()
+{
+    Locked hold(liveLock());
+    nextLive_ = gFirstLive;
+    if (gFirstLive) gFirstLive->previousLive_ = this;
+    gFirstLive = this;
+    if (gRefusing) cancelled_ = 1;
+}
+
+void HttpClient::delist()
+{
+    Locked hold(liveLock());
+    if (previousLive_) previousLive_->nextLive_ = nextLive_;
+    else gFirstLive = nextLive_;
+    if (nextLive_) nextLive_->previousLive_ = previousLive_;
+    previousLive_ = nextLive_ = nullptr;
+}
+
+bool HttpClient::isCancelled() const { return InterlockedCompareExchange(const_cast<volatile long*>(&cancelled_), 0, 0) != 0; }
+
+void HttpClient::replaceRequest(void* handle)
+{
+    Locked hold(liveLock());
+    if (cancelled_) {
+        request_.release();  // closed by cancel already
+        if (handle) WinHttpCloseHandle(handle);
+        return;
+    }
+    request_.reset(handle);
+}
+
+void HttpClient::cancelHeld()
+{
+    if (cancelled_) return;
+    InterlockedExchange(&cancelled_, 1);
+    if (request_) WinHttpCloseHandle(request_.get());
+}
+
+void HttpClient::cancel()
+{
+    Locked hold(liveLock());
+    cancelHeld();
+}
+
+void HttpClient::cancelAll()
+{
+    Locked hold(liveLock());
+    gRefusing = true;
+    for (HttpClient* client = gFirstLive; client; client = client->nextLive_) client->cancelHeld();
+}
