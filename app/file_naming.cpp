@@ -95,7 +95,9 @@ std::string photoTimePrefix(int64_t timestamp)
 
 std::string cleanCaption(std::string_view caption)
 {
-    return cutToBytes(withoutForbidden(toUtf16(caption), true), kMaxCaptionBytes);
+    // First the cut to 200 bytes (never through a character), then the deletions.
+    const std::string cut = cutToBytes(toUtf16(caption), kMaxCaptionBytes);
+    return toNarrow(withoutForbidden(toUtf16(cut), true));
 }
 
 std::string safeName(std::string_view name, std::string_view fallback)

@@ -43,6 +43,14 @@ TEST(FileNaming, LongCaptionsAreCutWithoutSplittingACharacter)
     EXPECT_EQ(cleanCaption(std::string(300, 'a')).size(), 200u);
 }
 
+TEST(FileNaming, CaptionIsCutBeforeItsBlanksAndSignsAreDeleted)
+{
+    // The first 200 bytes hold 150 blanks: 50 letters are left, not 200.
+    EXPECT_EQ(cleanCaption(std::string(150, ' ') + std::string(100, 'a')), std::string(50, 'a'));
+    EXPECT_EQ(cleanCaption(std::string(199, '/') + "很好"), "");  // the cut drops the whole "很"
+    EXPECT_EQ(cleanCaption(std::string(198, '?') + "很好"), "很");
+}
+
 TEST(FileNaming, PictureFileNames)
 {
     EXPECT_EQ(pictureFileName(0, "", "abc.jpg"), "[1970.01.01-08.00]-abc.jpg");
