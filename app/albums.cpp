@@ -1,19 +1,10 @@
 #include "app/albums.h"
 
-#include "tasks/critical_section.h"
+#include "app/runtime.h"
 
 namespace {
 
-struct AlbumStore {
-    CriticalSection lock;
-    std::vector<AlbumRecord> albums;
-};
-
-AlbumStore& store()
-{
-    static AlbumStore albums;
-    return albums;
-}
+AlbumStore& store() { return runtime().albums; }
 
 } // namespace
 

@@ -6,12 +6,18 @@
 #include <vector>
 
 #include "app/jobs.h"
+#include "tasks/critical_section.h"
 
 struct AlbumRecord {
     std::string albumId;
     std::string caption;
     int photoCount = 0;
     std::string coverUrl;
+};
+
+struct AlbumStore {
+    CriticalSection lock;
+    std::vector<AlbumRecord> albums;
 };
 
 void clearAlbums();

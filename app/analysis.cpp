@@ -6,6 +6,7 @@
 #include "app/app_state.h"
 #include "app/job_routines.h"
 #include "app/main_window.h"
+#include "app/runtime.h"
 #include "app/service_hosts.h"
 #include "app/text_cut.h"
 #include "net/http_client.h"
@@ -86,7 +87,7 @@ std::string fetchBytes(std::string_view address)
     return client.responseBytes();
 }
 
-int readHomepage(std::string_view address)
+int readHomepage(std::string_view address, const JobContext* job)
 {
     HttpClient client;
     client.open("GET", address);
@@ -95,6 +96,10 @@ int readHomepage(std::string_view address)
     client.send();
     const std::string page = client.responseTextUtf8();
     AppState& state = appState();
+    // The check and the three writes are one step: a successor writes only after it started,
+    // and by then this job sees that it was replaced.
+    Locked hold(state.ownerLock);
+    if (job && job->stopping()) return 0;
     state.ownerId.set(cutBetween(page, "$CONFIG['oid']='", "';"));
     state.userId.set(cutBetween(page, "$CONFIG['uid']='", "';"));
     state.ownerNick.set(cutBetween(page, "$CONFIG['onick']='", "';"));
@@ -105,9 +110,13 @@ void analysisJob(const JobContext& job)
 {
     MainWindow* window = mainWindow();
     if (!window) return;
-    if (!readHomepage(window->homepageEdit.GetText()) || job.stopping()) return;
+    // A download started while this analysis still runs keeps its own status lines.
+    const long download = currentJobGeneration(DownloadJob);
+    if (!readHomepage(window->homepageEdit.GetText(), &job) || job.stopping()) return;
 
+    // A new listing: the albums and the photos of the previous one are gone.
     clearAlbums();
+    runtime().photos.clear();
     const std::string ownerId = appState().ownerId.get();
     int received = 0;
     for (int page = 1;; ++page) {
@@ -138,5 +147,7 @@ void analysisJob(const JobContext& job)
         // Further pages while the answer promises more albums and the last page brought some.
         if (count == 0 || received >= total) break;
     }
-    if (!job.stopping()) setStatus("  状态:获取相册信息完成,请选择相册单击鼠标右键开始下载;");
+    StatusHold hold;
+    if (!job.stopping() && currentJobGeneration(DownloadJob) == download)
+        window->status.SetText("  状态:获取相册信息完成,请选择相册单击鼠标右键开始下载;");
 }

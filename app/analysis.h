@@ -7,8 +7,9 @@
 #include "app/jobs.h"
 
 // Reads the owner's id and nickname and the signed-in user's id from the page (1 when both ids
-// were found).
-int readHomepage(std::string_view address);
+// were found). An analysis `job` replaced while the page was on its way writes nothing (0): its
+// late answer never overwrites what its successor read.
+int readHomepage(std::string_view address, const JobContext* job = nullptr);
 // The bytes at an address, fetched without cookies (empty on failure).
 std::string fetchBytes(std::string_view address);
 // Whether an address belongs to the service, so that it may be sent the session's cookies.

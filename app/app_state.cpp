@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "app/runtime.h"
 #include "tasks/message_pump.h"
 
 std::string SharedText::get() const
@@ -17,17 +18,9 @@ void SharedText::set(std::string_view value)
     value_.swap(copy);
 }
 
-AppState& appState()
-{
-    static AppState state;
-    return state;
-}
+AppState& appState() { return runtime().state; }
 
-Mutex& statusLock()
-{
-    static Mutex lock;
-    return lock;
-}
+Mutex& statusLock() { return runtime().statusLock; }
 
 StatusHold::StatusHold()
 {
@@ -50,11 +43,7 @@ StatusHold::~StatusHold()
     if (held_) ReleaseMutex(statusLock().getHandle());
 }
 
-ThreadPool& downloadPool()
-{
-    static ThreadPool pool;
-    return pool;
-}
+ThreadPool& downloadPool() { return runtime().pool; }
 
 void waitServing(unsigned milliseconds)
 {

@@ -26,6 +26,8 @@ private:
 };
 
 struct AppState {
+    // Held while the three fields of a homepage (ownerId, ownerNick, userId) are written together.
+    CriticalSection ownerLock;
     SharedText cookies;
     SharedText ownerId;
     SharedText ownerNick;

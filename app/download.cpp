@@ -1,7 +1,5 @@
 #include "app/download.h"
 
-#include <deque>
-
 #include "app/albums.h"
 #include "app/app_state.h"
 #include "app/error_table.h"
@@ -9,41 +7,16 @@
 #include "app/file_store.h"
 #include "app/job_routines.h"
 #include "app/main_window.h"
+#include "app/runtime.h"
 #include "app/service_hosts.h"
 #include "app/text_cut.h"
 #include "net/http_client.h"
-#include "tasks/critical_section.h"
 #include "text/encoding.h"
 #include "text/json_document.h"
 
 namespace {
 
 constexpr int kPhotosPerPage = 32;
-
-// The photos of the running job, in queue order. A deque keeps every record where it is while
-// the download thread appends, so a worker can copy one at any time.
-struct PhotoStore {
-    CriticalSection lock;
-    std::deque<PhotoRecord> photos;
-};
-
-PhotoStore& photoStore()
-{
-    static PhotoStore store;
-    return store;
-}
-
-// Tasks of a replaced job carry an older generation and are dropped when they run.
-volatile LONG gDownloadGeneration = 0;
-
-bool photoAt(LONG number, PhotoRecord& photo)
-{
-    PhotoStore& store = photoStore();
-    Locked hold(store.lock);
-    const bool found = number >= 1 && static_cast<size_t>(number) <= store.photos.size();
-    if (found) photo = store.photos[static_cast<size_t>(number - 1)];
-    return found;
-}
 
 std::string photoListAddress(const std::string& ownerId, const std::string& albumId, int page)
 {
@@ -72,10 +45,10 @@ std::string errorText(unsigned long code)
     return cutBetween(kErrorTable, key, "\r\n");
 }
 
-std::string fetchPicture(std::string_view address)
+std::string fetchPicture(std::string_view address, long generation)
 {
     for (int attempt = 0; attempt < 3; ++attempt) {
-        if (attempt) Sleep(static_cast<DWORD>(1000 * attempt));
+        if (attempt && !waitWhileCurrent(DownloadJob, generation, static_cast<unsigned>(1000 * attempt))) return {};
         HttpClient client;
         client.open("GET", address);
         if (!client.send()) continue;
@@ -89,25 +62,27 @@ std::string fetchPicture(std::string_view address)
     return {};
 }
 
-void downloadTask(intptr_t generation, intptr_t)
+void downloadTask(intptr_t generationArgument, intptr_t)
 {
-    if (generation != gDownloadGeneration) return;
-    AppState& state = appState();
-    const LONG number = InterlockedIncrement(&state.nextPhotoIndex);
+    const long generation = static_cast<long>(generationArgument);
     PhotoRecord photo;
-    if (!photoAt(number, photo)) return;
+    std::string folder;
+    if (!runtime().photos.take(generation, photo, folder)) return;
+    AppState& state = appState();
     const std::string address = photo.picHost + state.sizePath.get() + photo.picName;
     const std::string name = pictureFileName(photo.timestamp, photo.captionRender, photo.picName);
-    const std::string bytes = fetchPicture(address);
-    if (bytes.empty() || generation != gDownloadGeneration) return;  // not written, not counted
+    const std::string bytes = fetchPicture(address, generation);
+    if (bytes.empty() || !isCurrentJob(DownloadJob, generation)) return;  // not written, not counted
 
-    const unsigned long error = writePictureFile(state.albumFolder.get(), name, bytes);
+    const unsigned long error = writePictureFile(folder, name, bytes);
     StatusHold hold;
     if (error) {
         MessageBoxW(nullptr, toUtf16(errorText(error)).c_str(), toUtf16(name).c_str(), MB_ICONERROR);
         return;
     }
-    const LONG downloaded = InterlockedIncrement(&state.downloadedCount);
+    // Written into the job's own folder; counted only while the job is still the current one.
+    const long downloaded = runtime().photos.countWritten(generation);
+    if (downloaded < 0) return;
     if (MainWindow* window = mainWindow()) {
         window->status.SetText("  状态:正在下载中,请耐心等待,可能需要一阵子时间;当前下载进度 " + std::to_string(downloaded) + "/" +
                                std::to_string(state.queuedCount));
@@ -116,7 +91,6 @@ void downloadTask(intptr_t generation, intptr_t)
 
 void albumJob(const JobContext& job)
 {
-    const LONG generation = InterlockedIncrement(&gDownloadGeneration);
     AppState& state = appState();
     AlbumRecord album;
     if (!albumAt(static_cast<int>(job.argument()), album)) {
@@ -124,17 +98,16 @@ void albumJob(const JobContext& job)
         enableJobButtons(true);
         return;
     }
-    {
-        Locked hold(photoStore().lock);
-        photoStore().photos.clear();
-    }
     const std::string ownerFolder = withBackslash(state.saveFolder.get() + safeName(state.ownerNick.get(), state.ownerId.get()));
     ensureFolder(ownerFolder);
     const std::string albumFolder = withBackslash(ownerFolder + safeName(album.caption, album.albumId));
     ensureFolder(albumFolder);
+    if (!runtime().photos.setFolder(job, albumFolder)) return;
     state.albumFolder.set(albumFolder);
 
     const std::string ownerId = state.ownerId.get();
+    // Every page, the first one included, is asked for within the loop, each answer in its own
+    // document: a page that fails queues nothing, whatever an earlier answer held.
     auto fetchPage = [&](int page) {
         HttpClient client;
         client.open("GET", photoListAddress(ownerId, album.albumId, page));
@@ -144,15 +117,13 @@ void albumJob(const JobContext& job)
         answer.Parse(client.responseText(), true);
         return answer;
     };
-    JsonDocument first = fetchPage(1);
-    const int total = static_cast<int32_t>(first.GetInteger("data.total"));
+    const int total = static_cast<int32_t>(fetchPage(1).GetInteger("data.total"));
     const int pages = total <= 0 ? 0 : (total + kPhotosPerPage - 1) / kPhotosPerPage;
     for (int page = 1; page <= pages; ++page) {
         if (job.stopping()) return;
-        JsonDocument answer = page == 1 ? first : fetchPage(page);
+        JsonDocument answer = fetchPage(page);
         const int count = answer.GetCount("data.photo_list");
         for (int j = 0; j < count; ++j) {
-            if (job.stopping()) return;
             std::string entry = "data.photo_list.[";
             entry += std::to_string(j);
             entry += "].";
@@ -161,12 +132,9 @@ void albumJob(const JobContext& job)
             photo.picHost = answer.GetText(entry + "pic_host");
             photo.picName = answer.GetText(entry + "pic_name");
             photo.timestamp = static_cast<int32_t>(answer.GetInteger(entry + "timestamp"));
-            InterlockedIncrement(&state.queuedCount);
-            {
-                Locked hold(photoStore().lock);
-                photoStore().photos.push_back(photo);
-            }
-            downloadPool().submit(downloadTask, generation);
+            // Counted and kept only while this job is the current download.
+            if (!runtime().photos.append(job, photo)) return;
+            downloadPool().submit(downloadTask, job.generation());
         }
     }
     while (!downloadPool().isIdle()) {

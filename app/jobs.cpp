@@ -34,7 +34,7 @@ DWORD WINAPI jobThread(void* parameter)
 
 bool JobContext::stopping() const
 {
-    return gEnding || gSlots[kind_].generation != generation_;
+    return !isCurrentJob(kind_, generation_);
 }
 
 bool JobContext::pause(unsigned milliseconds) const
@@ -49,10 +49,11 @@ bool JobContext::pause(unsigned milliseconds) const
     return !stopping();
 }
 
-bool startJob(int kind, JobRoutine routine, intptr_t argument)
+bool startJob(int kind, JobRoutine routine, intptr_t argument, void (*beforeStart)())
 {
     if (kind < 0 || kind >= kKinds || !routine || gEnding) return false;
     const long generation = InterlockedIncrement(&gSlots[kind].generation);
+    if (beforeStart) beforeStart();
     auto* start = new Start{routine, JobContext(kind, generation, argument)};
     InterlockedIncrement(&gSlots[kind].running);
     HANDLE thread = CreateThread(nullptr, 0, jobThread, start, 0, nullptr);
@@ -63,6 +64,22 @@ bool startJob(int kind, JobRoutine routine, intptr_t argument)
     }
     CloseHandle(thread);
     return true;
+}
+
+long currentJobGeneration(int kind) { return kind >= 0 && kind < kKinds ? gSlots[kind].generation : 0; }
+
+bool isCurrentJob(int kind, long generation) { return !gEnding && currentJobGeneration(kind) == generation; }
+
+bool waitWhileCurrent(int kind, long generation, unsigned milliseconds)
+{
+    const DWORD start = GetTickCount();
+    while (isCurrentJob(kind, generation)) {
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= milliseconds) return true;
+        const DWORD left = milliseconds - elapsed;
+        Sleep(left < 15 ? left : 15);
+    }
+    return false;
 }
 
 bool stopAllJobs(unsigned timeoutMs)

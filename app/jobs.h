@@ -17,6 +17,7 @@ public:
     bool pause(unsigned milliseconds) const;
     intptr_t argument() const { return argument_; }
     int kind() const { return kind_; }
+    long generation() const { return generation_; }
 
 private:
     int kind_;
@@ -26,7 +27,17 @@ private:
 
 using JobRoutine = void (*)(const JobContext& job);
 
-bool startJob(int kind, JobRoutine routine, intptr_t argument = 0);
+// `beforeStart` runs on the caller's thread once the previous job of the kind has been told to
+// stop and before the new one exists: the place to reset what the two must never share.
+bool startJob(int kind, JobRoutine routine, intptr_t argument = 0, void (*beforeStart)() = nullptr);
+// The generation of the newest job of a kind; a job (or a pool task it queued) with an older
+// one has been replaced.
+long currentJobGeneration(int kind);
+// True while the job of that kind and generation is the newest and the program is not ending.
+bool isCurrentJob(int kind, long generation);
+// Sleeps up to `milliseconds` on any thread, waking early (false) once that job is no longer
+// current.
+bool waitWhileCurrent(int kind, long generation, unsigned milliseconds);
 // Tells every job to stop and waits for them while serving messages, at most `timeoutMs`.
 // True when all ended.
 bool stopAllJobs(unsigned timeoutMs);

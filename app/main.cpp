@@ -5,6 +5,7 @@
 #include "app/file_naming.h"
 #include "app/jobs.h"
 #include "app/main_window.h"
+#include "app/runtime.h"
 #include "text/encoding.h"
 #include "ui/application.h"
 
@@ -23,22 +24,24 @@ std::string programFolder()
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
+    // How long the way out may take, whatever a server does: requests in flight are cancelled,
+    // so only a thread held by something else (an open message box) can outlast it.
+    constexpr unsigned kExitBudgetMs = 3000;
+
     Application::Initialise(instance);
+    runtime();  // the shared objects, before any thread that uses them
     downloadPool().start(1, 5);
     statusLock().create(false, "");
     appState().saveFolder.set(withBackslash(programFolder()));
     const auto icon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(129), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
 
-    int exitCode = 0;
     if (createMainWindow(icon)) RunMessageLoop(mainWindow()->window);
 
-    // Jobs are told to stop and given a moment; the pool drops what is still queued. Anything
-    // still running past that may yet reach the window's objects, so they are then left to the
-    // end of the process rather than freed under it.
-    const bool jobsEnded = stopAllJobs(3000);
-    const bool poolEnded = downloadPool().stop(0, 5000, true);
-    if (jobsEnded && poolEnded) destroyMainWindow();
+    const bool ended = endRuntime(kExitBudgetMs);
     if (icon) DestroyIcon(icon);
+    // A thread that is still running may yet use the runtime, the window framework or GDI+: the
+    // process ends here, before anything of that is destroyed under it.
+    if (!ended) ExitProcess(0);
     Application::Shutdown();
-    return exitCode;
+    return 0;
 }

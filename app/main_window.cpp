@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include <memory>
 #include <string>
 
 #include "app/app_state.h"
@@ -7,6 +8,7 @@
 #include "app/folder_actions.h"
 #include "app/job_routines.h"
 #include "app/jobs.h"
+#include "app/runtime.h"
 #include "app/service_hosts.h"
 #include "text/encoding.h"
 
@@ -21,6 +23,7 @@ const char* const kChangelog =
 
 namespace {
 
+// The window lives in the runtime; this is a borrowed pointer to it, set while it exists.
 MainWindow* gMain = nullptr;
 constexpr UINT kAddAlbumRowMessage = WM_APP + 1;
 
@@ -232,10 +235,9 @@ intptr_t onMainMenuItem(intptr_t, intptr_t command, intptr_t, intptr_t, intptr_t
         const int selected = m.albumList.GetFirstSelected();
         if (selected < 0) return 0;
         enableJobButtons(false);
-        InterlockedExchange(&state.downloadedCount, 0);
-        InterlockedExchange(&state.nextPhotoIndex, 0);
-        InterlockedExchange(&state.queuedCount, 0);
-        startJob(DownloadJob, albumJob, selected + 1);
+        // The photos and counters are reset once the running download has been told to stop and
+        // before the new one exists, so no task of the old one can reach the new one's.
+        startJob(DownloadJob, albumJob, selected + 1, [] { runtime().photos.beginDownload(); });
         return 0;
     }
     if (command == kOpenFolder) {
@@ -259,9 +261,22 @@ void addAlbumRow(const JobContext& job, std::string_view text, const ImageObject
     SendMessageW(gMain->window.GetHandle(), kAddAlbumRowMessage, 0, reinterpret_cast<LPARAM>(&row));
 }
 
+namespace {
+
+// The window's own thread changes its controls directly. It never waits for the status lock:
+// a worker may hold that lock across a message box for as long as the user leaves it open, and
+// the window must go on answering meanwhile.
+bool onWindowThread() { return GetWindowThreadProcessId(gMain->window.GetHandle(), nullptr) == GetCurrentThreadId(); }
+
+} // namespace
+
 void setStatus(std::string_view text)
 {
     if (!gMain) return;
+    if (onWindowThread()) {
+        gMain->status.SetText(text);
+        return;
+    }
     StatusHold hold;
     gMain->status.SetText(text);
 }
@@ -269,15 +284,23 @@ void setStatus(std::string_view text)
 void enableJobButtons(bool enabled)
 {
     if (!gMain) return;
+    const auto apply = [enabled] {
+        gMain->analyseButton.Disabled(!enabled, true);
+        gMain->browseButton.Disabled(!enabled, true);
+    };
+    if (onWindowThread()) {
+        apply();
+        return;
+    }
     StatusHold hold;
-    gMain->analyseButton.Disabled(!enabled, true);
-    gMain->browseButton.Disabled(!enabled, true);
+    apply();
 }
 
 bool createMainWindow(HICON icon)
 {
     if (gMain) return false;
-    gMain = new MainWindow();
+    runtime().window = std::make_unique<MainWindow>();
+    gMain = runtime().window.get();
     MainWindow& m = *gMain;
     m.window.SetStartPosition(2);
     m.window.OnCreate(onMainCreate);
@@ -301,6 +324,6 @@ void destroyMainWindow()
 {
     if (!gMain) return;
     if (gMain->window.IsWindow()) DestroyWindow(gMain->window.GetHandle());
-    delete gMain;
     gMain = nullptr;
+    runtime().window.reset();
 }

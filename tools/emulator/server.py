@@ -46,6 +46,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             in_scope = False
 
         delay = faults["latency"] + (faults["picture_latency"] if is_picture else 0)
+        if faults["slow_path"] and path == faults["slow_path"]:
+            delay += faults["slow_path_ms"]
         if delay and self.server.service_name != "control":
             time.sleep(delay / 1000.0)
 
@@ -107,6 +109,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             else:
                 self.wfile.write(data)
             self.wfile.flush()
+            state.count_answer(path)
             if self.close_connection:
                 self.connection.shutdown(socket.SHUT_RDWR)
         except OSError:

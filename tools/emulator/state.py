@@ -19,6 +19,8 @@ DEFAULT_FAULTS = {
     "trickle": False,      # bodies sent in small pieces, slowly
     "seed": 1,
     "refuse_sessions": False,  # the main site treats every session cookie as unknown
+    "slow_path": "",       # one path (a homepage "/u/<id>", say) answered late ...
+    "slow_path_ms": 0,     # ... by this many ms
 }
 
 DEFAULT_QR = {"scan_after": 3, "confirm_after": 6, "expire_after": 0}
@@ -36,6 +38,7 @@ class ServiceState:
         self.cross_tickets = {}   # ticket -> session value
         self.sessions = set()     # valid SUB cookie values
         self.requests = {}        # path -> how many times it was asked for
+        self.answered = {}        # path -> how many answers to it went out whole
 
     # -- QR codes ----------------------------------------------------------------------------
     def new_qr(self):
@@ -111,6 +114,10 @@ class ServiceState:
             self.requests[path] = self.requests.get(path, 0) + 1
             return self.requests[path]
 
+    def count_answer(self, path):
+        with self.lock:
+            self.answered[path] = self.answered.get(path, 0) + 1
+
     def draw(self, share):
         if share <= 0:
             return False
@@ -135,11 +142,13 @@ class ServiceState:
             self.qr_settings = dict(self.initial_qr_settings)
             self.random = random.Random(self.faults["seed"])
             self.requests.clear()
+            self.answered.clear()
 
     def snapshot(self):
         with self.lock:
             return {"faults": dict(self.faults), "qr": dict(self.qr_settings),
-                    "requests": dict(self.requests), "sessions": len(self.sessions),
+                    "requests": dict(self.requests), "answered": dict(self.answered),
+                    "sessions": len(self.sessions),
                     "qr_codes": {k: dict(v) for k, v in self.qr_codes.items()}}
 
 

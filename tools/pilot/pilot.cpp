@@ -359,6 +359,11 @@ bool Pilot::answerMessageBox(MessageBoxSeen* seen, DWORD ms)
     }
 }
 
+bool Pilot::waitMessageBox(DWORD ms) const
+{
+    return waitUntil([&] { return process_.id() && topLevelWindow(process_.id(), isDialog) != nullptr; }, ms);
+}
+
 long Pilot::responseTime(DWORD ms) const
 {
     LARGE_INTEGER frequency, before, after;

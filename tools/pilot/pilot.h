@@ -62,6 +62,8 @@ public:
 
     // Waits for a message box of the program, reads it and presses its button.
     bool answerMessageBox(MessageBoxSeen* seen, DWORD ms);
+    // Waits until the program shows a message box, without answering it.
+    bool waitMessageBox(DWORD ms) const;
     // How long the main window took to answer a message, in milliseconds (-1: no answer in ms).
     long responseTime(DWORD ms = 5000) const;
     // Saves the main window as it is on screen to a PNG file.
