@@ -5,9 +5,12 @@
 #include "app/download.h"
 #include "app/error_table.h"
 #include "text/encoding.h"
+#include "text/json_document.h"
 #include "app/app_state.h"
 #include "app/jobs.h"
 #include "app/main_window.h"
+#include "app/photos.h"
+#include "app/runtime.h"
 #include "app/sign_in.h"
 #include "app/text_cut.h"
 #include "ui/application.h"
@@ -95,6 +98,14 @@ std::vector<std::string> waitForStatus(MainWindow& m, const std::string& wanted,
     return statuses;
 }
 
+// How often the emulator has been asked for the photo list so far (any page).
+int photoListRequests()
+{
+    JsonDocument state;
+    state.Parse(fetchBytes("http://127.0.0.1:" + std::to_string(PICLADE_TEST_PORT_BASE + 9) + "/state"), true);
+    return static_cast<int>(state.GetInteger("requests./photos/get_all"));
+}
+
 void analyse(MainWindow& m, const std::string& owner)
 {
     m.homepageEdit.SetText("http://127.0.0.1:" + std::to_string(PICLADE_TEST_PORT_BASE) + "/u/" + owner + "?from=myfollow_all");
@@ -102,6 +113,43 @@ void analyse(MainWindow& m, const std::string& owner)
 }
 
 } // namespace
+
+TEST(PhotoStore, AReplacedDownloadReachesNothingOfItsSuccessor)
+{
+    PhotoStore& store = runtime().photos;
+    const auto noJob = [](const JobContext&) {};
+    const auto begin = [] { runtime().photos.beginDownload(); };
+    ASSERT_TRUE(startJob(DownloadJob, noJob, 0, begin));
+    const JobContext first(DownloadJob, currentJobGeneration(DownloadJob), 0);
+    ASSERT_TRUE(store.setFolder(first, "A\\"));
+    ASSERT_TRUE(store.append(first, PhotoRecord{"a", "http://h", "1.jpg", 0}));
+    ASSERT_TRUE(store.append(first, PhotoRecord{"b", "http://h", "2.jpg", 0}));
+    PhotoRecord photo;
+    std::string folder;
+    ASSERT_TRUE(store.take(first.generation(), photo, folder));
+    EXPECT_EQ(photo.picName, "1.jpg");
+    EXPECT_EQ(folder, "A\\");
+
+    // A second download replaces the first: the first can take, count and add nothing more.
+    ASSERT_TRUE(startJob(DownloadJob, noJob, 0, begin));
+    const JobContext second(DownloadJob, currentJobGeneration(DownloadJob), 0);
+    EXPECT_FALSE(store.take(first.generation(), photo, folder));
+    EXPECT_EQ(store.countWritten(first.generation()), -1);
+    EXPECT_FALSE(store.append(first, PhotoRecord{"c", "http://h", "old.jpg", 0}));
+    EXPECT_FALSE(store.setFolder(first, "A\\"));
+    EXPECT_EQ(appState().queuedCount, 0);
+    EXPECT_EQ(appState().nextPhotoIndex, 0);
+
+    // The second one starts from photo 1 of its own list.
+    ASSERT_TRUE(store.setFolder(second, "B\\"));
+    ASSERT_TRUE(store.append(second, PhotoRecord{"d", "http://h", "3.jpg", 0}));
+    ASSERT_TRUE(store.take(second.generation(), photo, folder));
+    EXPECT_EQ(photo.picName, "3.jpg");
+    EXPECT_EQ(folder, "B\\");
+    EXPECT_EQ(store.countWritten(second.generation()), 1);
+    EXPECT_FALSE(store.take(second.generation(), photo, folder));  // every queued photo is taken
+    EXPECT_EQ(appState().queuedCount, 1);
+}
 
 TEST(Jobs, SignInAnalyseAndDownload)
 {
@@ -144,12 +192,15 @@ TEST(Jobs, SignInAnalyseAndDownload)
     EXPECT_EQ(appState().ownerNick.get(), "摄影师小王");
     EXPECT_EQ(appState().userId.get(), "2000000001");
 
-    // Download of the album of 33 photos: two pages, every picture in the chosen size.
+    // Download of the album of 33 photos: two pages, every picture in the chosen size. The first
+    // page is asked for once for the total and once more in the page loop.
+    const int listRequests = photoListRequests();
     m.albumList.Select(1);
     onMainMenuItem(0, kDownloadSelected, 0, 0, 0, 0, 0);
     EXPECT_TRUE(m.analyseButton.Disabled());
     const std::string finished = "  状态:全部下载完成,当前已下载 33张 共 33张 请单击鼠标右键打开目录;";
     EXPECT_EQ(waitForStatus(m, finished, 60000).back(), finished);
+    EXPECT_EQ(photoListRequests() - listRequests, 3);
     EXPECT_FALSE(m.analyseButton.Disabled());
     const std::string albumFolder = saveFolder + "摄影师小王\\家人\\";
     EXPECT_EQ(appState().albumFolder.get(), albumFolder);
