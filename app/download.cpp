@@ -4,13 +4,16 @@
 
 #include "app/albums.h"
 #include "app/app_state.h"
+#include "app/download_run.h"
 #include "app/error_table.h"
 #include "app/file_naming.h"
 #include "app/file_store.h"
 #include "app/job_routines.h"
 #include "app/main_window.h"
+#include "app/patient_fetch.h"
 #include "app/service_hosts.h"
 #include "app/text_cut.h"
+#include "app/written_pictures.h"
 #include "net/http_client.h"
 #include "tasks/critical_section.h"
 #include "text/encoding.h"
@@ -54,12 +57,38 @@ std::string photoListAddress(const std::string& ownerId, const std::string& albu
     return address;
 }
 
-void finishJob()
+void finishJob(const DownloadRun& run)
 {
     AppState& state = appState();
     enableJobButtons(true);
-    setStatus("  状态:全部下载完成,当前已下载 " + std::to_string(state.downloadedCount) + "张 共 " +
-              std::to_string(state.queuedCount) + "张 请单击鼠标右键打开目录;");
+    setStatus(finalStatusText(run.report(), state.downloadedCount, state.queuedCount));
+}
+
+// A photo-list page, parsed; an empty document when it never came (a failure is noted for the
+// final status, a stopped job is not a failure).
+JsonDocument fetchPhotoListPage(DownloadRun& run, const std::string& address, const std::string& cookies)
+{
+    JsonDocument answer;
+    const FetchResult result = fetchPatiently(run, {address, cookies, {}}, [&](HttpClient& client) {
+        JsonDocument parsed;
+        if (!parsed.Parse(client.responseText(), true)) return false;
+        answer = parsed;
+        return true;
+    });
+    if (result == FetchResult::Failed) run.pageFailed();
+    return answer;
+}
+
+// Counts a picture as downloaded and shows the progress.
+void countDownloaded()
+{
+    AppState& state = appState();
+    StatusHold hold;
+    const LONG downloaded = InterlockedIncrement(&state.downloadedCount);
+    if (MainWindow* window = mainWindow()) {
+        window->status.SetText("  状态:正在下载中,请耐心等待,可能需要一阵子时间;当前下载进度 " + std::to_string(downloaded) + "/" +
+                               std::to_string(state.queuedCount));
+    }
 }
 
 } // namespace
@@ -72,51 +101,51 @@ std::string errorText(unsigned long code)
     return cutBetween(kErrorTable, key, "\r\n");
 }
 
-std::string fetchPicture(std::string_view address)
+FetchResult fetchPicture(DownloadRun& run, std::string_view address, std::string& bytes)
 {
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (attempt) Sleep(static_cast<DWORD>(1000 * attempt));
-        HttpClient client;
-        client.open("GET", address);
-        if (!client.send()) continue;
-        const int status = client.statusCode();
-        std::string bytes = client.responseBytes();
-        const int64_t announced = client.contentLength();
-        if (status < 200 || status > 299 || bytes.empty()) continue;
-        if (announced > 0 && static_cast<int64_t>(bytes.size()) < announced) continue;
-        return bytes;
-    }
-    return {};
+    // Image hosts refuse pictures that are not asked for from the main site's pages.
+    static const std::string referer = std::string("http://") + PICLADE_MAIN_SITE_HOST + "/";
+    return fetchPatiently(run, {address, {}, referer}, [&](HttpClient& client) {
+        bytes = client.responseBytes();
+        return !bytes.empty();
+    });
 }
 
 void downloadTask(intptr_t generation, intptr_t)
 {
     if (generation != gDownloadGeneration) return;
+    const std::shared_ptr<DownloadRun> run = currentDownloadRun();
+    if (!run || run->generation() != generation) return;
     AppState& state = appState();
     const LONG number = InterlockedIncrement(&state.nextPhotoIndex);
     PhotoRecord photo;
     if (!photoAt(number, photo)) return;
-    const std::string address = photo.picHost + state.sizePath.get() + photo.picName;
+    const std::string sizePath = state.sizePath.get();
+    const std::string folder = state.albumFolder.get();
+    const std::string address = photo.picHost + sizePath + photo.picName;
     const std::string name = pictureFileName(photo.timestamp, photo.captionRender, photo.picName);
-    const std::string bytes = fetchPicture(address);
-    if (bytes.empty() || generation != gDownloadGeneration) return;  // not written, not counted
+    // Written by an earlier download of this album at this size, and still there.
+    if (writtenPictures().haveAlready(folder, name, sizePath)) {
+        countDownloaded();
+        return;
+    }
+    std::string bytes;
+    if (fetchPicture(*run, address, bytes) != FetchResult::Fetched || generation != gDownloadGeneration) return;  // not written, not counted
 
-    const unsigned long error = writePictureFile(state.albumFolder.get(), name, bytes);
-    StatusHold hold;
+    const unsigned long error = writePictureFile(folder, name, bytes, photo.timestamp);
     if (error) {
+        StatusHold hold;
         MessageBoxW(nullptr, toUtf16(errorText(error)).c_str(), toUtf16(name).c_str(), MB_ICONERROR);
         return;
     }
-    const LONG downloaded = InterlockedIncrement(&state.downloadedCount);
-    if (MainWindow* window = mainWindow()) {
-        window->status.SetText("  状态:正在下载中,请耐心等待,可能需要一阵子时间;当前下载进度 " + std::to_string(downloaded) + "/" +
-                               std::to_string(state.queuedCount));
-    }
+    writtenPictures().remember(folder, name, sizePath, bytes.size());
+    countDownloaded();
 }
 
 void albumJob(const JobContext& job)
 {
     const LONG generation = InterlockedIncrement(&gDownloadGeneration);
+    const std::shared_ptr<DownloadRun> run = startDownloadRun(job, generation);
     AppState& state = appState();
     AlbumRecord album;
     if (!albumAt(static_cast<int>(job.argument()), album)) {
@@ -135,17 +164,10 @@ void albumJob(const JobContext& job)
     state.albumFolder.set(albumFolder);
 
     const std::string ownerId = state.ownerId.get();
-    auto fetchPage = [&](int page) {
-        HttpClient client;
-        client.open("GET", photoListAddress(ownerId, album.albumId, page));
-        client.setCookies(state.cookies.get());
-        client.send();
-        JsonDocument answer;
-        answer.Parse(client.responseText(), true);
-        return answer;
-    };
+    auto fetchPage = [&](int page) { return fetchPhotoListPage(*run, photoListAddress(ownerId, album.albumId, page), state.cookies.get()); };
     JsonDocument first = fetchPage(1);
     const int total = static_cast<int32_t>(first.GetInteger("data.total"));
+    run->setAlbumTotal(total);
     const int pages = total <= 0 ? 0 : (total + kPhotosPerPage - 1) / kPhotosPerPage;
     for (int page = 1; page <= pages; ++page) {
         if (job.stopping()) return;
@@ -172,5 +194,5 @@ void albumJob(const JobContext& job)
     while (!downloadPool().isIdle()) {
         if (!job.pause(500)) return;
     }
-    finishJob();
+    finishJob(*run);
 }
