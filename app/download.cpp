@@ -2,14 +2,17 @@
 
 #include "app/albums.h"
 #include "app/app_state.h"
+#include "app/download_run.h"
 #include "app/error_table.h"
 #include "app/file_naming.h"
 #include "app/file_store.h"
 #include "app/job_routines.h"
 #include "app/main_window.h"
+#include "app/patient_fetch.h"
 #include "app/runtime.h"
 #include "app/service_hosts.h"
 #include "app/text_cut.h"
+#include "app/written_pictures.h"
 #include "net/http_client.h"
 #include "text/encoding.h"
 #include "text/json_document.h"
@@ -27,12 +30,40 @@ std::string photoListAddress(const std::string& ownerId, const std::string& albu
     return address;
 }
 
-void finishJob()
+void finishJob(const DownloadRun& run)
 {
     AppState& state = appState();
     enableJobButtons(true);
-    setStatus("  状态:全部下载完成,当前已下载 " + std::to_string(state.downloadedCount) + "张 共 " +
-              std::to_string(state.queuedCount) + "张 请单击鼠标右键打开目录;");
+    setStatus(finalStatusText(run.report(), state.downloadedCount, state.queuedCount));
+}
+
+// A photo-list page, parsed; an empty document when it never came (a failure is noted for the
+// final status, a stopped job is not a failure).
+JsonDocument fetchPhotoListPage(DownloadRun& run, const std::string& address, const std::string& cookies)
+{
+    JsonDocument answer;
+    const FetchResult result = fetchPatiently(run, {address, cookies, {}}, [&](HttpClient& client) {
+        JsonDocument parsed;
+        if (!parsed.Parse(client.responseText(), true)) return false;
+        answer = parsed;
+        return true;
+    });
+    if (result == FetchResult::Failed) run.pageFailed();
+    return answer;
+}
+
+// Counts a picture of download `generation` and shows the progress; nothing once that download
+// has been replaced.
+void countDownloaded(long generation)
+{
+    AppState& state = appState();
+    StatusHold hold;
+    const long downloaded = runtime().photos.countWritten(generation);
+    if (downloaded < 0) return;
+    if (MainWindow* window = mainWindow()) {
+        window->status.SetText("  状态:正在下载中,请耐心等待,可能需要一阵子时间;当前下载进度 " + std::to_string(downloaded) + "/" +
+                               std::to_string(state.queuedCount));
+    }
 }
 
 } // namespace
@@ -45,52 +76,51 @@ std::string errorText(unsigned long code)
     return cutBetween(kErrorTable, key, "\r\n");
 }
 
-std::string fetchPicture(std::string_view address, long generation)
+FetchResult fetchPicture(DownloadRun& run, std::string_view address, std::string& bytes)
 {
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (attempt && !waitWhileCurrent(DownloadJob, generation, static_cast<unsigned>(1000 * attempt))) return {};
-        HttpClient client;
-        client.open("GET", address);
-        if (!client.send()) continue;
-        const int status = client.statusCode();
-        std::string bytes = client.responseBytes();
-        const int64_t announced = client.contentLength();
-        if (status < 200 || status > 299 || bytes.empty()) continue;
-        if (announced > 0 && static_cast<int64_t>(bytes.size()) < announced) continue;
-        return bytes;
-    }
-    return {};
+    // Image hosts refuse pictures that are not asked for from the main site's pages.
+    static const std::string referer = std::string("http://") + PICLADE_MAIN_SITE_HOST + "/";
+    return fetchPatiently(run, {address, {}, referer}, [&](HttpClient& client) {
+        bytes = client.responseBytes();
+        return !bytes.empty();
+    });
 }
 
 void downloadTask(intptr_t generationArgument, intptr_t)
 {
     const long generation = static_cast<long>(generationArgument);
+    const std::shared_ptr<DownloadRun> run = currentDownloadRun();
+    if (!run || run->generation() != generation) return;
     PhotoRecord photo;
     std::string folder;
     if (!runtime().photos.take(generation, photo, folder)) return;
     AppState& state = appState();
-    const std::string address = photo.picHost + state.sizePath.get() + photo.picName;
+    const std::string sizePath = state.sizePath.get();
+    const std::string address = photo.picHost + sizePath + photo.picName;
     const std::string name = pictureFileName(photo.timestamp, photo.captionRender, photo.picName);
-    const std::string bytes = fetchPicture(address, generation);
-    if (bytes.empty() || !isCurrentJob(DownloadJob, generation)) return;  // not written, not counted
+    // Written by an earlier download of this album at this size, and still there.
+    if (writtenPictures().haveAlready(folder, name, sizePath)) {
+        countDownloaded(generation);
+        return;
+    }
+    std::string bytes;
+    if (fetchPicture(*run, address, bytes) != FetchResult::Fetched || !isCurrentJob(DownloadJob, generation))
+        return;  // not written, not counted
 
-    const unsigned long error = writePictureFile(folder, name, bytes);
-    StatusHold hold;
+    const unsigned long error = writePictureFile(folder, name, bytes, photo.timestamp);
     if (error) {
+        StatusHold hold;
         MessageBoxW(nullptr, toUtf16(errorText(error)).c_str(), toUtf16(name).c_str(), MB_ICONERROR);
         return;
     }
+    writtenPictures().remember(folder, name, sizePath, bytes.size());
     // Written into the job's own folder; counted only while the job is still the current one.
-    const long downloaded = runtime().photos.countWritten(generation);
-    if (downloaded < 0) return;
-    if (MainWindow* window = mainWindow()) {
-        window->status.SetText("  状态:正在下载中,请耐心等待,可能需要一阵子时间;当前下载进度 " + std::to_string(downloaded) + "/" +
-                               std::to_string(state.queuedCount));
-    }
+    countDownloaded(generation);
 }
 
 void albumJob(const JobContext& job)
 {
+    const std::shared_ptr<DownloadRun> run = startDownloadRun(job, job.generation());
     AppState& state = appState();
     AlbumRecord album;
     if (!albumAt(static_cast<int>(job.argument()), album)) {
@@ -108,16 +138,9 @@ void albumJob(const JobContext& job)
     const std::string ownerId = state.ownerId.get();
     // Every page, the first one included, is asked for within the loop, each answer in its own
     // document: a page that fails queues nothing, whatever an earlier answer held.
-    auto fetchPage = [&](int page) {
-        HttpClient client;
-        client.open("GET", photoListAddress(ownerId, album.albumId, page));
-        client.setCookies(state.cookies.get());
-        client.send();
-        JsonDocument answer;
-        answer.Parse(client.responseText(), true);
-        return answer;
-    };
+    auto fetchPage = [&](int page) { return fetchPhotoListPage(*run, photoListAddress(ownerId, album.albumId, page), state.cookies.get()); };
     const int total = static_cast<int32_t>(fetchPage(1).GetInteger("data.total"));
+    run->setAlbumTotal(total);
     const int pages = total <= 0 ? 0 : (total + kPhotosPerPage - 1) / kPhotosPerPage;
     for (int page = 1; page <= pages; ++page) {
         if (job.stopping()) return;
@@ -140,5 +163,5 @@ void albumJob(const JobContext& job)
     while (!downloadPool().isIdle()) {
         if (!job.pause(500)) return;
     }
-    finishJob();
+    if (!job.stopping()) finishJob(*run);  // a replaced job leaves the status line to its successor
 }

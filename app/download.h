@@ -9,10 +9,13 @@
 #include "app/jobs.h"
 #include "app/photos.h"
 
-// The picture's bytes, fetched with up to two more tries (1 s, then 2 s later); empty when every
-// try failed: no answer, a status other than 2xx, fewer bytes than announced, or none at all.
-// The waits between tries end early, with empty bytes, once download `generation` is replaced.
-std::string fetchPicture(std::string_view address, long generation);
+class DownloadRun;
+enum class FetchResult;
+
+// The picture's bytes, asked for as from the main site's pages, with up to two more tries (1 s,
+// then 2 s later) and the job's rate-limit waits; fetched only with a 2xx answer holding every
+// byte it announced, and at least one.
+FetchResult fetchPicture(DownloadRun& run, std::string_view address, std::string& bytes);
 // The Simplified Chinese system message for an error code, from the program's own table; empty
 // for a code the table does not hold.
 std::string errorText(unsigned long code);

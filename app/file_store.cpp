@@ -12,6 +12,16 @@ bool isDirectory(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// Set on the open handle after the write, so that neither the write nor the close moves it.
+void setLastWriteTime(HANDLE file, int64_t secondsSince1970)
+{
+    constexpr int64_t kSecondsFrom1601To1970 = 11644473600;
+    ULARGE_INTEGER ticks;
+    ticks.QuadPart = static_cast<uint64_t>(secondsSince1970 + kSecondsFrom1601To1970) * 10000000u;
+    const FILETIME time{ticks.LowPart, ticks.HighPart};
+    SetFileTime(file, nullptr, nullptr, &time);
+}
+
 } // namespace
 
 bool ensureFolder(std::string_view path)
@@ -21,7 +31,8 @@ bool ensureFolder(std::string_view path)
     return CreateDirectoryW(wide.c_str(), nullptr) || isDirectory(wide);
 }
 
-unsigned long writePictureFile(std::string_view folder, std::string_view name, std::string_view bytes)
+unsigned long writePictureFile(std::string_view folder, std::string_view name, std::string_view bytes,
+                               std::optional<int64_t> modifiedTime)
 {
     const std::wstring target = toUtf16(folder) + toUtf16(name);
     // Unique per writer thread, and never a name a picture could have.
@@ -31,6 +42,7 @@ unsigned long writePictureFile(std::string_view folder, std::string_view name, s
     DWORD written = 0;
     const bool complete = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
     DWORD error = complete ? ERROR_SUCCESS : GetLastError();
+    if (complete && modifiedTime) setLastWriteTime(file, *modifiedTime);
     if (!CloseHandle(file) && complete) error = GetLastError();
     if (error == ERROR_SUCCESS && !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) error = GetLastError();
     if (error != ERROR_SUCCESS) {

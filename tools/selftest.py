@@ -106,6 +106,31 @@ def main():
         dropped, partial = get(hosts["images"], "/mw1024/" + name)
         check("dropped body", getattr(dropped, "incomplete", False) and len(partial) < len(large))
         get(hosts["control"], "/reset")
+
+        get(hosts["control"], "/faults?limit_count=2&retry_after=1")
+        statuses = [get(hosts["images"], "/mw690/" + name) for _ in range(3)]
+        check("limit_count with Retry-After", [r.status for r, _ in statuses] == [418, 418, 200]
+              and statuses[0][0].getheader("Retry-After") == "1")
+        get(hosts["control"], "/reset")
+        get(hosts["control"], "/faults?limit_ms=60000")
+        limited, _ = get(hosts["images"], "/mw690/" + name)
+        check("limit_ms without Retry-After", limited.status == 418 and limited.getheader("Retry-After") is None)
+        get(hosts["control"], "/reset")
+        get(hosts["control"], "/faults?limit_every=2&limit_ms=60000")
+        statuses = [get(hosts["images"], "/mw690/" + name)[0].status for _ in range(3)]
+        check("limit_every", statuses == [200, 200, 418])
+        get(hosts["control"], "/reset")
+        list_path = "/photos/get_all?uid=1000000001&album_id=3550000002&count=32&page=2&type="
+        get(hosts["control"], "/faults?scope=pages&limit_count=1&fail_page=2&fail_page_times=1")
+        statuses = [get(hosts["photos"], list_path, {"Cookie": cookie})[0].status for _ in range(3)]
+        picture, _ = get(hosts["images"], "/mw690/" + name)
+        check("page limits and failures", statuses == [500, 418, 200] and picture.status == 200)
+        get(hosts["control"], "/reset")
+        get(hosts["control"], "/faults?need_referer=1")
+        refused, _ = get(hosts["images"], "/mw690/" + name)
+        referred, _ = get(hosts["images"], "/mw690/" + name, {"Referer": f"http://{hosts['main']}/"})
+        check("need_referer", refused.status == 403 and referred.status == 200)
+        get(hosts["control"], "/reset")
         try:
             untrusted_ok = get(hosts["sso_untrusted"], "/sso/qrcode/check?qrid=&callback=cb", tls=tls)[0].status == 200
         except ssl.SSLError:

@@ -7,6 +7,7 @@
 #include "net/internet_handle.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 const wchar_t* const kSignedIn = L"  状态:登录成功,请输入微博主页分析相册";
 const wchar_t* const kListed = L"  状态:获取相册信息完成,请选择相册单击鼠标右键开始下载;";
@@ -84,6 +85,22 @@ std::vector<std::wstring> filesIn(const std::wstring& folder)
     return names;
 }
 
+int imageRequests(const std::string& sizePath)
+{
+    // The counts are a flat JSON object of path to number: {"requests": {"/mw1024/a.jpg": 2, ...}}.
+    const std::string state = httpGet(kControlPort, "/state");
+    const size_t requests = state.find("\"requests\":{");
+    if (requests == std::string::npos) return -1;
+    const size_t end = state.find('}', requests);
+    int total = 0;
+    for (size_t at = state.find("\"" + sizePath, requests); at < end; at = state.find("\"" + sizePath, at + 1)) {
+        const size_t colon = state.find("\":", at + 1);
+        if (colon == std::string::npos || colon > end) break;
+        total += std::atoi(state.c_str() + colon + 2);
+    }
+    return total;
+}
+
 std::wstring finishedStatus(int downloaded, int queued)
 {
     return L"  状态:全部下载完成,当前已下载 " + std::to_wstring(downloaded) + L"张 共 " + std::to_wstring(queued) +
@@ -131,6 +148,19 @@ bool ProgramSession::download(int album, DWORD ms)
     // over); it is done when they are enabled again with the final status.
     pilot_.waitUntil([&] { return !pilot_.buttonEnabled(L"分析"); }, 2000);
     return pilot_.waitUntil([&] { return pilot_.buttonEnabled(L"分析") && pilot_.status().rfind(kFinishedPrefix, 0) == 0; }, ms);
+}
+
+bool ProgramSession::downloadToEnd(int album, DWORD ms, std::vector<std::wstring>* seen)
+{
+    if (!pilot_.albumMenu(album, L"下载选中")) return false;
+    pilot_.waitUntil([&] { return !pilot_.buttonEnabled(L"分析"); }, 2000);
+    const std::wstring ending = L"请单击鼠标右键打开目录;";
+    return pilot_.waitStatus(
+        [&](const std::wstring& now) {
+            return now.size() >= ending.size() && now.compare(now.size() - ending.size(), ending.size(), ending) == 0 &&
+                   pilot_.buttonEnabled(L"分析");
+        },
+        ms, seen);
 }
 
 ::testing::AssertionResult ProgramSession::picturesIntact(const std::wstring& albumFolder, const std::string& sizePath, size_t expected) const

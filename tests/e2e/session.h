@@ -30,6 +30,9 @@ std::string pictureBytes(const std::string& sizePath, const std::string& name);
 std::string readWholeFile(const std::wstring& path);
 // The names of the files in a folder, sorted.
 std::vector<std::wstring> filesIn(const std::wstring& folder);
+// How many picture requests the image host answered since the last reset, for one size
+// ("/mw1024/"), from the emulator's counts.
+int imageRequests(const std::string& sizePath);
 // The final status line of a download with these counts.
 std::wstring finishedStatus(int downloaded, int queued);
 
@@ -46,6 +49,9 @@ public:
     bool analyse(const std::string& ownerId);
     // Chooses "下载选中" on the album's menu and waits for the final status line.
     bool download(int album, DWORD ms = 90000);
+    // The same, for any final status line (a download that could not fetch everything); every
+    // status seen on the way goes to `seen`.
+    bool downloadToEnd(int album, DWORD ms, std::vector<std::wstring>* seen = nullptr);
 
     Pilot& pilot() { return pilot_; }
     const std::wstring& folder() const { return folder_; }

@@ -41,7 +41,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         state = self.server.services.state
         faults = state.faults
         is_picture = path.startswith(PICTURE_PATHS)
-        in_scope = is_picture or faults["scope"] == "all"
+        in_scope = is_picture if faults["scope"] == "pictures" else (
+            path == "/photos/get_all" if faults["scope"] == "pages" else True)
         if self.server.service_name == "control":
             in_scope = False
 
@@ -55,8 +56,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
             attempts = state.requests.get(path, 0)
             if attempts <= faults["fail_first"] or state.draw(faults["error_rate"]):
                 response = Response(500, b"<html>500 internal error</html>", "text/html")
-            elif state.draw(faults["rate_limit"]):
-                response = Response(418, b"<html>418 slow down</html>", "text/html")
+            elif state.take_limit() or state.draw(faults["rate_limit"]):
+                wait = faults["retry_after"]
+                response = Response(418, b"<html>418 slow down</html>", "text/html",
+                                    headers=[("Retry-After", str(wait))] if wait >= 0 else [])
+        if is_picture and response.status == 200 and self.server.service_name == "images":
+            state.picture_served()
 
         body = response.body
         head = [f"HTTP/1.1 {response.status} {self.responses.get(response.status, ('',))[0]}",

@@ -123,6 +123,8 @@ class Services:
                 "cover_pic": self.image_url(f"/thumb150/{album.album_id}cover.jpg") if album.cover else "",
                 "count": {"photos": len(album.photos), "likes": 0}} for album in chosen]}})
         if path == "/photos/get_all":
+            if self.state.take_page_failure(page):
+                return Response(500, b"<html>500 internal error</html>", "text/html")
             album = data.find_album(query.get("uid", ""), query.get("album_id", ""))
             photos = album.photos if album else []
             chosen = photos[(page - 1) * count: page * count]
@@ -137,6 +139,8 @@ class Services:
     def images(self, path, query, headers):
         for size_path in SIZES:
             if path.startswith(size_path) and len(path) > len(size_path):
+                if self.state.faults["need_referer"] and headers.get("Referer") != f"http://{ports.address('main', self.base)}/":
+                    return html_answer("<html><body>403 hotlinking refused</body></html>", 403)
                 return Response(body=self.pictures.get(size_path, path[len(size_path):]), content_type="image/png")
         if path.startswith("/qr/") or path.startswith("/avatar/"):
             return Response(body=self.pictures.get("/thumb150/", path), content_type="image/png")

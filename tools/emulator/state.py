@@ -4,16 +4,24 @@ request counts. Every handler thread goes through one lock."""
 import random
 import secrets
 import threading
+import time
 
 DEFAULT_FAULTS = {
     "latency": 0,          # ms added to every answer
     "picture_latency": 0,  # ms added to picture answers
-    "scope": "pictures",   # which answers the faults below hit: "pictures" or "all"
+    "scope": "pictures",   # which answers the faults below hit: "pictures", "pages" (photo lists) or "all"
     "error_rate": 0.0,     # share answered 500
     "fail_first": 0,       # the first N requests of every address answered 500
     "drop_rate": 0.0,      # share whose connection is dropped halfway through the body
     "short_rate": 0.0,     # share whose Content-Length promises more than is sent
     "rate_limit": 0.0,     # share answered 418
+    "limit_count": 0,      # the next N requests answered 418
+    "limit_ms": 0,         # requests answered 418 for N ms (from now, or after every limit_every pictures)
+    "limit_every": 0,      # the limit_ms window opens after every N pictures served
+    "retry_after": -1,     # the Retry-After seconds of 418 answers; -1: none
+    "fail_page": 0,        # this page of every photo list ...
+    "fail_page_times": 0,  # ... is answered 500 this many times (-1: always)
+    "need_referer": False,  # pictures asked for without the main site's Referer answered 403
     "no_length": False,    # bodies delimited by closing the connection
     "chunked": False,      # bodies sent chunked
     "trickle": False,      # bodies sent in small pieces, slowly
@@ -39,6 +47,7 @@ class ServiceState:
         self.sessions = set()     # valid SUB cookie values
         self.requests = {}        # path -> how many times it was asked for
         self.answered = {}        # path -> how many answers to it went out whole
+        self._arm_counters(self.faults)
 
     # -- QR codes ----------------------------------------------------------------------------
     def new_qr(self):
@@ -135,6 +144,43 @@ class ServiceState:
                 else:
                     self.faults[key] = kind(value)
             self.random = random.Random(self.faults["seed"])
+            self._arm_counters(changes)
+
+    def _arm_counters(self, changes):
+        """Starts the counted and timed faults that `changes` names (the lock is held)."""
+        if "limit_count" in changes:
+            self.limits_left = self.faults["limit_count"]
+        if "limit_ms" in changes or "limit_every" in changes:
+            self.limited_until = 0.0
+            if not self.faults["limit_every"]:
+                self.limited_until = time.monotonic() + self.faults["limit_ms"] / 1000.0
+        if "fail_page_times" in changes or "fail_page" in changes:
+            self.page_failures_left = self.faults["fail_page_times"]
+        if not hasattr(self, "pictures_served"):
+            self.pictures_served = 0
+
+    def take_limit(self):
+        """Whether this answer is to be a rate limit (418): counted ones first, then a window."""
+        with self.lock:
+            if self.limits_left > 0:
+                self.limits_left -= 1
+                return True
+            return time.monotonic() < self.limited_until
+
+    def picture_served(self):
+        with self.lock:
+            self.pictures_served += 1
+            every = self.faults["limit_every"]
+            if every and self.pictures_served % every == 0:
+                self.limited_until = time.monotonic() + self.faults["limit_ms"] / 1000.0
+
+    def take_page_failure(self, page):
+        with self.lock:
+            if page != self.faults["fail_page"] or self.page_failures_left == 0:
+                return False
+            if self.page_failures_left > 0:
+                self.page_failures_left -= 1
+            return True
 
     def reset(self):
         with self.lock:
@@ -143,6 +189,8 @@ class ServiceState:
             self.random = random.Random(self.faults["seed"])
             self.requests.clear()
             self.answered.clear()
+            self.pictures_served = 0
+            self._arm_counters(self.faults)
 
     def snapshot(self):
         with self.lock:
