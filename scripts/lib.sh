@@ -76,6 +76,14 @@ start_wine() {
         wineboot --init >/dev/null 2>&1 || true
         wineserver -w
     fi
+    # PICLADE_WINE_FONTS="marlett.ttf …" copies those of fonts-wine's files into the prefix before any
+    # window opens. Debian's Wine looks for its own fonts in /usr/share/fonts, not where fonts-wine
+    # puts them; without Marlett the title bars Wine draws show the letters 0, 1 and r in place of
+    # the minimise, maximise and close symbols.
+    local font
+    for font in ${PICLADE_WINE_FONTS:-}; do
+        [ -f "$WINEPREFIX/drive_c/windows/Fonts/$font" ] || cp "/usr/share/wine/fonts/$font" "$WINEPREFIX/drive_c/windows/Fonts/"
+    done
     # PICLADE_WINE_DESKTOP=WxH runs every window inside one Wine desktop window of that size.
     if [ -n "${PICLADE_WINE_DESKTOP:-}" ]; then
         wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
