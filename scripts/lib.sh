@@ -3,8 +3,9 @@
 
 PICLADE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
+# python3-pil and python3-segno: the emulator draws its pictures and QR codes with them.
 PICLADE_PACKAGES=(cmake g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 fonts-wine
-    fonts-wqy-microhei xvfb xauth googletest python3 openssl locales)
+    fonts-wqy-microhei xvfb xauth googletest python3 python3-pil python3-segno openssl locales)
 
 log() { printf '[piclade] %s\n' "$*" >&2; }
 
@@ -75,6 +76,14 @@ start_wine() {
         wineboot --init >/dev/null 2>&1 || true
         wineserver -w
     fi
+    # PICLADE_WINE_FONTS="marlett.ttf …" copies those of fonts-wine's files into the prefix before any
+    # window opens. Debian's Wine looks for its own fonts in /usr/share/fonts, not where fonts-wine
+    # puts them; without Marlett the title bars Wine draws show the letters 0, 1 and r in place of
+    # the minimise, maximise and close symbols.
+    local font
+    for font in ${PICLADE_WINE_FONTS:-}; do
+        [ -f "$WINEPREFIX/drive_c/windows/Fonts/$font" ] || cp "/usr/share/wine/fonts/$font" "$WINEPREFIX/drive_c/windows/Fonts/"
+    done
     # PICLADE_WINE_DESKTOP=WxH runs every window inside one Wine desktop window of that size.
     if [ -n "${PICLADE_WINE_DESKTOP:-}" ]; then
         wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1

@@ -2,16 +2,25 @@
 The program's tests exercise it far more; this only guards the emulator against itself."""
 
 import http.client
+import io
 import json
 import os
 import ssl
 import subprocess
 import sys
-import urllib.request
+import urllib.parse
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 BASE = int(os.environ.get("PICLADE_SELFTEST_PORT_BASE", "49080"))
+sys.path.insert(0, str(ROOT))
+from tools.emulator import imaging  # noqa: E402
+
+imaging.ensure_available([__file__] + sys.argv[1:])  # the pictures are read back with the same packages
+import segno  # noqa: E402
+from PIL import Image  # noqa: E402
+
+SIZE_PATHS = ("/large/", "/mw1024/", "/mw690/", "/small/", "/thumb150/")  # largest first
 
 
 def start():
@@ -41,6 +50,88 @@ def get(address, path, headers=None, tls=None):
 def jsonp(body):
     text = body.decode("ascii")
     return json.loads(text[text.index("(") + 1: text.rindex(")")])
+
+
+def picture(body):
+    """The decoded PNG, or None when the bytes are no PNG picture."""
+    try:
+        decoded = Image.open(io.BytesIO(body))
+        decoded.load()
+    except (OSError, SyntaxError, ValueError):
+        return None
+    return decoded if decoded.format == "PNG" else None
+
+
+def qr_modules(decoded, modules, badge):
+    """The dark and light modules of a QR code of `modules` modules a side, read at their middles,
+    leaving out (as None) the `badge` × `badge` modules in the middle; or None when the code is
+    not square or lacks a white quiet zone of four modules around it."""
+    dark = decoded.convert("L").point(lambda level: 255 if level < 128 else 0)
+    box = dark.getbbox()  # the three finder patterns reach the symbol's corners
+    if not box:
+        return None
+    left, top, right, bottom = box
+    scale = (right - left) / modules
+    margins = (left, top, decoded.width - right, decoded.height - bottom)
+    if right - left != bottom - top or min(margins) < 4 * scale:
+        return None
+    covered = range((modules - badge) // 2, (modules + badge) // 2 + 1)
+    return [[None if x in covered and y in covered else
+             dark.getpixel((int(left + (x + 0.5) * scale), int(top + (y + 0.5) * scale))) == 255
+             for x in range(modules)] for y in range(modules)]
+
+
+def check_pictures(check, hosts, name, other_name):
+    """Every size of one photo decodes at its own, smaller, size; photos, sizes, covers, the
+    avatar and the QR codes never share bytes; an address always gives the same bytes."""
+    images = hosts["images"]
+    bodies = {size: get(images, size + name)[1] for size in SIZE_PATHS}
+    decoded = {size: picture(body) for size, body in bodies.items()}
+    check("every size decodes as PNG", all(decoded.values()))
+    if not all(decoded.values()):
+        return
+    areas = [decoded[size].width * decoded[size].height for size in SIZE_PATHS[:-1]]
+    check("sizes shrink from large to small", areas == sorted(set(areas), reverse=True))
+    check("covers are 140 x 140", decoded["/thumb150/"].size == (140, 140))
+    check("each size has its own bytes", len(set(bodies.values())) == len(SIZE_PATHS))
+    check("an address gives the same bytes again", get(images, "/mw1024/" + name)[1] == bodies["/mw1024/"])
+    other = get(images, "/mw1024/" + other_name)[1]
+    check("each photo has its own bytes and pixels", other != bodies["/mw1024/"]
+          and picture(other).tobytes() != decoded["/mw1024/"].tobytes())
+    colours = decoded["/mw1024/"].getcolors(1 << 20) or []
+    check("a photo is drawn, not flat", len(colours) > 100)
+    extras = [get(images, path)[1] for path in ("/thumb150/3550000002cover.jpg", "/thumb150/3550000001cover.jpg",
+                                                "/thumb150/placeholder.jpg", "/avatar/2000000001.png")]
+    check("covers, placeholder and avatar decode at 140 x 140",
+          all(picture(body) and picture(body).size == (140, 140) for body in extras))
+    check("covers differ from each other and from photos", len(set(extras + list(bodies.values()))) == len(extras) + len(bodies))
+
+
+def check_qr_code(check, hosts, tls):
+    """The QR code is a real one holding the address that confirms it: opening it "scans" the code."""
+    _, body = get(hosts["sso"], "/sso/qrcode/image?entry=weibo&size=180&callback=cb", tls=tls)
+    answer = jsonp(body)["data"]
+    qrid, address = answer["qrid"], answer["image"].split("/", 3)
+    decoded = picture(get(address[2], "/" + address[3])[1])
+    check("the QR code decodes at 180 x 180", decoded is not None and decoded.size == (180, 180))
+    if decoded is None:
+        return
+    confirm = f"http://{hosts['control']}/qr?qrid={qrid}&action=confirm"
+    matrix = segno.make(confirm, error="q", boost_error=False, micro=False).matrix
+    badge = 7  # modules under the badge are left to the error correction
+    read = qr_modules(decoded, len(matrix), badge)
+    wanted = [[None if seen is None else bool(dark) for seen, dark in zip(row_seen, row)]
+              for row_seen, row in zip(read or [], matrix)]
+    check("the QR code holds its confirm address", read is not None and read == wanted
+          and sum(cell is None for row in read for cell in row) <= (badge + 1) ** 2)
+    other = picture(get(address[2], f"/qr/QR{'0' * 16}.png")[1])
+    middles = [code.getpixel((code.width // 2, code.height // 2)) for code in (decoded, other)]
+    check("each code id has a middle colour of its own", middles[0] != middles[1]
+          and not {(0, 0, 0), (255, 255, 255)} & set(middles))
+    split = urllib.parse.urlsplit(confirm)
+    scanned = json.loads(get(split.netloc, f"{split.path}?{split.query}")[1])
+    status = jsonp(get(hosts["sso"], f"/sso/qrcode/check?qrid={qrid}&callback=cb", tls=tls)[1])["retcode"]
+    check("opening the address confirms the code", scanned["ok"] and status == 20000000)
 
 
 def main():
@@ -92,8 +183,8 @@ def main():
         check("photo paging", len(photo) == 1)
         name = photo[0]["pic_name"]
         large = get(hosts["images"], "/large/" + name)[1]
-        small = get(hosts["images"], "/small/" + name)[1]
-        check("pictures differ by size", large.startswith(b"\x89PNG") and small.startswith(b"\x89PNG") and large != small)
+        check_pictures(check, hosts, "35500000020031pic.jpg", "35500000020032pic.jpg")
+        check_qr_code(check, hosts, tls)
         _, body = get(hosts["photos"], "/albums/get_all?uid=1000000001&page=1&count=20")
         check("no session, no albums", json.loads(body)["result"] is False)
 

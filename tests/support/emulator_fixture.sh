@@ -26,6 +26,7 @@ case $action in
 start)
     stop_running
     cd "$root"
+    : >"$log"  # emptied here, not by the child below: the wait must not read the last run's READY
     setsid python3 -m tools.emulator --port-base "$base" </dev/null >"$log" 2>&1 &
     echo $! >"$pidfile"
     for _ in $(seq 1 100); do

@@ -8,10 +8,14 @@ import sys
 import threading
 from pathlib import Path
 
-from . import ports
-from .images import PictureCache
-from .server import make_certificates, start_all
-from .state import DEFAULT_FAULTS, ServiceState
+from . import imaging
+
+imaging.ensure_available(["-m", "tools.emulator"] + sys.argv[1:])
+
+from . import ports  # noqa: E402 (the pictures' packages must import first)
+from .images import PictureCache  # noqa: E402
+from .server import make_certificates, start_all  # noqa: E402
+from .state import DEFAULT_FAULTS, ServiceState  # noqa: E402
 
 
 def main(argv=None):

@@ -142,8 +142,13 @@ class Services:
                 if self.state.faults["need_referer"] and headers.get("Referer") != f"http://{ports.address('main', self.base)}/":
                     return html_answer("<html><body>403 hotlinking refused</body></html>", 403)
                 return Response(body=self.pictures.get(size_path, path[len(size_path):]), content_type="image/png")
-        if path.startswith("/qr/") or path.startswith("/avatar/"):
-            return Response(body=self.pictures.get("/thumb150/", path), content_type="image/png")
+        if path.startswith("/qr/"):
+            qrid = path[len("/qr/"):].rsplit(".", 1)[0]
+            confirm = f"http://{ports.address('control', self.base)}/qr?qrid={qrid}&action=confirm"
+            return Response(body=self.pictures.qr_code(qrid, confirm), content_type="image/png")
+        if path.startswith("/avatar/"):
+            uid = path[len("/avatar/"):].rsplit(".", 1)[0]
+            return Response(body=self.pictures.avatar(uid), content_type="image/png")
         if path.startswith("/loop/"):
             step = _int(path[len("/loop/"):], 0)
             return Response(302, b"", headers=[("Location", f"/loop/{step + 1}")])
