@@ -1,12 +1,11 @@
 // Start-up and exit of the program.
 #include <windows.h>
 
-#include "app/app_state.h"
 #include "app/file_naming.h"
-#include "app/jobs.h"
 #include "app/main_window.h"
+#include "app/program_lifetime.h"
 #include "text/encoding.h"
-#include "ui/application.h"
+#include "ui/top_level_window.h"
 
 namespace {
 
@@ -23,22 +22,13 @@ std::string programFolder()
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
-    Application::Initialise(instance);
-    downloadPool().start(1, 5);
-    statusLock().create(false, "");
-    appState().saveFolder.set(withBackslash(programFolder()));
+    startProgram(instance, withBackslash(programFolder()));
     const auto icon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(129), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
 
     int exitCode = 0;
     if (createMainWindow(icon)) RunMessageLoop(mainWindow()->window);
 
-    // Jobs are told to stop and given a moment; the pool drops what is still queued. Anything
-    // still running past that may yet reach the window's objects, so they are then left to the
-    // end of the process rather than freed under it.
-    const bool jobsEnded = stopAllJobs(3000);
-    const bool poolEnded = downloadPool().stop(0, 5000, true);
-    if (jobsEnded && poolEnded) destroyMainWindow();
+    endProgram();
     if (icon) DestroyIcon(icon);
-    Application::Shutdown();
     return exitCode;
 }
