@@ -20,7 +20,8 @@ intptr_t statusReflected(WindowRecord* record, HWND, UINT message, WPARAM, LPARA
 }
 
 // The bar never destroys part icons itself; the copies SetPartIcon gave it are destroyed with the
-// window, or taken back when the object goes first.
+// window (at WM_DESTROY: the bar lets go of its parts before WM_NCDESTROY), or taken back when
+// the object goes first.
 void destroyPartIcons(WindowRecord* record)
 {
     const HWND bar = record->handle();
@@ -36,7 +37,7 @@ void destroyPartIcons(WindowRecord* record)
 
 intptr_t statusHandleMessage(WindowRecord* record, HWND window, UINT message, WPARAM wParam, LPARAM lParam, int* handled)
 {
-    if (message == WM_NCDESTROY) destroyPartIcons(record);
+    if (message == WM_DESTROY) destroyPartIcons(record);
     return windowBaseHandleMessage(record, window, message, wParam, lParam, handled);
 }
 
