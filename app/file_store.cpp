@@ -6,6 +6,10 @@
 
 namespace {
 
+// CreateDirectoryW refuses paths of MAX_PATH - 12 units and more without the prefix; files stop
+// at MAX_PATH.
+constexpr size_t kLongPathFrom = MAX_PATH - 12;
+
 bool isDirectory(const std::wstring& path)
 {
     const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -22,11 +26,41 @@ void setLastWriteTime(HANDLE file, int64_t secondsSince1970)
     SetFileTime(file, nullptr, nullptr, &time);
 }
 
+bool isHighSurrogate(wchar_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+
 } // namespace
+
+std::wstring fileFunctionPath(std::wstring path)
+{
+    if (path.size() < kLongPathFrom || path.rfind(L"\\\\?\\", 0) == 0) return path;
+    // The prefix turns off the system's own path clean-up: the path must be absolute and use
+    // backslashes only.
+    for (wchar_t& unit : path)
+        if (unit == L'/') unit = L'\\';
+    if (path.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + path.substr(2);
+    if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') return L"\\\\?\\" + path;
+    return path;  // relative: left to the system, which resolves it within MAX_PATH
+}
+
+std::wstring temporaryPictureName(const std::wstring& name, unsigned long threadId)
+{
+    // "~" and the thread id in base 36, at least three digits: four units or more without a
+    // ".", so it never ends the way a picture's name (with its extension) does.
+    std::wstring marker;
+    do {
+        marker.insert(marker.begin(), L"0123456789abcdefghijklmnopqrstuvwxyz"[threadId % 36]);
+        threadId /= 36;
+    } while (threadId || marker.size() < 3);
+    marker.insert(marker.begin(), L'~');
+    if (name.size() <= marker.size()) return marker.substr(0, name.empty() ? marker.size() : name.size());
+    size_t kept = name.size() - marker.size();
+    if (isHighSurrogate(name[kept - 1])) --kept;  // never half a character
+    return name.substr(0, kept) + marker;
+}
 
 bool ensureFolder(std::string_view path)
 {
-    const std::wstring wide = toUtf16(path);
+    const std::wstring wide = fileFunctionPath(toUtf16(path));
     if (isDirectory(wide)) return true;
     return CreateDirectoryW(wide.c_str(), nullptr) || isDirectory(wide);
 }
@@ -34,9 +68,10 @@ bool ensureFolder(std::string_view path)
 unsigned long writePictureFile(std::string_view folder, std::string_view name, std::string_view bytes,
                                std::optional<int64_t> modifiedTime)
 {
-    const std::wstring target = toUtf16(folder) + toUtf16(name);
-    // Unique per writer thread, and never a name a picture could have.
-    const std::wstring temporary = target + L"." + std::to_wstring(GetCurrentThreadId()) + L".part";
+    const std::wstring wideFolder = toUtf16(folder);
+    const std::wstring wideName = toUtf16(name);
+    const std::wstring target = fileFunctionPath(wideFolder + wideName);
+    const std::wstring temporary = fileFunctionPath(wideFolder + temporaryPictureName(wideName, GetCurrentThreadId()));
     HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr);
     if (file == INVALID_HANDLE_VALUE) return GetLastError();
     DWORD written = 0;

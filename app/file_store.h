@@ -7,12 +7,23 @@
 #include <string>
 #include <string_view>
 
+// The form of an absolute path that the file functions take at any length: from MAX_PATH - 12
+// units on (the folder-creation limit) a drive path becomes "\\?\D:\..." and a network path
+// "\\?\UNC\server\share\...", with any "/" turned into "\"; shorter paths stay as they are. Only
+// for the file functions: the shell's calls keep the ordinary form.
+std::wstring fileFunctionPath(std::wstring path);
+
 // Creates the last level of the path when it is not a directory yet; true when it is one now.
 bool ensureFolder(std::string_view path);
 
 // Writes the bytes to a temporary file in the folder and renames it over `name` only when every
-// byte is written, so no partial picture ever carries a final name. 0 on success, else the
-// Windows error code (the temporary file is removed). With `modifiedTime` (seconds since 1970,
-// UTC) the file's last-write time is that moment instead of now.
+// byte is written, so no partial picture ever carries a final name. The temporary name is no
+// longer than `name` (a name that fits the folder fits while it is written), unique per writer
+// thread, and never a picture's name. 0 on success, else the Windows error code (the temporary
+// file is removed). With `modifiedTime` (seconds since 1970, UTC) the file's last-write time is
+// that moment instead of now.
 unsigned long writePictureFile(std::string_view folder, std::string_view name, std::string_view bytes,
                                std::optional<int64_t> modifiedTime = std::nullopt);
+
+// The temporary name used while `name` is written by the thread `threadId`.
+std::wstring temporaryPictureName(const std::wstring& name, unsigned long threadId);

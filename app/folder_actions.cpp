@@ -3,6 +3,7 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include "app/file_store.h"
 #include "tasks/message_pump.h"
 #include "text/encoding.h"
 
@@ -54,7 +55,8 @@ std::string browseForFolder(std::string_view title)
 bool openAlbumFolder(std::string_view path)
 {
     const std::wstring wide = toUtf16(path);
-    if (wide.empty() || GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+    if (wide.empty() || GetFileAttributesW(fileFunctionPath(wide).c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+    // The shell takes the ordinary form of the path.
     PIDLIST_ABSOLUTE item = ILCreateFromPathW(wide.c_str());
     pumpPendingMessages();
     if (!item) return false;

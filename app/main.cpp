@@ -1,13 +1,11 @@
 // Start-up and exit of the program.
 #include <windows.h>
 
-#include "app/app_state.h"
 #include "app/file_naming.h"
-#include "app/jobs.h"
 #include "app/main_window.h"
-#include "app/runtime.h"
+#include "app/program_lifetime.h"
 #include "text/encoding.h"
-#include "ui/application.h"
+#include "ui/top_level_window.h"
 
 namespace {
 
@@ -28,20 +26,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     // so only a thread held by something else (an open message box) can outlast it.
     constexpr unsigned kExitBudgetMs = 3000;
 
-    Application::Initialise(instance);
-    runtime();  // the shared objects, before any thread that uses them
-    downloadPool().start(1, 5);
-    statusLock().create(false, "");
-    appState().saveFolder.set(withBackslash(programFolder()));
+    startProgram(instance, withBackslash(programFolder()));
     const auto icon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(129), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
 
     if (createMainWindow(icon)) RunMessageLoop(mainWindow()->window);
 
-    const bool ended = endRuntime(kExitBudgetMs);
+    // A thread that is still running may yet use the runtime, the window framework, GDI+ or COM:
+    // the process then ends here, before anything of that is destroyed under it.
+    if (!endProgram(kExitBudgetMs)) ExitProcess(0);
     if (icon) DestroyIcon(icon);
-    // A thread that is still running may yet use the runtime, the window framework or GDI+: the
-    // process ends here, before anything of that is destroyed under it.
-    if (!ended) ExitProcess(0);
-    Application::Shutdown();
     return 0;
 }

@@ -109,6 +109,9 @@ intptr_t onOperationPageCreate(intptr_t page, intptr_t, intptr_t, intptr_t, intp
     m.browseButton.Create(parent, "浏览", {0, 50}, {70, 25}, kBrowseButtonId);
     m.browseButton.OnClick(onButtonClick);
     const std::string sample = std::string("http://") + PICLADE_MAIN_SITE_HOST + "/u/1000000001?from=myfollow_all";
+    // The sunken client edge users know edit fields by.
+    m.homepageEdit.SetBorder(1);
+    m.saveFolderEdit.SetBorder(1);
     m.homepageEdit.Create(parent, sample, {100, 20}, {300, 25});
     m.saveFolderEdit.Create(parent, appState().saveFolder.get(), {100, 50}, {300, 25});
     return 0;

@@ -83,3 +83,68 @@ TEST(FileStore, AFileHeldOpenElsewhereIsNotReplaced)
     EXPECT_EQ(readFile(folder + "a.jpg"), "old");
     EXPECT_EQ(filesIn(folder), 1);  // the temporary file is gone
 }
+
+namespace {
+
+std::string readLongPath(const std::string& path) { return readFile("\\\\?\\" + path); }
+
+} // namespace
+
+TEST(FileStore, PicturesArriveInAFolderDeeperThanMaxPath)
+{
+    std::string folder = tempRoot();
+    for (int level = 0; folder.size() <= 300; ++level) {
+        folder += "第" + std::to_string(level) + "层" + std::string(40, 'd') + "\\";
+        ASSERT_TRUE(ensureFolder(folder)) << folder.size();
+    }
+    const std::string name = "[2017.09.02-12.00]" + std::string(60, 'p') + "-picture.jpg";
+    ASSERT_GT(toUtf16(folder + name).size(), static_cast<size_t>(MAX_PATH));
+    EXPECT_EQ(writePictureFile(folder, name, "deep bytes"), 0u);
+    EXPECT_EQ(readLongPath(folder + name), "deep bytes");
+    EXPECT_EQ(writePictureFile(folder, name, "replaced"), 0u);
+    EXPECT_EQ(readLongPath(folder + name), "replaced");
+}
+
+TEST(FileStore, ANameAtTheLengthLimitIsWrittenThroughATemporaryNameThatFitsToo)
+{
+    const std::string folder = tempRoot() + "limit\\";
+    ASSERT_TRUE(ensureFolder(folder));
+    const std::string name = std::string(251, 'n') + ".jpg";  // 255 units, the longest a name can be
+    EXPECT_EQ(writePictureFile(folder, name, "bytes"), 0u);
+    EXPECT_EQ(readFile(folder + name), "bytes");
+    EXPECT_EQ(filesIn(folder), 1);
+}
+
+TEST(FileStore, TemporaryNamesAreNoLongerThanTheNameAndNeverAPictures)
+{
+    const std::wstring name = L"[2017.09.02-12.00]旅行-abc.jpg";
+    const std::wstring first = temporaryPictureName(name, 0x24);
+    const std::wstring second = temporaryPictureName(name, 0x25);
+    EXPECT_EQ(first.size(), name.size());
+    EXPECT_NE(first, second);  // one per writer thread
+    EXPECT_EQ(first.substr(first.size() - 4).find(L'.'), std::wstring::npos);  // no extension at its end
+    EXPECT_EQ(first.compare(0, 10, name, 0, 10), 0);
+    EXPECT_LE(temporaryPictureName(L"a.jpg", 4294967295u).size(), 5u);
+    // Never half of a character outside the basic plane.
+    const std::wstring wide = L"[2017]\U0002A6A5\U0002A6A5\U0002A6A5.png";
+    for (unsigned long thread : {1ul, 36ul * 36ul * 36ul, 4294967295ul}) {
+        const std::wstring temporary = temporaryPictureName(wide, thread);
+        EXPECT_LE(temporary.size(), wide.size());
+        for (size_t i = 0; i < temporary.size(); ++i) {
+            const bool high = temporary[i] >= 0xD800 && temporary[i] <= 0xDBFF;
+            if (high) {
+                EXPECT_TRUE(i + 1 < temporary.size() && temporary[i + 1] >= 0xDC00 && temporary[i + 1] <= 0xDFFF) << thread;
+            }
+        }
+    }
+}
+
+TEST(FileStore, LongPathsTakeTheExtendedFormShortOnesStayAsTheyAre)
+{
+    EXPECT_EQ(fileFunctionPath(L"C:\\相册\\a.jpg"), L"C:\\相册\\a.jpg");
+    const std::wstring deep = L"D:\\" + std::wstring(300, L'x') + L"/a.jpg";
+    EXPECT_EQ(fileFunctionPath(deep), L"\\\\?\\D:\\" + std::wstring(300, L'x') + L"\\a.jpg");
+    EXPECT_EQ(fileFunctionPath(L"\\\\server\\share\\" + std::wstring(300, L'y')),
+              L"\\\\?\\UNC\\server\\share\\" + std::wstring(300, L'y'));
+    EXPECT_EQ(fileFunctionPath(L"\\\\?\\D:\\" + std::wstring(300, L'z')), L"\\\\?\\D:\\" + std::wstring(300, L'z'));
+}

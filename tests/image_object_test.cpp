@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/gdi_watermark.h"
+
 using namespace Gdiplus::DllExports;
 
 namespace {
@@ -39,16 +41,6 @@ std::string makePng(int width, int height, Gdiplus::ARGB colour)
     stream->Release();
     GdipDisposeImage(bitmap);
     return bytes;
-}
-
-// Wine's GetGuiResources always answers 0, so leaks are seen another way: GDI hands out the
-// lowest free slot of its handle table, and every leaked object keeps one slot taken.
-unsigned gdiHandleWatermark()
-{
-    HBITMAP probe = CreateBitmap(1, 1, 1, 32, nullptr);
-    const unsigned slot = LOWORD(reinterpret_cast<UINT_PTR>(probe));
-    DeleteObject(probe);
-    return slot;
 }
 
 class Pictures : public ::testing::Test {

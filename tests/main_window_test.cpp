@@ -2,30 +2,26 @@
 #include "app/app_state.h"
 #include "app/jobs.h"
 #include "app/main_window.h"
+#include "app/program_lifetime.h"
 #include "text/encoding.h"
 #include "ui/application.h"
 
 #include <gtest/gtest.h>
+#include <objbase.h>
 #include <string>
 
 namespace {
 
 class MainWindowTest : public ::testing::Test {
 protected:
+    // The program's own start-up and end, on this (the GUI) thread.
     static void SetUpTestSuite()
     {
-        Application::Initialise();
-        downloadPool().start(1, 5);
-        statusLock().create();
-        appState().saveFolder.set("C:\\");
+        comReady = startProgram(GetModuleHandleW(nullptr), "C:\\");
         ASSERT_TRUE(createMainWindow(nullptr));
     }
-    static void TearDownTestSuite()
-    {
-        stopAllJobs(2000);
-        destroyMainWindow();
-        downloadPool().stop(0);
-    }
+    static void TearDownTestSuite() { endProgram(3000); }
+    static inline bool comReady = false;
     MainWindow& m() { return *mainWindow(); }
 };
 
@@ -43,6 +39,26 @@ TEST_F(MainWindowTest, TitleTabsStatusAndSize)
     EXPECT_EQ(m().homepageEdit.GetText().rfind("http://127.0.0.1:" + std::to_string(PICLADE_TEST_PORT_BASE) + "/u/", 0), 0u);  // the emulator's main site
     EXPECT_NE(m().homepageEdit.GetText().find("from=myfollow_all"), std::string::npos);
     EXPECT_EQ(m().saveFolderEdit.GetText(), "C:\\");
+}
+
+TEST_F(MainWindowTest, TheWindowThreadIsASingleThreadedApartment)
+{
+    // What the folder dialog and "open folder" need of the thread that calls them.
+    ASSERT_TRUE(comReady);
+    APTTYPE type{};
+    APTTYPEQUALIFIER qualifier{};
+    ASSERT_EQ(CoGetApartmentType(&type, &qualifier), S_OK);
+    EXPECT_TRUE(type == APTTYPE_MAINSTA || type == APTTYPE_STA) << type;
+    EXPECT_EQ(GetWindowThreadProcessId(m().window.GetHandle(), nullptr), GetCurrentThreadId());
+}
+
+TEST_F(MainWindowTest, EditFieldsHaveTheClientEdgeAndTheListSharesItsCovers)
+{
+    EXPECT_TRUE(m().homepageEdit.GetExStyle() & WS_EX_CLIENTEDGE);
+    EXPECT_TRUE(m().saveFolderEdit.GetExStyle() & WS_EX_CLIENTEDGE);
+    // The covers belong to the program's image list object, not to the control.
+    EXPECT_TRUE(m().albumList.GetStyle() & LVS_SHAREIMAGELISTS);
+    EXPECT_EQ(reinterpret_cast<HIMAGELIST>(m().albumList.Send(LVM_GETIMAGELIST, LVSIL_NORMAL)), m().covers.Handle());
 }
 
 TEST_F(MainWindowTest, MiddleSizeIsCheckedAtFirst)

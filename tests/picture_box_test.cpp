@@ -84,7 +84,102 @@ protected:
     PictureBox box;
 };
 
+int gFrameRequests = 0;
+intptr_t countFrameRequests(intptr_t, intptr_t message, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t)
+{
+    if (message == kShowFrameMessage) ++gFrameRequests;
+    return 0;
+}
+
+// Every message another thread sent to the watched window, seen on the window's own thread
+// before any procedure of the window.
+HWND gWatched = nullptr;
+int gSentFromOtherThreads = 0;
+LRESULT CALLBACK countSentFromOtherThreads(int code, WPARAM wParam, LPARAM lParam)
+{
+    const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && sent->hwnd == gWatched && InSendMessage()) ++gSentFromOtherThreads;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+struct OffThreadCalls {
+    PictureBox* box;
+    HANDLE done;
+    int kindSeen = 0;
+    int widthSeen = 0;
+    int framesSeen = -1;
+};
+
+DWORD WINAPI callFromAnotherThread(void* parameter)
+{
+    auto& calls = *static_cast<OffThreadCalls*>(parameter);
+    calls.box->ShowImageType(2, true);
+    calls.box->BackColor(RGB(1, 2, 3), true);
+    calls.box->PlayGif(false, true);
+    calls.kindSeen = calls.box->ShowImageType();
+    calls.widthSeen = calls.box->Image().Width();
+    calls.framesSeen = calls.box->PlayFrameCount();
+    SetEvent(calls.done);
+    return 0;
+}
+
 } // namespace
+
+TEST_F(PictureBoxTest, APictureChangeAfterAnAnimationLeavesNothingToPlay)
+{
+    ASSERT_TRUE(box.SetImageData(animatedGif({5, 5, 5}, 3)));
+    watch(box, 100);
+    EXPECT_FALSE(box.SetImageData("not a picture"));
+    EXPECT_EQ(box.PlayFrameCount(), 0);
+    EXPECT_TRUE(box.PlayTimes().empty());
+
+    gFrameRequests = 0;
+    box.OnWndMsg(countFrameRequests);
+    box.PlayGif(false, true);
+    box.PlayGif(true, true);
+    // No event marks "the player did nothing", so this watches for a while: a player spinning
+    // on the missing frames would have sent thousands of requests by then.
+    watch(box, 300);
+    EXPECT_LE(gFrameRequests, 1);  // at most one already under way
+    ASSERT_TRUE(box.SetImageData(stillGif()));
+    gFrameRequests = 0;
+    box.PlayGif(true, true);
+    watch(box, 200);
+    EXPECT_EQ(gFrameRequests, 0);
+
+    // The same player takes up the next animation.
+    ASSERT_TRUE(box.SetImageData(animatedGif({5, 5}, 2)));
+    EXPECT_EQ(box.PlayFrameCount(), 2);
+    EXPECT_FALSE(watch(box, 300).empty());
+}
+
+TEST_F(PictureBoxTest, EveryOperationOfAnotherThreadRunsOnTheWindowsThread)
+{
+    ASSERT_TRUE(box.SetImageData(stillGif()));
+    gSentFromOtherThreads = 0;
+    gWatched = box.GetHandle();
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, countSentFromOtherThreads, nullptr, GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr);
+    OffThreadCalls calls{&box, CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    HANDLE thread = CreateThread(nullptr, 0, callFromAnotherThread, &calls, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    // The calls wait for this thread to serve them.
+    while (MsgWaitForMultipleObjects(1, &calls.done, FALSE, 5000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    }
+    UnhookWindowsHookEx(hook);
+    WaitForSingleObject(thread, 5000);
+    CloseHandle(thread);
+    CloseHandle(calls.done);
+    EXPECT_EQ(gSentFromOtherThreads, 6);
+    EXPECT_EQ(calls.kindSeen, 2);
+    EXPECT_EQ(calls.widthSeen, 1);
+    EXPECT_EQ(calls.framesSeen, 0);
+    EXPECT_EQ(box.ShowImageType(), 2);
+    EXPECT_EQ(box.BackColor(), RGB(1, 2, 3));
+    EXPECT_FALSE(box.PlayGif());
+}
 
 TEST_F(PictureBoxTest, StillPicturesStartNoPlayer)
 {

@@ -234,6 +234,8 @@ intptr_t countTooltip(WindowRecord*, HWND, UINT, WPARAM, LPARAM, int*)
 
 TEST_F(WindowEvents, TooltipTextRequestsGoToTheWindowItself)
 {
+    gReflectedToParent = 0;
+    gReflectedToTooltip = 0;
     HWND tip = makeWindow(window, L"PicladeTestPlain", L"", 20);
     WindowObject parent, tooltip;
     ASSERT_TRUE(parent.Attach(window));

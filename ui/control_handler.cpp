@@ -51,7 +51,7 @@ intptr_t droppedFiles(WindowRecord* record, HWND window, HDROP drop, int* handle
 
 void notifyLayout(WindowRecord* record, HWND window, LPARAM lParam)
 {
-    auto* layout = reinterpret_cast<WindowRecord*>(record->properties.get("qvLayout"));
+    WindowRecord* layout = kLayoutReference.get(record->properties);
     if (!layout) return;
     int ignored = 0;
     layout->slots.handleMessage(layout, window, kLayoutResize, LOWORD(lParam), HIWORD(lParam), &ignored);
@@ -214,10 +214,7 @@ void detachRecord(WindowRecord* record)
         handle_map::remove(window);
         properties.remove("hWnd");
     }
-    if (auto* layout = reinterpret_cast<WindowRecord*>(properties.get("qvLayout"))) {
-        properties.remove("qvLayout");
-        layout->release();
-    }
+    kLayoutReference.release(properties);
 }
 
 bool attachRecord(WindowRecord*& record, HWND window)

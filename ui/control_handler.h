@@ -3,11 +3,15 @@
 // mnemonic clicks. Runs on the GUI thread.
 #pragma once
 
+#include "ui/held_property.h"
 #include "ui/window_record.h"
 
 constexpr UINT kLayoutApply = WM_USER + 1;
 constexpr UINT kLayoutResize = WM_USER + 2;
 constexpr UINT kLayoutMinimumSize = WM_USER + 3;
+
+// The layout object that places a window's children; the window holds a reference on it.
+inline constexpr RecordReference kLayoutReference("qvLayout");
 
 intptr_t controlHandleMessage(WindowRecord* record, HWND window, UINT message, WPARAM wParam, LPARAM lParam, int* handled);
 

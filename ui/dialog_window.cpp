@@ -49,6 +49,22 @@ std::vector<WORD> buildTemplate(const DialogOptions& options)
     return words;
 }
 
+// Messages whose answer the dialog manager takes from the dialog procedure's own return value
+// (a brush, a comparison, an item index, an icon, the focus choice); for every other message it
+// reads DWLP_MSGRESULT and the return value only says "handled".
+bool answeredByReturnValue(UINT message)
+{
+    if (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC) return true;
+    switch (message) {
+    case WM_COMPAREITEM:
+    case WM_VKEYTOITEM:
+    case WM_CHARTOITEM:
+    case WM_QUERYDRAGICON:
+    case WM_INITDIALOG: return true;
+    default: return false;
+    }
+}
+
 INT_PTR dialogMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool modal)
 {
     if (message == WM_INITDIALOG) {
@@ -65,6 +81,7 @@ INT_PTR dialogMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, b
         const intptr_t dialogResult = record->properties.get("DialogResult");
         record->release();
         if (handled) {
+            if (answeredByReturnValue(message)) return result;
             SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
             return TRUE;
         }

@@ -1,29 +1,28 @@
 #include "ui/list_view.h"
 
 #include "text/encoding.h"
+#include "ui/held_property.h"
 
 namespace {
 
-const char* const kImageListNames[] = {"pImageListBig", "pImageListSmall", "pImageListState", "pImageListGroup"};
+// The image lists the list view object holds, by kind (normal, small, state, group header). The
+// control is made with LVS_SHAREIMAGELISTS, so these references are the lists' only owners.
+constexpr OwnedObject<ImageListObject> kImageLists[] = {
+    OwnedObject<ImageListObject>("pImageListBig"), OwnedObject<ImageListObject>("pImageListSmall"),
+    OwnedObject<ImageListObject>("pImageListState"), OwnedObject<ImageListObject>("pImageListGroup")};
 const int kImageListKinds[] = {LVSIL_NORMAL, LVSIL_SMALL, LVSIL_STATE, 3 /* LVSIL_GROUPHEADER */};
 
 UINT checkState(int check) { return static_cast<UINT>(check + 1) << 12; }
 
 void releaseImageLists(WindowRecord* record)
 {
-    for (const char* name : kImageListNames) {
-        if (auto* held = reinterpret_cast<ImageListObject*>(record->properties.get(name))) {
-            record->properties.remove(name);
-            delete held;
-        }
+    const HWND window = record->handle();
+    for (int kind = 0; kind < 4; ++kind) {
+        if (!kImageLists[kind].get(record->properties)) continue;
+        // A control that outlives its object must not paint with a list that goes now.
+        if (window && IsWindow(window)) SendMessageW(window, LVM_SETIMAGELIST, static_cast<WPARAM>(kImageListKinds[kind]), 0);
+        kImageLists[kind].release(record->properties);
     }
-}
-
-void listViewFinalRelease(WindowRecord* record)
-{
-    releaseImageLists(record);
-    windowBaseCleanUp(record);
-    detachRecord(record);
 }
 
 } // namespace
@@ -32,12 +31,13 @@ ListView::ListView()
 {
     if (!record_) return;
     record_->slots.handleReflected = listViewReflected;
-    record_->slots.onFinalRelease = listViewFinalRelease;
+    record_->slots.onFinalRelease = finalReleaseAfter<releaseImageLists>;
 }
 
 bool ListView::Create(HWND parent, POINT position, SIZE size, DWORD style, DWORD exStyle, int id)
 {
-    if (!CreateChildControl(parent, "", position, size, WC_LISTVIEWW, style, exStyle, id)) return false;
+    // The object's counted references own the image lists, never the control.
+    if (!CreateChildControl(parent, "", position, size, WC_LISTVIEWW, style | LVS_SHAREIMAGELISTS, exStyle, id)) return false;
     Send(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_SUBITEMIMAGES | LVS_EX_INFOTIP);
     return true;
 }
@@ -148,11 +148,10 @@ std::vector<int> ListView::GetSelectedItems()
 void ListView::SetImageList(const ImageListObject& list, int kind)
 {
     if (kind >= 0 && kind <= 3 && record_) {
-        const char* name = kImageListNames[kind];
-        auto* fresh = new ImageListObject(list);
-        if (auto* previous = reinterpret_cast<ImageListObject*>(GetProperty(name))) delete previous;
-        SetProperty(name, reinterpret_cast<intptr_t>(fresh));
+        // The control takes the new list before the one it showed can be destroyed.
+        auto* held = new ImageListObject(list);
         Send(LVM_SETIMAGELIST, static_cast<WPARAM>(kImageListKinds[kind]), reinterpret_cast<LPARAM>(list.Handle()));
+        kImageLists[kind].reset(record_->properties, held);
         return;
     }
     Send(LVM_SETIMAGELIST, static_cast<WPARAM>(kind), reinterpret_cast<LPARAM>(list.Handle()));

@@ -103,6 +103,8 @@ BOOL Menu::Popup(int x, int y, HWND owner, UINT flags)
 bool Menu::AttachToWindow(HWND window)
 {
     if (!SetMenu(window, menu_)) return false;
+    // Windows destroys a window's menu with the window: the object no longer does.
+    owned_ = false;
     DrawMenuBar(window);
     return true;
 }

@@ -38,6 +38,7 @@ public:
     bool SetBackColor(COLORREF color);
     // Makes the owner the foreground window, then tracks the menu at a screen position.
     BOOL Popup(int x, int y, HWND owner, UINT flags = 0);
+    // The window owns the menu from here on and destroys it with itself.
     bool AttachToWindow(HWND window);
 
 private:

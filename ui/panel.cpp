@@ -4,13 +4,6 @@
 
 namespace {
 
-void panelFinalRelease(WindowRecord* record)
-{
-    releaseBackground(record);
-    windowBaseCleanUp(record);
-    detachRecord(record);
-}
-
 // Control ids for panels created without one, counting down like other controls.
 volatile long gNextPanelId = -100000;
 
@@ -43,7 +36,7 @@ Panel::Panel()
 {
     if (!record_) return;
     record_->slots.handleMessage = panelHandleMessage;
-    record_->slots.onFinalRelease = panelFinalRelease;
+    record_->slots.onFinalRelease = finalReleaseAfter<releaseBackground>;
 }
 
 bool Panel::Create(HWND parent, POINT position, SIZE size, DWORD style, DWORD exStyle, int id)

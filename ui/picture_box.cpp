@@ -1,6 +1,8 @@
 #include "ui/picture_box.h"
 
+#include <functional>
 #include <memory>
+#include <type_traits>
 
 #include "ui/gdiplus_include.h"
 #include "ui/window_background.h"
@@ -66,6 +68,14 @@ DWORD WINAPI playerThread(void* parameter)
         if (state.closing) break;
 
         EnterCriticalSection(&state.lock);
+        if (state.frameCount <= 1) {
+            // Nothing to play (a still picture replaced the animation): wait for the next one.
+            // Reset under the lock, so a new animation's signal, given after it stored its
+            // frames, is never lost.
+            ResetEvent(state.event);
+            LeaveCriticalSection(&state.lock);
+            continue;
+        }
         int index = state.index < state.frameCount ? state.index : 0;
         const bool hasDelay = index < static_cast<int>(state.delays.size());
         const uint32_t delay = hasDelay ? state.delays[static_cast<size_t>(index)] : 0;
@@ -74,6 +84,9 @@ DWORD WINAPI playerThread(void* parameter)
         DWORD_PTR answer = 1;
         if (!SendMessageTimeoutW(state.window, kShowFrameMessage, static_cast<WPARAM>(index), 0, SMTO_NORMAL, 5000, &answer)) answer = 1;
         if (answer != 0) {
+            // A later frame that fails starts over at once; the first frame failing would
+            // start over forever, so it waits a frame's time first.
+            if (index == 0) Sleep(88);
             index = 0;
         } else {
             Sleep(hasDelay ? (delay ? delay : 8) * 11 : 88);
@@ -140,29 +153,55 @@ void pictureBoxCleanUp(WindowRecord* record)
     }
 }
 
-void pictureBoxFinalRelease(WindowRecord* record)
-{
-    pictureBoxCleanUp(record);
-    windowBaseCleanUp(record);
-    detachRecord(record);
-}
-
-} // namespace
-
-namespace {
-
 void showPicture(WindowRecord* record, const ImageObject& image)
 {
-    if (SharedPlayState state = stateOf(record, false); state && state->event) ResetEvent(state->event);
+    if (SharedPlayState state = stateOf(record, false)) {
+        if (state->event) ResetEvent(state->event);
+        // The frames of the picture shown before go with it; an animation stores its own below.
+        EnterCriticalSection(&state->lock);
+        state->delays.clear();
+        state->frameCount = 0;
+        state->index = 0;
+        LeaveCriticalSection(&state->lock);
+    }
     setBackgroundImage(record, &image);
     startPlayback(record, image);
     InvalidateRect(record->handle(), nullptr, TRUE);
+}
+
+// Carries an operation of another thread to the window's thread (lParam: the operation).
+constexpr UINT kPictureCallMessage = WM_USER + 0x402;
+
+// Runs `call` on the thread of `window`, waiting for it when another thread asks: the control's
+// properties and its picture belong to the window's thread.
+template <typename Call>
+auto onWindowThread(HWND window, Call call) -> decltype(call())
+{
+    using Result = decltype(call());
+    if (window && IsWindow(window) && GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId()) {
+        if constexpr (std::is_void_v<Result>) {
+            std::function<void()> carried = call;
+            SendMessageW(window, kPictureCallMessage, 0, reinterpret_cast<LPARAM>(&carried));
+            return;
+        } else {
+            Result result{};
+            std::function<void()> carried = [&] { result = call(); };
+            SendMessageW(window, kPictureCallMessage, 0, reinterpret_cast<LPARAM>(&carried));
+            return result;
+        }
+    }
+    return call();
 }
 
 } // namespace
 
 intptr_t pictureBoxHandleMessage(WindowRecord* record, HWND window, UINT message, WPARAM wParam, LPARAM lParam, int* handled)
 {
+    if (message == kPictureCallMessage) {
+        if (lParam) (*reinterpret_cast<std::function<void()>*>(lParam))();
+        *handled = 1;
+        return 0;
+    }
     if (message == kSetPictureMessage) {
         if (lParam) showPicture(record, *reinterpret_cast<const ImageObject*>(lParam));
         *handled = 1;
@@ -198,14 +237,16 @@ PictureBox::PictureBox()
 {
     if (!record_) return;
     record_->slots.handleMessage = pictureBoxHandleMessage;
-    record_->slots.onFinalRelease = pictureBoxFinalRelease;
+    record_->slots.onFinalRelease = finalReleaseAfter<pictureBoxCleanUp>;
     SetProperty("ShowImageType", 3);
     SetProperty("PlayGif", 1);
 }
 
 bool PictureBox::Create(HWND parent, std::string_view text, POINT position, SIZE size, DWORD style)
 {
-    return CreateChildControl(parent, text, position, size, L"Static", style | SS_NOTIFY | SS_OWNERDRAW);
+    const bool created = CreateChildControl(parent, text, position, size, L"Static", style | SS_NOTIFY | SS_OWNERDRAW);
+    window_ = GetHandle();
+    return created;
 }
 
 bool PictureBox::Attach(HWND window)
@@ -214,24 +255,23 @@ bool PictureBox::Attach(HWND window)
         SetWindowLongPtrW(window, GWL_STYLE, GetWindowLongPtrW(window, GWL_STYLE) | SS_OWNERDRAW);
         SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     }
-    return WindowObject::Attach(window);
+    const bool attached = WindowObject::Attach(window);
+    window_ = GetHandle();
+    return attached;
 }
 
 ImageObject PictureBox::Image() const
 {
-    const ImageObject* image = record_ ? backgroundImage(record_) : nullptr;
-    return image ? *image : ImageObject();
+    return onWindowThread(window_, [this] {
+        const ImageObject* image = record_ ? backgroundImage(record_) : nullptr;
+        return image ? *image : ImageObject();
+    });
 }
 
 void PictureBox::SetImage(const ImageObject& image)
 {
     if (!record_) return;
-    const HWND window = GetHandle();
-    if (window && GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId()) {
-        SendMessageW(window, kSetPictureMessage, 0, reinterpret_cast<LPARAM>(&image));
-        return;
-    }
-    showPicture(record_, image);
+    onWindowThread(window_, [&] { showPicture(record_, image); });
 }
 
 std::string PictureBox::ImageData() const { return Image().SaveBytes(); }
@@ -244,56 +284,47 @@ bool PictureBox::SetImageData(std::string_view bytes)
     return loaded;
 }
 
-int PictureBox::ShowImageType(int kind, bool apply) { return showImageTypeAccess(record_, kind, apply); }
+int PictureBox::ShowImageType(int kind, bool apply)
+{
+    return onWindowThread(window_, [&] { return showImageTypeAccess(record_, kind, apply); });
+}
 
-COLORREF PictureBox::BackColor(COLORREF color, bool apply) { return backColorAccess(record_, color, apply); }
+COLORREF PictureBox::BackColor(COLORREF color, bool apply)
+{
+    return onWindowThread(window_, [&] { return backColorAccess(record_, color, apply); });
+}
 
 bool PictureBox::PlayGif(bool play, bool apply)
 {
-    if (!apply) return GetProperty("PlayGif") != 0;
-    SetProperty("PlayGif", play ? 1 : 0);
-    if (SharedPlayState state = record_ ? stateOf(record_, false) : nullptr; state && state->event) {
-        if (play) {
-            SetEvent(state->event);
-        } else {
+    return onWindowThread(window_, [&] {
+        if (!apply) return GetProperty("PlayGif") != 0;
+        SetProperty("PlayGif", play ? 1 : 0);
+        SharedPlayState state = record_ ? stateOf(record_, false) : nullptr;
+        if (!state || !state->event) return true;
+        if (!play) {
             ResetEvent(state->event);
+            return true;
         }
-    }
-    return true;
+        // A still picture has nothing to resume: the player is only woken for frames.
+        EnterCriticalSection(&state->lock);
+        if (state->frameCount > 1) SetEvent(state->event);
+        LeaveCriticalSection(&state->lock);
+        return true;
+    });
 }
 
-int PictureBox::PlayIndex() const
+PlayerView PictureBox::Player() const
 {
-    SharedPlayState state = record_ ? stateOf(record_, false) : nullptr;
-    if (!state) return 0;
-    EnterCriticalSection(&state->lock);
-    const int index = state->index;
-    LeaveCriticalSection(&state->lock);
-    return index;
-}
-
-int PictureBox::PlayFrameCount() const
-{
-    SharedPlayState state = record_ ? stateOf(record_, false) : nullptr;
-    return state ? state->frameCount : 0;
-}
-
-std::vector<uint32_t> PictureBox::PlayTimes() const
-{
-    SharedPlayState state = record_ ? stateOf(record_, false) : nullptr;
-    if (!state) return {};
-    EnterCriticalSection(&state->lock);
-    std::vector<uint32_t> delays = state->delays;
-    LeaveCriticalSection(&state->lock);
-    return delays;
-}
-
-bool PictureBox::HasPlayer() const
-{
-    SharedPlayState state = record_ ? stateOf(record_, false) : nullptr;
-    if (!state) return false;
-    EnterCriticalSection(&state->lock);
-    const bool running = state->playerRunning;
-    LeaveCriticalSection(&state->lock);
-    return running;
+    return onWindowThread(window_, [this] {
+        PlayerView view;
+        SharedPlayState state = record_ ? stateOf(record_, false) : nullptr;
+        if (!state) return view;
+        EnterCriticalSection(&state->lock);
+        view.index = state->index;
+        view.frameCount = state->frameCount;
+        view.delays = state->delays;
+        view.running = state->playerRunning;
+        LeaveCriticalSection(&state->lock);
+        return view;
+    });
 }

@@ -2,6 +2,7 @@
 // GIFs on a player thread of its own, which can be paused and resumed.
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,14 @@
 constexpr UINT kShowFrameMessage = WM_USER + 0x400;
 constexpr UINT kSetPictureMessage = WM_USER + 0x401;  // lParam: const ImageObject*
 
+// One consistent reading of the player's state.
+struct PlayerView {
+    int index = 0;
+    int frameCount = 0;
+    std::vector<uint32_t> delays;
+    bool running = false;
+};
+
 class PictureBox : public WindowObject {
 public:
     PictureBox();
@@ -19,9 +28,9 @@ public:
     bool Create(HWND parent, std::string_view text = {}, POINT position = {0, 0}, SIZE size = {120, 120}, DWORD style = 0);
     bool Attach(HWND window);
 
+    // Every operation may be called from any thread: another thread's call is carried out on
+    // the window's own thread (and waits for it), since the control's properties belong to it.
     ImageObject Image() const;
-    // From any thread: another thread's call is carried out on the window's own thread, since
-    // the control's properties belong to it.
     void SetImage(const ImageObject& image);
     std::string ImageData() const;
     // Loads the bytes and shows them; false (and the old picture gone) when they are no picture.
@@ -31,10 +40,17 @@ public:
     bool PlayGif(bool play = false, bool apply = false);
 
     // What the player works from, read under its lock.
-    int PlayIndex() const;
-    int PlayFrameCount() const;
-    std::vector<uint32_t> PlayTimes() const;
-    bool HasPlayer() const;
+    int PlayIndex() const { return Player().index; }
+    int PlayFrameCount() const { return Player().frameCount; }
+    std::vector<uint32_t> PlayTimes() const { return Player().delays; }
+    bool HasPlayer() const { return Player().running; }
+
+private:
+    PlayerView Player() const;
+
+    // The window, kept apart from the property table so that another thread can find the
+    // window's thread without reading the table.
+    std::atomic<HWND> window_{nullptr};
 };
 
 intptr_t pictureBoxHandleMessage(WindowRecord* record, HWND window, UINT message, WPARAM wParam, LPARAM lParam, int* handled);

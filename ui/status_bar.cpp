@@ -19,11 +19,36 @@ intptr_t statusReflected(WindowRecord* record, HWND, UINT message, WPARAM, LPARA
     return 0;
 }
 
+// The bar never destroys part icons itself; the copies SetPartIcon gave it are destroyed with the
+// window (at WM_DESTROY: the bar lets go of its parts before WM_NCDESTROY), or taken back when
+// the object goes first.
+void destroyPartIcons(WindowRecord* record)
+{
+    const HWND bar = record->handle();
+    if (!bar || !IsWindow(bar)) return;
+    const int parts = static_cast<int>(SendMessageW(bar, SB_GETPARTS, 0, 0));
+    for (int part = -1; part < parts; ++part) {
+        const auto icon = reinterpret_cast<HICON>(SendMessageW(bar, SB_GETICON, static_cast<WPARAM>(part), 0));
+        if (!icon) continue;
+        SendMessageW(bar, SB_SETICON, static_cast<WPARAM>(part), 0);
+        DestroyIcon(icon);
+    }
+}
+
+intptr_t statusHandleMessage(WindowRecord* record, HWND window, UINT message, WPARAM wParam, LPARAM lParam, int* handled)
+{
+    if (message == WM_DESTROY) destroyPartIcons(record);
+    return windowBaseHandleMessage(record, window, message, wParam, lParam, handled);
+}
+
 } // namespace
 
 StatusBar::StatusBar()
 {
-    if (record_) record_->slots.handleReflected = statusReflected;
+    if (!record_) return;
+    record_->slots.handleReflected = statusReflected;
+    record_->slots.handleMessage = statusHandleMessage;
+    record_->slots.onFinalRelease = finalReleaseAfter<destroyPartIcons>;
 }
 
 bool StatusBar::Create(HWND parent, std::string_view text, DWORD style, int id)

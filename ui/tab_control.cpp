@@ -3,20 +3,22 @@
 #include <unordered_map>
 
 #include "text/encoding.h"
+#include "ui/held_property.h"
 
 namespace {
 
-using TooltipTable = std::unordered_map<WindowRecord*, std::wstring>;
-
-TooltipTable* tooltipsOf(WindowRecord* record, bool create)
-{
-    auto* table = reinterpret_cast<TooltipTable*>(record->properties.get("HashToolTips"));
-    if (!table && create) {
-        table = new TooltipTable();
-        record->properties.set("HashToolTips", reinterpret_cast<intptr_t>(table));
+// The records of the pages the tabs carry as item data, each held by one counted reference, with
+// the tooltip text of its tab. A tab's item data thus never names a record that is gone.
+struct TabPages {
+    std::unordered_map<WindowRecord*, std::wstring> tooltips;
+    ~TabPages()
+    {
+        for (auto& [page, tooltip] : tooltips) page->release();
     }
-    return table;
-}
+};
+constexpr OwnedObject<TabPages> kTabPages("HashToolTips");
+
+void releasePages(WindowRecord* record) { kTabPages.release(record->properties); }
 
 WindowRecord* pageOf(HWND tabs, int index)
 {
@@ -34,14 +36,11 @@ void showSelectedPage(HWND tabs)
         if (WindowRecord* page = pageOf(tabs, i)) ShowWindow(page->handle(), i == selected ? SW_SHOW : SW_HIDE);
 }
 
-void tabFinalRelease(WindowRecord* record)
+// The tabs go with the window, and their pages are let go with them.
+intptr_t tabHandleMessage(WindowRecord* record, HWND window, UINT message, WPARAM wParam, LPARAM lParam, int* handled)
 {
-    if (TooltipTable* table = tooltipsOf(record, false)) {
-        record->properties.remove("HashToolTips");
-        delete table;
-    }
-    windowBaseCleanUp(record);
-    detachRecord(record);
+    if (message == WM_NCDESTROY) releasePages(record);
+    return windowBaseHandleMessage(record, window, message, wParam, lParam, handled);
 }
 
 } // namespace
@@ -50,7 +49,8 @@ TabControl::TabControl()
 {
     if (!record_) return;
     record_->slots.handleReflected = tabReflected;
-    record_->slots.onFinalRelease = tabFinalRelease;
+    record_->slots.handleMessage = tabHandleMessage;
+    record_->slots.onFinalRelease = finalReleaseAfter<releasePages>;
 }
 
 bool TabControl::Create(HWND parent, POINT position, SIZE size, DWORD style, DWORD exStyle, int id)
@@ -84,7 +84,9 @@ int TabControl::AddTab(WindowObject& page, std::string_view text, int index, int
     const int at = index < 0 ? GetItemCount() : index;
     const int added = static_cast<int>(Send(TCM_INSERTITEMW, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(&item)));
     if (added < 0) return -1;
-    (*tooltipsOf(record_, true))[page.Record()] = toUtf16(tooltip);
+    auto [entry, fresh] = kTabPages.ensure(record_->properties).tooltips.try_emplace(page.Record());
+    if (fresh) page.Record()->addRef();
+    entry->second = toUtf16(tooltip);
     if (page.GetHandle()) {
         // The page covers the area under the tabs.
         const RECT area = DisplayArea();
@@ -117,11 +119,11 @@ intptr_t tabReflected(WindowRecord* record, HWND, UINT message, WPARAM, LPARAM l
     case TTN_GETDISPINFOW: {
         auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
         const HWND tabs = record->handle();
-        TooltipTable* table = tooltipsOf(record, false);
+        const TabPages* pages = kTabPages.get(record->properties);
         WindowRecord* page = pageOf(tabs, static_cast<int>(header->idFrom));
-        if (table && page) {
-            const auto found = table->find(page);
-            if (found != table->end()) info->lpszText = const_cast<wchar_t*>(found->second.c_str());
+        if (pages && page) {
+            const auto found = pages->tooltips.find(page);
+            if (found != pages->tooltips.end()) info->lpszText = const_cast<wchar_t*>(found->second.c_str());
         }
         return 0;
     }

@@ -4,32 +4,25 @@
 
 namespace {
 
-void textControlFinalRelease(WindowRecord* record)
+void textControlCleanUp(WindowRecord* record)
 {
     if (const intptr_t brush = record->properties.get("BackBrush")) {
         DeleteObject(reinterpret_cast<HBRUSH>(brush));
         record->properties.remove("BackBrush");
     }
-    windowBaseCleanUp(record);
-    detachRecord(record);
 }
 
-// The button reference a root window keeps under `name` (DefaultButton or CancelButton).
-void setRootButton(WindowObject& button, const char* name, bool on)
+// The button reference a root window keeps (its default or cancel button).
+void setRootButton(WindowObject& button, const RecordReference& reference, bool on)
 {
     const HWND root = GetAncestor(button.GetHandle(), GA_ROOT);
     WindowRecord* rootRecord = root ? handle_map::find(root) : nullptr;
     if (!rootRecord) return;
-    auto* previous = reinterpret_cast<WindowRecord*>(rootRecord->properties.get(name));
     if (on) {
-        button.Record()->addRef();
-        rootRecord->properties.set(name, reinterpret_cast<intptr_t>(button.Record()));
-    } else if (previous == button.Record()) {
-        rootRecord->properties.set(name, 0);
-    } else {
-        return;
+        reference.set(rootRecord->properties, button.Record());
+    } else if (reference.get(rootRecord->properties) == button.Record()) {
+        reference.release(rootRecord->properties);
     }
-    if (previous && (on || previous == button.Record())) previous->release();
 }
 
 void centreEditText(HWND edit)
@@ -114,7 +107,7 @@ TextControl::TextControl()
 {
     if (!record_) return;
     record_->slots.handleReflected = textControlReflected;
-    record_->slots.onFinalRelease = textControlFinalRelease;
+    record_->slots.onFinalRelease = finalReleaseAfter<textControlCleanUp>;
 }
 
 void TextControl::SetBackBrush(HBRUSH brush)
@@ -131,15 +124,18 @@ bool Button::Create(HWND parent, std::string_view text, POINT position, SIZE siz
 
 void Button::SetDefault(bool on)
 {
-    setRootButton(*this, "DefaultButton", on);
-    if (on) {
-        AddStyle(BS_DEFPUSHBUTTON);
-    } else {
-        RemoveStyle(BS_DEFPUSHBUTTON);
-    }
+    setRootButton(*this, kDefaultButton, on);
+    // Only push buttons have a default look. The button type is a number, not a set of bits:
+    // BS_DEFPUSHBUTTON added to a check box or radio button would make it another kind of button.
+    const LONG_PTR style = GetStyle();
+    const LONG_PTR type = style & BS_TYPEMASK;
+    if (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON) return;
+    const LONG_PTR wanted = (style & ~static_cast<LONG_PTR>(BS_TYPEMASK)) | (on ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+    // BM_SETSTYLE, not a bare style write, so that the button repaints with its new frame.
+    Send(BM_SETSTYLE, static_cast<WPARAM>(wanted & 0xFFFF), TRUE);
 }
 
-void Button::SetCancel(bool on) { setRootButton(*this, "CancelButton", on); }
+void Button::SetCancel(bool on) { setRootButton(*this, kCancelButton, on); }
 
 bool Label::Create(HWND parent, std::string_view text, POINT position, SIZE size, DWORD style, int id)
 {

@@ -14,12 +14,10 @@ constexpr UINT kForwardMessage = 0x037F;  // WM_FORWARDMSG of hosted controls
 intptr_t signedLow(LPARAM value) { return static_cast<int16_t>(LOWORD(value)); }
 intptr_t signedHigh(LPARAM value) { return static_cast<int16_t>(HIWORD(value)); }
 
-void topLevelFinalRelease(WindowRecord* record)
-{
-    topLevelCleanUp(record);
-    windowBaseCleanUp(record);
-    detachRecord(record);
-}
+// Hosted controls listed here get the first look at input aimed inside them.
+constexpr OwnedObject<std::vector<HWND>> kHostedControls("ATLWindows");
+// The hidden window that owns a window made with the taskbar flag; it goes with that window.
+constexpr const char* kTaskbarOwner = "hTaskbarOwner";
 
 RECT workArea()
 {
@@ -33,34 +31,37 @@ RECT workArea()
 bool dialogCommand(WindowRecord* record, HWND window, int id)
 {
     PropertyTable& properties = record->properties;
-    auto click = [&](const char* name) {
-        if (auto* button = reinterpret_cast<WindowRecord*>(properties.get(name)))
+    auto click = [&](const RecordReference& reference) {
+        if (WindowRecord* button = reference.get(properties))
             if (const HWND handle = button->handle()) SendMessageW(handle, BM_CLICK, 0, 0);
     };
     if (id == IDOK) {
-        click("DefaultButton");
+        click(kDefaultButton);
         return true;
     }
     if (id == IDCANCEL) {
-        click("CancelButton");
+        click(kCancelButton);
         if (properties.get("EscClose")) SendMessageW(window, WM_CLOSE, 0, 0);
         return true;
     }
     return false;
 }
 
-void releaseReference(PropertyTable& properties, const char* name)
+// At the window's WM_NCDESTROY. The window is unhooked from its owner first, so destroying the
+// owner does not try to destroy the window a second time. (A window whose object goes while it
+// lives keeps its owner: it still needs it.)
+void destroyTaskbarOwner(PropertyTable& properties, HWND window)
 {
-    if (auto* referenced = reinterpret_cast<WindowRecord*>(properties.get(name))) {
-        properties.remove(name);
-        referenced->release();
-    }
+    const auto hiddenOwner = reinterpret_cast<HWND>(properties.get(kTaskbarOwner));
+    if (!hiddenOwner) return;
+    properties.remove(kTaskbarOwner);
+    if (GetWindow(window, GW_OWNER) == hiddenOwner) SetWindowLongPtrW(window, GWLP_HWNDPARENT, 0);
+    DestroyWindow(hiddenOwner);
 }
 
-// Hosted controls listed in ATLWindows get the first look at input aimed inside them.
 bool forwardedToHost(WindowRecord* record, MSG& message)
 {
-    const auto* hosts = reinterpret_cast<const std::vector<HWND>*>(record->properties.get("ATLWindows"));
+    const std::vector<HWND>* hosts = kHostedControls.get(record->properties);
     if (!hosts) return false;
     for (const HWND host : *hosts) {
         if (host == message.hwnd || IsChild(host, message.hwnd))
@@ -71,7 +72,7 @@ bool forwardedToHost(WindowRecord* record, MSG& message)
 
 bool translatedByAccelerators(WindowRecord* record, HWND window, MSG& message)
 {
-    auto* accelerators = reinterpret_cast<WindowRecord*>(record->properties.get("pAccelTable"));
+    WindowRecord* accelerators = kAcceleratorObject.get(record->properties);
     const auto table = accelerators ? reinterpret_cast<HACCEL>(accelerators->properties.get("hAccel")) : nullptr;
     return table && TranslateAcceleratorW(window, table, &message);
 }
@@ -120,7 +121,7 @@ TopLevelWindow::TopLevelWindow()
 {
     if (!record_) return;
     record_->slots.handleMessage = topLevelHandleMessage;
-    record_->slots.onFinalRelease = topLevelFinalRelease;
+    record_->slots.onFinalRelease = finalReleaseAfter<topLevelCleanUp>;
     SetProperty("Border", 2);
     SetProperty("StartPosition", 2);
 }
@@ -144,12 +145,9 @@ void TopLevelWindow::SetBorder(int kind)
     SetWindowPos(GetHandle(), nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
-void TopLevelWindow::setButton(const char* name, WindowObject* referenced)
+void TopLevelWindow::setButton(const RecordReference& reference, WindowObject* referenced)
 {
-    if (!record_) return;
-    if (referenced && referenced->Record()) referenced->Record()->addRef();
-    releaseReference(record_->properties, name);
-    if (referenced && referenced->Record()) SetProperty(name, reinterpret_cast<intptr_t>(referenced->Record()));
+    if (record_) reference.set(record_->properties, referenced ? referenced->Record() : nullptr);
 }
 
 HICON TopLevelWindow::GetIcon(bool big) const
@@ -201,10 +199,12 @@ HWND TopLevelWindow::createWindow(const CreateOptions& options, bool modal)
 {
     registerFrameworkClass(options.className.c_str());
     HWND owner = options.owner ? options.owner->GetHandle() : nullptr;
+    HWND hiddenOwner = nullptr;
     if (!owner && options.taskbar) {
         // A hidden owner keeps the window off the taskbar's own button logic; never shown.
-        owner = CreateWindowExW(0, options.className.c_str(), modal ? L"ShowTaskbar" : L"qvShowTaskbar", WS_POPUP, 0, 0, 250,
-                                110, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        hiddenOwner = CreateWindowExW(0, options.className.c_str(), modal ? L"ShowTaskbar" : L"qvShowTaskbar", WS_POPUP, 0, 0,
+                                      250, 110, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        owner = hiddenOwner;
     }
     const POINT position = startPosition(StartPosition(), options.position, options.size, owner);
     DWORD style = options.style;
@@ -214,6 +214,8 @@ HWND TopLevelWindow::createWindow(const CreateOptions& options, bool modal)
     const HWND window = CreateWindowExW(exStyle, options.className.c_str(), toUtf16(options.title).c_str(), style, position.x,
                                         position.y, options.size.cx, options.size.cy, owner, nullptr, GetModuleHandleW(nullptr),
                                         record_);
+    if (hiddenOwner && !window) DestroyWindow(hiddenOwner);
+    if (hiddenOwner && window) SetProperty(kTaskbarOwner, reinterpret_cast<intptr_t>(hiddenOwner));
     if (window) {
         if (const HWND first = GetNextDlgTabItem(window, nullptr, FALSE)) ::SetFocus(first);
     }
@@ -263,6 +265,7 @@ intptr_t topLevelHandleMessage(WindowRecord* record, HWND window, UINT message, 
     bool bound = false;
     switch (message) {
     case WM_NCDESTROY:
+        destroyTaskbarOwner(properties, window);
         topLevelCleanUp(record);
         break;
     case WM_ERASEBKGND:
@@ -326,7 +329,7 @@ intptr_t topLevelHandleMessage(WindowRecord* record, HWND window, UINT message, 
         if (properties.get("FreeMove")) SendMessageW(window, WM_SYSCOMMAND, 0xF012, 0);
         break;
     case WM_GETMINMAXINFO:
-        if (auto* layout = reinterpret_cast<WindowRecord*>(properties.get("qvLayout"))) {
+        if (WindowRecord* layout = kLayoutReference.get(properties)) {
             int ignored = 0;
             const intptr_t packed = layout->slots.handleMessage(layout, window, WM_USER + 3, 0, 0, &ignored);
             RECT outer{}, inner{};
@@ -390,13 +393,10 @@ void topLevelCleanUp(WindowRecord* record)
         DestroyAcceleratorTable(reinterpret_cast<HACCEL>(accelerators));
         properties.remove("hAccelTable");
     }
-    releaseReference(properties, "pAccelTable");
-    if (auto* hosts = reinterpret_cast<std::vector<HWND>*>(properties.get("ATLWindows"))) {
-        properties.remove("ATLWindows");
-        delete hosts;
-    }
-    releaseReference(properties, "DefaultButton");
-    releaseReference(properties, "CancelButton");
+    kAcceleratorObject.release(properties);
+    kHostedControls.release(properties);
+    kDefaultButton.release(properties);
+    kCancelButton.release(properties);
     properties.remove("FirstActivte");
 }
 

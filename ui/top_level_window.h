@@ -9,6 +9,12 @@
 
 constexpr UINT kTrayMessage = 0x3019;
 
+// Counted references a top-level window holds: the buttons Enter and Esc click, and the object
+// whose "hAccel" property holds its accelerator table.
+inline constexpr RecordReference kDefaultButton("DefaultButton");
+inline constexpr RecordReference kCancelButton("CancelButton");
+inline constexpr RecordReference kAcceleratorObject("pAccelTable");
+
 struct CreateOptions {
     WindowObject* owner = nullptr;
     std::string title;
@@ -44,8 +50,8 @@ public:
     intptr_t DialogResult() const { return GetProperty("DialogResult"); }
     void SetDialogResult(intptr_t value) { SetProperty("DialogResult", value); }
     // The button clicked by Enter (OK) or Esc (cancel); the window holds a counted reference.
-    void SetDefaultButton(WindowObject* button) { setButton("DefaultButton", button); }
-    void SetCancelButton(WindowObject* button) { setButton("CancelButton", button); }
+    void SetDefaultButton(WindowObject* button) { setButton(kDefaultButton, button); }
+    void SetCancelButton(WindowObject* button) { setButton(kCancelButton, button); }
     void BeginWaitCursor();
     void EndWaitCursor() { SetProperty("WaitCursor", 0); }
     void SetIcon(HICON icon, bool big) { Send(WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon)); }
@@ -53,7 +59,7 @@ public:
     HICON GetIcon(bool big) const;
     void SetRoundCorners(int diameter);
     // Takes a counted reference on an object whose "hAccel" property holds the table.
-    void SetAcceleratorTable(WindowObject* accelerators) { setButton("pAccelTable", accelerators); }
+    void SetAcceleratorTable(WindowObject* accelerators) { setButton(kAcceleratorObject, accelerators); }
 
     // Background: each setter stores when `apply` is true and answers the previous value.
     ImageObject BackImage(const ImageObject* image = nullptr, bool apply = false);
@@ -85,7 +91,7 @@ public:
 
 private:
     bool flag(const char* name, bool value, bool apply);
-    void setButton(const char* name, WindowObject* referenced);
+    void setButton(const RecordReference& reference, WindowObject* referenced);
     HWND createWindow(const CreateOptions& options, bool modal);
 };
 

@@ -3,21 +3,19 @@
 #include <unordered_map>
 
 #include "ui/control_handler.h"
+#include "ui/held_property.h"
 
 namespace {
 
-using ControlTable = std::unordered_map<HWND, WindowRecord*>;
-
-ControlTable* controlsOf(WindowRecord* record)
-{
-    return reinterpret_cast<ControlTable*>(record->properties.get("Controls"));
-}
-
-void windowBaseFinalRelease(WindowRecord* record)
-{
-    windowBaseCleanUp(record);
-    detachRecord(record);
-}
+// The child records a window keeps alive, by handle; every entry holds one reference.
+struct ControlTable {
+    std::unordered_map<HWND, WindowRecord*> byHandle;
+    ~ControlTable()
+    {
+        for (auto& [handle, child] : byHandle) child->release();
+    }
+};
+constexpr OwnedObject<ControlTable> kControls("Controls");
 
 } // namespace
 
@@ -48,7 +46,7 @@ Window::Window()
 {
     if (!record_) return;
     record_->slots.handleMessage = windowBaseHandleMessage;
-    record_->slots.onFinalRelease = windowBaseFinalRelease;
+    record_->slots.onFinalRelease = finalReleaseAfter<noOwnCleanUp>;
 }
 
 bool Window::AddControl(WindowObject& child)
@@ -56,12 +54,7 @@ bool Window::AddControl(WindowObject& child)
     WindowRecord* childRecord = child.Record();
     const HWND handle = child.GetHandle();
     if (!record_ || !childRecord || !handle) return false;
-    ControlTable* controls = controlsOf(record_);
-    if (!controls) {
-        controls = new ControlTable();
-        SetProperty("Controls", reinterpret_cast<intptr_t>(controls));
-    }
-    auto [slot, added] = controls->emplace(handle, childRecord);
+    auto [slot, added] = kControls.ensure(record_->properties).byHandle.emplace(handle, childRecord);
     if (!added) {
         if (slot->second == childRecord) return true;
         slot->second->release();
@@ -73,10 +66,10 @@ bool Window::AddControl(WindowObject& child)
 
 WindowRecord* Window::FindControl(HWND child) const
 {
-    const ControlTable* controls = record_ ? controlsOf(record_) : nullptr;
+    const ControlTable* controls = record_ ? kControls.get(record_->properties) : nullptr;
     if (!controls) return nullptr;
-    const auto found = controls->find(child);
-    return found == controls->end() ? nullptr : found->second;
+    const auto found = controls->byHandle.find(child);
+    return found == controls->byHandle.end() ? nullptr : found->second;
 }
 
 intptr_t windowBaseHandleMessage(WindowRecord* record, HWND window, UINT message, WPARAM wParam, LPARAM lParam, int* handled)
@@ -103,9 +96,5 @@ void windowBaseCleanUp(WindowRecord* record)
         DeleteObject(reinterpret_cast<HFONT>(font));
         properties.remove("hFont");
     }
-    if (ControlTable* controls = controlsOf(record)) {
-        properties.remove("Controls");
-        for (auto& [handle, child] : *controls) child->release();
-        delete controls;
-    }
+    kControls.release(properties);
 }

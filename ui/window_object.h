@@ -67,3 +67,14 @@ public:
 
 intptr_t windowBaseHandleMessage(WindowRecord* record, HWND window, UINT message, WPARAM wParam, LPARAM lParam, int* handled);
 void windowBaseCleanUp(WindowRecord* record);
+
+// The last reference on a record of a window class goes: the class's own clean-up, then the
+// window base's, then the record lets go of its window (which may still exist).
+template <RecordSlot OwnCleanUp>
+void finalReleaseAfter(WindowRecord* record)
+{
+    OwnCleanUp(record);
+    windowBaseCleanUp(record);
+    detachRecord(record);
+}
+inline void noOwnCleanUp(WindowRecord*) {}

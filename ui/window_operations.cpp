@@ -99,6 +99,20 @@ bool WindowOperations::CreateChildControl(HWND parent, std::string_view title, P
     return true;
 }
 
+void WindowOperations::SetBorder(int kind)
+{
+    if (!properties()) return;
+    properties()->set("Border", kind);
+    const HWND window = handle();
+    if (!window) return;
+    auto style = static_cast<DWORD>(GetStyle());
+    auto exStyle = static_cast<DWORD>(GetExStyle());
+    applyControlBorder(kind, style, exStyle);
+    SetWindowLongPtrW(window, GWL_STYLE, static_cast<LONG_PTR>(style));
+    SetWindowLongPtrW(window, GWL_EXSTYLE, static_cast<LONG_PTR>(exStyle));
+    SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
 intptr_t WindowOperations::StyleBitsAdd(intptr_t bits)
 {
     const intptr_t previous = StyleBitsGet();
@@ -230,9 +244,7 @@ bool WindowOperations::SetLayout(WindowObject& layout)
 {
     WindowRecord* layoutRecord = layout.Record();
     if (!properties() || !layoutRecord) return false;
-    layoutRecord->addRef();
-    if (auto* previous = reinterpret_cast<WindowRecord*>(properties()->get("qvLayout"))) previous->release();
-    properties()->set("qvLayout", reinterpret_cast<intptr_t>(layoutRecord));
+    kLayoutReference.set(*properties(), layoutRecord);
     if (auto* rect = reinterpret_cast<RECT*>(layoutRecord->properties.get("pRect"))) *rect = GetClientRect();
     int ignored = 0;
     layoutRecord->slots.handleMessage(layoutRecord, handle(), kLayoutApply, 0, 0, &ignored);

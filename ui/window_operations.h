@@ -78,6 +78,10 @@ public:
     LONG_PTR SetStyle(LONG_PTR bits) { return writeLong(GWL_STYLE, bits); }
     LONG_PTR AddStyle(LONG_PTR bits) { return writeLong(GWL_STYLE, GetStyle() | bits); }
     LONG_PTR RemoveStyle(LONG_PTR bits) { return writeLong(GWL_STYLE, GetStyle() & ~bits); }
+    // The control border kind (applyControlBorder): kept for CreateChildControl and, on a live
+    // control, applied to both styles at once with the frame redrawn.
+    int Border() const { return properties() ? static_cast<int>(properties()->get("Border")) : 0; }
+    void SetBorder(int kind);
     LONG_PTR GetExStyle() const { return GetWindowLongPtrW(handle(), GWL_EXSTYLE); }
     LONG_PTR SetExStyle(LONG_PTR bits) { return writeLong(GWL_EXSTYLE, bits); }
     LONG_PTR AddExStyle(LONG_PTR bits) { return writeLong(GWL_EXSTYLE, GetExStyle() | bits); }

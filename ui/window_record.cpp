@@ -23,6 +23,10 @@ long releaseRecord(WindowRecord* record)
 {
     const long count = InterlockedDecrement(&record->refCount);
     if (count == 0) {
+        // The clean-up may send messages to the window, which is still bound to the record and
+        // takes and drops a reference of its own per message: one held here keeps those from
+        // ending the record a second time.
+        record->refCount = 1;
         record->slots.onFinalRelease(record);
         delete record;
         InterlockedDecrement(&gLiveRecords);
