@@ -42,29 +42,42 @@ bool ListView::Create(HWND parent, POINT position, SIZE size, DWORD style, DWORD
     return true;
 }
 
-int ListView::InsertColumn(std::string_view title, int width, int index, int format)
+int ListView::InsertColumn(std::string_view title, int width, int index, int format, std::optional<int> image, bool imageOnRight)
 {
     std::wstring text = toUtf16(title);
     LVCOLUMNW column{};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
-    column.fmt = format;
+    if (image) {
+        column.mask |= LVCF_IMAGE;
+        column.iImage = *image;
+    }
+    column.fmt = format | (imageOnRight ? LVCFMT_BITMAP_ON_RIGHT : 0);
     column.cx = width;
     column.pszText = text.data();
     const int at = index == kAppend ? Header_GetItemCount(ListView_GetHeader(GetHandle())) : index;
     return static_cast<int>(Send(LVM_INSERTCOLUMNW, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(&column)));
 }
 
-int ListView::InsertItem(std::string_view text, int image, int index, int check, LPARAM data)
+int ListView::InsertItem(std::optional<std::string_view> text, int image, int index, int check, LPARAM data, int indent,
+                         std::optional<int> groupId)
 {
-    std::wstring wide = toUtf16(text);
+    std::wstring wide = text ? toUtf16(*text) : std::wstring();
     LVITEMW item{};
-    item.mask = LVIF_IMAGE | LVIF_PARAM | LVIF_STATE | LVIF_INDENT | LVIF_TEXT;
+    item.mask = LVIF_IMAGE | LVIF_PARAM | LVIF_STATE | LVIF_INDENT;
     item.iItem = index == kAppend ? GetItemCount() : index;
     item.iImage = image;
     item.lParam = data;
+    item.iIndent = indent;
     item.state = checkState(check);
     item.stateMask = 0xF000;
-    item.pszText = wide.data();
+    if (text) {
+        item.mask |= LVIF_TEXT;
+        item.pszText = wide.data();
+    }
+    if (groupId) {
+        item.mask |= LVIF_GROUPID;
+        item.iGroupId = *groupId;
+    }
     return static_cast<int>(Send(LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
 }
 

@@ -1,4 +1,5 @@
 #include "ui/menu.h"
+#include "ui/application.h"
 
 #include "text/encoding.h"
 
@@ -28,7 +29,7 @@ void Menu::FromSystemMenu(HWND window)
 bool Menu::LoadFromResource(const wchar_t* name)
 {
     Destroy();
-    menu_ = LoadMenuW(GetModuleHandleW(nullptr), name);
+    menu_ = LoadMenuW(Application::Instance(), name);
     owned_ = menu_ != nullptr;
     return owned_;
 }
@@ -105,4 +106,31 @@ bool Menu::AttachToWindow(HWND window)
     if (!SetMenu(window, menu_)) return false;
     DrawMenuBar(window);
     return true;
+}
+
+bool Menu::SetBackImage(HBITMAP bitmap)
+{
+    const HBRUSH brush = bitmap ? CreatePatternBrush(bitmap) : nullptr;
+    if (!brush) return false;
+    deleteBackground();
+    MENUINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIM_BACKGROUND;
+    info.hbrBack = brush;
+    if (SetMenuInfo(menu_, &info)) return true;
+    DeleteObject(brush);
+    return false;
+}
+
+bool Menu::SetItemInfo(UINT item, const MENUITEMINFOW& info, bool byPosition)
+{
+    MENUITEMINFOW copy = info;
+    copy.cbSize = sizeof copy;
+    return SetMenuItemInfoW(menu_, item, byPosition, &copy);
+}
+
+bool Menu::GetItemInfo(UINT item, MENUITEMINFOW& info, bool byPosition) const
+{
+    info.cbSize = sizeof info;
+    return GetMenuItemInfoW(menu_, item, byPosition, &info);
 }

@@ -36,6 +36,11 @@ public:
     HMENU GetSubMenu(int position) const { return ::GetSubMenu(menu_, position); }
     bool SetDefaultItem(UINT item, bool byPosition = false) { return SetMenuDefaultItem(menu_, item, byPosition); }
     bool SetBackColor(COLORREF color);
+    // A pattern brush made from the bitmap (the caller keeps the bitmap) becomes the background.
+    bool SetBackImage(HBITMAP bitmap);
+    bool SetItemInfo(UINT item, const MENUITEMINFOW& info, bool byPosition = false);
+    // Fills the fields `info.fMask` asks for; a text field needs its buffer and length set.
+    bool GetItemInfo(UINT item, MENUITEMINFOW& info, bool byPosition = false) const;
     // Makes the owner the foreground window, then tracks the menu at a screen position.
     BOOL Popup(int x, int y, HWND owner, UINT flags = 0);
     bool AttachToWindow(HWND window);
