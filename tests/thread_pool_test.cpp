@@ -288,6 +288,17 @@ TEST_F(ThreadPoolTest, ArgumentsArePointerSized)
 
 namespace {
 
+// A message-only window of the calling thread, served by `procedure`.
+HWND messageWindow(const wchar_t* className, WNDPROC procedure)
+{
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = className;
+    RegisterClassW(&windowClass);
+    return CreateWindowW(className, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance, nullptr);
+}
+
 HWND gWindow = nullptr;
 volatile long gMessages = 0;
 
@@ -307,12 +318,7 @@ void sendToWindow(intptr_t, intptr_t) { SendMessageW(gWindow, WM_APP, 0, 0); }
 
 TEST_F(ThreadPoolTest, StopServesMessagesSoWorkersSendingToTheCallerFinish)
 {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = countingWindowProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"PicladePoolTestWindow";
-    RegisterClassW(&windowClass);
-    gWindow = CreateWindowW(L"PicladePoolTestWindow", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance, nullptr);
+    gWindow = messageWindow(L"PicladePoolTestWindow", countingWindowProc);
     ASSERT_NE(gWindow, nullptr);
     gMessages = 0;
     ASSERT_TRUE(pool.start(2, 5, std::nullopt, true));
@@ -553,19 +559,19 @@ TEST_F(ThreadPoolTest, APauseRacingAStopNeverLeavesWorkersAtTheGate)
 namespace {
 
 ThreadPool* gStopping = nullptr;
-bool gStoppedInsideStop = false;
+bool gInsideStop = false;
 constexpr int kSparePorts = 32;
 HANDLE gSparePorts[kSparePorts] = {};
 
-// Runs inside stop, which serves messages after every hundredth exit message it posts: waits to
-// see whether the pool can finish its teardown while stop still has posts to make, then makes
-// completion ports that would take the value of a port closed meanwhile.
+// Runs inside stop, which serves messages after every hundredth exit message it posts: gives the
+// pool the time to finish its teardown while stop still has a post to make, then makes completion
+// ports that would take the value of a port closed meanwhile (and so receive that post).
 LRESULT CALLBACK inStopWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message != WM_APP) return DefWindowProcW(window, message, wParam, lParam);
+    if (!gInsideStop) return 0;  // too late to look
     const DWORD started = GetTickCount();
     while (gStopping->currentState() != ThreadPool::Stopped && GetTickCount() - started < 2000) Sleep(5);
-    gStoppedInsideStop = gStopping->currentState() == ThreadPool::Stopped;
     for (HANDLE& port : gSparePorts) port = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 0);
     return 0;
 }
@@ -575,7 +581,7 @@ DWORD WINAPI askWhenWorkersLeave(void* window)
     const DWORD started = GetTickCount();
     while (gStopping->threadCount() == 101 && GetTickCount() - started < 10000) {
     }
-    SendMessageW(static_cast<HWND>(window), WM_APP, 0, 0);
+    SendNotifyMessageW(static_cast<HWND>(window), WM_APP, 0, 0);
     return 0;
 }
 
@@ -583,12 +589,7 @@ DWORD WINAPI askWhenWorkersLeave(void* window)
 
 TEST_F(ThreadPoolTest, StopNeverPostsToAPortTheLastWorkerClosed)
 {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = inStopWindowProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"PicladePoolInStopWindow";
-    RegisterClassW(&windowClass);
-    HWND window = CreateWindowW(L"PicladePoolInStopWindow", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance, nullptr);
+    HWND window = messageWindow(L"PicladePoolInStopWindow", inStopWindowProc);
     ASSERT_NE(window, nullptr);
     gStopping = &pool;
     // 101 workers: stop posts 102 exit messages and serves messages after the 101st, when every
@@ -598,10 +599,13 @@ TEST_F(ThreadPoolTest, StopNeverPostsToAPortTheLastWorkerClosed)
     // As soon as the first worker has its exit message, ask the stopping thread to look: the
     // question reaches it at its next serving of messages, after the 101st post.
     HANDLE asker = CreateThread(nullptr, 0, askWhenWorkersLeave, window, 0, nullptr);
+    gInsideStop = true;
     EXPECT_TRUE(pool.stop(0, 10000, true));
+    gInsideStop = false;
     WaitForSingleObject(asker, INFINITE);
     CloseHandle(asker);
-    EXPECT_FALSE(gStoppedInsideStop);  // the pool waits for stop's last post before it closes
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
     long stray = 0;
     for (HANDLE& port : gSparePorts) {
         DWORD bytes;
