@@ -209,6 +209,8 @@ TEST_F(FrameworkOperations, MenuItemInformationAndBackgroundPicture)
     change.dwTypeData = text.data();
     ASSERT_TRUE(menu.SetItemInfo(11, change));
     EXPECT_EQ(menu.GetItemText(1), "三");
+    ASSERT_TRUE(menu.AppendItemW(L"\u0105", 12));  // a letter code page 936 does not have
+    EXPECT_EQ(menu.GetItemTextW(2), L"\u0105");
     MENUITEMINFOW read{};
     read.fMask = MIIM_ID;
     ASSERT_TRUE(menu.GetItemInfo(0, read, true));
@@ -250,6 +252,8 @@ TEST_F(FrameworkOperations, ListViewColumnImagesIndentsGroupsAndItemsWithoutText
 
     ASSERT_EQ(list.InsertItem(std::nullopt, -1, ListView::kAppend, -1, 0, 3), 0);
     EXPECT_EQ(list.GetItemText(0), "");
+    ASSERT_TRUE(list.SetItemTextW(0, 0, L"\u0105"));
+    EXPECT_EQ(list.GetItemTextW(0), L"\u0105");
     LVITEMW item{};
     item.mask = LVIF_INDENT;
     item.iItem = 0;

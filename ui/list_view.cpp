@@ -81,9 +81,11 @@ int ListView::InsertItem(std::optional<std::string_view> text, int image, int in
     return static_cast<int>(Send(LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
 }
 
-bool ListView::SetItemText(int item, int column, std::string_view text)
+bool ListView::SetItemText(int item, int column, std::string_view text) { return SetItemTextW(item, column, toUtf16(text)); }
+
+bool ListView::SetItemTextW(int item, int column, std::wstring_view text)
 {
-    std::wstring wide = toUtf16(text);
+    std::wstring wide(text);
     LVITEMW entry{};
     entry.mask = LVIF_TEXT;
     entry.iItem = item;
@@ -92,7 +94,9 @@ bool ListView::SetItemText(int item, int column, std::string_view text)
     return Send(LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&entry)) != 0;
 }
 
-std::string ListView::GetItemText(int item, int column)
+std::string ListView::GetItemText(int item, int column) { return toNarrow(GetItemTextW(item, column)); }
+
+std::wstring ListView::GetItemTextW(int item, int column)
 {
     wchar_t buffer[260] = {};
     LVITEMW entry{};
@@ -102,7 +106,7 @@ std::string ListView::GetItemText(int item, int column)
     entry.pszText = buffer;
     entry.cchTextMax = 260;
     if (!Send(LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&entry))) return {};
-    return toNarrow(entry.pszText ? entry.pszText : L"");
+    return entry.pszText ? entry.pszText : L"";
 }
 
 bool ListView::SetItemData(int item, LPARAM data)

@@ -29,6 +29,8 @@ public:
                    int indent = 0, std::optional<int> groupId = {});
     bool SetItemText(int item, int column, std::string_view text);
     std::string GetItemText(int item, int column = 0);
+    bool SetItemTextW(int item, int column, std::wstring_view text);
+    std::wstring GetItemTextW(int item, int column = 0);
     bool SetItemData(int item, LPARAM data);
     LPARAM GetItemData(int item);
     bool SetCheck(int item, int check = -1);

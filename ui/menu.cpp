@@ -59,7 +59,9 @@ bool Menu::AppendSubMenu(Menu& submenu, std::string_view text)
     return true;
 }
 
-bool Menu::AppendItem(std::string_view text, UINT command) { return AppendMenuW(menu_, MF_STRING, command, toUtf16(text).c_str()); }
+bool Menu::AppendItem(std::string_view text, UINT command) { return AppendItemW(toUtf16(text), command); }
+
+bool Menu::AppendItemW(std::wstring_view text, UINT command) { return AppendMenuW(menu_, MF_STRING, command, std::wstring(text).c_str()); }
 
 bool Menu::AppendSeparator() { return AppendMenuW(menu_, MF_SEPARATOR, 0, nullptr); }
 
@@ -78,11 +80,13 @@ bool Menu::Check(UINT command, bool checked)
 
 bool Menu::IsChecked(UINT command) const { return (GetMenuState(menu_, command, MF_BYCOMMAND) & MF_CHECKED) != 0; }
 
-std::string Menu::GetItemText(UINT item, bool byPosition) const
+std::string Menu::GetItemText(UINT item, bool byPosition) const { return toNarrow(GetItemTextW(item, byPosition)); }
+
+std::wstring Menu::GetItemTextW(UINT item, bool byPosition) const
 {
     wchar_t text[256] = {};
     const int length = GetMenuStringW(menu_, item, text, 256, byPosition ? MF_BYPOSITION : MF_BYCOMMAND);
-    return toNarrow(std::wstring(text, length > 0 ? length : 0));
+    return std::wstring(text, length > 0 ? length : 0);
 }
 
 bool Menu::SetBackColor(COLORREF color)
