@@ -1,5 +1,7 @@
 #include "net/body_buffer.h"
 
+#include <cstring>
+#include <utility>
 #include <windows.h>
 
 namespace {
@@ -22,9 +24,29 @@ bool BodyBuffer::reserve(size_t maxBytes)
     return true;
 }
 
+size_t nextBodyCapacity(size_t needed, int64_t contentLength)
+{
+    if (contentLength < 0 || needed > static_cast<uint64_t>(contentLength)) return needed + kBodyStartCapacity;
+    const auto declared = static_cast<size_t>(contentLength);
+    if (declared - needed > kBodyLargeStep) return needed + kBodyLargeStep;
+    return declared;
+}
+
 bool BodyBuffer::grow(size_t capacity)
 {
-    if (!base_ || capacity > reserved_) return false;
+    if (!base_) return false;
+    if (capacity > reserved_) {
+        // A body longer than its room: a larger room, with what was read copied over.
+        BodyBuffer larger;
+        if (!larger.reserve(capacity) || !larger.grow(capacity)) return false;
+        if (capacity_) memcpy(larger.base_, base_, capacity_);
+        release();
+        base_ = std::exchange(larger.base_, nullptr);
+        reserved_ = std::exchange(larger.reserved_, 0);
+        committed_ = std::exchange(larger.committed_, 0);
+        capacity_ = std::exchange(larger.capacity_, 0);
+        return true;
+    }
     const size_t needed = pageRounded(capacity);
     if (needed > committed_) {
         const size_t commit = needed < reserved_ ? needed : reserved_;

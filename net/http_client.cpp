@@ -10,11 +10,11 @@
 
 namespace {
 
-constexpr size_t kStartCapacity = 10240;
-constexpr size_t kLargeStep = 1048576;
 constexpr DWORD kIgnoreAllCertificateErrors = 0x3300;
 constexpr DWORD kAddAndReplace = WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE;
 
+// Every text reaches WinHTTP converted from code page 936 to UTF-16 here, and comes back through
+// toNarrow: the program's text means the same on every system code page.
 std::wstring wide(std::string_view text) { return toUtf16(text); }
 
 std::string lowered(std::string_view text)
@@ -46,8 +46,9 @@ int64_t leadingNumber(std::string_view text)
     return value;
 }
 
-// Failures worth another attempt: no connection could be made, or it broke. Wine reports a
-// connection reset by its socket error code where Windows reports ERROR_WINHTTP_CONNECTION_ERROR.
+// Failures worth another attempt: no connection could be made, or it broke. The two socket codes
+// are there on purpose: Wine reports a connection reset by the server with them where Windows
+// reports ERROR_WINHTTP_CONNECTION_ERROR, and such a reset must be retried on both.
 bool isConnectionFailure(DWORD error)
 {
     return error == ERROR_WINHTTP_CANNOT_CONNECT || error == ERROR_WINHTTP_CONNECTION_ERROR || error == WSAECONNRESET ||
@@ -73,6 +74,8 @@ bool HttpClient::openSession(std::string_view userAgent)
 {
     const std::wstring agent = wide(userAgent.empty() ? std::string_view(kDefaultUserAgent) : userAgent);
     session_.reset(WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+    // The body buffer exists from here on with its starting capacity.
+    if (body_.reserve(kBodyStartCapacity)) body_.grow(kBodyStartCapacity);
     return static_cast<bool>(session_);
 }
 
@@ -112,12 +115,35 @@ void HttpClient::reinit(std::string_view userAgent)
     resetDefaults();
 }
 
-bool HttpClient::setTimeouts(int resolveMs, int connectMs, int sendMs, int receiveMs)
+bool HttpClient::setTimeouts(std::optional<int> resolveMs, std::optional<int> connectMs, std::optional<int> sendMs,
+                             std::optional<int> receiveMs)
 {
     if (!session_) return false;
-    auto given = [](int value, int fallback) { return value == kNotGiven ? fallback : value; };
-    return WinHttpSetTimeouts(session_.get(), given(resolveMs, 10000), given(connectMs, 15000), given(sendMs, 120000),
-                              given(receiveMs, 300000));
+    return WinHttpSetTimeouts(session_.get(), resolveMs.value_or(10000), connectMs.value_or(15000), sendMs.value_or(120000),
+                              receiveMs.value_or(300000));
+}
+
+void* HttpClient::sessionHandle(void* newValue)
+{
+    session_.reset(newValue);
+    return session_.get();
+}
+
+void* HttpClient::connectHandle(void* newValue)
+{
+    connection_.reset(newValue);
+    return connection_.get();
+}
+
+void* HttpClient::requestHandle(void* newValue)
+{
+    // A new request has no answer yet: what was kept belonged to the old one.
+    bodyLength_ = 0;
+    bodyRead_ = false;
+    contentLength_ = 0;
+    responseHeaders_.clear();
+    replaceRequest(newValue);
+    return request_.get();
 }
 
 bool HttpClient::setProxy(std::string_view proxy, std::string_view user, std::string_view password)
@@ -347,10 +373,11 @@ std::string_view HttpClient::responseView()
     // A body larger than the limit is refused whole: announced, it is not even read.
     if (declared > kMaxBodyBytes) return {};
     // Room for the whole body (one byte past the limit when its length is unknown, to notice a
-    // longer one); the capacity grows inside it by the usual steps without ever copying.
+    // longer one); the capacity grows inside it by the usual steps without copying. Bytes past an
+    // announced length still fit: the buffer then moves to a larger room.
     const size_t room = unknown ? kMaxBodyBytes + 1 : declared;
-    size_t capacity = unknown ? kStartCapacity : std::min(declared, kLargeStep);
-    if (!body_.reserve(room) || !body_.grow(std::min(capacity, room))) return {};
+    const size_t capacity = unknown ? kBodyStartCapacity : std::min(declared, kBodyLargeStep);
+    if (!body_.reserve(room) || !body_.grow(capacity)) return {};
 
     size_t read = 0;
     for (;;) {
@@ -358,16 +385,7 @@ std::string_view HttpClient::responseView()
         if (!WinHttpQueryDataAvailable(request_.get(), &available) || available == 0) break;
         const size_t needed = read + available;
         if (needed > kMaxBodyBytes) return {};
-        if (needed > body_.capacity()) {
-            if (unknown || needed > declared) {
-                capacity = needed + kStartCapacity;
-            } else if (declared - needed > kLargeStep) {
-                capacity = needed + kLargeStep;
-            } else {
-                capacity = declared;
-            }
-            if (!body_.grow(std::min(capacity, room))) break;
-        }
+        if (needed > body_.capacity() && !body_.grow(nextBodyCapacity(needed, contentLength_))) break;
         DWORD got = 0;
         const size_t space = body_.capacity() - read;
         if (space == 0 || !WinHttpReadData(request_.get(), body_.data() + read, static_cast<DWORD>(space), &got)) break;
@@ -411,12 +429,11 @@ std::string HttpClient::statusText()
     return toNarrow(std::wstring_view(text, size / sizeof(wchar_t)));
 }
 
-bool HttpClient::setHeader(std::string_view name, std::string_view value, int flags)
+bool HttpClient::setHeader(std::string_view name, std::string_view value, std::optional<unsigned> flags)
 {
     if (!request_ || name.empty()) return false;
     if (cookieMode_ == 0 && lowered(name) == "cookie") disableWinHttpCookies();
-    const unsigned chosen = flags == kNotGiven ? kAddAndReplace : static_cast<unsigned>(flags);
-    return addHeaderLine(std::string(name) + ":" + std::string(value), chosen);
+    return addHeaderLine(std::string(name) + ":" + std::string(value), flags.value_or(kAddAndReplace));
 }
 
 bool HttpClient::removeHeader(std::string_view name)

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,7 +16,6 @@
 
 class HttpClient {
 public:
-    static constexpr int kNotGiven = -1;
     // Reading stops past this size and the body reads as empty: no server can exhaust memory.
     static constexpr size_t kMaxBodyBytes = 128u * 1024 * 1024;
     static constexpr const char* kDefaultUserAgent = "Mozilla/5.0 (compatible; MSIE 10.0; Windows NT 6.2)";
@@ -30,8 +30,9 @@ public:
     void close();
     bool resetDefaults();
     void reinit(std::string_view userAgent = {});
-    bool setTimeouts(int resolveMs = kNotGiven, int connectMs = kNotGiven, int sendMs = kNotGiven,
-                     int receiveMs = kNotGiven);
+    // A value not given takes its default (10000, 15000, 120000, 300000 ms); every given one is used.
+    bool setTimeouts(std::optional<int> resolveMs = {}, std::optional<int> connectMs = {}, std::optional<int> sendMs = {},
+                     std::optional<int> receiveMs = {});
     bool setProxy(std::string_view proxy, std::string_view user, std::string_view password);
     void setDefaultHeaders(bool enabled = true) { defaultHeadersOn_ = enabled; }
     void setAutoRedirect(bool allow = true) { redirectsDisabled_ = !allow; }
@@ -43,7 +44,8 @@ public:
     bool sendBytes(std::string_view body = {}, int ignoreDeletions = 0, int retries = 0) { return send(body, ignoreDeletions, retries); }
 
     // Request headers (after open).
-    bool setHeader(std::string_view name, std::string_view value, int flags = kNotGiven);
+    // Flags not given: add, replacing a header of the same name.
+    bool setHeader(std::string_view name, std::string_view value, std::optional<unsigned> flags = {});
     bool removeHeader(std::string_view name);
     bool setCredentials(std::string_view user, std::string_view password, int target = 0, int authScheme = 1);
     // level 1: connection, 2: request, anything else: session.
@@ -96,10 +98,28 @@ public:
     // program's exit never waits on a server.
     static void cancelAll();
 
-    // Raw handles, for what the operations above do not cover.
+    // Raw handles, for what the operations above do not cover. Given a new handle, the object
+    // owns it from then on and closes the one it held.
     void* sessionHandle() const { return session_.get(); }
     void* connectHandle() const { return connection_.get(); }
     void* requestHandle() const { return request_.get(); }
+    void* sessionHandle(void* newValue);
+    void* connectHandle(void* newValue);
+    void* requestHandle(void* newValue);
+
+    // The steps of an exchange, for callers that drive one themselves. send runs them in this
+    // order: applyRequestOptions, addDefaultHeaders, then after the answer processResponseHeaders
+    // and followRedirect.
+    void applyRequestOptions();
+    bool addDefaultHeaders(bool hasBody);
+    bool processResponseHeaders(int ignoreDeletions);
+    void followRedirect(int ignoreDeletions, int retries);
+    // Cookie mode 1: the answer's cookies into the jar; the jar as the request's "Cookie:" line.
+    void mergeSetCookies(int ignoreDeletions);
+    bool addJarCookieHeader();
+    // Cookie mode 2: the same with the system's cookie store, for the current address.
+    void storeSetCookies(int ignoreDeletions);
+    bool addStoreCookieHeader();
 
 private:
     void enlist();
@@ -109,14 +129,6 @@ private:
     void replaceRequest(void* handle);
     void cancelHeld();  // with the lock held
 
-    bool addDefaultHeaders(bool hasBody);
-    void applyRequestOptions();
-    bool processResponseHeaders(int ignoreDeletions);
-    void followRedirect(int ignoreDeletions, int retries);
-    void mergeSetCookies(int ignoreDeletions);
-    void storeSetCookies(int ignoreDeletions);
-    bool addJarCookieHeader();
-    bool addStoreCookieHeader();
     bool addHeaderLine(std::string_view line, unsigned flags);
     bool setRequestOption(unsigned option, unsigned value);
     void disableWinHttpCookies();

@@ -58,17 +58,18 @@ void postExit(HANDLE port)
     if (port) PostQueuedCompletionStatus(port, static_cast<DWORD>(-1), static_cast<ULONG_PTR>(-1), reinterpret_cast<LPOVERLAPPED>(kExitMessage));
 }
 
-int initialCountFrom(int given)
+int initialCountFrom(std::optional<int> given)
 {
-    if (given == ThreadPool::kNotGiven) return 5;
-    return given < 1 ? 1 : given;
+    if (!given) return 5;
+    return *given < 1 ? 1 : *given;
 }
 
-int stackSizeForStart(int given)
+int stackSizeForStart(std::optional<int> given)
 {
-    if (given == ThreadPool::kNotGiven || given <= 0) return 0;
-    if (given < 8192) return 8192;
-    return given / 4096 * 4096;
+    // A stack size of 0 or less cannot be asked of the system; it means the default.
+    if (!given || *given <= 0) return 0;
+    if (*given < 8192) return 8192;
+    return *given / 4096 * 4096;
 }
 
 void closeIfSet(void*& handle)
@@ -102,9 +103,29 @@ ThreadPool::~ThreadPool()
     closeIfSet(stoppedEvent_);
 }
 
+// The core workers of one start. A worker that begins after its start gave up on it (no worker
+// had begun in time) belongs to no pool: it leaves without touching the pool, which may have been
+// started again meanwhile.
+struct ThreadPool::Launch {
+    enum Outcome : long { Undecided, Joined, Abandoned };
+    ThreadPool* pool;
+    volatile long outcome = Undecided;
+    volatile long refs = 1;  // the start itself and every worker created that has not begun
+
+    explicit Launch(ThreadPool* owner) : pool(owner) {}
+    void release()
+    {
+        if (InterlockedDecrement(&refs) == 0) delete this;
+    }
+};
+
 unsigned long __stdcall ThreadPool::workerEntry(void* param)
 {
-    static_cast<ThreadPool*>(param)->workerLoop(false);
+    auto* launch = static_cast<Launch*>(param);
+    ThreadPool* pool = launch->pool;
+    const bool member = InterlockedCompareExchange(&launch->outcome, Launch::Joined, Launch::Undecided) != Launch::Abandoned;
+    launch->release();
+    if (member) pool->workerLoop(false);
     return 0;
 }
 
@@ -120,27 +141,57 @@ unsigned long __stdcall ThreadPool::managerEntry(void* param)
     return 0;
 }
 
-bool ThreadPool::createWorker(bool idleExit)
+// The worker is counted (and holds the pool) from before it exists, so that a stop or the bound
+// on the number of workers never misses one that has not begun yet. An extra worker's hold is
+// the one its creator took with holdRun.
+bool ThreadPool::createWorker(bool idleExit, Launch* launch)
 {
     InterlockedIncrement(&activeThreads_);
-    HANDLE thread = CreateThread(nullptr, static_cast<SIZE_T>(stackSize_), idleExit ? extraWorkerEntry : workerEntry,
-                                 this, 0, nullptr);
+    if (launch) {
+        InterlockedIncrement(&holders_);
+        InterlockedIncrement(&launch->refs);
+    }
+    void* param = launch ? static_cast<void*>(launch) : static_cast<void*>(this);
+    HANDLE thread = CreateThread(nullptr, static_cast<SIZE_T>(stackSize_), idleExit ? extraWorkerEntry : workerEntry, param,
+                                 0, nullptr);
     if (!thread) {
         InterlockedDecrement(&activeThreads_);
+        if (launch) {
+            launch->release();
+            releaseHolds(1);
+        }
         return false;
     }
     CloseHandle(thread);
     return true;
 }
 
-bool ThreadPool::start(int initialThreads, int maxThreads, int idleTimeoutMs, bool pumpMessages, int stackSize)
+// A hold can only be added while someone still holds the pool: once the last hold is gone the
+// pool is (being) torn down and must not be touched.
+bool ThreadPool::holdRun()
+{
+    for (long count = holders_; count > 0;) {
+        const long seen = InterlockedCompareExchange(&holders_, count + 1, count);
+        if (seen == count) return true;
+        count = seen;
+    }
+    return false;
+}
+
+void ThreadPool::releaseHolds(long count)
+{
+    if (InterlockedExchangeAdd(&holders_, -count) == count) tearDown();
+}
+
+bool ThreadPool::start(std::optional<int> initialThreads, std::optional<int> maxThreads, std::optional<int> idleTimeoutMs,
+                       bool pumpMessages, std::optional<int> stackSize)
 {
     if (InterlockedCompareExchange(&state_, Starting, Stopped) != Stopped) return false;
 
     const int initial = initialCountFrom(initialThreads);
-    const int maximum = maxThreads == kNotGiven ? 20 : maxThreads;
+    const int maximum = maxThreads.value_or(20);
     maxThreads_ = maximum < initial ? initial : maximum;
-    idleTimeout_ = idleTimeoutMs == kNotGiven ? 10000 : (idleTimeoutMs < 100 ? 100 : idleTimeoutMs);
+    idleTimeout_ = !idleTimeoutMs ? 10000 : (*idleTimeoutMs < 100 ? 100 : *idleTimeoutMs);
     stackSize_ = stackSizeForStart(stackSize);
 
     // A manager left over from an earlier run that stopped without waiting ends first.
@@ -161,6 +212,7 @@ bool ThreadPool::start(int initialThreads, int maxThreads, int idleTimeoutMs, bo
     paused_ = 0;
     growSignalled_ = 0;
     doneWaiters_ = 0;
+    taskEnded_ = 0;
     port_ = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 0);
     if (!port_) return fail();
     accepting_ = 1;
@@ -170,9 +222,10 @@ bool ThreadPool::start(int initialThreads, int maxThreads, int idleTimeoutMs, bo
     managerThread_ = CreateThread(nullptr, 8192, managerEntry, this, 0, nullptr);
     if (!managerThread_) return fail();
 
+    auto* launch = new (std::nothrow) Launch(this);
     int created = 0;
-    for (int failuresInRow = 0; created < initial && failuresInRow < 5;) {
-        if (createWorker(false)) {
+    for (int failuresInRow = 0; launch && created < initial && failuresInRow < 5;) {
+        if (createWorker(false, launch)) {
             ++created;
             failuresInRow = 0;
         } else {
@@ -187,22 +240,34 @@ bool ThreadPool::start(int initialThreads, int maxThreads, int idleTimeoutMs, bo
         for (;;) {
             const DWORD result = WaitForSingleObject(startedEvent_, 20);
             if (pumpMessages) pumpPendingMessages();
-            if (liveThreads_ >= created) break;
-            // Past the limit the wait ends whatever woke it, so that a worker that never runs
-            // cannot hold the caller forever.
-            if (GetTickCount() - first > limit && (result == WAIT_OBJECT_0 || GetTickCount() - first > 4 * limit)) break;
+            const DWORD elapsed = GetTickCount() - first;
+            if (result == WAIT_OBJECT_0) {
+                if (liveThreads_ >= created || elapsed > limit) break;
+            } else if (elapsed > 4 * limit) {
+                // A step that timed out waits again, but not forever: a worker that never begins
+                // must not hold the caller.
+                break;
+            }
         }
     }
 
-    if (liveThreads_ != 0) {
+    // The start succeeds when a worker began in time. Otherwise the workers it made, should they
+    // begin later, find their launch abandoned and leave the pool alone.
+    const bool joined =
+        launch && InterlockedCompareExchange(&launch->outcome, Launch::Abandoned, Launch::Undecided) == Launch::Joined;
+    if (launch) launch->release();
+    if (joined) {
         InterlockedExchange(&state_, Running);
         return true;
     }
     SetEvent(growEvent_);  // the manager sees the pool is not running and ends
-    WaitForSingleObject(managerThread_, INFINITE);
-    closeIfSet(managerThread_);
+    waitForManager(21, pumpMessages);
     accepting_ = 0;
-    return fail();
+    if (created == 0) return fail();
+    // The abandoned workers' counts and holds go; the last hold to go tears the pool down.
+    InterlockedExchangeAdd(&activeThreads_, -created);
+    releaseHolds(created);
+    return false;
 }
 
 void ThreadPool::workerLoop(bool idleExit)
@@ -228,18 +293,21 @@ void ThreadPool::workerLoop(bool idleExit)
         InterlockedDecrement(&queuedTasks_);
         task.task(task.arg1, task.arg2);
         InterlockedDecrement(&busyThreads_);
+        // The flag is what a wait looks at; the event only wakes a thread already waiting.
+        InterlockedExchange(&taskEnded_, 1);
         if (doneWaiters_) SetEvent(taskDoneEvent_);
     }
 
     InterlockedDecrement(&liveThreads_);
-    // The pool is torn down by the last of all the threads it created, not merely the last that
-    // happened to be running: one created but not yet begun still needs the port.
-    if (InterlockedDecrement(&activeThreads_) == 0) tearDown();
+    InterlockedDecrement(&activeThreads_);
+    // The pool is torn down by the last of all its holders, not merely the last worker that
+    // happened to be running: one created but not yet begun, or a stop still posting, needs the port.
+    releaseHolds(1);
 }
 
 void ThreadPool::tearDown()
 {
-    // The last worker out closes the port, after freeing any boxed task still waiting in it.
+    // The last holder closes the port, after freeing any boxed task still waiting in it.
     HANDLE port = InterlockedExchangePointer(&port_, nullptr);
     if (port) {
         DWORD bytes;
@@ -264,13 +332,25 @@ void ThreadPool::managerLoop()
     int failuresInRow = 0;
     while (state_ == Running) {
         InterlockedExchange(&growSignalled_, 0);
-        if (liveThreads_ < maxThreads_ && liveThreads_ < busyThreads_ + queuedTasks_) {
-            if (createWorker(true)) {
+        // Workers created but not yet begun count: they will take queued tasks, and counting only
+        // the running ones would let the pool grow past its maximum while a new worker is slow to start.
+        if (activeThreads_ < maxThreads_ && activeThreads_ < busyThreads_ + queuedTasks_) {
+            if (!holdRun()) break;
+            if (createWorker(true, nullptr)) {
                 failuresInRow = 0;
+                // A stop that came while the worker was made may not have counted it: one more exit
+                // message, so that it ends too. A spare one is harmless.
+                if (state_ != Running && holdRun()) {
+                    postExit(port_);
+                    releaseHolds(1);
+                }
                 WaitForSingleObject(startedEvent_, static_cast<DWORD>(liveThreads_) * 10 + 1000);
-            } else if (++failuresInRow >= 5) {
-                maxThreads_ = liveThreads_;
-                failuresInRow = 0;
+            } else {
+                releaseHolds(1);
+                if (++failuresInRow >= 5) {
+                    maxThreads_ = liveThreads_;
+                    failuresInRow = 0;
+                }
             }
         } else {
             WaitForSingleObject(growEvent_, INFINITE);
@@ -281,11 +361,10 @@ void ThreadPool::managerLoop()
 
 void ThreadPool::signalGrowthIfNeeded()
 {
-    if (liveThreads_ < maxThreads_ && liveThreads_ < busyThreads_ + queuedTasks_ &&
+    if (activeThreads_ < maxThreads_ && activeThreads_ < busyThreads_ + queuedTasks_ &&
         InterlockedExchange(&growSignalled_, 1) == 0)
         SetEvent(growEvent_);
 }
-
 void ThreadPool::waitForManager(int steps, bool pumpMessages)
 {
     if (!managerThread_) return;
@@ -311,19 +390,23 @@ bool ThreadPool::stop(int mode, int timeoutMs, bool pumpMessages)
     SetEvent(taskDoneEvent_);
     SetEvent(startedEvent_);
     SetEvent(growEvent_);
-    paused_ = 0;
+    InterlockedExchange(&paused_, 0);  // after the state changed: see pause
     SetEvent(gateEvent_);
     waitForManager(21, pumpMessages);
 
     // One exit message for every worker, counting those the manager has created but that have
     // not begun yet: a worker left without one would keep the pool from ever stopping. A spare
-    // message is harmless; the last worker drains it.
-    HANDLE port = port_;
-    postExit(port);
-    const long workers = activeThreads_;
-    for (long i = 0; i < workers; ++i) {
+    // message is harmless; the last holder drains it. The hold keeps the port open while the
+    // first workers out are already ending; without one every worker has ended.
+    if (holdRun()) {
+        HANDLE port = port_;
         postExit(port);
-        if (pumpMessages && i % 100 == 99) pumpPendingMessages();
+        const long workers = activeThreads_;
+        for (long i = 0; i < workers; ++i) {
+            postExit(port);
+            if (pumpMessages && i % 100 == 99) pumpPendingMessages();
+        }
+        releaseHolds(1);
     }
     if (mode == 2 || mode == 3) return true;
 
@@ -339,7 +422,15 @@ bool ThreadPool::stop(int mode, int timeoutMs, bool pumpMessages)
 bool ThreadPool::pause()
 {
     if (state_ != Running || !ResetEvent(gateEvent_)) return false;
-    paused_ = 1;
+    InterlockedExchange(&paused_, 1);
+    // A stop that changed the state before this point may have opened the gate before it was
+    // closed above: open it again, or its workers would wait on the gate for ever. A stop after
+    // this point opens it itself.
+    if (state_ != Running) {
+        InterlockedExchange(&paused_, 0);
+        SetEvent(gateEvent_);
+        return false;
+    }
     return true;
 }
 
@@ -357,11 +448,15 @@ bool ThreadPool::waitWhilePaused(unsigned timeoutMs)
 
 bool ThreadPool::submit(PoolTask task, intptr_t arg1, intptr_t arg2)
 {
-    if (state_ != Running || !task) return false;
-    InterlockedIncrement(&queuedTasks_);
-    const bool posted = postTask(port_, task, arg1, arg2);
-    if (!posted) InterlockedDecrement(&queuedTasks_);
-    signalGrowthIfNeeded();
+    if (state_ != Running || !task || !holdRun()) return false;
+    bool posted = false;
+    if (state_ == Running) {  // checked again under the hold: the port is this run's and open
+        InterlockedIncrement(&queuedTasks_);
+        posted = postTask(port_, task, arg1, arg2);
+        if (!posted) InterlockedDecrement(&queuedTasks_);
+        signalGrowthIfNeeded();
+    }
+    releaseHolds(1);
     return posted;
 }
 
@@ -373,19 +468,23 @@ bool ThreadPool::submitAddress(uintptr_t taskAddress, intptr_t arg1, intptr_t ar
 bool ThreadPool::waitTaskDone(unsigned timeoutMs, bool pumpMessages)
 {
     if (state_ != Running) return false;
+    if (InterlockedExchange(&taskEnded_, 0)) return true;
     InterlockedIncrement(&doneWaiters_);
+    const DWORD started = GetTickCount();
     bool done = false;
-    if (!pumpMessages) {
-        done = WaitForSingleObject(taskDoneEvent_, timeoutMs) == WAIT_OBJECT_0;
-    } else {
-        const DWORD started = GetTickCount();
-        for (;;) {
-            pumpPendingMessages();
-            if (WaitForSingleObject(taskDoneEvent_, 20) == WAIT_OBJECT_0) {
-                done = true;
-                break;
-            }
-            if (timeoutMs != kInfinite && GetTickCount() - started > timeoutMs) break;
+    for (;;) {
+        // A task that ended, or a stop (which signals the event after changing the state).
+        if (InterlockedExchange(&taskEnded_, 0) || state_ != Running) {
+            done = true;
+            break;
+        }
+        const DWORD elapsed = GetTickCount() - started;
+        if (timeoutMs != kInfinite && elapsed > timeoutMs) break;
+        if (pumpMessages) pumpPendingMessages();
+        const DWORD step = pumpMessages ? 20 : timeoutMs == kInfinite ? INFINITE : timeoutMs - elapsed;
+        if (WaitForSingleObject(taskDoneEvent_, step) != WAIT_OBJECT_0 && !pumpMessages) {
+            done = InterlockedExchange(&taskEnded_, 0) != 0;
+            break;
         }
     }
     InterlockedDecrement(&doneWaiters_);

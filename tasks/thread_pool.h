@@ -6,13 +6,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 using PoolTask = void (*)(intptr_t arg1, intptr_t arg2);
 
 class ThreadPool {
 public:
     enum State : long { Stopped = 0, Running = 1, Starting = 2, Stopping = 3 };
-    static constexpr int kNotGiven = -1;  // for the optional settings of start
     static constexpr unsigned kInfinite = 0xFFFFFFFF;
 
     ThreadPool();
@@ -25,8 +25,9 @@ public:
     // initialThreads below 1 becomes 1 (5 when not given); maxThreads defaults to 20 and is never
     // below the initial count; idleTimeout defaults to 10000 ms with a floor of 100; a stack size
     // of 1..8191 becomes 8192, larger ones are rounded down to a multiple of 4096 (0: default).
-    bool start(int initialThreads = kNotGiven, int maxThreads = kNotGiven, int idleTimeoutMs = kNotGiven,
-               bool pumpMessages = false, int stackSize = kNotGiven);
+    // Every value given is used, -1 included; a stack size of 0 or less means the default.
+    bool start(std::optional<int> initialThreads = {}, std::optional<int> maxThreads = {},
+               std::optional<int> idleTimeoutMs = {}, bool pumpMessages = false, std::optional<int> stackSize = {});
     // timeoutMs (modes 0 and 1) bounds the wait for the workers; 0 or less waits as long as it takes.
     bool stop(int mode = 0, int timeoutMs = 0, bool pumpMessages = false);
 
@@ -37,7 +38,8 @@ public:
     // False when the pool is not running, the task is empty or the port refused the packet.
     bool submit(PoolTask task, intptr_t arg1 = 0, intptr_t arg2 = 0);
     bool submitAddress(uintptr_t taskAddress, intptr_t arg1 = 0, intptr_t arg2 = 0);
-    // Waits for the end of any task (not a particular one).
+    // Waits for the end of any task (not a particular one). A task that ended since the last
+    // successful wait counts: such a wait returns at once.
     bool waitTaskDone(unsigned timeoutMs = kInfinite, bool pumpMessages = false);
 
     int idleThreads() const { return liveThreads_ - busyThreads_; }
@@ -57,12 +59,15 @@ public:
     bool setStackSize(int bytes);
 
 private:
+    struct Launch;
     static unsigned long __stdcall workerEntry(void* param);
     static unsigned long __stdcall extraWorkerEntry(void* param);
     static unsigned long __stdcall managerEntry(void* param);
     void workerLoop(bool idleExit);
     void managerLoop();
-    bool createWorker(bool idleExit);
+    bool createWorker(bool idleExit, Launch* launch);
+    bool holdRun();
+    void releaseHolds(long count);
     void signalGrowthIfNeeded();
     void tearDown();
     void closeAll();
@@ -80,6 +85,10 @@ private:
     volatile long busyThreads_ = 0;
     volatile long queuedTasks_ = 0;
     volatile long activeThreads_ = 0;  // workers created and not yet returned, begun or not
+    // Holds on the running pool: one per worker created, and one for every submit or stop while it
+    // posts to the port. Whoever drops the last one tears the pool down, so no post ever reaches
+    // a closed port.
+    volatile long holders_ = 0;
     void* managerThread_ = nullptr;
     volatile long maxThreads_ = 0;
     volatile long idleTimeout_ = 10000;
@@ -87,5 +96,6 @@ private:
     // Each event signal is a kernel call; these skip the ones nobody needs.
     volatile long paused_ = 0;          // workers look at the gate only while this is set
     volatile long doneWaiters_ = 0;     // threads inside waitTaskDone
+    volatile long taskEnded_ = 0;       // a task ended since the last successful waitTaskDone
     volatile long growSignalled_ = 0;   // growEvent is already set for the manager
 };

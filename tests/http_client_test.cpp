@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <windows.h>
+#include <winhttp.h>
+
+#include "net/body_buffer.h"
 
 #include "text/json_document.h"
 
@@ -268,4 +272,128 @@ TEST_F(HttpClientTest, StoreModeKeepsCookiesInTheSystemStore)
     client.open("GET", control("/echo"));
     ASSERT_TRUE(client.send());
     EXPECT_NE(client.responseText().find("storetest=42"), std::string::npos);
+}
+
+TEST(BodyBuffer, GrowsByTheRule)
+{
+    EXPECT_EQ(nextBodyCapacity(10241, -1), 10241u + 10240u);
+    EXPECT_EQ(nextBodyCapacity(2000000, 1000000), 2000000u + 10240u);  // past the announced length
+    EXPECT_EQ(nextBodyCapacity(1048577, 3145728), 1048577u + 1048576u);
+    EXPECT_EQ(nextBodyCapacity(2500000, 3145728), 3145728u);
+}
+
+TEST(BodyBuffer, BytesPastTheReservationMoveWithWhatWasRead)
+{
+    BodyBuffer buffer;
+    ASSERT_TRUE(buffer.reserve(100));
+    ASSERT_TRUE(buffer.grow(100));
+    for (int i = 0; i < 100; ++i) buffer.data()[i] = static_cast<char>(i);
+    const size_t beyond = buffer.reserved() + 70000;
+    ASSERT_TRUE(buffer.grow(beyond));
+    EXPECT_EQ(buffer.capacity(), beyond);
+    EXPECT_GE(buffer.reserved(), beyond);
+    buffer.data()[beyond - 1] = 'z';  // usable to its end
+    for (int i = 0; i < 100; ++i) ASSERT_EQ(buffer.data()[i], static_cast<char>(i));
+}
+
+TEST_F(HttpClientTest, TheBodyBufferExistsFromConstructionUntilClose)
+{
+    HttpClient client;
+    EXPECT_EQ(client.bodyCapacity(), 10240u);
+    client.close();
+    EXPECT_EQ(client.bodyCapacity(), 0u);
+    client.reinit();
+    EXPECT_EQ(client.bodyCapacity(), 10240u);
+}
+
+namespace {
+
+DWORD sessionOption(HttpClient& client, DWORD option)
+{
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    WinHttpQueryOption(client.sessionHandle(), option, &value, &size);
+    return value;
+}
+
+} // namespace
+
+TEST_F(HttpClientTest, ExplicitValuesAreUsedMinusOneIncluded)
+{
+    HttpClient client;
+    ASSERT_TRUE(client.setTimeouts(std::nullopt, std::nullopt, std::nullopt, 1234));
+    EXPECT_EQ(sessionOption(client, WINHTTP_OPTION_RECEIVE_TIMEOUT), 1234u);
+    EXPECT_EQ(sessionOption(client, WINHTTP_OPTION_CONNECT_TIMEOUT), 15000u);
+    ASSERT_TRUE(client.setTimeouts(std::nullopt, std::nullopt, std::nullopt, -1));  // no limit, as asked
+    EXPECT_NE(sessionOption(client, WINHTTP_OPTION_RECEIVE_TIMEOUT), 300000u);
+    EXPECT_NE(sessionOption(client, WINHTTP_OPTION_RECEIVE_TIMEOUT), 1234u);
+
+    client.open("GET", control("/echo"));
+    ASSERT_TRUE(client.setHeader("X-Kept", "first"));
+    EXPECT_FALSE(client.setHeader("X-Kept", "second", WINHTTP_ADDREQ_FLAG_ADD_IF_NEW));  // not the default
+    ASSERT_TRUE(client.send());
+    const std::string echo = client.responseText();
+    EXPECT_NE(echo.find("\r\nX-Kept: first\r\n"), std::string::npos);
+    EXPECT_EQ(echo.find("second"), std::string::npos);
+}
+
+TEST_F(HttpClientTest, GivenHandlesAreUsedAndOwned)
+{
+    HttpClient client;
+    void* session = WinHttpOpen(L"Given agent", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+    ASSERT_NE(session, nullptr);
+    EXPECT_EQ(client.sessionHandle(session), session);
+    ASSERT_TRUE(client.open("GET", control("/echo")));
+    ASSERT_TRUE(client.send());
+    EXPECT_NE(client.responseText().find("\r\nUser-Agent: Given agent\r\n"), std::string::npos);
+
+    // A request made outside, on the object's connection, is the one sent.
+    void* request = WinHttpOpenRequest(client.connectHandle(), L"GET", L"/echo?given=1", nullptr, WINHTTP_NO_REFERER,
+                                       WINHTTP_DEFAULT_ACCEPT_TYPES, 0);
+    ASSERT_NE(request, nullptr);
+    EXPECT_EQ(client.requestHandle(request), request);
+    ASSERT_TRUE(client.send());
+    EXPECT_EQ(client.responseText().substr(0, 18), "GET /echo?given=1 ");
+    EXPECT_EQ(client.requestHandle(nullptr), nullptr);
+    EXPECT_FALSE(client.send());
+}
+
+TEST_F(HttpClientTest, TheStepsOfAnExchangeCanBeDrivenOneByOne)
+{
+    HttpClient client;
+    client.open("GET", control("/setcookie?line=x%3D1&line=y%3D2"));
+    ASSERT_TRUE(client.send());
+    // The answer's cookies reach the jar and the system store on request, whatever the mode.
+    client.mergeSetCookies(0);
+    EXPECT_EQ(client.cookieJar(), "x=1; y=2");
+    ASSERT_TRUE(client.processResponseHeaders(0));
+    EXPECT_GT(client.contentLength(), 0);
+    client.storeSetCookies(0);
+
+    client.open("GET", control("/echo"));
+    client.setDefaultHeaders(false);
+    ASSERT_TRUE(client.addDefaultHeaders(true));
+    ASSERT_TRUE(client.addJarCookieHeader());
+    ASSERT_TRUE(client.send());
+    std::string echo = client.responseText();
+    EXPECT_NE(echo.find("\r\nContent-Type: application/x-www-form-urlencoded\r\n"), std::string::npos);
+    EXPECT_NE(echo.find("\r\nCookie: x=1; y=2\r\n"), std::string::npos);
+
+    client.open("GET", control("/echo"));
+    ASSERT_TRUE(client.addStoreCookieHeader());
+    ASSERT_TRUE(client.send());
+    echo = client.responseText();
+    EXPECT_NE(echo.find("x=1"), std::string::npos);
+    EXPECT_NE(echo.find("y=2"), std::string::npos);
+
+    // A redirect answered without following, then followed by hand.
+    client.setAutoRedirect(false);
+    client.open("GET", control("/redirect?to=/echo"));
+    client.applyRequestOptions();
+    ASSERT_TRUE(client.send());
+    EXPECT_EQ(client.redirectLocation(), "/echo");
+    client.setAutoRedirect(true);
+    client.setCookieMode(1);
+    client.followRedirect(0, 0);
+    EXPECT_EQ(client.responseText().substr(0, 10), "GET /echo ");
 }

@@ -86,7 +86,7 @@ TEST_F(ThreadPoolTest, StartSettings)
     EXPECT_EQ(pool.idleTimeout(), 100);
     EXPECT_TRUE(pool.stop(0));
 
-    ASSERT_TRUE(pool.start(1, 1, ThreadPool::kNotGiven, false, 9000));
+    ASSERT_TRUE(pool.start(1, 1, std::nullopt, false, 9000));
     EXPECT_EQ(pool.stackSize(), 8192);
 }
 
@@ -288,6 +288,17 @@ TEST_F(ThreadPoolTest, ArgumentsArePointerSized)
 
 namespace {
 
+// A message-only window of the calling thread, served by `procedure`.
+HWND messageWindow(const wchar_t* className, WNDPROC procedure)
+{
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = className;
+    RegisterClassW(&windowClass);
+    return CreateWindowW(className, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance, nullptr);
+}
+
 HWND gWindow = nullptr;
 volatile long gMessages = 0;
 
@@ -307,15 +318,10 @@ void sendToWindow(intptr_t, intptr_t) { SendMessageW(gWindow, WM_APP, 0, 0); }
 
 TEST_F(ThreadPoolTest, StopServesMessagesSoWorkersSendingToTheCallerFinish)
 {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = countingWindowProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"PicladePoolTestWindow";
-    RegisterClassW(&windowClass);
-    gWindow = CreateWindowW(L"PicladePoolTestWindow", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance, nullptr);
+    gWindow = messageWindow(L"PicladePoolTestWindow", countingWindowProc);
     ASSERT_NE(gWindow, nullptr);
     gMessages = 0;
-    ASSERT_TRUE(pool.start(2, 5, ThreadPool::kNotGiven, true));
+    ASSERT_TRUE(pool.start(2, 5, std::nullopt, true));
     for (int i = 0; i < 20; ++i) ASSERT_TRUE(pool.submit(sendToWindow));
     EXPECT_TRUE(pool.stop(1, 10000, true));
     EXPECT_EQ(gMessages, 20);
@@ -329,4 +335,286 @@ TEST_F(ThreadPoolTest, DestroyingARunningPoolWaitsForItsWorkers)
     for (int i = 0; i < 30; ++i) local->submit(countTask);
     delete local;  // must not leave a worker running on freed memory
     SUCCEED();
+}
+
+TEST_F(ThreadPoolTest, ExplicitMinusOneSettingsAreUsed)
+{
+    // -1 is a value like any other: one worker, a maximum raised to it, the idle floor, no stack size.
+    ASSERT_TRUE(pool.start(-1, -1, -1, false, -1));
+    EXPECT_EQ(pool.threadCount(), 1);
+    EXPECT_EQ(pool.maxThreadCount(), 1);
+    EXPECT_EQ(pool.idleTimeout(), 100);
+    EXPECT_EQ(pool.stackSize(), 0);
+}
+
+TEST_F(ThreadPoolTest, AWaitThatStartsAfterATaskEndedReturnsAtOnce)
+{
+    ASSERT_TRUE(pool.start(1, 1));
+    ASSERT_TRUE(pool.submit(countTask));
+    ASSERT_TRUE(eventually([&] { return gCount == 1 && pool.isIdle(); }));
+    EXPECT_TRUE(pool.waitTaskDone(0));
+    EXPECT_FALSE(pool.waitTaskDone(0));  // the first wait took that end
+    ASSERT_TRUE(pool.submit(countTask));
+    ASSERT_TRUE(eventually([&] { return gCount == 2 && pool.isIdle(); }));
+    EXPECT_TRUE(pool.waitTaskDone(0, true));
+    ASSERT_TRUE(pool.submit(blockingTask));
+    EXPECT_FALSE(pool.waitTaskDone(50));
+    SetEvent(gRelease);
+    EXPECT_TRUE(pool.waitTaskDone(5000));
+}
+
+// Holding new threads before they begin: the loader runs this for every thread that starts, ahead
+// of its entry. Threads with a stack of at least kHeldStack are held while gHolding is set, so a
+// test can make the pool's workers (given that stack) slow to begin without touching its other
+// threads.
+namespace {
+
+constexpr int kHeldStack = 8 * 1024 * 1024;
+volatile long gHolding = 0;
+volatile long gHeldThreads = 0;   // held threads that have begun waiting
+volatile long gEndedHeld = 0;     // threads with the large stack that have ended
+HANDLE gLetThemBegin = nullptr;   // manual-reset
+
+bool hasLargeStack()
+{
+    MEMORY_BASIC_INFORMATION region{};
+    const int local = 0;
+    if (!VirtualQuery(&local, &region, sizeof region)) return false;
+    // From the bottom of the stack's reservation to the top of its committed part, its base.
+    const uintptr_t top = reinterpret_cast<uintptr_t>(region.BaseAddress) + region.RegionSize;
+    return top - reinterpret_cast<uintptr_t>(region.AllocationBase) >= static_cast<uintptr_t>(kHeldStack);
+}
+
+void NTAPI holdNewThreads(void*, DWORD reason, void*)
+{
+    if (reason == DLL_THREAD_ATTACH && gHolding && hasLargeStack()) {
+        InterlockedIncrement(&gHeldThreads);
+        WaitForSingleObject(gLetThemBegin, INFINITE);
+    }
+    if (reason == DLL_THREAD_DETACH && hasLargeStack()) InterlockedIncrement(&gEndedHeld);
+}
+
+} // namespace
+
+#ifdef _MSC_VER
+#pragma comment(linker, "/INCLUDE:_tls_used")
+#pragma const_seg(".CRT$XLF")
+extern "C" const PIMAGE_TLS_CALLBACK gHoldNewThreadsCallback = holdNewThreads;
+#pragma const_seg()
+#else
+extern "C" __attribute__((section(".CRT$XLF"), used)) const PIMAGE_TLS_CALLBACK gHoldNewThreadsCallback = holdNewThreads;
+#endif
+
+namespace {
+
+class SlowThreadsTest : public ThreadPoolTest {
+protected:
+    void SetUp() override
+    {
+        ThreadPoolTest::SetUp();
+        gLetThemBegin = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        gHeldThreads = 0;
+        gEndedHeld = 0;
+    }
+    void TearDown() override
+    {
+        letThemBegin();
+        ThreadPoolTest::TearDown();
+        CloseHandle(gLetThemBegin);
+    }
+    void letThemBegin()
+    {
+        gHolding = 0;
+        SetEvent(gLetThemBegin);
+    }
+};
+
+volatile long gPeakThreads = 0;
+volatile long gWatching = 0;
+
+DWORD WINAPI watchThreadCount(void* param)
+{
+    auto* watched = static_cast<ThreadPool*>(param);
+    while (gWatching) {
+        const long count = watched->threadCount();
+        for (long peak = gPeakThreads; count > peak; peak = gPeakThreads) InterlockedCompareExchange(&gPeakThreads, count, peak);
+        Sleep(1);
+    }
+    return 0;
+}
+
+} // namespace
+
+TEST_F(SlowThreadsTest, NeverGrowsPastItsMaximumWhileANewWorkerIsSlowToBegin)
+{
+    ASSERT_TRUE(pool.start(1, 2, 200, false, kHeldStack));  // the core worker begins unheld
+    gHolding = 1;
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(pool.submit(blockingTask));
+    ASSERT_TRUE(eventually([] { return gHeldThreads == 1; }));
+    // The manager's wait for the new worker runs out after about a second; it must still count
+    // the worker that has not begun, and make no second one. Only time can show that.
+    Sleep(1600);
+    EXPECT_EQ(gHeldThreads, 1);
+    gPeakThreads = 0;
+    gWatching = 1;
+    HANDLE watcher = CreateThread(nullptr, 0, watchThreadCount, &pool, 0, nullptr);
+    letThemBegin();
+    SetEvent(gRelease);
+    EXPECT_TRUE(eventually([&] { return gCount == 4 && pool.isIdle(); }));
+    gWatching = 0;
+    WaitForSingleObject(watcher, INFINITE);
+    CloseHandle(watcher);
+    EXPECT_LE(gPeakThreads, 2);
+    EXPECT_LE(pool.threadCount(), 2);
+}
+
+TEST_F(SlowThreadsTest, LateWorkersOfAFailedStartLeaveARestartedPoolAlone)
+{
+    gHolding = 1;
+    // No worker begins within the start's limit (about four seconds for one worker): the start
+    // fails, in bounded time, although its manager cannot end while the worker is held.
+    EXPECT_FALSE(pool.start(1, 1, std::nullopt, false, kHeldStack));
+    EXPECT_EQ(pool.currentState(), ThreadPool::Stopped);
+    EXPECT_EQ(pool.threadCount(), 0);
+    EXPECT_EQ(gHeldThreads, 1);
+
+    // The late worker begins while the pool starts again, and ends without joining the new run.
+    letThemBegin();
+    ASSERT_TRUE(pool.start(1, 1));
+    ASSERT_TRUE(eventually([] { return gEndedHeld == 1; }));
+    EXPECT_EQ(pool.currentState(), ThreadPool::Running);
+    EXPECT_EQ(pool.threadCount(), 1);
+    ASSERT_TRUE(pool.submit(countTask));
+    EXPECT_TRUE(eventually([] { return gCount == 1; }));
+    EXPECT_TRUE(pool.stop(0, 5000));
+    EXPECT_EQ(pool.currentState(), ThreadPool::Stopped);
+}
+
+namespace {
+
+// A busy thread sharing one processor with the calling thread, so that the caller is often
+// preempted in the middle of an operation: this widens the windows the race tests aim at.
+volatile long gSpinning = 0;
+
+DWORD WINAPI spin(void*)
+{
+    while (gSpinning) {
+    }
+    return 0;
+}
+
+class SharedProcessor {
+public:
+    SharedProcessor()
+    {
+        previous_ = SetThreadAffinityMask(GetCurrentThread(), 1);
+        gSpinning = 1;
+        spinner_ = CreateThread(nullptr, 0, spin, nullptr, CREATE_SUSPENDED, nullptr);
+        SetThreadAffinityMask(spinner_, 1);
+        ResumeThread(spinner_);
+    }
+    ~SharedProcessor()
+    {
+        gSpinning = 0;
+        WaitForSingleObject(spinner_, INFINITE);
+        CloseHandle(spinner_);
+        if (previous_) SetThreadAffinityMask(GetCurrentThread(), previous_);
+    }
+    SharedProcessor(const SharedProcessor&) = delete;
+    SharedProcessor& operator=(const SharedProcessor&) = delete;
+
+private:
+    DWORD_PTR previous_ = 0;
+    HANDLE spinner_ = nullptr;
+};
+
+volatile long gPausing = 0;
+
+DWORD WINAPI pauseRepeatedly(void* param)
+{
+    auto* paused = static_cast<ThreadPool*>(param);
+    SharedProcessor preempted;
+    while (gPausing) paused->pause();
+    return 0;
+}
+
+} // namespace
+
+TEST_F(ThreadPoolTest, APauseRacingAStopNeverLeavesWorkersAtTheGate)
+{
+    for (int run = 0; run < 200; ++run) {
+        ASSERT_TRUE(pool.start(2, 2));
+        gPausing = 1;
+        HANDLE pauser = CreateThread(nullptr, 0, pauseRepeatedly, &pool, 0, nullptr);
+        while (pool.waitWhilePaused(0)) SwitchToThread();  // the pauser is at work
+        const bool stopped = pool.stop(0, 3000);
+        gPausing = 0;
+        WaitForSingleObject(pauser, INFINITE);
+        CloseHandle(pauser);
+        ASSERT_TRUE(stopped) << "run " << run;
+        ASSERT_EQ(pool.currentState(), ThreadPool::Stopped);
+    }
+}
+
+namespace {
+
+ThreadPool* gStopping = nullptr;
+bool gInsideStop = false;
+constexpr int kSparePorts = 32;
+HANDLE gSparePorts[kSparePorts] = {};
+
+// Runs inside stop, which serves messages after every hundredth exit message it posts: gives the
+// pool the time to finish its teardown while stop still has a post to make, then makes completion
+// ports that would take the value of a port closed meanwhile (and so receive that post).
+LRESULT CALLBACK inStopWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_APP) return DefWindowProcW(window, message, wParam, lParam);
+    if (!gInsideStop) return 0;  // too late to look
+    const DWORD started = GetTickCount();
+    while (gStopping->currentState() != ThreadPool::Stopped && GetTickCount() - started < 2000) Sleep(5);
+    for (HANDLE& port : gSparePorts) port = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 0);
+    return 0;
+}
+
+DWORD WINAPI askWhenWorkersLeave(void* window)
+{
+    const DWORD started = GetTickCount();
+    while (gStopping->threadCount() == 101 && GetTickCount() - started < 10000) {
+    }
+    SendNotifyMessageW(static_cast<HWND>(window), WM_APP, 0, 0);
+    return 0;
+}
+
+} // namespace
+
+TEST_F(ThreadPoolTest, StopNeverPostsToAPortTheLastWorkerClosed)
+{
+    HWND window = messageWindow(L"PicladePoolInStopWindow", inStopWindowProc);
+    ASSERT_NE(window, nullptr);
+    gStopping = &pool;
+    // 101 workers: stop posts 102 exit messages and serves messages after the 101st, when every
+    // worker already has one.
+    ASSERT_TRUE(pool.start(101, 101));
+    ASSERT_TRUE(eventually([&] { return pool.threadCount() == 101; }, 20000));
+    // As soon as the first worker has its exit message, ask the stopping thread to look: the
+    // question reaches it at its next serving of messages, after the 101st post.
+    HANDLE asker = CreateThread(nullptr, 0, askWhenWorkersLeave, window, 0, nullptr);
+    gInsideStop = true;
+    EXPECT_TRUE(pool.stop(0, 10000, true));
+    gInsideStop = false;
+    WaitForSingleObject(asker, INFINITE);
+    CloseHandle(asker);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    long stray = 0;
+    for (HANDLE& port : gSparePorts) {
+        DWORD bytes;
+        ULONG_PTR key;
+        LPOVERLAPPED overlapped;
+        while (port && GetQueuedCompletionStatus(port, &bytes, &key, &overlapped, 0)) ++stray;
+        if (port) CloseHandle(port);
+        port = nullptr;
+    }
+    EXPECT_EQ(stray, 0);
+    DestroyWindow(window);
 }

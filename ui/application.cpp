@@ -12,16 +12,30 @@ namespace {
 HINSTANCE gInstance = nullptr;
 ULONG_PTR gGdiplusToken = 0;
 
+
+// ActiveX hosting lives in the system's ATL library, bound by name when first asked for; the
+// library stays loaded for the rest of the process, as the window classes it registers need it.
+void initialiseActiveXHosting()
+{
+    using AtlAxWinInitFunction = BOOL(WINAPI*)();
+    static AtlAxWinInitFunction initialise = [] {
+        HMODULE atl = LoadLibraryW(L"atl.dll");
+        return atl ? reinterpret_cast<AtlAxWinInitFunction>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit"))) : nullptr;
+    }();
+    if (initialise) initialise();
+}
+
 } // namespace
 
-void Application::Initialise(HINSTANCE instance, DWORD controlClasses)
+void Application::Initialise(HINSTANCE instance, bool skipActiveX, std::optional<DWORD> controlClasses)
 {
     gInstance = instance ? instance : GetModuleHandleW(nullptr);
     if (!gGdiplusToken) {
         Gdiplus::GdiplusStartupInput input;
         Gdiplus::GdiplusStartup(&gGdiplusToken, &input, nullptr);
     }
-    INITCOMMONCONTROLSEX controls{sizeof controls, controlClasses};
+    if (!skipActiveX) initialiseActiveXHosting();
+    INITCOMMONCONTROLSEX controls{sizeof controls, controlClasses.value_or(0xFFFF)};
     InitCommonControlsEx(&controls);
 }
 

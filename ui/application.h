@@ -1,17 +1,20 @@
 // The framework's process-wide set-up and the facts about the program it answers.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 #include <windows.h>
 
 namespace Application {
 
-// Starts GDI+ once and registers the common controls (every class unless told otherwise). ActiveX
-// hosting is not part of this program, so it is never set up.
-void Initialise(HINSTANCE instance = nullptr, DWORD controlClasses = 0xFFFF);
+// Records the module handle (the program's own unless an instance is given), starts GDI+ once and
+// registers the common controls (every class unless told which). Hosting of ActiveX controls is
+// set up only when asked for: the program hosts none, so it skips it unless told otherwise.
+void Initialise(HINSTANCE instance = nullptr, bool skipActiveX = true, std::optional<DWORD> controlClasses = {});
 // Stops GDI+ again; for the end of the program.
 void Shutdown();
+// The module handle the framework registers its classes and creates its windows with.
 HINSTANCE Instance();
 
 std::vector<std::wstring> CommandLineW();

@@ -1,4 +1,5 @@
 #include "ui/dialog_window.h"
+#include "ui/application.h"
 
 #include <vector>
 
@@ -11,10 +12,10 @@ void registerDialogClass(const std::wstring& name)
 {
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
-    if (GetClassInfoExW(GetModuleHandleW(nullptr), name.c_str(), &windowClass)) return;
+    if (GetClassInfoExW(Application::Instance(), name.c_str(), &windowClass)) return;
     if (!GetClassInfoExW(nullptr, L"#32770", &windowClass)) return;
     windowClass.cbSize = sizeof windowClass;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hInstance = Application::Instance();
     windowClass.lpszClassName = name.c_str();
     RegisterClassExW(&windowClass);
 }
@@ -122,7 +123,7 @@ HWND createDialogWindow(WindowRecord* record, const DialogOptions& options)
 {
     if (!record || record->handle()) return nullptr;
     const std::vector<WORD> words = buildTemplate(options);
-    return CreateDialogIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(words.data()),
+    return CreateDialogIndirectParamW(Application::Instance(), reinterpret_cast<const DLGTEMPLATE*>(words.data()),
                                       options.parent, frameworkDialogProc, reinterpret_cast<LPARAM>(record));
 }
 
@@ -130,18 +131,20 @@ intptr_t showDialogWindow(WindowRecord* record, const DialogOptions& options)
 {
     if (!record || record->handle()) return 0;
     const std::vector<WORD> words = buildTemplate(options);
-    return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(words.data()),
+    return DialogBoxIndirectParamW(Application::Instance(), reinterpret_cast<const DLGTEMPLATE*>(words.data()),
                                    options.parent, frameworkModalDialogProc, reinterpret_cast<LPARAM>(record));
 }
 
-HWND createDialogFromTemplate(WindowRecord* record, HWND parent, const wchar_t* templateName)
+HWND createDialogFromTemplate(WindowRecord* record, HWND parent, const wchar_t* templateName, const std::wstring& className)
 {
     if (!record || record->handle()) return nullptr;
-    return CreateDialogParamW(GetModuleHandleW(nullptr), templateName, parent, frameworkDialogProc, reinterpret_cast<LPARAM>(record));
+    if (!className.empty()) registerDialogClass(className);
+    return CreateDialogParamW(Application::Instance(), templateName, parent, frameworkDialogProc, reinterpret_cast<LPARAM>(record));
 }
 
-intptr_t showDialogFromTemplate(WindowRecord* record, HWND parent, const wchar_t* templateName)
+intptr_t showDialogFromTemplate(WindowRecord* record, HWND parent, const wchar_t* templateName, const std::wstring& className)
 {
     if (!record || record->handle()) return 0;
-    return DialogBoxParamW(GetModuleHandleW(nullptr), templateName, parent, frameworkModalDialogProc, reinterpret_cast<LPARAM>(record));
+    if (!className.empty()) registerDialogClass(className);
+    return DialogBoxParamW(Application::Instance(), templateName, parent, frameworkModalDialogProc, reinterpret_cast<LPARAM>(record));
 }

@@ -24,5 +24,8 @@ struct DialogOptions {
 
 HWND createDialogWindow(WindowRecord* record, const DialogOptions& options);
 intptr_t showDialogWindow(WindowRecord* record, const DialogOptions& options);
-HWND createDialogFromTemplate(WindowRecord* record, HWND parent, const wchar_t* templateName);
-intptr_t showDialogFromTemplate(WindowRecord* record, HWND parent, const wchar_t* templateName);
+// A class name given is registered first as a copy of the system dialog class, for templates
+// that name it.
+HWND createDialogFromTemplate(WindowRecord* record, HWND parent, const wchar_t* templateName, const std::wstring& className = {});
+intptr_t showDialogFromTemplate(WindowRecord* record, HWND parent, const wchar_t* templateName,
+                                const std::wstring& className = {});

@@ -2,6 +2,8 @@
 
 #include <objidl.h>
 
+#include "text/encoding.h"
+
 namespace {
 
 // Bitmaps made for adding are deleted right after: the list keeps copies.
@@ -173,3 +175,10 @@ std::string ImageListObject::WriteBytes() const
     stream->Release();
     return bytes;
 }
+
+bool ImageListObject::Load(std::string_view file, int imageWidth, int grow, COLORREF mask)
+{
+    return Load(std::wstring_view(toUtf16(file)), imageWidth, grow, mask);
+}
+
+int ImageListObject::AddFile(std::string_view file, int kind) { return AddFile(std::wstring_view(toUtf16(file)), kind); }

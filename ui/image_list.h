@@ -27,14 +27,19 @@ public:
     // Header kind 1 (the default): the first 8 bytes are not part of the list.
     bool ReadBytes(std::string_view bytes, int headerKind = 1);
     bool Load(std::wstring_view file, int imageWidth, int grow, COLORREF mask = CLR_NONE);
+    // The same with the file name in program text.
+    bool Load(std::string_view file, int imageWidth, int grow, COLORREF mask = CLR_NONE);
     int AddIcon(HICON icon);
     // kind 0 bitmap, 1 icon, -1 (not given) bitmap at the list's size; other kinds add nothing.
     int AddFile(std::wstring_view file, int kind = -1);
+    int AddFile(std::string_view file, int kind = -1);
     int AddIconCopy(HICON icon);
     int AddImage(const ImageObject& image, const ImageObject* mask = nullptr);
     int AddMasked(const ImageObject& image, COLORREF mask);
     bool CopyTo(ImageListObject& target, int targetIndex, int sourceIndex, UINT flags);
     ImageListObject Duplicate() const;
+    // A copy of the list as a raw handle, which the caller owns (ImageList_Destroy).
+    HIMAGELIST DuplicateHandle() const { return ImageList_Duplicate(Handle()); }
     bool ReplaceIcon(int index, HICON icon);
     bool Replace(int index, const ImageObject& image, const ImageObject* mask = nullptr);
     bool Remove(int index);
@@ -54,6 +59,14 @@ public:
     {
         return ImageList_DrawEx(Handle(), index, dc, x, y, width, height, background, foreground, style);
     }
+
+    // The system's single drag image, started from one image of this list.
+    bool BeginDrag(int index, int hotspotX, int hotspotY) { return ImageList_BeginDrag(Handle(), index, hotspotX, hotspotY); }
+    static bool DragEnter(HWND window, int x, int y) { return ImageList_DragEnter(window, x, y); }
+    static bool DragShow(bool show) { return ImageList_DragShowNolock(show); }
+    static bool DragMove(int x, int y) { return ImageList_DragMove(x, y); }
+    static bool DragLeave(HWND window) { return ImageList_DragLeave(window); }
+    static void EndDrag() { ImageList_EndDrag(); }
 
     static long LiveRecords();
 

@@ -42,35 +42,50 @@ bool ListView::Create(HWND parent, POINT position, SIZE size, DWORD style, DWORD
     return true;
 }
 
-int ListView::InsertColumn(std::string_view title, int width, int index, int format)
+int ListView::InsertColumn(std::string_view title, int width, int index, int format, std::optional<int> image, bool imageOnRight)
 {
     std::wstring text = toUtf16(title);
     LVCOLUMNW column{};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
-    column.fmt = format;
+    if (image) {
+        column.mask |= LVCF_IMAGE;
+        column.iImage = *image;
+    }
+    column.fmt = format | (imageOnRight ? LVCFMT_BITMAP_ON_RIGHT : 0);
     column.cx = width;
     column.pszText = text.data();
     const int at = index == kAppend ? Header_GetItemCount(ListView_GetHeader(GetHandle())) : index;
     return static_cast<int>(Send(LVM_INSERTCOLUMNW, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(&column)));
 }
 
-int ListView::InsertItem(std::string_view text, int image, int index, int check, LPARAM data)
+int ListView::InsertItem(std::optional<std::string_view> text, int image, int index, int check, LPARAM data, int indent,
+                         std::optional<int> groupId)
 {
-    std::wstring wide = toUtf16(text);
+    std::wstring wide = text ? toUtf16(*text) : std::wstring();
     LVITEMW item{};
-    item.mask = LVIF_IMAGE | LVIF_PARAM | LVIF_STATE | LVIF_INDENT | LVIF_TEXT;
+    item.mask = LVIF_IMAGE | LVIF_PARAM | LVIF_STATE | LVIF_INDENT;
     item.iItem = index == kAppend ? GetItemCount() : index;
     item.iImage = image;
     item.lParam = data;
+    item.iIndent = indent;
     item.state = checkState(check);
     item.stateMask = 0xF000;
-    item.pszText = wide.data();
+    if (text) {
+        item.mask |= LVIF_TEXT;
+        item.pszText = wide.data();
+    }
+    if (groupId) {
+        item.mask |= LVIF_GROUPID;
+        item.iGroupId = *groupId;
+    }
     return static_cast<int>(Send(LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
 }
 
-bool ListView::SetItemText(int item, int column, std::string_view text)
+bool ListView::SetItemText(int item, int column, std::string_view text) { return SetItemTextW(item, column, toUtf16(text)); }
+
+bool ListView::SetItemTextW(int item, int column, std::wstring_view text)
 {
-    std::wstring wide = toUtf16(text);
+    std::wstring wide(text);
     LVITEMW entry{};
     entry.mask = LVIF_TEXT;
     entry.iItem = item;
@@ -79,7 +94,9 @@ bool ListView::SetItemText(int item, int column, std::string_view text)
     return Send(LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&entry)) != 0;
 }
 
-std::string ListView::GetItemText(int item, int column)
+std::string ListView::GetItemText(int item, int column) { return toNarrow(GetItemTextW(item, column)); }
+
+std::wstring ListView::GetItemTextW(int item, int column)
 {
     wchar_t buffer[260] = {};
     LVITEMW entry{};
@@ -89,7 +106,7 @@ std::string ListView::GetItemText(int item, int column)
     entry.pszText = buffer;
     entry.cchTextMax = 260;
     if (!Send(LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&entry))) return {};
-    return toNarrow(entry.pszText ? entry.pszText : L"");
+    return entry.pszText ? entry.pszText : L"";
 }
 
 bool ListView::SetItemData(int item, LPARAM data)

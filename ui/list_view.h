@@ -2,6 +2,7 @@
 // notifications as named events, and counted ownership of the image lists attached to it.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,13 +18,19 @@ public:
 
     bool Create(HWND parent, POINT position = {0, 0}, SIZE size = {220, 180}, DWORD style = 0,
                 DWORD exStyle = WS_EX_CLIENTEDGE, int id = 0);
-    int InsertColumn(std::string_view title, int width = 50, int index = kAppend, int format = 0);
+    // An image given is shown in the header (LVCF_IMAGE); on the right of the title with the flag.
+    int InsertColumn(std::string_view title, int width = 50, int index = kAppend, int format = 0, std::optional<int> image = {},
+                     bool imageOnRight = false);
     bool DeleteColumn(int index) { return Send(LVM_DELETECOLUMN, static_cast<WPARAM>(index)) != 0; }
     int GetColumnWidth(int index) { return static_cast<int>(Send(LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(index))); }
-    // check -1: no check box state; 0 unchecked; 1 checked.
-    int InsertItem(std::string_view text, int image = -1, int index = kAppend, int check = -1, LPARAM data = 0);
+    // check -1: no check box state; 0 unchecked; 1 checked. Without a text the item gets none (no
+    // LVIF_TEXT); a group id given places it in that group.
+    int InsertItem(std::optional<std::string_view> text, int image = -1, int index = kAppend, int check = -1, LPARAM data = 0,
+                   int indent = 0, std::optional<int> groupId = {});
     bool SetItemText(int item, int column, std::string_view text);
     std::string GetItemText(int item, int column = 0);
+    bool SetItemTextW(int item, int column, std::wstring_view text);
+    std::wstring GetItemTextW(int item, int column = 0);
     bool SetItemData(int item, LPARAM data);
     LPARAM GetItemData(int item);
     bool SetCheck(int item, int check = -1);

@@ -1,4 +1,5 @@
 #include "ui/menu.h"
+#include "ui/application.h"
 
 #include "text/encoding.h"
 
@@ -28,7 +29,7 @@ void Menu::FromSystemMenu(HWND window)
 bool Menu::LoadFromResource(const wchar_t* name)
 {
     Destroy();
-    menu_ = LoadMenuW(GetModuleHandleW(nullptr), name);
+    menu_ = LoadMenuW(Application::Instance(), name);
     owned_ = menu_ != nullptr;
     return owned_;
 }
@@ -58,7 +59,9 @@ bool Menu::AppendSubMenu(Menu& submenu, std::string_view text)
     return true;
 }
 
-bool Menu::AppendItem(std::string_view text, UINT command) { return AppendMenuW(menu_, MF_STRING, command, toUtf16(text).c_str()); }
+bool Menu::AppendItem(std::string_view text, UINT command) { return AppendItemW(toUtf16(text), command); }
+
+bool Menu::AppendItemW(std::wstring_view text, UINT command) { return AppendMenuW(menu_, MF_STRING, command, std::wstring(text).c_str()); }
 
 bool Menu::AppendSeparator() { return AppendMenuW(menu_, MF_SEPARATOR, 0, nullptr); }
 
@@ -77,11 +80,13 @@ bool Menu::Check(UINT command, bool checked)
 
 bool Menu::IsChecked(UINT command) const { return (GetMenuState(menu_, command, MF_BYCOMMAND) & MF_CHECKED) != 0; }
 
-std::string Menu::GetItemText(UINT item, bool byPosition) const
+std::string Menu::GetItemText(UINT item, bool byPosition) const { return toNarrow(GetItemTextW(item, byPosition)); }
+
+std::wstring Menu::GetItemTextW(UINT item, bool byPosition) const
 {
     wchar_t text[256] = {};
     const int length = GetMenuStringW(menu_, item, text, 256, byPosition ? MF_BYPOSITION : MF_BYCOMMAND);
-    return toNarrow(std::wstring(text, length > 0 ? length : 0));
+    return std::wstring(text, length > 0 ? length : 0);
 }
 
 bool Menu::SetBackColor(COLORREF color)
@@ -107,4 +112,31 @@ bool Menu::AttachToWindow(HWND window)
     owned_ = false;
     DrawMenuBar(window);
     return true;
+}
+
+bool Menu::SetBackImage(HBITMAP bitmap)
+{
+    const HBRUSH brush = bitmap ? CreatePatternBrush(bitmap) : nullptr;
+    if (!brush) return false;
+    deleteBackground();
+    MENUINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIM_BACKGROUND;
+    info.hbrBack = brush;
+    if (SetMenuInfo(menu_, &info)) return true;
+    DeleteObject(brush);
+    return false;
+}
+
+bool Menu::SetItemInfo(UINT item, const MENUITEMINFOW& info, bool byPosition)
+{
+    MENUITEMINFOW copy = info;
+    copy.cbSize = sizeof copy;
+    return SetMenuItemInfoW(menu_, item, byPosition, &copy);
+}
+
+bool Menu::GetItemInfo(UINT item, MENUITEMINFOW& info, bool byPosition) const
+{
+    info.cbSize = sizeof info;
+    return GetMenuItemInfoW(menu_, item, byPosition, &info);
 }

@@ -25,6 +25,7 @@ public:
     // The submenu becomes part of this menu; its object lets go of it.
     bool AppendSubMenu(Menu& submenu, std::string_view text);
     bool AppendItem(std::string_view text, UINT command);
+    bool AppendItemW(std::wstring_view text, UINT command);
     bool AppendSeparator();
     bool InsertItem(std::string_view text, UINT command, int position = -1);
     // By position, not command id.
@@ -32,10 +33,16 @@ public:
     bool Check(UINT command, bool checked);
     bool IsChecked(UINT command) const;
     std::string GetItemText(UINT item, bool byPosition = true) const;
+    std::wstring GetItemTextW(UINT item, bool byPosition = true) const;
     int GetItemCount() const { return GetMenuItemCount(menu_); }
     HMENU GetSubMenu(int position) const { return ::GetSubMenu(menu_, position); }
     bool SetDefaultItem(UINT item, bool byPosition = false) { return SetMenuDefaultItem(menu_, item, byPosition); }
     bool SetBackColor(COLORREF color);
+    // A pattern brush made from the bitmap (the caller keeps the bitmap) becomes the background.
+    bool SetBackImage(HBITMAP bitmap);
+    bool SetItemInfo(UINT item, const MENUITEMINFOW& info, bool byPosition = false);
+    // Fills the fields `info.fMask` asks for; a text field needs its buffer and length set.
+    bool GetItemInfo(UINT item, MENUITEMINFOW& info, bool byPosition = false) const;
     // Makes the owner the foreground window, then tracks the menu at a screen position.
     BOOL Popup(int x, int y, HWND owner, UINT flags = 0);
     // The window owns the menu from here on and destroys it with itself.

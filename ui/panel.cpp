@@ -56,3 +56,15 @@ void Panel::SetBackImage(const ImageObject* image)
 void Panel::SetBackColor(COLORREF color) { backColorAccess(record_, color, true); }
 
 void Panel::SetShowImageType(int kind) { showImageTypeAccess(record_, kind, true); }
+
+ImageObject Panel::BackImage(const ImageObject* image, bool apply) { return backImageAccess(record_, image, apply); }
+
+COLORREF Panel::BackColor(COLORREF color, bool apply) { return backColorAccess(record_, color, apply); }
+
+int Panel::ShowImageType(int kind, bool apply) { return showImageTypeAccess(record_, kind, apply); }
+
+int Panel::Border(int kind, bool apply)
+{
+    if (!apply) return static_cast<int>(GetProperty("Border"));
+    return setControlBorder(record_, kind);
+}

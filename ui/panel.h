@@ -16,6 +16,12 @@ public:
     void SetBackImage(const ImageObject* image);
     void SetBackColor(COLORREF color);
     void SetShowImageType(int kind);
+    // Accessor form: the previous value; with `apply` the new one is stored and shown.
+    ImageObject BackImage(const ImageObject* image = nullptr, bool apply = false);
+    COLORREF BackColor(COLORREF color = 0, bool apply = false);
+    int ShowImageType(int kind = 0, bool apply = false);
+    // The control border kinds (1 client edge, 2 window edge, 3 static edge, 4 both edges, 5 a line).
+    int Border(int kind = 0, bool apply = false);
 };
 
 intptr_t panelHandleMessage(WindowRecord* record, HWND window, UINT message, WPARAM wParam, LPARAM lParam, int* handled);

@@ -328,3 +328,18 @@ PlayerView PictureBox::Player() const
         return view;
     });
 }
+
+bool PictureBox::Create(HWND parent, std::string_view text, POINT position, SIZE size, DWORD style, HFONT font)
+{
+    if (!Create(parent, text, position, size, style)) return false;
+    if (font) Send(WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
+    return true;
+}
+
+bool PictureBox::AttachDialogItem(HWND dialog, int itemId, bool setFont)
+{
+    const HWND item = GetDlgItem(dialog, itemId);
+    if (!item) return false;
+    if (setFont) SendMessageW(item, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), 0);
+    return Attach(item);
+}

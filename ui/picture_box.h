@@ -26,7 +26,11 @@ public:
     PictureBox();
 
     bool Create(HWND parent, std::string_view text = {}, POINT position = {0, 0}, SIZE size = {120, 120}, DWORD style = 0);
+    // The same with a font for the control (borrowed: the caller keeps and deletes it).
+    bool Create(HWND parent, std::string_view text, POINT position, SIZE size, DWORD style, HFONT font);
     bool Attach(HWND window);
+    // Takes over an item of a dialog (or any child with that id), with the default GUI font if asked.
+    bool AttachDialogItem(HWND dialog, int itemId, bool setFont);
 
     // Every operation may be called from any thread: another thread's call is carried out on
     // the window's own thread (and waits for it), since the control's properties belong to it.

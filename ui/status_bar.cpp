@@ -56,19 +56,23 @@ bool StatusBar::Create(HWND parent, std::string_view text, DWORD style, int id)
     return CreateChildControl(parent, text, {0, 0}, {200, 32}, STATUSCLASSNAMEW, style, 0, id);
 }
 
-bool StatusBar::SetPartText(int part, std::string_view text)
+bool StatusBar::SetPartText(int part, std::string_view text) { return SetPartTextW(part, toUtf16(text)); }
+
+bool StatusBar::SetPartTextW(int part, std::wstring_view text)
 {
-    const std::wstring wide = toUtf16(text);
-    return Send(SB_SETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(wide.c_str())) != 0;
+    const std::wstring copy(text);
+    return Send(SB_SETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(copy.c_str())) != 0;
 }
 
-std::string StatusBar::GetPartText(int part)
+std::string StatusBar::GetPartText(int part) { return toNarrow(GetPartTextW(part)); }
+
+std::wstring StatusBar::GetPartTextW(int part)
 {
     const int length = LOWORD(Send(SB_GETTEXTLENGTHW, static_cast<WPARAM>(part)));
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
     Send(SB_GETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(text.data()));
     text.resize(static_cast<size_t>(length));
-    return toNarrow(text);
+    return text;
 }
 
 RECT StatusBar::GetPartRect(int part)
@@ -82,4 +86,16 @@ bool StatusBar::SetPartIcon(int part, HICON icon)
 {
     if (const auto previous = reinterpret_cast<HICON>(Send(SB_GETICON, static_cast<WPARAM>(part)))) DestroyIcon(previous);
     return Send(SB_SETICON, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(icon ? CopyIcon(icon) : nullptr)) != 0;
+}
+
+bool StatusBar::Create(HWND parent, std::string_view text, POINT position, SIZE size, DWORD style, DWORD exStyle, int id)
+{
+    return CreateChildControl(parent, text, position, size, STATUSCLASSNAMEW, style, exStyle, id);
+}
+
+bool StatusBar::CreateW(HWND parent, std::wstring_view text, POINT position, SIZE size, DWORD style, DWORD exStyle, int id)
+{
+    if (!CreateChildControl(parent, {}, position, size, STATUSCLASSNAMEW, style, exStyle, id)) return false;
+    SetTextW(text);
+    return true;
 }

@@ -13,6 +13,13 @@ class StatusBar : public Window {
 public:
     StatusBar();
     bool Create(HWND parent, std::string_view text = {}, DWORD style = SBARS_SIZEGRIP | CCS_BOTTOM, int id = 0);
+    // With position, size and extended style; the UTF-16 twin takes its title as it is.
+    bool Create(HWND parent, std::string_view text, POINT position, SIZE size = {200, 32},
+                DWORD style = SBARS_SIZEGRIP | CCS_BOTTOM, DWORD exStyle = 0, int id = 0);
+    bool CreateW(HWND parent, std::wstring_view text, POINT position = {0, 0}, SIZE size = {200, 32},
+                 DWORD style = SBARS_SIZEGRIP | CCS_BOTTOM, DWORD exStyle = 0, int id = 0);
+    bool SetPartTextW(int part, std::wstring_view text);
+    std::wstring GetPartTextW(int part);
     bool SetPartText(int part, std::string_view text);
     std::string GetPartText(int part);
     int GetParts(int count, int* rightEdges) { return static_cast<int>(Send(SB_GETPARTS, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(rightEdges))); }

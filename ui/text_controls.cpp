@@ -161,3 +161,17 @@ void Edit::SetVerticalCentre(bool on)
         RemoveProperty("vCenter");
     }
 }
+
+COLORREF TextControl::TextColor(COLORREF color, bool apply)
+{
+    const auto previous = static_cast<COLORREF>(GetProperty("TextColor"));
+    if (apply) SetTextColor(color);
+    return previous;
+}
+
+intptr_t TextControl::BackColor(intptr_t color, bool apply)
+{
+    const intptr_t previous = GetProperty("BackColor");
+    if (apply) SetBackColor(color);
+    return previous;
+}

@@ -15,6 +15,9 @@ public:
     // The control owns the brush from here on.
     void SetBackBrush(HBRUSH brush);
     void SetBackColor(intptr_t color) { SetProperty("BackColor", color); }
+    // Accessor form: the previous colour; the new one stored with `apply`.
+    COLORREF TextColor(COLORREF color, bool apply);
+    intptr_t BackColor(intptr_t color, bool apply);
 };
 
 class Button : public TextControl {

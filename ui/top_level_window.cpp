@@ -1,4 +1,5 @@
 #include "ui/top_level_window.h"
+#include "ui/application.h"
 
 #include <cmath>
 #include <vector>
@@ -164,16 +165,7 @@ void TopLevelWindow::SetRoundCorners(int diameter)
     SetWindowRgn(GetHandle(), CreateRoundRectRgn(0, 0, size.cx + 1, size.cy + 1, diameter, diameter), TRUE);
 }
 
-ImageObject TopLevelWindow::BackImage(const ImageObject* image, bool apply)
-{
-    const ImageObject* held = record_ ? backgroundImage(record_) : nullptr;
-    ImageObject previous = held ? *held : ImageObject();
-    if (apply && record_) {
-        setBackgroundImage(record_, image);
-        InvalidateRect(GetHandle(), nullptr, TRUE);
-    }
-    return previous;
-}
+ImageObject TopLevelWindow::BackImage(const ImageObject* image, bool apply) { return backImageAccess(record_, image, apply); }
 
 COLORREF TopLevelWindow::BackColor(COLORREF color, bool apply) { return backColorAccess(record_, color, apply); }
 
@@ -203,7 +195,7 @@ HWND TopLevelWindow::createWindow(const CreateOptions& options, bool modal)
     if (!owner && options.taskbar) {
         // A hidden owner keeps the window off the taskbar's own button logic; never shown.
         hiddenOwner = CreateWindowExW(0, options.className.c_str(), modal ? L"ShowTaskbar" : L"qvShowTaskbar", WS_POPUP, 0, 0,
-                                      250, 110, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+                                      250, 110, nullptr, nullptr, Application::Instance(), nullptr);
         owner = hiddenOwner;
     }
     const POINT position = startPosition(StartPosition(), options.position, options.size, owner);
@@ -212,7 +204,7 @@ HWND TopLevelWindow::createWindow(const CreateOptions& options, bool modal)
     applyWindowBorder(Border(), style, exStyle);
     style |= modal ? WS_CLIPCHILDREN : WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
     const HWND window = CreateWindowExW(exStyle, options.className.c_str(), toUtf16(options.title).c_str(), style, position.x,
-                                        position.y, options.size.cx, options.size.cy, owner, nullptr, GetModuleHandleW(nullptr),
+                                        position.y, options.size.cx, options.size.cy, owner, nullptr, Application::Instance(),
                                         record_);
     if (hiddenOwner && !window) DestroyWindow(hiddenOwner);
     if (hiddenOwner && window) SetProperty(kTaskbarOwner, reinterpret_cast<intptr_t>(hiddenOwner));
@@ -450,4 +442,25 @@ int RunMessageLoop(TopLevelWindow& mainWindow, bool show)
         if (!IsWindow(main)) break;
     }
     return static_cast<int>(message.wParam);
+}
+
+int TopLevelWindow::Border(int kind, bool apply)
+{
+    const int previous = Border();
+    if (apply) SetBorder(kind);
+    return previous;
+}
+
+int TopLevelWindow::StartPosition(int kind, bool apply)
+{
+    const int previous = StartPosition();
+    if (apply) SetStartPosition(kind);
+    return previous;
+}
+
+intptr_t TopLevelWindow::DialogResult(intptr_t value, bool apply)
+{
+    const intptr_t previous = DialogResult();
+    if (apply) SetDialogResult(value);
+    return previous;
 }

@@ -49,6 +49,10 @@ public:
     void SetStartPosition(int kind) { SetProperty("StartPosition", kind); }
     intptr_t DialogResult() const { return GetProperty("DialogResult"); }
     void SetDialogResult(intptr_t value) { SetProperty("DialogResult", value); }
+    // The same values in accessor form: the previous value, the new one stored with `apply`.
+    int Border(int kind, bool apply);
+    int StartPosition(int kind, bool apply);
+    intptr_t DialogResult(intptr_t value, bool apply);
     // The button clicked by Enter (OK) or Esc (cancel); the window holds a counted reference.
     void SetDefaultButton(WindowObject* button) { setButton(kDefaultButton, button); }
     void SetCancelButton(WindowObject* button) { setButton(kCancelButton, button); }

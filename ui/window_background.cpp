@@ -159,3 +159,14 @@ bool paintBackground(WindowRecord* record, HWND window, HDC dc)
     BitBlt(dc, client.left, client.top, width, height, buffer.dc(), 0, 0, SRCCOPY);
     return true;
 }
+
+ImageObject backImageAccess(WindowRecord* record, const ImageObject* image, bool apply)
+{
+    const ImageObject* held = record ? backgroundImage(record) : nullptr;
+    ImageObject previous = held ? *held : ImageObject();
+    if (apply && record) {
+        setBackgroundImage(record, image);
+        InvalidateRect(record->handle(), nullptr, TRUE);
+    }
+    return previous;
+}

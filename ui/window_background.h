@@ -20,6 +20,7 @@ void releaseBackground(WindowRecord* record);
 // with `apply`, store the new one and repaint the window.
 COLORREF backColorAccess(WindowRecord* record, COLORREF color, bool apply);
 int showImageTypeAccess(WindowRecord* record, int kind, bool apply);
+ImageObject backImageAccess(WindowRecord* record, const ImageObject* image, bool apply);
 
 // 0xAARRGGBB as stored from and to the COLORREF the program passes.
 intptr_t argbFromColorref(COLORREF color);

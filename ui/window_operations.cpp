@@ -1,4 +1,5 @@
 #include "ui/window_operations.h"
+#include "ui/application.h"
 
 #include <shellapi.h>
 #include <vector>
@@ -61,7 +62,7 @@ void registerFrameworkClass(const wchar_t* name)
     WNDCLASSW windowClass{};
     windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
     windowClass.lpfnWndProc = frameworkClassProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hInstance = Application::Instance();
     windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -72,10 +73,16 @@ void registerFrameworkClass(const wchar_t* name)
 bool WindowOperations::CreateControl(HWND parent, std::string_view title, POINT position, SIZE size, int id, DWORD style,
                                      DWORD exStyle, const wchar_t* className)
 {
+    return CreateControlW(parent, toUtf16(title), position, size, id, style, exStyle, className);
+}
+
+bool WindowOperations::CreateControlW(HWND parent, std::wstring_view title, POINT position, SIZE size, int id, DWORD style,
+                                      DWORD exStyle, const wchar_t* className)
+{
     if (!record() || handle()) return false;
-    const HWND window = CreateWindowExW(exStyle, className, toUtf16(title).c_str(), style, position.x, position.y, size.cx,
+    const HWND window = CreateWindowExW(exStyle, className, std::wstring(title).c_str(), style, position.x, position.y, size.cx,
                                         size.cy, parent, reinterpret_cast<HMENU>(static_cast<intptr_t>(id)),
-                                        GetModuleHandleW(nullptr), record());
+                                        Application::Instance(), record());
     return window != nullptr;
 }
 
@@ -88,7 +95,7 @@ bool WindowOperations::CreateChildControl(HWND parent, std::string_view title, P
     style |= WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
     const HWND window = CreateWindowExW(exStyle, className, toUtf16(title).c_str(), style, position.x, position.y, size.cx,
                                         size.cy, parent, reinterpret_cast<HMENU>(static_cast<intptr_t>(id)),
-                                        GetModuleHandleW(nullptr), nullptr);
+                                        Application::Instance(), nullptr);
     if (!window) return false;
     WindowRecord* bound = record();
     if (!attachRecord(bound, window)) {
@@ -278,7 +285,65 @@ bool WindowOperations::CreateMDIChild(HWND client, std::string_view title, POINT
 {
     if (!record() || handle()) return false;
     const HWND child = CreateMDIWindowW(className, toUtf16(title).c_str(), style, position.x, position.y, size.cx, size.cy,
-                                        client, GetModuleHandleW(nullptr), reinterpret_cast<LPARAM>(record()));
+                                        client, Application::Instance(), reinterpret_cast<LPARAM>(record()));
     WindowRecord* bound = record();
     return child && attachRecord(bound, child);
+}
+
+HWND WindowOperations::CreateDialogFromTemplate(HWND parent, const wchar_t* templateName, std::wstring_view className)
+{
+    return createDialogFromTemplate(record(), parent, templateName, std::wstring(className));
+}
+
+intptr_t WindowOperations::ShowDialogFromTemplate(HWND parent, const wchar_t* templateName, std::wstring_view className)
+{
+    return showDialogFromTemplate(record(), parent, templateName, std::wstring(className));
+}
+
+namespace {
+
+BOOL CALLBACK collectProperty(HWND, LPWSTR name, HANDLE value, ULONG_PTR list)
+{
+    // Names given as atoms rather than texts have no text to report.
+    if (!IS_INTRESOURCE(name)) reinterpret_cast<std::vector<std::pair<std::wstring, HANDLE>>*>(list)->emplace_back(name, value);
+    return TRUE;
+}
+
+} // namespace
+
+std::vector<std::pair<std::wstring, HANDLE>> WindowOperations::EnumWindowPropsW() const
+{
+    std::vector<std::pair<std::wstring, HANDLE>> properties;
+    EnumPropsExW(handle(), collectProperty, reinterpret_cast<LPARAM>(&properties));
+    return properties;
+}
+
+std::vector<std::pair<std::string, HANDLE>> WindowOperations::EnumWindowProps() const
+{
+    std::vector<std::pair<std::string, HANDLE>> properties;
+    for (const auto& [name, value] : EnumWindowPropsW()) properties.emplace_back(toNarrow(name), value);
+    return properties;
+}
+
+std::string WindowOperations::GetClassNameA() const { return toNarrow(GetClassName()); }
+
+int WindowOperations::MessageBoxW(std::wstring_view text, UINT type, std::wstring_view caption)
+{
+    return ::MessageBoxW(handle(), std::wstring(text).c_str(), std::wstring(caption).c_str(), type);
+}
+
+int setControlBorder(WindowRecord* record, int kind)
+{
+    if (!record) return 0;
+    const int previous = static_cast<int>(record->properties.get("Border"));
+    record->properties.set("Border", kind);
+    if (const HWND window = record->handle()) {
+        auto style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE));
+        auto exStyle = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE));
+        applyControlBorder(kind, style, exStyle);
+        SetWindowLongPtrW(window, GWL_STYLE, static_cast<LONG_PTR>(style));
+        SetWindowLongPtrW(window, GWL_EXSTYLE, static_cast<LONG_PTR>(exStyle));
+        SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    }
+    return previous;
 }

@@ -4,6 +4,8 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "ui/dialog_window.h"
 #include "ui/window_record.h"
@@ -14,6 +16,9 @@ constexpr int kKeepValue = INT32_MIN;  // for Move: take the current value
 
 // Control border kinds, applied to a style pair by CreateChildControl and the Border setter.
 void applyControlBorder(int kind, DWORD& style, DWORD& exStyle);
+// Stores the kind as the window's "Border" and applies it to the live window at once; answers
+// the kind it held before.
+int setControlBorder(WindowRecord* record, int kind);
 
 // The framework's own window classes send every message to the record from WM_NCCREATE on.
 LRESULT CALLBACK frameworkClassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -32,6 +37,10 @@ public:
     bool CreateDialogWindow(const DialogOptions& options);
     intptr_t ShowDialogWindow(const DialogOptions& options);
     bool CreateMDIChild(HWND client, std::string_view title, POINT position, SIZE size, DWORD style, const wchar_t* className);
+    // A dialog from a template in the program's resources; a class name given is registered
+    // first as a copy of the system dialog class.
+    HWND CreateDialogFromTemplate(HWND parent, const wchar_t* templateName, std::wstring_view className = {});
+    intptr_t ShowDialogFromTemplate(HWND parent, const wchar_t* templateName, std::wstring_view className = {});
 
     intptr_t StyleBitsAdd(intptr_t bits);
     intptr_t StyleBitsRemove(intptr_t bits);
@@ -105,6 +114,17 @@ public:
     bool SetWindowProp(std::string_view name, HANDLE value);
     HANDLE GetWindowProp(std::string_view name) const;
     HANDLE RemoveWindowProp(std::string_view name);
+    bool SetWindowPropW(std::wstring_view name, HANDLE value) { return SetPropW(handle(), std::wstring(name).c_str(), value); }
+    HANDLE GetWindowPropW(std::wstring_view name) const { return GetPropW(handle(), std::wstring(name).c_str()); }
+    HANDLE RemoveWindowPropW(std::wstring_view name) { return RemovePropW(handle(), std::wstring(name).c_str()); }
+    // Every entry of the system property list whose name is a text, in the order the system gives.
+    std::vector<std::pair<std::wstring, HANDLE>> EnumWindowPropsW() const;
+    std::vector<std::pair<std::string, HANDLE>> EnumWindowProps() const;
+    // The UTF-16 and program-text twins of the text operations above.
+    std::string GetClassNameA() const;
+    int MessageBoxW(std::wstring_view text, UINT type = MB_OK, std::wstring_view caption = L"信息：");
+    bool CreateControlW(HWND parent, std::wstring_view title, POINT position, SIZE size, int id, DWORD style, DWORD exStyle,
+                        const wchar_t* className);
 
 protected:
     virtual WindowRecord* record() const = 0;
