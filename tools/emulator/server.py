@@ -11,7 +11,8 @@ import urllib.parse
 from pathlib import Path
 
 from . import ports
-from .services import PICTURE_PATHS, Response, Services, parse_query
+from .request_log import RequestLog
+from .services import PICTURE_PATHS, Response, Services, json_answer, parse_query
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -25,6 +26,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def do_GET(self):
         split = urllib.parse.urlsplit(self.path)
+        log = self.server.services.request_log
+        if self.server.service_name != "control":
+            log.record(self.server.service_name, self.path, self.headers)
+        elif split.path == "/request_log":
+            return self.send(json_answer({"ok": True, "requests": log.snapshot()}), split.path)
+        elif split.path == "/reset":
+            log.clear()
         route = getattr(self.server.services, self.server.service_name)
         self.headers.request_line = self.requestline
         response = route(split.path, parse_query(split.query), self.headers)
@@ -191,6 +199,7 @@ class Closer:
 def start_all(state, base, certificates, pictures):
     """Starts every host on its own thread; returns the servers."""
     services = Services(state, base, pictures)
+    services.request_log = RequestLog()
     plan = [("main", None), ("cross", None), ("photos", None), ("images", None), ("control", None),
             ("sso", _tls(certificates["cert"], certificates["key"])),
             ("sso_untrusted", _tls(certificates["untrusted_cert"], certificates["untrusted_key"]))]
