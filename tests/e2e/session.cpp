@@ -5,6 +5,7 @@
 #include <winhttp.h>
 
 #include "net/internet_handle.h"
+#include "text/json_document.h"
 
 #include <algorithm>
 
@@ -54,6 +55,24 @@ std::string httpGet(int port, const std::string& path)
 bool control(const std::string& pathAndQuery)
 {
     return httpGet(kControlPort, pathAndQuery).find("\"ok\":true") != std::string::npos;
+}
+
+std::vector<LoggedRequest> requestLog()
+{
+    JsonDocument answer;
+    std::vector<LoggedRequest> requests;
+    if (!answer.Parse(httpGet(kControlPort, "/request_log"), true)) return requests;
+    for (int i = 0, count = answer.GetCount("requests"); i < count; ++i) {
+        const std::string entry = "requests.[" + std::to_string(i) + "]";
+        LoggedRequest request;
+        request.service = answer.GetText(entry + ".service");
+        request.host = answer.GetText(entry + ".host");
+        request.path = answer.GetText(entry + ".path");
+        request.hasCookie = answer.HasMember(entry, "cookie");
+        request.cookie = answer.GetText(entry + ".cookie");
+        requests.push_back(request);
+    }
+    return requests;
 }
 
 std::string pictureBytes(const std::string& sizePath, const std::string& name) { return httpGet(kImagePort, sizePath + name); }

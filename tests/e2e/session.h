@@ -24,6 +24,17 @@ extern const wchar_t* const kFinishedPrefix;
 std::string httpGet(int port, const std::string& path);
 // A control request (faults, QR settings, reset); true when the emulator said ok.
 bool control(const std::string& pathAndQuery);
+// One request as the emulator's hosts saw it: the host it named, its path and query, and its
+// Cookie header; `hasCookie` is false when it carried none at all.
+struct LoggedRequest {
+    std::string service;
+    std::string host;
+    std::string path;
+    std::string cookie;
+    bool hasCookie = false;
+};
+// Every request since the last reset, oldest first.
+std::vector<LoggedRequest> requestLog();
 // The bytes the image host gives for a picture in one size ("/mw1024/" + name).
 std::string pictureBytes(const std::string& sizePath, const std::string& name);
 
