@@ -239,19 +239,20 @@ TEST(EndToEndPromises, PicturesTakeTheirFinalNameOnlyWhenComplete)
     // Every picture on disk got its name by a rename of a ".part" file; no final name was ever
     // created, so none could have been seen half-written.
     std::set<std::wstring> renamed;
-    ASSERT_TRUE(pilot.waitUntil(
+    EXPECT_TRUE(pilot.waitUntil(
         [&] {
             watch.collect();
             for (const FolderWatch::Change& change : watch.changes())
                 if (change.action == FILE_ACTION_RENAMED_NEW_NAME) renamed.insert(change.name);
             return std::all_of(names.begin(), names.end(), [&](const std::wstring& name) { return renamed.count(name) != 0; });
         },
-        10000));
+        10000))
+        << renamed.size() << " of " << names.size() << " pictures were renamed into place";
     EXPECT_TRUE(watch.collect());
     const std::vector<FolderWatch::Change>& changes = watch.changes();
     for (size_t i = 0; i < changes.size(); ++i) {
         if (changes[i].action == FILE_ACTION_ADDED) {
-            EXPECT_TRUE(endsWith(changes[i].name, L".part")) << utf8(changes[i].name);
+            EXPECT_TRUE(endsWith(changes[i].name, L".part")) << utf8(changes[i].name) << " was created under its final name";
         }
         if (changes[i].action == FILE_ACTION_RENAMED_NEW_NAME) {
             ASSERT_GT(i, 0u);
@@ -261,4 +262,39 @@ TEST(EndToEndPromises, PicturesTakeTheirFinalNameOnlyWhenComplete)
     }
     for (const std::wstring& name : names) EXPECT_FALSE(endsWith(name, L".part")) << utf8(name);
     EXPECT_TRUE(session.picturesIntact(album, "/mw1024/", names.size()));
+}
+
+TEST(EndToEndPromises, ForgedCertificateFailsTheSignIn)
+{
+    ProgramSession session;
+    ASSERT_TRUE(control("/certificate?forged=1"));
+    ASSERT_TRUE(session.start(false));
+    Pilot& pilot = session.pilot();
+
+    // The sign-on host shows a certificate nobody vouches for: no poll gets through to it.
+    ASSERT_TRUE(pilot.waitStatusIs(L"  状态:错误", 20000));
+    for (const LoggedRequest& request : requestLog()) EXPECT_NE(request.service, "sso") << request.path;
+
+    // With its true certificate back, the same program signs in.
+    ASSERT_TRUE(control("/certificate?forged=0"));
+    EXPECT_TRUE(pilot.waitStatusIs(kSignedIn, 30000));
+}
+
+TEST(EndToEndPromises, WindowAnswersWhileTheServiceIsSlow)
+{
+    ProgramSession session;
+    ASSERT_TRUE(session.start());
+    Pilot& pilot = session.pilot();
+    ASSERT_TRUE(pilot.showPage(1));
+    ASSERT_TRUE(pilot.typeHomepage(L"http://127.0.0.1:" + std::to_wstring(PICLADE_TEST_PORT_BASE) + L"/u/1000000001?probe=slow"));
+
+    // Every answer of the service takes 5 s from now on: the analysis waits, the window does not.
+    ASSERT_TRUE(control("/faults?latency=5000"));
+    ASSERT_TRUE(pilot.pressButton(L"分析"));
+    LoggedRequest seen;
+    ASSERT_TRUE(pilot.waitUntil([&] { return findRequest("probe=slow", &seen); }, 10000));
+    EXPECT_GE(pilot.responseTime(2000), 0);  // answered while the homepage's answer is still seconds away
+
+    ASSERT_TRUE(control("/faults?latency=0"));
+    EXPECT_TRUE(pilot.waitStatusIs(kListed, 30000));
 }
