@@ -57,6 +57,7 @@ ImageObject coverImage(const std::string& address)
 
 } // namespace
 
+// Guarded by EndToEndPromises.SessionCookiesGoOnlyToTheServiceOwnHosts and Analysis.RowTextsAndServiceAddresses.
 bool isServiceAddress(std::string_view address)
 {
     const std::string host = hostOf(address);
@@ -91,6 +92,7 @@ int readHomepage(std::string_view address)
     HttpClient client;
     client.open("GET", address);
     // The session's cookies go to the service only: a mistyped address never receives them.
+    // Guarded by EndToEndPromises.SessionCookiesGoOnlyToTheServiceOwnHosts.
     if (isServiceAddress(address)) client.setCookies(appState().cookies.get());
     client.send();
     const std::string page = client.responseTextUtf8();

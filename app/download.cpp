@@ -33,6 +33,7 @@ PhotoStore& photoStore()
     return store;
 }
 
+// Guarded by EndToEndPromises.ReplacedDownloadLeavesNothingInTheNewOne.
 // Tasks of a replaced job carry an older generation and are dropped when they run.
 volatile LONG gDownloadGeneration = 0;
 
@@ -64,6 +65,7 @@ void finishJob()
 
 } // namespace
 
+// Guarded by ErrorTable.RowsAndLookups and EndToEndFaults.UnwritableAlbumFolderShowsTheSystemMessage (both locales).
 std::string errorText(unsigned long code)
 {
     std::string key = "〖";
@@ -72,6 +74,7 @@ std::string errorText(unsigned long code)
     return cutBetween(kErrorTable, key, "\r\n");
 }
 
+// Guarded by EndToEndPromises.EachPictureIsTriedThreeTimesAtMost, EndToEndFaults.DroppedAndTruncatedPicturesAreNeverCountedOrKept.
 std::string fetchPicture(std::string_view address)
 {
     for (int attempt = 0; attempt < 3; ++attempt) {
@@ -99,6 +102,7 @@ void downloadTask(intptr_t generation, intptr_t)
     const std::string address = photo.picHost + state.sizePath.get() + photo.picName;
     const std::string name = pictureFileName(photo.timestamp, photo.captionRender, photo.picName);
     const std::string bytes = fetchPicture(address);
+    // Guarded by EndToEndFaults.ServerErrorsOnEveryTryLeaveNothing, EndToEndPromises.ReplacedDownloadLeavesNothingInTheNewOne.
     if (bytes.empty() || generation != gDownloadGeneration) return;  // not written, not counted
 
     const unsigned long error = writePictureFile(state.albumFolder.get(), name, bytes);

@@ -93,11 +93,13 @@ std::string photoTimePrefix(int64_t timestamp)
     return text;
 }
 
+// Guarded by FileNaming.CleanCaptionDropsWhatNamesCannotHold, FileNaming.LongCaptionsAreCutWithoutSplittingACharacter.
 std::string cleanCaption(std::string_view caption)
 {
     return cutToBytes(withoutForbidden(toUtf16(caption), true), kMaxCaptionBytes);
 }
 
+// Guarded by FileNaming.SafeFolderNames.
 std::string safeName(std::string_view name, std::string_view fallback)
 {
     std::wstring cleaned = withoutForbidden(toUtf16(name), false);
