@@ -7,7 +7,7 @@ silently skipped.
     python3 scripts/mutations.py copy SOURCE_TREE SCRATCH_TREE   (only files that differ are written)
     python3 scripts/mutations.py apply NAME SCRATCH_TREE          (prints the ctest regex and gtest filter)
     python3 scripts/mutations.py restore NAME SOURCE_TREE SCRATCH_TREE
-    python3 scripts/mutations.py union                            (every break's tests at once)
+    python3 scripts/mutations.py union [NAME...]                  (the tests of these breaks, or of all, at once)
 """
 
 import shutil
@@ -56,6 +56,25 @@ BREAKS = {
         "a folder named after a device (CON, NUL, COM1) is made as it is",
         [("app/file_naming.cpp", "    if (isDeviceName(cleaned)) cleaned.insert(0, L\"_\");\n", "")],
         "app_files_test", ""),
+    "folder-names-keep-forbidden": (
+        "owner and album names reach folder names with the characters Windows forbids",
+        [("app/file_naming.cpp", "std::wstring cleaned = withoutForbidden(toUtf16(name), false);",
+          "std::wstring cleaned = toUtf16(name);")],
+        "app_files_test", ""),
+    "trailing-dots-kept": (
+        "folder names keep their trailing dots and blanks",
+        [("app/file_naming.cpp",
+          "    while (!cleaned.empty() && (cleaned.back() == L'.' || cleaned.back() == L' ')) cleaned.pop_back();\n", "")],
+        "app_files_test", ""),
+    "path-segments-kept": (
+        "a picture's name keeps the path segments before its last slash",
+        [("app/file_naming.cpp", "const size_t slash = picName.find_last_of(\"/\\\\\");",
+          "const size_t slash = std::string_view::npos;")],
+        "app_files_test", ""),
+    "error-text-not-from-table": (
+        "a failed write is reported with the bare error number instead of the table's message",
+        [("app/download.cpp", "    return cutBetween(kErrorTable, key, \"\\r\\n\");", "    return key;")],
+        "app_jobs_test|" + E2E, "ErrorTable.*:EndToEndFaults.UnwritableAlbumFolder*"),
     "no-retry": (
         "a picture that fails once is given up",
         [("app/download.cpp", "for (int attempt = 0; attempt < 3; ++attempt) {", "for (int attempt = 0; attempt < 1; ++attempt) {")],
@@ -84,7 +103,7 @@ BREAKS = {
     "certificates-not-checked": (
         "every HTTPS exchange ignores certificate errors",
         [("net/http_client.cpp", "    if (ignoreCertErrorsPending_) {", "    if (true) {")],
-        "net_test", "HttpClientTest.Certificates*"),
+        "net_test|" + E2E, "HttpClientTest.Certificates*:EndToEndPromises.ForgedCertificate*"),
     "reader-takes-trailing-comma": (
         "the JSON reader accepts [1,]",
         [("text/json_reader.cpp", "if (blankOnly && unitAt(static_cast<size_t>(valueStart_ - 1)) != L'[') return false;",
@@ -94,6 +113,10 @@ BREAKS = {
         "the worker pool reads as idle while tasks still wait in its queue",
         [("tasks/thread_pool.h", "return queuedTasks_ == 0 && busyThreads_ == 0;", "return busyThreads_ == 0;")],
         "tasks_test", ""),
+    "analysis-on-the-window-thread": (
+        "the analysis runs on the window's thread, which waits on the network",
+        [("app/main_window.cpp", "        startJob(AnalysisJob, analysisJob);", "        analysisJob(JobContext(AnalysisJob, 0, 0));")],
+        E2E, "EndToEndPromises.WindowAnswers*"),
     "replaced-analysis-goes-on": (
         "a job replaced by a newer one of its kind never hears that it should stop",
         [("app/jobs.cpp", "return gEnding || gSlots[kind_].generation != generation_;", "return gEnding != 0;")],
@@ -141,9 +164,10 @@ def restore(name, source, scratch):
     return 0
 
 
-def union():
-    regexes = sorted({regex for _, _, regex, _ in BREAKS.values()})
-    filters = [f for _, _, _, f in BREAKS.values()]
+def union(names):
+    chosen = [BREAKS[name] for name in names or BREAKS]
+    regexes = sorted({regex for _, _, regex, _ in chosen})
+    filters = [f for _, _, _, f in chosen]
     # An executable without a filter of its own runs everything; "*" keeps that in the union.
     print("|".join(regexes))
     print("*" if "" in filters else ":".join(sorted(set(filters))))
@@ -164,7 +188,7 @@ def main(argv):
     if command == "restore":
         return restore(argv[2], argv[3], argv[4])
     if command == "union":
-        return union()
+        return union(argv[2:])
     print(__doc__, file=sys.stderr)
     return 2
 
