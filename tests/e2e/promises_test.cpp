@@ -165,7 +165,7 @@ TEST(EndToEndPromises, ReplacedDownloadLeavesNothingInTheNewOne)
 
     // Slow pictures: five are on their way at a time and the rest of the 33 wait in the queue
     // when the second album is chosen.
-    ASSERT_TRUE(control("/faults?picture_latency=400"));
+    ASSERT_TRUE(control("/faults?picture_latency=800"));
     ASSERT_TRUE(pilot.albumMenu(1, L"下载选中"));
     ASSERT_TRUE(pilot.waitStatus(inProgress, 30000));
     ASSERT_TRUE(pilot.albumMenu(0, L"下载选中"));
@@ -286,7 +286,7 @@ TEST(EndToEndPromises, WindowAnswersWhileTheServiceIsSlow)
     ASSERT_TRUE(session.start());
     Pilot& pilot = session.pilot();
     ASSERT_TRUE(pilot.showPage(1));
-    ASSERT_TRUE(pilot.typeHomepage(L"http://127.0.0.1:" + std::to_wstring(PICLADE_TEST_PORT_BASE) + L"/u/1000000001?probe=slow"));
+    ASSERT_TRUE(pilot.typeHomepage(homepageAddress("1000000001", L"probe=slow")));
 
     // Every answer of the service takes 5 s from now on: the analysis waits, the window does not.
     ASSERT_TRUE(control("/faults?latency=5000"));

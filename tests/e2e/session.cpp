@@ -103,6 +103,11 @@ std::vector<std::wstring> filesIn(const std::wstring& folder)
     return names;
 }
 
+std::wstring homepageAddress(const std::string& ownerId, const std::wstring& query)
+{
+    return L"http://127.0.0.1:" + std::to_wstring(PICLADE_TEST_PORT_BASE) + L"/u/" + fromUtf8(ownerId) + L"?" + query;
+}
+
 std::wstring finishedStatus(int downloaded, int queued)
 {
     return L"  状态:全部下载完成,当前已下载 " + std::to_wstring(downloaded) + L"张 共 " + std::to_wstring(queued) +
@@ -139,8 +144,8 @@ bool ProgramSession::start(bool signIn)
 
 bool ProgramSession::analyse(const std::string& ownerId)
 {
-    const std::wstring address = L"http://127.0.0.1:" + std::to_wstring(PICLADE_TEST_PORT_BASE) + L"/u/" + fromUtf8(ownerId) + L"?from=myfollow_all";
-    return pilot_.showPage(1) && pilot_.typeHomepage(address) && pilot_.pressButton(L"分析") && pilot_.waitStatusIs(kListed, 30000);
+    return pilot_.showPage(1) && pilot_.typeHomepage(homepageAddress(ownerId)) && pilot_.pressButton(L"分析") &&
+           pilot_.waitStatusIs(kListed, 30000);
 }
 
 bool ProgramSession::download(int album, DWORD ms)

@@ -41,6 +41,8 @@ std::string pictureBytes(const std::string& sizePath, const std::string& name);
 std::string readWholeFile(const std::wstring& path);
 // The names of the files in a folder, sorted.
 std::vector<std::wstring> filesIn(const std::wstring& folder);
+// The address of a sample owner's homepage on the emulator's main site.
+std::wstring homepageAddress(const std::string& ownerId, const std::wstring& query = L"from=myfollow_all");
 // The final status line of a download with these counts.
 std::wstring finishedStatus(int downloaded, int queued);
 
