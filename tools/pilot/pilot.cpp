@@ -331,6 +331,8 @@ bool Pilot::signInPictureCentre(COLORREF* colour) const
         if (area.right == 182 && area.bottom == 182 && IsWindowVisible(candidate)) picture = candidate;
     }
     if (!picture) return false;
+    // A picture set a moment ago may not be painted yet: what is pending is painted first.
+    RedrawWindow(main_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     POINT centre{area.right / 2, area.bottom / 2};
     ClientToScreen(picture, &centre);
     HDC screen = GetDC(nullptr);
@@ -379,6 +381,7 @@ long Pilot::responseTime(DWORD ms) const
 bool Pilot::screenshot(const std::wstring& pngPath)
 {
     settle();
+    RedrawWindow(main_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     RECT frame{};
     GetWindowRect(main_, &frame);
     return saveScreenArea(frame, pngPath);
