@@ -58,6 +58,7 @@ ImageObject coverImage(const std::string& address)
 
 } // namespace
 
+// Guarded by EndToEndPromises.SessionCookiesGoOnlyToTheServiceOwnHosts and Analysis.RowTextsAndServiceAddresses.
 bool isServiceAddress(std::string_view address)
 {
     const std::string host = hostOf(address);
@@ -92,6 +93,7 @@ int readHomepage(std::string_view address, const JobContext* job)
     HttpClient client;
     client.open("GET", address);
     // The session's cookies go to the service only: a mistyped address never receives them.
+    // Guarded by EndToEndPromises.SessionCookiesGoOnlyToTheServiceOwnHosts.
     if (isServiceAddress(address)) client.setCookies(appState().cookies.get());
     client.send();
     const std::string page = client.responseTextUtf8();

@@ -68,6 +68,7 @@ void countDownloaded(long generation)
 
 } // namespace
 
+// Guarded by ErrorTable.RowsAndLookups and EndToEndFaults.UnwritableAlbumFolderShowsTheSystemMessage (both locales).
 std::string errorText(unsigned long code)
 {
     std::string key = "〖";
@@ -76,6 +77,7 @@ std::string errorText(unsigned long code)
     return cutBetween(kErrorTable, key, "\r\n");
 }
 
+// Guarded by EndToEndPromises.EachPictureIsTriedThreeTimesAtMost, EndToEndFaults.DroppedAndTruncatedPicturesAreNeverCountedOrKept.
 FetchResult fetchPicture(DownloadRun& run, std::string_view address, std::string& bytes)
 {
     // Image hosts refuse pictures that are not asked for from the main site's pages.
@@ -104,6 +106,7 @@ void downloadTask(intptr_t generationArgument, intptr_t)
         return;
     }
     std::string bytes;
+    // Guarded by EndToEndFaults.ServerErrorsOnEveryTryLeaveNothing, EndToEndPromises.ReplacedDownloadLeavesNothingInTheNewOne.
     if (fetchPicture(*run, address, bytes) != FetchResult::Fetched || !isCurrentJob(DownloadJob, generation))
         return;  // not written, not counted
 

@@ -93,6 +93,7 @@ std::string photoTimePrefix(int64_t timestamp)
     return text;
 }
 
+// Guarded by FileNaming.CleanCaptionDropsWhatNamesCannotHold, FileNaming.LongCaptionsAreCutWithoutSplittingACharacter.
 std::string cleanCaption(std::string_view caption)
 {
     // First the cut to 200 bytes (never through a character), then the deletions.
@@ -100,6 +101,7 @@ std::string cleanCaption(std::string_view caption)
     return toNarrow(withoutForbidden(toUtf16(cut), true));
 }
 
+// Guarded by FileNaming.SafeFolderNames.
 std::string safeName(std::string_view name, std::string_view fallback)
 {
     std::wstring cleaned = withoutForbidden(toUtf16(name), false);

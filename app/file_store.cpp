@@ -65,6 +65,7 @@ bool ensureFolder(std::string_view path)
     return CreateDirectoryW(wide.c_str(), nullptr) || isDirectory(wide);
 }
 
+// Guarded by EndToEndPromises.PicturesTakeTheirFinalNameOnlyWhenComplete and the FileStore tests.
 unsigned long writePictureFile(std::string_view folder, std::string_view name, std::string_view bytes,
                                std::optional<int64_t> modifiedTime)
 {

@@ -32,6 +32,7 @@ DWORD WINAPI jobThread(void* parameter)
 
 } // namespace
 
+// Guarded by EndToEnd.AnalysisPressedTwiceQuicklyListsEachAlbumOnce and EndToEndPromises.ReplacedDownloadLeavesNothingInTheNewOne.
 bool JobContext::stopping() const
 {
     return !isCurrentJob(kind_, generation_);
@@ -49,6 +50,7 @@ bool JobContext::pause(unsigned milliseconds) const
     return !stopping();
 }
 
+// Every job on a thread of its own, never the window's: guarded by EndToEndPromises.WindowAnswersWhileTheServiceIsSlow.
 bool startJob(int kind, JobRoutine routine, intptr_t argument, void (*beforeStart)())
 {
     if (kind < 0 || kind >= kKinds || !routine || gEnding) return false;

@@ -246,6 +246,7 @@ void HttpClient::applyRequestOptions()
         proxyPassword_.clear();
     }
     if (redirectsDisabled_ || cookieMode_ > 0) setRequestOption(WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS);
+    // Certificates are checked unless asked otherwise: guarded by HttpClientTest.CertificatesAreVerified, EndToEndPromises.ForgedCertificateFailsTheSignIn.
     if (ignoreCertErrorsPending_) {
         setRequestOption(WINHTTP_OPTION_SECURITY_FLAGS, kIgnoreAllCertificateErrors);
         ignoreCertErrorsPending_ = false;

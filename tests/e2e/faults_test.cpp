@@ -12,14 +12,6 @@ constexpr int kSmallAlbum = 7;  // "没有封面", 3 photos
 
 bool finished(const std::wstring& now) { return now.rfind(kFinishedPrefix, 0) == 0; }
 
-// No ".part" file (a picture being written) is left anywhere in the folder.
-bool noPartialFiles(const std::wstring& folder)
-{
-    for (const std::wstring& name : filesIn(folder))
-        if (name.size() >= 5 && name.compare(name.size() - 5, 5, L".part") == 0) return false;
-    return true;
-}
-
 } // namespace
 
 TEST(EndToEndFaults, ExpiredCodeIsReplacedBeforeItsMessage)

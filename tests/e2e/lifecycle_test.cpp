@@ -18,13 +18,6 @@ constexpr int kSmallAlbum = 7;  // "没有封面", 3 photos
 bool finished(const std::wstring& now) { return now.rfind(kFinishedPrefix, 0) == 0; }
 bool downloading(const std::wstring& now) { return now.rfind(L"  状态:正在下载中", 0) == 0; }
 
-bool noPartialFiles(const std::wstring& folder)
-{
-    for (const std::wstring& name : filesIn(folder))
-        if (name.size() >= 5 && name.compare(name.size() - 5, 5, L".part") == 0) return false;
-    return true;
-}
-
 // How often the emulator was asked for a path (`kind` "requests"), or answered it whole
 // ("answered"); with a trailing "/" every path under it together.
 int emulatorCount(const char* kind, const std::string& path)

@@ -5,6 +5,7 @@
 #include <winhttp.h>
 
 #include "net/internet_handle.h"
+#include "text/json_document.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -57,6 +58,24 @@ bool control(const std::string& pathAndQuery)
     return httpGet(kControlPort, pathAndQuery).find("\"ok\":true") != std::string::npos;
 }
 
+std::vector<LoggedRequest> requestLog()
+{
+    JsonDocument answer;
+    std::vector<LoggedRequest> requests;
+    if (!answer.Parse(httpGet(kControlPort, "/request_log"), true)) return requests;
+    for (int i = 0, count = answer.GetCount("requests"); i < count; ++i) {
+        const std::string entry = "requests.[" + std::to_string(i) + "]";
+        LoggedRequest request;
+        request.service = answer.GetText(entry + ".service");
+        request.host = answer.GetText(entry + ".host");
+        request.path = answer.GetText(entry + ".path");
+        request.hasCookie = answer.HasMember(entry, "cookie");
+        request.cookie = answer.GetText(entry + ".cookie");
+        requests.push_back(request);
+    }
+    return requests;
+}
+
 std::string pictureBytes(const std::string& sizePath, const std::string& name) { return httpGet(kImagePort, sizePath + name); }
 
 std::string readWholeFile(const std::wstring& path)
@@ -101,6 +120,25 @@ int imageRequests(const std::string& sizePath)
     return total;
 }
 
+std::wstring homepageAddress(const std::string& ownerId, const std::wstring& query)
+{
+    return L"http://127.0.0.1:" + std::to_wstring(PICLADE_TEST_PORT_BASE) + L"/u/" + fromUtf8(ownerId) + L"?" + query;
+}
+
+bool isTemporaryPictureName(const std::wstring& name)
+{
+    const size_t tilde = name.rfind(L'~');
+    if (tilde == std::wstring::npos || name.size() - tilde < 4) return false;
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(tilde) + 1, name.end(),
+                       [](wchar_t unit) { return (unit >= L'0' && unit <= L'9') || (unit >= L'a' && unit <= L'z'); });
+}
+
+bool noPartialFiles(const std::wstring& folder)
+{
+    const std::vector<std::wstring> names = filesIn(folder);
+    return std::none_of(names.begin(), names.end(), isTemporaryPictureName);
+}
+
 std::wstring finishedStatus(int downloaded, int queued)
 {
     return L"  状态:全部下载完成,当前已下载 " + std::to_wstring(downloaded) + L"张 共 " + std::to_wstring(queued) +
@@ -137,8 +175,8 @@ bool ProgramSession::start(bool signIn)
 
 bool ProgramSession::analyse(const std::string& ownerId)
 {
-    const std::wstring address = L"http://127.0.0.1:" + std::to_wstring(PICLADE_TEST_PORT_BASE) + L"/u/" + fromUtf8(ownerId) + L"?from=myfollow_all";
-    return pilot_.showPage(1) && pilot_.typeHomepage(address) && pilot_.pressButton(L"分析") && pilot_.waitStatusIs(kListed, 30000);
+    return pilot_.showPage(1) && pilot_.typeHomepage(homepageAddress(ownerId)) && pilot_.pressButton(L"分析") &&
+           pilot_.waitStatusIs(kListed, 30000);
 }
 
 bool ProgramSession::download(int album, DWORD ms)

@@ -24,6 +24,17 @@ extern const wchar_t* const kFinishedPrefix;
 std::string httpGet(int port, const std::string& path);
 // A control request (faults, QR settings, reset); true when the emulator said ok.
 bool control(const std::string& pathAndQuery);
+// One request as the emulator's hosts saw it: the host it named, its path and query, and its
+// Cookie header; `hasCookie` is false when it carried none at all.
+struct LoggedRequest {
+    std::string service;
+    std::string host;
+    std::string path;
+    std::string cookie;
+    bool hasCookie = false;
+};
+// Every request since the last reset, oldest first.
+std::vector<LoggedRequest> requestLog();
 // The bytes the image host gives for a picture in one size ("/mw1024/" + name).
 std::string pictureBytes(const std::string& sizePath, const std::string& name);
 
@@ -33,6 +44,13 @@ std::vector<std::wstring> filesIn(const std::wstring& folder);
 // How many picture requests the image host answered since the last reset, for one size
 // ("/mw1024/"), from the emulator's counts.
 int imageRequests(const std::string& sizePath);
+// The address of a sample owner's homepage on the emulator's main site.
+std::wstring homepageAddress(const std::string& ownerId, const std::wstring& query = L"from=myfollow_all");
+// A picture's name while it is being written: the final name with its tail replaced by "~" and
+// the writer thread's id in base 36 (no "." after the "~").
+bool isTemporaryPictureName(const std::wstring& name);
+// No picture being written (a temporary name) is left in the folder.
+bool noPartialFiles(const std::wstring& folder);
 // The final status line of a download with these counts.
 std::wstring finishedStatus(int downloaded, int queued);
 

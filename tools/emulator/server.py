@@ -11,7 +11,8 @@ import urllib.parse
 from pathlib import Path
 
 from . import ports
-from .services import PICTURE_PATHS, Response, Services, parse_query
+from .request_log import RequestLog
+from .services import PICTURE_PATHS, Response, Services, json_answer, parse_query
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -25,6 +26,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def do_GET(self):
         split = urllib.parse.urlsplit(self.path)
+        log = self.server.services.request_log
+        if self.server.service_name != "control":
+            log.record(self.server.service_name, self.path, self.headers)
+        elif split.path == "/request_log":
+            return self.send(json_answer({"ok": True, "requests": log.snapshot()}), split.path)
+        elif split.path == "/certificate":
+            self.server.services.forged_certificate = parse_query(split.query).get("forged") == "1"
+            return self.send(json_answer({"ok": True}), split.path)
+        elif split.path == "/reset":
+            log.clear()
+            self.server.services.forged_certificate = False
         route = getattr(self.server.services, self.server.service_name)
         self.headers.request_line = self.requestline
         response = route(split.path, parse_query(split.query), self.headers)
@@ -199,9 +211,16 @@ class Closer:
 def start_all(state, base, certificates, pictures):
     """Starts every host on its own thread; returns the servers."""
     services = Services(state, base, pictures)
+    services.request_log = RequestLog()
+    trusted = _tls(certificates["cert"], certificates["key"])
+    untrusted = _tls(certificates["untrusted_cert"], certificates["untrusted_key"])
+    # After /certificate?forged=1 the sign-on host shows the certificate nobody trusts, from the
+    # next handshake on (the callback runs on every handshake, with or without a server name).
+    services.forged_certificate = False
+    trusted.sni_callback = lambda connection, name, context: (
+        setattr(connection, "context", untrusted) if services.forged_certificate else None)
     plan = [("main", None), ("cross", None), ("photos", None), ("images", None), ("control", None),
-            ("sso", _tls(certificates["cert"], certificates["key"])),
-            ("sso_untrusted", _tls(certificates["untrusted_cert"], certificates["untrusted_key"]))]
+            ("sso", trusted), ("sso_untrusted", untrusted)]
     servers = []
     for name, tls in plan:
         route_name = "sso" if name == "sso_untrusted" else name

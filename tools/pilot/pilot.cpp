@@ -71,12 +71,18 @@ std::vector<HWND> childrenOfClass(HWND parent, const wchar_t* className)
 std::wstring windowText(HWND window)
 {
     if (!window) return {};
-    // WM_GETTEXT is carried across processes by the system.
-    const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    const LRESULT copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<size_t>(copied));
-    return text;
+    // One WM_GETTEXT is one consistent read (the system carries it across processes). Its length
+    // is not asked first: a text changed in between would come cut short. A text that fills the
+    // buffer may have been cut, so it is read again with a larger one.
+    for (size_t capacity = 1024;; capacity *= 4) {
+        std::wstring text(capacity, L'\0');
+        const LRESULT copied = SendMessageW(window, WM_GETTEXT, capacity, reinterpret_cast<LPARAM>(text.data()));
+        if (copied <= 0) return {};
+        if (static_cast<size_t>(copied) + 1 < capacity || capacity >= (1u << 20)) {
+            text.resize(static_cast<size_t>(copied));
+            return text;
+        }
+    }
 }
 
 // The top edge of a window on screen, then its left edge: the order a reader sees fields in.
@@ -325,6 +331,8 @@ bool Pilot::signInPictureCentre(COLORREF* colour) const
         if (area.right == 182 && area.bottom == 182 && IsWindowVisible(candidate)) picture = candidate;
     }
     if (!picture) return false;
+    // A picture set a moment ago may not be painted yet: what is pending is painted first.
+    RedrawWindow(main_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     POINT centre{area.right / 2, area.bottom / 2};
     ClientToScreen(picture, &centre);
     HDC screen = GetDC(nullptr);
@@ -378,6 +386,7 @@ long Pilot::responseTime(DWORD ms) const
 bool Pilot::screenshot(const std::wstring& pngPath)
 {
     settle();
+    RedrawWindow(main_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     RECT frame{};
     GetWindowRect(main_, &frame);
     return saveScreenArea(frame, pngPath);

@@ -1,0 +1,197 @@
+"""The deliberate breaks scripts/mutate applies, one at a time, to a scratch copy of the tree, and
+the tests that must notice each. A break is a list of exact text replacements: when a text is no
+longer found the code has moved on, and the break is reported as not applicable rather than
+silently skipped.
+
+    python3 scripts/mutations.py list
+    python3 scripts/mutations.py copy SOURCE_TREE SCRATCH_TREE   (only files that differ are written)
+    python3 scripts/mutations.py apply NAME SCRATCH_TREE          (prints the ctest regex and gtest filter)
+    python3 scripts/mutations.py restore NAME SOURCE_TREE SCRATCH_TREE
+    python3 scripts/mutations.py union [NAME...]                  (the tests of these breaks, or of all, at once)
+"""
+
+import shutil
+import subprocess
+import sys
+from pathlib import Path
+
+E2E = "end_to_end_zh_CN"
+
+# name: (why it matters, [(file, old text, new text)], ctest regex, gtest filter or "")
+BREAKS = {
+    "cookies-to-every-host": (
+        "the homepage request carries the session's cookies whatever its host",
+        [("app/analysis.cpp", "    if (isServiceAddress(address)) client.setCookies(appState().cookies.get());",
+          "    client.setCookies(appState().cookies.get());")],
+        E2E, "EndToEndPromises.SessionCookies*"),
+    "service-host-anywhere-in-address": (
+        "an address that merely mentions the service's host counts as the service",
+        [("app/analysis.cpp", "    if (host == site) return true;",
+          "    if (host == site || std::string(address).find(site) != std::string::npos) return true;")],
+        E2E, "EndToEndPromises.SessionCookies*"),
+    "no-generation-check-at-task-start": (
+        "a queued task of a replaced download still runs",
+        [("app/download.cpp", "    if (generation != gDownloadGeneration) return;\n    AppState& state = appState();",
+          "    AppState& state = appState();")],
+        E2E, "EndToEndPromises.ReplacedDownload*"),
+    "no-generation-check-after-fetch": (
+        "a picture of a replaced download fetched meanwhile is still written and counted",
+        [("app/download.cpp", "if (bytes.empty() || generation != gDownloadGeneration) return;", "if (bytes.empty()) return;")],
+        E2E, "EndToEndPromises.ReplacedDownload*"),
+    "pictures-straight-to-final-name": (
+        "pictures are written under their final name, no temporary file, no rename",
+        [("app/file_store.cpp",
+          "const std::wstring temporary = target + L\".\" + std::to_wstring(GetCurrentThreadId()) + L\".part\";",
+          "const std::wstring& temporary = target;"),
+         ("app/file_store.cpp",
+          "    if (error == ERROR_SUCCESS && !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) error = GetLastError();\n",
+          "")],
+        "app_files_test|" + E2E, "FileStore.*:EndToEndPromises.PicturesTake*"),
+    "caption-cleaning-off": (
+        "captions reach file names with the characters Windows forbids",
+        [("app/file_naming.cpp", "    return cutToBytes(withoutForbidden(toUtf16(caption), true), kMaxCaptionBytes);",
+          "    return std::string(caption);")],
+        "app_files_test", ""),
+    "device-names-kept": (
+        "a folder named after a device (CON, NUL, COM1) is made as it is",
+        [("app/file_naming.cpp", "    if (isDeviceName(cleaned)) cleaned.insert(0, L\"_\");\n", "")],
+        "app_files_test", ""),
+    "folder-names-keep-forbidden": (
+        "owner and album names reach folder names with the characters Windows forbids",
+        [("app/file_naming.cpp", "std::wstring cleaned = withoutForbidden(toUtf16(name), false);",
+          "std::wstring cleaned = toUtf16(name);")],
+        "app_files_test", ""),
+    "trailing-dots-kept": (
+        "folder names keep their trailing dots and blanks",
+        [("app/file_naming.cpp",
+          "    while (!cleaned.empty() && (cleaned.back() == L'.' || cleaned.back() == L' ')) cleaned.pop_back();\n", "")],
+        "app_files_test", ""),
+    "path-segments-kept": (
+        "a picture's name keeps the path segments before its last slash",
+        [("app/file_naming.cpp", "const size_t slash = picName.find_last_of(\"/\\\\\");",
+          "const size_t slash = std::string_view::npos;")],
+        "app_files_test", ""),
+    "error-text-not-from-table": (
+        "a failed write is reported with the bare error number instead of the table's message",
+        [("app/download.cpp", "    return cutBetween(kErrorTable, key, \"\\r\\n\");", "    return key;")],
+        "app_jobs_test|" + E2E, "ErrorTable.*:EndToEndFaults.UnwritableAlbumFolder*"),
+    "no-retry": (
+        "a picture that fails once is given up",
+        [("app/download.cpp", "for (int attempt = 0; attempt < 3; ++attempt) {", "for (int attempt = 0; attempt < 1; ++attempt) {")],
+        E2E, "EndToEndFaults.FailingAnswers*:EndToEndPromises.EachPicture*"),
+    "one-retry-fewer": (
+        "a picture is tried twice instead of three times",
+        [("app/download.cpp", "for (int attempt = 0; attempt < 3; ++attempt) {", "for (int attempt = 0; attempt < 2; ++attempt) {")],
+        E2E, "EndToEndPromises.EachPicture*"),
+    "one-retry-more": (
+        "a picture is tried four times",
+        [("app/download.cpp", "for (int attempt = 0; attempt < 3; ++attempt) {", "for (int attempt = 0; attempt < 4; ++attempt) {")],
+        E2E, "EndToEndPromises.EachPicture*"),
+    "empty-pictures-counted": (
+        "a picture that could not be fetched is written empty and counted",
+        [("app/download.cpp", "if (bytes.empty() || generation != gDownloadGeneration) return;",
+          "if (generation != gDownloadGeneration) return;")],
+        E2E, "EndToEndFaults.ServerErrors*"),
+    "short-bodies-kept": (
+        "a body shorter than its Content-Length is taken as the picture",
+        [("app/download.cpp", "        if (announced > 0 && static_cast<int64_t>(bytes.size()) < announced) continue;\n", "")],
+        E2E, "EndToEndFaults.DroppedAndTruncated*"),
+    "final-status-blank": (
+        "the final status line loses a blank",
+        [("app/download.cpp", "\"  状态:全部下载完成,当前已下载 \"", "\"  状态:全部下载完成,当前已下载\"")],
+        "app_jobs_test", "Jobs.*"),
+    "certificates-not-checked": (
+        "every HTTPS exchange ignores certificate errors",
+        [("net/http_client.cpp", "    if (ignoreCertErrorsPending_) {", "    if (true) {")],
+        "net_test|" + E2E, "HttpClientTest.Certificates*:EndToEndPromises.ForgedCertificate*"),
+    "reader-takes-trailing-comma": (
+        "the JSON reader accepts [1,]",
+        [("text/json_reader.cpp", "if (blankOnly && unitAt(static_cast<size_t>(valueStart_ - 1)) != L'[') return false;",
+          "(void)blankOnly;")],
+        "json_test", ""),
+    "pool-idle-ignores-queue": (
+        "the worker pool reads as idle while tasks still wait in its queue",
+        [("tasks/thread_pool.h", "return queuedTasks_ == 0 && busyThreads_ == 0;", "return busyThreads_ == 0;")],
+        "tasks_test", ""),
+    "analysis-on-the-window-thread": (
+        "the analysis runs on the window's thread, which waits on the network",
+        [("app/main_window.cpp", "        startJob(AnalysisJob, analysisJob);", "        analysisJob(JobContext(AnalysisJob, 0, 0));")],
+        E2E, "EndToEndPromises.WindowAnswers*"),
+    "replaced-analysis-goes-on": (
+        "a job replaced by a newer one of its kind never hears that it should stop",
+        [("app/jobs.cpp", "return gEnding || gSlots[kind_].generation != generation_;", "return gEnding != 0;")],
+        E2E, "EndToEnd.AnalysisPressedTwice*"),
+}
+
+
+def tracked_files(tree):
+    listed = subprocess.run(["git", "-C", str(tree), "ls-files", "-z", "--cached", "--others", "--exclude-standard"],
+                            check=True, capture_output=True).stdout.decode("utf-8").split("\0")
+    return [name for name in listed if name and (Path(tree) / name).is_file()]
+
+
+def copy_tree(source, scratch):
+    source, scratch = Path(source), Path(scratch)
+    for name in tracked_files(source):
+        target = scratch / name
+        if target.is_file() and target.read_bytes() == (source / name).read_bytes():
+            continue  # unchanged: kept with its time, so the build does not redo it
+        target.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copy2(source / name, target)
+
+
+def apply(name, scratch):
+    _, edits, regex, gtest_filter = BREAKS[name]
+    texts = {}
+    for file, old, new in edits:
+        path = Path(scratch) / file
+        text = texts.get(file, path.read_text(encoding="utf-8"))
+        if text.count(old) != 1:
+            print(f"{file}: the text to break is found {text.count(old)} times", file=sys.stderr)
+            return 1
+        texts[file] = text.replace(old, new)
+    for file, text in texts.items():
+        (Path(scratch) / file).write_text(text, encoding="utf-8")
+    print(regex)
+    print(gtest_filter)
+    return 0
+
+
+def restore(name, source, scratch):
+    # Copied without its time: the file is newer than the broken build of it, so it is rebuilt.
+    for file in {edit[0] for edit in BREAKS[name][1]}:
+        shutil.copyfile(Path(source) / file, Path(scratch) / file)
+    return 0
+
+
+def union(names):
+    chosen = [BREAKS[name] for name in names or BREAKS]
+    regexes = sorted({regex for _, _, regex, _ in chosen})
+    filters = [f for _, _, _, f in chosen]
+    # An executable without a filter of its own runs everything; "*" keeps that in the union.
+    print("|".join(regexes))
+    print("*" if "" in filters else ":".join(sorted(set(filters))))
+    return 0
+
+
+def main(argv):
+    command = argv[1] if len(argv) > 1 else "list"
+    if command == "list":
+        for name, (why, _, regex, gtest_filter) in BREAKS.items():
+            print(f"{name:36} {why}  [{regex}{' ' + gtest_filter if gtest_filter else ''}]")
+        return 0
+    if command == "copy":
+        copy_tree(argv[2], argv[3])
+        return 0
+    if command == "apply":
+        return apply(argv[2], argv[3])
+    if command == "restore":
+        return restore(argv[2], argv[3], argv[4])
+    if command == "union":
+        return union(argv[2:])
+    print(__doc__, file=sys.stderr)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
