@@ -1,6 +1,9 @@
 // A reference-counted bump allocator: everything the JSON reader builds for one parse comes from
 // one arena, so a parse costs a few large allocations instead of one per value. Memory is given
-// back only when the last user lets go; a freed piece is not reused before then.
+// back only when the last user lets go. While its one parse runs, small pieces given back (a
+// replaced member and its text) are handed out again, so text that replaces one value over and
+// over costs no more than text that holds it once; afterwards a freed piece waits for the arena's
+// end, because nodes of one arena may then be released on different threads.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +15,12 @@ public:
 
     // Aligned to 16 bytes; null when memory runs out.
     void* allocate(size_t bytes);
+
+    // Keeps a piece of `bytes` bytes from allocate() for reuse while recycling is on; does nothing
+    // otherwise. Only the arena's one user may turn recycling on, and only while no other thread
+    // can reach what it built.
+    void recycle(void* piece, size_t bytes);
+    void setRecycling(bool on) { recycling_ = on; }
 
     void addRef();
     void release();
@@ -30,4 +39,7 @@ private:
     Chunk* chunks_ = nullptr;
     char* cursor_ = nullptr;
     char* end_ = nullptr;
+    static constexpr size_t kRecycledClasses = 33;  // pieces up to 512 bytes, by 16-byte class
+    bool recycling_ = false;
+    void* recycled_[kRecycledClasses] = {};
 };

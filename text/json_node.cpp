@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 #include <windows.h>
@@ -37,7 +38,11 @@ void destroyIn(Arena* arena, T* object)
 {
     if (!object) return;
     object->~T();
-    if (!arena) HeapFree(processHeap(), 0, object);
+    if (arena) {
+        arena->recycle(object, sizeof(T));
+    } else {
+        HeapFree(processHeap(), 0, object);
+    }
 }
 
 } // namespace
@@ -66,6 +71,7 @@ void JsonNode::destroy(JsonNode* node)
     Arena* arena = node->arena_;
     node->~JsonNode();
     if (arena) {
+        arena->recycle(node, sizeof(JsonNode));
         arena->release();
     } else {
         HeapFree(processHeap(), 0, node);
@@ -133,7 +139,11 @@ bool JsonNode::assignText(std::wstring_view text, bool inArena)
 
 void JsonNode::freeText()
 {
-    if (text_ && textOnHeap_) HeapFree(processHeap(), 0, text_);
+    if (text_ && textOnHeap_) {
+        HeapFree(processHeap(), 0, text_);
+    } else if (text_ && arena_) {
+        arena_->recycle(text_, (textLength_ + 1) * sizeof(wchar_t));
+    }
     text_ = nullptr;
     textLength_ = 0;
     textOnHeap_ = false;
@@ -157,6 +167,7 @@ void JsonNode::release(JsonNode* node)
         JsonNode* current = dying.back();
         dying.pop_back();
         auto letGo = [&](JsonNode* child) {
+            --child->owners_;
             if (child->parent_ == current) child->parent_ = nullptr;
             if (InterlockedDecrement(&child->refCount_) == 0) dying.push_back(child);
         };
@@ -185,10 +196,7 @@ std::wstring JsonNode::rawText() const
 void JsonNode::dropValue()
 {
     if (elements_) {
-        for (JsonNode* child : *elements_) {
-            if (child->parent_ == this) child->parent_ = nullptr;
-            release(child);
-        }
+        for (JsonNode* child : *elements_) letGoOf(child);
         destroyIn(arena_, elements_);
         elements_ = nullptr;
     }
@@ -196,11 +204,7 @@ void JsonNode::dropValue()
         std::vector<MemberEntry*> members = members_->order().snapshot();
         destroyIn(arena_, members_);  // frees the keys
         members_ = nullptr;
-        for (MemberEntry* entry : members) {
-            auto* child = static_cast<JsonNode*>(entry);
-            if (child->parent_ == this) child->parent_ = nullptr;
-            release(child);
-        }
+        for (MemberEntry* entry : members) letGoOf(static_cast<JsonNode*>(entry));
     }
     freeText();
     number_.integer = 0;
@@ -286,7 +290,15 @@ void JsonNode::clearValue()
 void JsonNode::takeChild(JsonNode* child)
 {
     child->addRef();
+    ++child->owners_;
     child->parent_ = this;
+}
+
+void JsonNode::letGoOf(JsonNode* child)
+{
+    --child->owners_;
+    if (child->parent_ == this) child->parent_ = nullptr;
+    release(child);
 }
 
 int JsonNode::elementCount() const { return kind_ == JsonKind::Array && elements_ ? elements_->count() : 0; }
@@ -314,8 +326,7 @@ bool JsonNode::replaceElement(int index, JsonNode* child)
     if (old == child) return true;
     takeChild(child);
     elements_->setAt(index, child);
-    if (old->parent_ == this) old->parent_ = nullptr;
-    release(old);
+    letGoOf(old);
     return true;
 }
 
@@ -324,8 +335,7 @@ bool JsonNode::removeElement(int index)
     if (kind_ != JsonKind::Array || !elements_) return false;
     JsonNode* old = elements_->at(index);
     if (!old || !elements_->removeAt(index)) return false;
-    if (old->parent_ == this) old->parent_ = nullptr;
-    release(old);
+    letGoOf(old);
     return true;
 }
 
@@ -358,10 +368,7 @@ bool JsonNode::setMember(std::wstring_view key, JsonNode* child)
     MemberEntry* replaced = nullptr;
     if (members_->insertOrReplace(key, child, &replaced) == MemberTable::InsertResult::Failed) return false;
     takeChild(child);
-    if (auto* old = static_cast<JsonNode*>(replaced)) {
-        if (old->parent_ == this) old->parent_ = nullptr;
-        release(old);
-    }
+    if (auto* old = static_cast<JsonNode*>(replaced)) letGoOf(old);
     return true;
 }
 
@@ -370,16 +377,14 @@ bool JsonNode::removeMember(std::wstring_view key)
     if (kind_ != JsonKind::Object || !members_) return false;
     auto* old = static_cast<JsonNode*>(members_->removeByKey(key));
     if (!old) return false;
-    if (old->parent_ == this) old->parent_ = nullptr;
-    release(old);
+    letGoOf(old);
     return true;
 }
 
 bool JsonNode::removeMemberNode(JsonNode* child)
 {
     if (kind_ != JsonKind::Object || !members_ || !members_->removeEntry(child)) return false;
-    if (child->parent_ == this) child->parent_ = nullptr;
-    release(child);
+    letGoOf(child);
     return true;
 }
 
@@ -390,15 +395,33 @@ void JsonNode::sortMembers(bool descending)
 
 bool JsonNode::wouldContainItself(const JsonNode* child) const
 {
-    // An empty child cannot hold this node; only a filled one needs the walk up the parents.
+    // An empty child cannot hold this node; only a filled one needs a look.
     if (child == this) return true;
     if (child->elementCount() == 0 && child->memberCount() == 0) return false;
-    return isWithin(child);
+    // The parent links name every ancestor as long as no node on the way up has an owner they do
+    // not show; then the walk up is the whole answer.
+    bool everyOwnerSeen = true;
+    for (const JsonNode* at = this; at; at = at->parent_) {
+        if (at == child) return true;
+        if (at->owners_ > (at->parent_ ? 1 : 0)) everyOwnerSeen = false;
+    }
+    return !everyOwnerSeen && child->holdsInSubtree(this);
 }
 
-bool JsonNode::isWithin(const JsonNode* other) const
+bool JsonNode::holdsInSubtree(const JsonNode* target) const
 {
-    for (const JsonNode* at = this; at; at = at->parent_)
-        if (at == other) return true;
+    std::vector<const JsonNode*> work{this};
+    std::unordered_set<const JsonNode*> seen{this};
+    while (!work.empty()) {
+        const JsonNode* node = work.back();
+        work.pop_back();
+        const bool isArray = node->kind_ == JsonKind::Array;
+        const int count = isArray ? node->elementCount() : node->memberCount();
+        for (int i = 0; i < count; ++i) {
+            const JsonNode* child = isArray ? node->element(i) : node->memberAt(i);
+            if (child == target) return true;
+            if ((child->elementCount() || child->memberCount()) && seen.insert(child).second) work.push_back(child);
+        }
+    }
     return false;
 }

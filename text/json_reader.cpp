@@ -22,10 +22,15 @@ public:
     Reader(JsonNode* root, std::wstring_view text, bool unicodeEscapes)
         : root_(root), text_(text), unicodeEscapes_(unicodeEscapes), stack_(8, GetProcessHeap()), arena_(Arena::create())
     {
+        // Until the parse ends only this reader reaches the arena's nodes: what a replaced value
+        // gives back can be handed out again.
+        if (arena_) arena_->setRecycling(true);
     }
     ~Reader()
     {
-        if (arena_) arena_->release();  // the nodes built keep it alive as long as they live
+        if (!arena_) return;
+        arena_->setRecycling(false);
+        arena_->release();  // the nodes built keep it alive as long as they live
     }
     Reader(const Reader&) = delete;
     Reader& operator=(const Reader&) = delete;

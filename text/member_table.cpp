@@ -48,7 +48,7 @@ MemberTable::~MemberTable()
         freeKey(entry);
         entry->nextInChain = nullptr;
     }
-    if (!heap_.owned && buckets_) deallocate(buckets_);
+    if (!heap_.owned && buckets_) deallocate(buckets_, bucketCount_ * sizeof(MemberEntry*));
 }
 
 void* MemberTable::allocate(size_t bytes)
@@ -56,9 +56,14 @@ void* MemberTable::allocate(size_t bytes)
     return arena_ ? arena_->allocate(bytes) : HeapAlloc(heap_.heap, HEAP_ZERO_MEMORY, bytes);
 }
 
-void MemberTable::deallocate(void* block)
+void MemberTable::deallocate(void* block, size_t bytes)
 {
-    if (!arena_ && block) HeapFree(heap_.heap, 0, block);
+    if (!block) return;
+    if (arena_) {
+        arena_->recycle(block, bytes);
+    } else {
+        HeapFree(heap_.heap, 0, block);
+    }
 }
 
 uint32_t MemberTable::hashKey(std::wstring_view key)
@@ -87,7 +92,7 @@ wchar_t* MemberTable::copyKey(std::wstring_view key)
 
 void MemberTable::freeKey(MemberEntry* entry)
 {
-    if (entry && entry->key) deallocate(entry->key);
+    if (entry && entry->key) deallocate(entry->key, (entry->keyLength + 1) * sizeof(wchar_t));
     if (entry) {
         entry->key = nullptr;
         entry->keyLength = 0;
@@ -105,7 +110,9 @@ MemberTable::InsertResult MemberTable::insertOrReplace(std::wstring_view key, Me
     MemberEntry* previous = nullptr;
     for (MemberEntry* old = buckets_[bucket]; old; previous = old, old = old->nextInChain) {
         if (old->keyHash != hash || old->keyView() != key) continue;
-        const int position = order_.indexOf(old);
+        const int position = old->orderIndex;
+        entry->orderIndex = position;
+        old->orderIndex = -1;
         entry->nextInChain = old->nextInChain;
         (previous ? previous->nextInChain : buckets_[bucket]) = entry;
         entry->keyHash = hash;
@@ -125,10 +132,12 @@ MemberTable::InsertResult MemberTable::insertOrReplace(std::wstring_view key, Me
     }
     wchar_t* keyCopy = copyKey(key);
     if (!keyCopy) return InsertResult::Failed;
-    if (order_.append(entry) < 0) {
-        deallocate(keyCopy);
+    const int position = order_.append(entry);
+    if (position < 0) {
+        deallocate(keyCopy, (key.size() + 1) * sizeof(wchar_t));
         return InsertResult::Failed;
     }
+    entry->orderIndex = position;
     entry->keyHash = hash;
     entry->key = keyCopy;
     entry->keyLength = key.size();
@@ -154,7 +163,7 @@ bool MemberTable::grow()
             entry = next;
         }
     }
-    deallocate(buckets_);
+    deallocate(buckets_, bucketCount_ * sizeof(MemberEntry*));
     buckets_ = grown;
     bucketCount_ = grownCount;
     threshold_ = thresholdFor(bucketCount_);
@@ -166,8 +175,16 @@ void MemberTable::unlink(MemberEntry* entry, MemberEntry* previous, int bucket)
     (previous ? previous->nextInChain : buckets_[bucket]) = entry->nextInChain;
     entry->nextInChain = nullptr;
     --memberCount_;
-    order_.removeAt(order_.indexOf(entry));
+    const int position = entry->orderIndex;
+    order_.removeAt(position);
+    entry->orderIndex = -1;
+    renumberFrom(position);
     freeKey(entry);
+}
+
+void MemberTable::renumberFrom(int position)
+{
+    for (int i = position < 0 ? 0 : position; i < order_.count(); ++i) order_.at(i)->orderIndex = i;
 }
 
 MemberEntry* MemberTable::removeByKey(std::wstring_view key)
@@ -205,6 +222,7 @@ void MemberTable::clear()
     for (MemberEntry* entry : order_) {
         freeKey(entry);
         entry->nextInChain = nullptr;
+        entry->orderIndex = -1;
     }
     order_.clear();
     if (buckets_) std::memset(buckets_, 0, bucketCount_ * sizeof(MemberEntry*));
@@ -226,5 +244,8 @@ void MemberTable::sortByKey(bool descending)
         const int order = lstrcmpW(a->key, b->key);
         return descending ? order > 0 : order < 0;
     });
-    for (int i = 0; i < static_cast<int>(sorted.size()); ++i) order_.setAt(i, sorted[i]);
+    for (int i = 0; i < static_cast<int>(sorted.size()); ++i) {
+        order_.setAt(i, sorted[i]);
+        sorted[i]->orderIndex = i;
+    }
 }

@@ -11,6 +11,7 @@
 
 struct MemberEntry {
     uint32_t keyHash = 0;
+    int orderIndex = -1;  // position in the member order, so a replacement needs no search
     wchar_t* key = nullptr;  // owned by the table that holds the entry; zero-terminated
     size_t keyLength = 0;
     MemberEntry* nextInChain = nullptr;
@@ -65,6 +66,7 @@ public:
 private:
     bool grow();
     void unlink(MemberEntry* entry, MemberEntry* previous, int bucket);
+    void renumberFrom(int position);
     wchar_t* copyKey(std::wstring_view key);
     void freeKey(MemberEntry* entry);
     int bucketOf(uint32_t hash, int bucketCount) const { return static_cast<int>((hash & 0x7FFFFFFF) % bucketCount); }
@@ -80,7 +82,7 @@ private:
     };
 
     void* allocate(size_t bytes);
-    void deallocate(void* block);
+    void deallocate(void* block, size_t bytes);
 
     Arena* arena_ = nullptr;  // not owned: whoever holds the table keeps the arena alive
     HeapHolder heap_;
