@@ -4,7 +4,7 @@
 PICLADE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 PICLADE_PACKAGES=(cmake g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 fonts-wine
-    fonts-wqy-microhei xvfb xauth googletest python3 openssl locales)
+    fonts-wqy-microhei xvfb xauth googletest python3 openssl locales clang libclang-rt-14-dev)
 
 log() { printf '[piclade] %s\n' "$*" >&2; }
 

@@ -1,0 +1,83 @@
+// Compares two JSON trees node by node, without recursion. With `afterWriting`, a number of the
+// first tree is expected as the writer's text of it reads back: a Float "2" as the Integer 2,
+// "1e999" as infinity, "null" (NaN) as Null, and an Integer beyond 2^53 as the integer reader's
+// double accumulation rounds its digits.
+#pragma once
+
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "text/json_node.h"
+#include "text/numbers.h"
+
+inline bool sameScalar(const JsonNode* a, const JsonNode* b, bool afterWriting)
+{
+    if (afterWriting && a->kind() == JsonKind::Float) {
+        const std::wstring text = formatNumberW(a->floatValue());
+        if (text == L"null") return b->kind() == JsonKind::Null;
+        switch (classifyNumber(text)) {
+        case NumberKind::Decimal: {
+            const double expected = readDecimal(text), actual = b->floatValue();
+            return b->kind() == JsonKind::Float && std::memcmp(&expected, &actual, sizeof expected) == 0;
+        }
+        case NumberKind::Integer: return b->kind() == JsonKind::Integer && b->integerValue() == readInteger(text);
+        default: return false;
+        }
+    }
+    if (afterWriting && a->kind() == JsonKind::Integer)
+        return b->kind() == JsonKind::Integer && b->integerValue() == readInteger(formatNumberW(a->integerValue()));
+    if (a->kind() != b->kind()) return false;
+    switch (a->kind()) {
+    case JsonKind::Float: {
+        const double x = a->floatValue(), y = b->floatValue();
+        return std::memcmp(&x, &y, sizeof x) == 0;
+    }
+    case JsonKind::Integer: return a->integerValue() == b->integerValue();
+    case JsonKind::Bool: return a->boolValue() == b->boolValue();
+    case JsonKind::String: return a->stringValue() == b->stringValue();
+    case JsonKind::Raw: return a->rawText() == b->rawText();
+    default: return true;
+    }
+}
+
+inline bool sameTree(const JsonNode* first, const JsonNode* second, bool afterWriting)
+{
+    std::vector<std::pair<const JsonNode*, const JsonNode*>> work{{first, second}};
+    while (!work.empty()) {
+        const auto [a, b] = work.back();
+        work.pop_back();
+        if (!a || !b) return a == b;
+        if (a->kind() == JsonKind::Array) {
+            if (b->kind() != JsonKind::Array || a->elementCount() != b->elementCount()) return false;
+            for (int i = 0; i < a->elementCount(); ++i) work.emplace_back(a->element(i), b->element(i));
+        } else if (a->kind() == JsonKind::Object) {
+            if (b->kind() != JsonKind::Object || a->memberCount() != b->memberCount()) return false;
+            for (int i = 0; i < a->memberCount(); ++i) {
+                const JsonNode* x = a->memberAt(i);
+                const JsonNode* y = b->memberAt(i);
+                if (x->keyView() != y->keyView()) return false;
+                work.emplace_back(x, y);
+            }
+        } else if (!sameScalar(a, b, afterWriting)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// True when no Raw text of the tree holds a quote. The reader can leave quoted text inside an
+// unquoted value ({"a":"b">"c",...} keeps "b">"c" raw), and the writer writes a Raw text as it
+// is, so such a tree does not read back as itself: the rules allow it, the round trip skips it.
+inline bool rawTextsHoldNoQuote(const JsonNode* root)
+{
+    std::vector<const JsonNode*> work{root};
+    while (!work.empty()) {
+        const JsonNode* node = work.back();
+        work.pop_back();
+        if (node->kind() == JsonKind::Raw && node->rawText().find_first_of(L"\"'") != std::wstring::npos) return false;
+        for (int i = 0; i < node->elementCount(); ++i) work.push_back(node->element(i));
+        for (int i = 0; i < node->memberCount(); ++i) work.push_back(node->memberAt(i));
+    }
+    return true;
+}
