@@ -122,10 +122,30 @@ void* Arena::allocate(size_t bytes)
     return result;
 }
 
-void Arena::addRef() { InterlockedIncrement(&refCount_); }
+void Arena::setRecycling(bool on)
+{
+    if (!on && recycling_ && localRefs_ != 0) {
+        InterlockedExchangeAdd(&refCount_, localRefs_);
+        localRefs_ = 0;
+    }
+    recycling_ = on;
+}
+
+void Arena::addRef()
+{
+    if (recycling_) {
+        ++localRefs_;
+    } else {
+        InterlockedIncrement(&refCount_);
+    }
+}
 
 void Arena::release()
 {
+    if (recycling_) {
+        --localRefs_;  // the recycling user's own reference keeps the arena alive meanwhile
+        return;
+    }
     if (InterlockedDecrement(&refCount_) != 0) return;
     this->~Arena();
     HeapFree(GetProcessHeap(), 0, this);

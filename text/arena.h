@@ -17,10 +17,14 @@ public:
     void* allocate(size_t bytes);
 
     // Keeps a piece of `bytes` bytes from allocate() for reuse while recycling is on; does nothing
-    // otherwise. Only the arena's one user may turn recycling on, and only while no other thread
-    // can reach what it built.
+    // otherwise. Only the arena's one user may turn recycling on, holding a reference of its own,
+    // and only while no other thread can reach what it built. References taken and dropped
+    // meanwhile are counted without interlocked operations and settled when it is turned off.
     void recycle(void* piece, size_t bytes);
-    void setRecycling(bool on) { recycling_ = on; }
+    void setRecycling(bool on);
+    // While recycling, what the arena's user built is reachable by its thread alone: the counts
+    // of its nodes may then change without interlocked operations too.
+    bool isRecycling() const { return recycling_; }
 
     void addRef();
     void release();
@@ -41,5 +45,6 @@ private:
     char* end_ = nullptr;
     static constexpr size_t kRecycledClasses = 33;  // pieces up to 512 bytes, by 16-byte class
     bool recycling_ = false;
+    long localRefs_ = 0;  // references taken (less those dropped) while recycling
     void* recycled_[kRecycledClasses] = {};
 };

@@ -157,11 +157,31 @@ void JsonNode::destroyContainers()
     members_ = nullptr;
 }
 
-void JsonNode::addRef() { InterlockedIncrement(&refCount_); }
+void JsonNode::addRef()
+{
+    if (arena_ && arena_->isRecycling()) {
+        refCount_ = refCount_ + 1;
+    } else {
+        InterlockedIncrement(&refCount_);
+    }
+}
+
+bool JsonNode::dropReference()
+{
+    if (arena_ && arena_->isRecycling()) {
+        refCount_ = refCount_ - 1;
+        return refCount_ == 0;
+    }
+    return InterlockedDecrement(&refCount_) == 0;
+}
 
 void JsonNode::release(JsonNode* node)
 {
-    if (!node || InterlockedDecrement(&node->refCount_) != 0) return;
+    if (!node || !node->dropReference()) return;
+    if (node->elementCount() == 0 && node->memberCount() == 0) {
+        destroy(node);  // a scalar or an empty container: nothing below it to walk
+        return;
+    }
     std::vector<JsonNode*> dying{node};
     while (!dying.empty()) {
         JsonNode* current = dying.back();
@@ -169,7 +189,7 @@ void JsonNode::release(JsonNode* node)
         auto letGo = [&](JsonNode* child) {
             --child->owners_;
             if (child->parent_ == current) child->parent_ = nullptr;
-            if (InterlockedDecrement(&child->refCount_) == 0) dying.push_back(child);
+            if (child->dropReference()) dying.push_back(child);
         };
         if (current->elements_)
             for (JsonNode* child : *current->elements_) letGo(child);
@@ -287,9 +307,9 @@ void JsonNode::clearValue()
     // every container operation then answers as for an empty one.
 }
 
-void JsonNode::takeChild(JsonNode* child)
+void JsonNode::takeChild(JsonNode* child, bool adopt)
 {
-    child->addRef();
+    if (!adopt) child->addRef();
     ++child->owners_;
     child->parent_ = this;
 }
@@ -308,12 +328,21 @@ JsonNode* JsonNode::element(int index) const
     return kind_ == JsonKind::Array && elements_ ? elements_->at(index) : nullptr;
 }
 
-bool JsonNode::appendElement(JsonNode* child)
+bool JsonNode::appendElement(JsonNode* child) { return storeElement(child, false); }
+
+bool JsonNode::adoptElement(JsonNode* child)
+{
+    if (storeElement(child, true)) return true;
+    release(child);
+    return false;
+}
+
+bool JsonNode::storeElement(JsonNode* child, bool adopt)
 {
     if (!child || wouldContainItself(child)) return false;
     if (!becomeArray()) return false;
     if (elements_->append(child) < 0) return false;
-    takeChild(child);
+    takeChild(child, adopt);
     return true;
 }
 
@@ -324,7 +353,7 @@ bool JsonNode::replaceElement(int index, JsonNode* child)
     JsonNode* old = elements_->at(index);
     if (!old) return false;
     if (old == child) return true;
-    takeChild(child);
+    takeChild(child, false);
     elements_->setAt(index, child);
     letGoOf(old);
     return true;
@@ -356,18 +385,29 @@ JsonNode* JsonNode::memberAt(int position) const
     return kind_ == JsonKind::Object && members_ ? static_cast<JsonNode*>(members_->order().at(position)) : nullptr;
 }
 
-bool JsonNode::setMember(std::wstring_view key, JsonNode* child)
+bool JsonNode::setMember(std::wstring_view key, JsonNode* child) { return storeMember(key, child, false); }
+
+bool JsonNode::adoptMember(std::wstring_view key, JsonNode* child)
+{
+    if (storeMember(key, child, true)) return true;
+    release(child);
+    return false;
+}
+
+bool JsonNode::storeMember(std::wstring_view key, JsonNode* child, bool adopt)
 {
     if (!child || wouldContainItself(child)) return false;
     if (!becomeObject()) return false;
     if (child->key) {
         // A member's chain link and key live in the node itself, so a node can be a member of
         // one object only; storing it again would corrupt the first object's chains.
-        return members_->find(key) == child;
+        if (members_->find(key) != child) return false;
+        if (adopt) release(child);  // already held here: the caller's reference is not needed
+        return true;
     }
     MemberEntry* replaced = nullptr;
     if (members_->insertOrReplace(key, child, &replaced) == MemberTable::InsertResult::Failed) return false;
-    takeChild(child);
+    takeChild(child, adopt);
     if (auto* old = static_cast<JsonNode*>(replaced)) letGoOf(old);
     return true;
 }

@@ -58,6 +58,10 @@ public:
     int elementCount() const;
     JsonNode* element(int index) const;
     bool appendElement(JsonNode* child);
+    // Like appendElement and setMember, but the container takes over the caller's reference,
+    // which is dropped when the child cannot be stored (the reader's way: no count goes up and
+    // down again for every value).
+    bool adoptElement(JsonNode* child);
     bool replaceElement(int index, JsonNode* child);
     bool removeElement(int index);
     int indexOfElement(const JsonNode* child) const;
@@ -67,6 +71,7 @@ public:
     JsonNode* member(std::wstring_view key) const;
     // Stores the child under the key, replacing (and releasing) an existing member in place.
     bool setMember(std::wstring_view key, JsonNode* child);
+    bool adoptMember(std::wstring_view key, JsonNode* child);
     bool removeMember(std::wstring_view key);
     bool removeMemberNode(JsonNode* child);
     JsonNode* memberAt(int position) const;  // in member order
@@ -83,9 +88,12 @@ private:
     explicit JsonNode(Arena* arena) : arena_(arena) {}
     ~JsonNode();
     static void destroy(JsonNode* node);
+    bool dropReference();  // true when it was the last
     static JsonNode* createWithText(JsonKind kind, std::wstring_view text, Arena* arena);
     void dropValue();
-    void takeChild(JsonNode* child);
+    bool storeElement(JsonNode* child, bool adopt);
+    bool storeMember(std::wstring_view key, JsonNode* child, bool adopt);
+    void takeChild(JsonNode* child, bool adopt);
     // The container drops its reference to a child it held.
     void letGoOf(JsonNode* child);
     bool holdsInSubtree(const JsonNode* target) const;

@@ -103,6 +103,7 @@ inline BOOL HeapDestroy(HANDLE heapHandle)
 
 inline long InterlockedIncrement(volatile long* value) { return __atomic_add_fetch(value, 1, __ATOMIC_SEQ_CST); }
 inline long InterlockedDecrement(volatile long* value) { return __atomic_sub_fetch(value, 1, __ATOMIC_SEQ_CST); }
+inline long InterlockedExchangeAdd(volatile long* value, long add) { return __atomic_fetch_add(value, add, __ATOMIC_SEQ_CST); }
 
 struct alignas(16) SLIST_ENTRY {
     SLIST_ENTRY* Next;

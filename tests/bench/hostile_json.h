@@ -1,0 +1,12 @@
+// JSON texts of about 10 MB shaped the way a broken or hostile server might answer, and an
+// ordinary answer of the same size to measure them against.
+#pragma once
+
+#include <string>
+
+std::string ordinaryAnswer(size_t bytes);
+std::string commasAfterAMember(size_t bytes);
+std::string oneKeyRepeated(size_t bytes);
+std::string deepNesting(size_t bytes);
+std::string oneLongString(size_t bytes);
+std::string oneLongNumber(size_t bytes);
