@@ -249,3 +249,26 @@ TEST(Arena, PiecesGivenBackAreReusedOnlyWhileRecycling)
     EXPECT_NE(arena->allocate(200), third);  // another class
     arena->release();
 }
+
+TEST(MemberTable, KeysThatShareTheirHashDoNotShareAChain)
+{
+    // "Aa" and "BB" have the same hash, and so has every string of such pairs: 2^14 keys with
+    // one hash, as a hostile server could send them.
+    constexpr int kKeys = 1 << 14;
+    std::vector<Member> members(kKeys);
+    std::vector<std::wstring> keys;
+    for (int i = 0; i < kKeys; ++i) {
+        std::wstring key;
+        for (int bit = 0; bit < 14; ++bit) key += (i >> bit) & 1 ? L"BB" : L"Aa";
+        keys.push_back(key);
+    }
+    ASSERT_EQ(MemberTable::hashKey(keys[0]), MemberTable::hashKey(keys[kKeys - 1]));
+    MemberTable table;
+    for (int i = 0; i < kKeys; ++i) ASSERT_EQ(table.insertOrReplace(keys[i], &members[i]), MemberTable::InsertResult::Inserted);
+    EXPECT_LT(table.longestChain(), 16);
+    EXPECT_EQ(members[5].keyHash, MemberTable::hashKey(keys[5]));  // the stored hash is still the key's own
+    for (int i = 0; i < kKeys; i += 97) EXPECT_EQ(table.find(keys[i]), &members[i]);
+    Member replacement;
+    EXPECT_EQ(table.insertOrReplace(keys[kKeys - 1], &replacement), MemberTable::InsertResult::Replaced);
+    EXPECT_EQ(table.order().at(kKeys - 1), &replacement);
+}

@@ -17,6 +17,7 @@ struct Arena::Chunk {
 #include <sanitizer/asan_interface.h>
 #define ARENA_POISON(piece, bytes) ASAN_POISON_MEMORY_REGION(piece, bytes)
 #define ARENA_UNPOISON(piece, bytes) ASAN_UNPOISON_MEMORY_REGION(piece, bytes)
+#define ARENA_POISONS 1
 #endif
 #endif
 #ifndef ARENA_POISON
@@ -86,6 +87,9 @@ Arena::Chunk* Arena::newChunk(size_t bytes)
 
 void Arena::recycle(void* piece, size_t bytes)
 {
+#ifndef ARENA_POISONS
+    if (!recycling_) return;  // the piece waits for the arena's end
+#endif
     if (!piece) return;
     const size_t rounded = roundUp(bytes ? bytes : 1);
     const size_t sizeClass = rounded / kAlign;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <random>
 #include <windows.h>
 
 #include "text/arena.h"
@@ -73,13 +74,43 @@ uint32_t MemberTable::hashKey(std::wstring_view key)
     return hash * 31;  // the terminating zero unit
 }
 
+namespace {
+
+uint64_t chainSecret()
+{
+    static const uint64_t secret = [] {
+        std::random_device source;
+        return (static_cast<uint64_t>(source()) << 32 | source()) | 1;
+    }();
+    return secret;
+}
+
+// One step of the chain hash over one unit, and its end.
+inline uint64_t chainStep(uint64_t hash, wchar_t unit)
+{
+    hash = (hash ^ static_cast<uint16_t>(unit)) * 0x9E3779B97F4A7C15ULL;
+    return hash ^ (hash >> 29);
+}
+
+inline uint32_t chainEnd(uint64_t hash, uint64_t secret) { return static_cast<uint32_t>((hash * secret) >> 32); }
+
+} // namespace
+
+uint32_t MemberTable::chainHashOf(std::wstring_view key)
+{
+    const uint64_t secret = chainSecret();
+    uint64_t hash = secret ^ key.size();
+    for (const wchar_t unit : key) hash = chainStep(hash, unit);
+    return chainEnd(hash, secret);
+}
+
 MemberEntry* MemberTable::find(std::wstring_view key) const
 {
     if (!buckets_) return nullptr;
-    const uint32_t hash = hashKey(key);
+    const uint32_t chain = chainHashOf(key);
     // Keys match on their exact code units, case-sensitive.
-    for (MemberEntry* entry = buckets_[bucketOf(hash, bucketCount_)]; entry; entry = entry->nextInChain)
-        if (entry->keyHash == hash && entry->keyView() == key) return entry;
+    for (MemberEntry* entry = buckets_[bucketOf(chain, bucketCount_)]; entry; entry = entry->nextInChain)
+        if (entry->chainHash == chain && entry->keyView() == key) return entry;
     return nullptr;
 }
 
@@ -103,19 +134,29 @@ MemberTable::InsertResult MemberTable::insertOrReplace(std::wstring_view key, Me
                                                        MemberEntry** replaced)
 {
     if (replaced) *replaced = nullptr;
-    if (!isValid() || !entry) return InsertResult::Failed;
-    const uint32_t hash = hashKey(key);
-    int bucket = bucketOf(hash, bucketCount_);
+    if (!isValid() || !entry || key.size() > UINT32_MAX) return InsertResult::Failed;
+    // Both hashes in one pass over the key: a new member needs its own hash as well.
+    const uint64_t secret = chainSecret();
+    uint64_t chainState = secret ^ key.size();
+    uint32_t ownHash = 0;
+    for (const wchar_t unit : key) {
+        chainState = chainStep(chainState, unit);
+        ownHash = ownHash * 31 + static_cast<uint16_t>(unit);
+    }
+    ownHash *= 31;  // the terminating zero unit, as hashKey counts it
+    const uint32_t chain = chainEnd(chainState, secret);
+    int bucket = bucketOf(chain, bucketCount_);
 
     MemberEntry* previous = nullptr;
     for (MemberEntry* old = buckets_[bucket]; old; previous = old, old = old->nextInChain) {
-        if (old->keyHash != hash || old->keyView() != key) continue;
+        if (old->chainHash != chain || old->keyView() != key) continue;
         const int position = old->orderIndex;
         entry->orderIndex = position;
         old->orderIndex = -1;
         entry->nextInChain = old->nextInChain;
         (previous ? previous->nextInChain : buckets_[bucket]) = entry;
-        entry->keyHash = hash;
+        entry->keyHash = old->keyHash;
+        entry->chainHash = chain;
         entry->key = old->key;
         entry->keyLength = old->keyLength;
         old->key = nullptr;
@@ -128,7 +169,7 @@ MemberTable::InsertResult MemberTable::insertOrReplace(std::wstring_view key, Me
 
     if (memberCount_ >= threshold_) {
         if (!grow()) return InsertResult::Failed;
-        bucket = bucketOf(hash, bucketCount_);
+        bucket = bucketOf(chain, bucketCount_);
     }
     wchar_t* keyCopy = copyKey(key);
     if (!keyCopy) return InsertResult::Failed;
@@ -138,9 +179,10 @@ MemberTable::InsertResult MemberTable::insertOrReplace(std::wstring_view key, Me
         return InsertResult::Failed;
     }
     entry->orderIndex = position;
-    entry->keyHash = hash;
+    entry->keyHash = ownHash;
+    entry->chainHash = chain;
     entry->key = keyCopy;
-    entry->keyLength = key.size();
+    entry->keyLength = static_cast<uint32_t>(key.size());
     entry->nextInChain = buckets_[bucket];
     buckets_[bucket] = entry;
     ++memberCount_;
@@ -157,7 +199,7 @@ bool MemberTable::grow()
         MemberEntry* entry = buckets_[i];
         while (entry) {
             MemberEntry* next = entry->nextInChain;
-            const int bucket = bucketOf(entry->keyHash, grownCount);
+            const int bucket = bucketOf(entry->chainHash, grownCount);
             entry->nextInChain = grown[bucket];
             grown[bucket] = entry;
             entry = next;
@@ -190,11 +232,11 @@ void MemberTable::renumberFrom(int position)
 MemberEntry* MemberTable::removeByKey(std::wstring_view key)
 {
     if (!buckets_) return nullptr;
-    const uint32_t hash = hashKey(key);
-    const int bucket = bucketOf(hash, bucketCount_);
+    const uint32_t chain = chainHashOf(key);
+    const int bucket = bucketOf(chain, bucketCount_);
     MemberEntry* previous = nullptr;
     for (MemberEntry* entry = buckets_[bucket]; entry; previous = entry, entry = entry->nextInChain) {
-        if (entry->keyHash == hash && entry->keyView() == key) {
+        if (entry->chainHash == chain && entry->keyView() == key) {
             unlink(entry, previous, bucket);
             return entry;
         }
@@ -227,6 +269,17 @@ void MemberTable::clear()
     order_.clear();
     if (buckets_) std::memset(buckets_, 0, bucketCount_ * sizeof(MemberEntry*));
     memberCount_ = 0;
+}
+
+int MemberTable::longestChain() const
+{
+    int longest = 0;
+    for (int bucket = 0; buckets_ && bucket < bucketCount_; ++bucket) {
+        int length = 0;
+        for (const MemberEntry* entry = buckets_[bucket]; entry; entry = entry->nextInChain) ++length;
+        longest = std::max(longest, length);
+    }
+    return longest;
 }
 
 std::vector<std::wstring> MemberTable::keys() const
