@@ -1,8 +1,6 @@
 #include "hostile_json.h"
 
-namespace {
-
-std::string photo(int i)
+std::string photoEntry(int i)
 {
     return "{\"photo_id\":\"" + std::to_string(4300000000LL + i) + "\",\"album_id\":\"3550000000\",\"uid\":\"1234567890\","
            "\"pic_host\":\"http:\\/\\/wx" + std::to_string(1 + i % 4) + ".sinaimg.example.cn\",\"pic_name\":\"006abc" +
@@ -11,6 +9,8 @@ std::string photo(int i)
            "\"count\":{\"likes\":" + std::to_string(i % 17) + ",\"comments\":0,\"reposts\":1},\"type\":3,\"source\":0,"
            "\"tags\":[],\"width\":1080,\"height\":1440,\"ratio\":0.75}";
 }
+
+namespace {
 
 // Texts are built in storage reserved once, so that building them leaves no peak of its own.
 std::string reserved(size_t bytes)
@@ -28,7 +28,7 @@ std::string ordinaryAnswer(size_t bytes)
     text = "{\"result\":true,\"data\":{\"album_id\":\"3550000000\",\"total\":0,\"photo_list\":[";
     for (int i = 0; text.size() + 600 < bytes; ++i) {
         if (i) text += ',';
-        text += photo(i);
+        text += photoEntry(i);
     }
     text += "]},\"code\":0,\"msg\":\"\"}";
     return text;

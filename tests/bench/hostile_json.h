@@ -4,6 +4,8 @@
 
 #include <string>
 
+// One photo of a photo-list answer, as the photo service writes it.
+std::string photoEntry(int i);
 std::string ordinaryAnswer(size_t bytes);
 std::string commasAfterAMember(size_t bytes);
 std::string oneKeyRepeated(size_t bytes);

@@ -12,21 +12,11 @@
 
 namespace {
 
-std::string photo(int i)
-{
-    return "{\"photo_id\":\"" + std::to_string(4300000000LL + i) + "\",\"album_id\":\"3550000000\",\"uid\":\"1234567890\","
-           "\"pic_host\":\"http:\\/\\/wx" + std::to_string(1 + i % 4) + ".sinaimg.example.cn\",\"pic_name\":\"006abc" +
-           std::to_string(i) + "gy1g0xyz.jpg\",\"caption_render\":\"\\u76f8\\u518c\\u7167\\u7247 " + std::to_string(i) +
-           "\",\"timestamp\":" + std::to_string(1500000000 + i * 61) + ",\"created_at\":\"2017-09-02\",\"is_favorited\":false,"
-           "\"count\":{\"likes\":" + std::to_string(i % 17) + ",\"comments\":0,\"reposts\":1},\"type\":3,\"source\":0,"
-           "\"tags\":[],\"width\":1080,\"height\":1440,\"ratio\":0.75}";
-}
-
 std::string photoListPage(int photos, int total)
 {
     std::string text = "{\"result\":true,\"data\":{\"album_id\":\"3550000000\",\"total\":" + std::to_string(total) +
                        ",\"photo_list\":[";
-    for (int i = 0; i < photos; ++i) text += (i ? "," : "") + photo(i);
+    for (int i = 0; i < photos; ++i) text += (i ? "," : "") + photoEntry(i);
     return text + "]},\"code\":0,\"msg\":\"\"}";
 }
 
