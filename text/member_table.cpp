@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <ctime>
 #include <random>
 #include <windows.h>
 
@@ -79,8 +80,15 @@ namespace {
 uint64_t chainSecret()
 {
     static const uint64_t secret = [] {
-        std::random_device source;
-        return (static_cast<uint64_t>(source()) << 32 | source()) | 1;
+        // The time and where this program was loaded, should the system have no random source.
+        uint64_t value = static_cast<uint64_t>(std::time(nullptr)) * 0x9E3779B97F4A7C15ULL ^
+                         reinterpret_cast<uintptr_t>(&chainSecret);
+        try {
+            std::random_device source;
+            value ^= static_cast<uint64_t>(source()) << 32 | source();
+        } catch (...) {
+        }
+        return value | 1;
     }();
     return secret;
 }
