@@ -5,7 +5,8 @@ PICLADE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # python3-pil and python3-segno: the emulator draws its pictures and QR codes with them.
 PICLADE_PACKAGES=(cmake g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 fonts-wine
-    fonts-wqy-microhei xvfb xauth googletest python3 python3-pil python3-segno openssl locales)
+    fonts-wqy-microhei xvfb xauth googletest python3 python3-pil python3-segno openssl locales clang
+    libclang-rt-14-dev)
 
 log() { printf '[piclade] %s\n' "$*" >&2; }
 

@@ -1,7 +1,9 @@
+#include "text/arena.h"
 #include "text/member_table.h"
 #include "text/pointer_list.h"
 
 #include <gtest/gtest.h>
+#include <cstring>
 #include <memory>
 #include <windows.h>
 
@@ -198,4 +200,75 @@ TEST(MemberTable, PrivateHeapTablesAreIndependent)
     // 200 leaked heaps would show; a few made meanwhile by the system's own threads may not.
     EXPECT_LE(GetProcessHeaps(0, nullptr), heapsBefore + 5);
     EXPECT_EQ(member.key, nullptr);  // the key went with its table; nothing dangles
+}
+
+TEST(MemberTable, PositionsStayRightThroughRemovalsSortsAndReplacements)
+{
+    // Each member knows its place in the member order; every change that moves members must
+    // keep that right, or a later replacement lands in the wrong place.
+    std::vector<Member> members(30), replacements(30);
+    MemberTable table;
+    for (int i = 0; i < 30; ++i) table.insertOrReplace(L"k" + std::to_wstring(i), &members[i]);
+    table.removeByKey(L"k0");
+    table.removeEntry(&members[10]);
+    table.sortByKey(true);
+    std::vector<std::wstring> before = orderOf(table);
+    for (int i = 1; i < 30; i += 3) {
+        if (i == 10) continue;
+        MemberEntry* replaced = nullptr;
+        ASSERT_EQ(table.insertOrReplace(L"k" + std::to_wstring(i), &replacements[i], &replaced),
+                  MemberTable::InsertResult::Replaced);
+        EXPECT_EQ(replaced, &members[i]);
+    }
+    EXPECT_EQ(orderOf(table), before);
+    for (int i = 0; i < table.count(); ++i) {
+        const MemberEntry* entry = table.order().at(i);
+        EXPECT_EQ(entry->orderIndex, i);
+        EXPECT_EQ(table.find(entry->keyView()), entry);
+    }
+    table.insertOrReplace(L"new", &members[0]);
+    EXPECT_EQ(orderOf(table).back(), L"new");
+}
+
+TEST(Arena, PiecesGivenBackAreReusedOnlyWhileRecycling)
+{
+    Arena* arena = Arena::create();
+    ASSERT_NE(arena, nullptr);
+    void* first = arena->allocate(100);
+    arena->recycle(first, 100);
+    void* second = arena->allocate(100);
+    EXPECT_NE(second, first);  // recycling is off: a piece waits for the arena's end
+
+    arena->setRecycling(true);
+    std::memset(second, 0x5A, 100);
+    arena->recycle(second, 100);
+    void* third = arena->allocate(97);  // same 16-byte class
+    EXPECT_EQ(third, second);
+    EXPECT_EQ(static_cast<unsigned char*>(third)[50], 0);  // handed out zero-filled, like fresh memory
+    arena->recycle(third, 97);
+    EXPECT_NE(arena->allocate(200), third);  // another class
+    arena->release();
+}
+
+TEST(MemberTable, KeysThatShareTheirHashDoNotShareAChain)
+{
+    // "Aa" and "BB" have the same hash, and so has every string of such pairs: 2^14 keys with
+    // one hash, as a hostile server could send them.
+    constexpr int kKeys = 1 << 14;
+    std::vector<Member> members(kKeys);
+    std::vector<std::wstring> keys;
+    for (int i = 0; i < kKeys; ++i) {
+        std::wstring key;
+        for (int bit = 0; bit < 14; ++bit) key += (i >> bit) & 1 ? L"BB" : L"Aa";
+        keys.push_back(key);
+    }
+    ASSERT_EQ(MemberTable::hashKey(keys[0]), MemberTable::hashKey(keys[kKeys - 1]));
+    MemberTable table;
+    for (int i = 0; i < kKeys; ++i) ASSERT_EQ(table.insertOrReplace(keys[i], &members[i]), MemberTable::InsertResult::Inserted);
+    EXPECT_LT(table.longestChain(), 16);
+    EXPECT_EQ(members[5].keyHash, MemberTable::hashKey(keys[5]));  // the stored hash is still the key's own
+    for (int i = 0; i < kKeys; i += 97) EXPECT_EQ(table.find(keys[i]), &members[i]);
+    Member replacement;
+    EXPECT_EQ(table.insertOrReplace(keys[kKeys - 1], &replacement), MemberTable::InsertResult::Replaced);
+    EXPECT_EQ(table.order().at(kKeys - 1), &replacement);
 }

@@ -232,6 +232,33 @@ TEST(JsonDocument, DetachAndCycles)
     EXPECT_EQ(doc.ToJson(), "{\"a\":[1,3]}");
 }
 
+TEST(JsonDocument, ASharedNodeNeverTakesInAnAncestorOfAnyOwner)
+{
+    JsonDocument doc;
+    ASSERT_TRUE(doc.Parse("{\"a\":[]}", true));
+    JsonDocument shared = JsonDocument::NewArray();
+    ASSERT_TRUE(shared.Append("", JsonDocument::NewInteger(1)));
+    ASSERT_TRUE(doc.Append("a", shared));
+    JsonDocument other = JsonDocument::NewArray();
+    ASSERT_TRUE(other.Append("", shared));  // the parent link now names `other` only
+
+    EXPECT_FALSE(shared.Append("", doc));
+    EXPECT_FALSE(shared.SetElement("", 0, doc));
+    EXPECT_FALSE(shared.SetMember("", "up", doc.Get("a")));
+    JsonDocument wrapper = JsonDocument::NewArray();
+    ASSERT_TRUE(wrapper.Append("", doc));
+    EXPECT_FALSE(shared.Append("", wrapper));
+
+    // The last owner lets go; the first still holds it and still counts.
+    ASSERT_TRUE(other.RemoveElement("", 0));
+    EXPECT_FALSE(shared.Append("", doc));
+    ASSERT_TRUE(doc.RemoveElement("a", 0));
+    EXPECT_EQ(doc.ToJson(), "{\"a\":[]}");
+    EXPECT_TRUE(shared.Append("", doc));  // no longer inside it
+    EXPECT_EQ(shared.ToJson(), "[1,{\"a\":[]}]");
+    EXPECT_EQ(doc.Clone().ToJson(), "{\"a\":[]}");
+}
+
 TEST(JsonDocument, ANodeIsAMemberOfOneObjectOnly)
 {
     JsonDocument first, second;

@@ -48,6 +48,20 @@ TEST(JsonReader, StructuresAndFailures)
     for (const ParseCase& c : cases) expectParse(c);
 }
 
+TEST(JsonReader, RunsOfCommasKeepStoringOverTheLastKey)
+{
+    const ParseCase cases[] = {
+        {"{\"a\":1,,,}", true, "{\"a\":}"},
+        {"{\"a\":,,x,,,y}", true, "{\"a\":y}"},
+        {"{\"a\":,,\"b\":,,[1]}", true, "{\"a\":,\"b\":[1]}"},
+        {"{\"a\":,,{\"c\":,,},\"b\":2}", true, "{\"a\":{\"c\":},\"b\":2}"},
+        {"{\"a\":,,[1],,}", false, "{}"},  // the key went with the array
+        {"[{\"a\":,,},{\"a\":,,,}]", true, "[{\"a\":},{\"a\":}]"},
+        {"{\"a\":,, 'q' ,,}", true, "{\"a\":,\"q\":}"},  // a quote after a comma starts a new key
+    };
+    for (const ParseCase& c : cases) expectParse(c);
+}
+
 TEST(JsonReader, JsonpWrappersAreSkipped)
 {
     JsonDocument doc;

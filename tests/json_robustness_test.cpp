@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 #include <random>
+#include <windows.h>
+#include <psapi.h>
 
 namespace {
 
@@ -44,6 +46,30 @@ TEST(JsonRobustness, MillionDeepNestingParsesAndFrees)
     for (int i = 0; i < 200000; ++i) objects += L"{\"a\":";
     objects += L"1" + std::wstring(200000, L'}');
     EXPECT_TRUE(doc.ParseW(objects, true));
+}
+
+TEST(JsonRobustness, ReplacedValuesGiveTheirMemoryBack)
+{
+    // Each comma after a member stores an empty value over the last key, and a repeated key
+    // replaces the member again: two million replacements must not keep two million nodes.
+    std::wstring commas = L"{\"a\":1" + std::wstring(2000000, L',') + L"}";
+    std::wstring repeated = L"{";
+    for (int i = 0; i < 300000; ++i) repeated += L"\"k\":" + std::to_wstring(i) + L",";
+    repeated += L"\"k\":\"last\"}";
+    auto committed = [] {
+        PROCESS_MEMORY_COUNTERS counters{};
+        counters.cb = sizeof counters;
+        K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+        return static_cast<double>(counters.PagefileUsage) / 1048576.0;
+    };
+    JsonDocument doc;
+    const double before = committed();
+    ASSERT_TRUE(doc.ParseW(commas, true));
+    EXPECT_EQ(doc.ToJson(), "{\"a\":}");
+    EXPECT_LT(committed() - before, 40.0);  // kept, they would take over 200 MB
+    ASSERT_TRUE(doc.ParseW(repeated, true));
+    EXPECT_EQ(doc.ToJson(), "{\"k\":\"last\"}");
+    EXPECT_LT(committed() - before, 40.0);
 }
 
 TEST(JsonRobustness, EveryPrefixOfARealAnswerEndsCleanly)

@@ -1,5 +1,6 @@
 #include "text/json_document.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 
 TEST(JsonWriter, EmptyContainers)
@@ -29,6 +30,19 @@ TEST(JsonWriter, FloatsAreWrittenFromTheirValue)
     JsonDocument doc;
     ASSERT_TRUE(doc.Parse("{\"a\":1.50,\"r\":0x1F}", true));
     EXPECT_EQ(doc.ToJson(), "{\"a\":1.5,\"r\":0x1F}");
+}
+
+TEST(JsonWriter, NonFiniteFloatsAreWrittenAsJson)
+{
+    JsonDocument doc;
+    ASSERT_TRUE(doc.Parse("{\"big\":1e400,\"small\":-1e400}", true));
+    doc.SetFloat("nan", std::nan(""));
+    EXPECT_EQ(doc.ToJson(), "{\"big\":1e999,\"small\":-1e999,\"nan\":null}");
+    JsonDocument again;
+    ASSERT_TRUE(again.Parse(doc.ToJson(), true));
+    EXPECT_EQ(again.GetFloat("big"), HUGE_VAL);
+    EXPECT_EQ(again.GetFloat("small"), -HUGE_VAL);
+    EXPECT_EQ(again.GetType("nan"), 0);
 }
 
 TEST(JsonWriter, PrettyObjectsInsideArraysIndentByDepth)

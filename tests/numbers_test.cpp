@@ -43,6 +43,27 @@ TEST(ReadDecimal, Values)
     EXPECT_EQ(readDecimal(L"123456789012345678901234567890"), 123456789012345678901234567890.0);
 }
 
+TEST(ReadDecimal, BeyondTheDoubleRangeBySide)
+{
+    // The side is where the first significant digit stands, not which way the exponent points.
+    const std::wstring manyZeros = L"0." + std::wstring(400, L'0') + L"1";
+    EXPECT_EQ(readDecimal(manyZeros), 0.0);
+    EXPECT_EQ(readDecimal(L"-" + manyZeros), 0.0);
+    EXPECT_TRUE(std::signbit(readDecimal(L"-" + manyZeros)));
+    const double subnormal = readDecimal(L"0." + std::wstring(315, L'0') + L"1");
+    EXPECT_GT(subnormal, 0.0);
+    EXPECT_LT(subnormal, 2.3e-308);
+    EXPECT_EQ(readDecimal(L"0." + std::wstring(300, L'0') + L"1e-30"), 0.0);
+    EXPECT_EQ(readDecimal(L"0." + std::wstring(400, L'0') + L"1e500"), 1e99);
+
+    const std::wstring hugeMantissa = L"1" + std::wstring(400, L'0');
+    EXPECT_EQ(readDecimal(hugeMantissa + L"e-5"), HUGE_VAL);
+    EXPECT_EQ(readDecimal(L"-" + hugeMantissa + L".5e-10"), -HUGE_VAL);
+    EXPECT_EQ(readDecimal(hugeMantissa + L"e-300"), 1e100);
+    EXPECT_EQ(readDecimal(L"00000" + hugeMantissa.substr(0, 300) + L"e9999999999999999999"), HUGE_VAL);
+    EXPECT_EQ(readDecimal(L"1e-9999999999999999999"), 0.0);
+}
+
 TEST(ReadInteger, Values)
 {
     EXPECT_EQ(readInteger(L"20000000"), 20000000);
@@ -68,6 +89,15 @@ TEST(FormatNumber, Doubles)
     EXPECT_EQ(formatNumber(-12.125), "-12.125");
     EXPECT_EQ(formatNumber(1e20), "100000000000000000000");
     EXPECT_EQ(formatNumberW(0.25), L"0.25");
+}
+
+TEST(FormatNumber, NonFiniteValuesAreNeverBareWords)
+{
+    EXPECT_EQ(formatNumber(HUGE_VAL), "1e999");
+    EXPECT_EQ(formatNumber(-HUGE_VAL), "-1e999");
+    EXPECT_EQ(formatNumber(std::nan("")), "null");
+    EXPECT_EQ(readDecimal(formatNumberW(HUGE_VAL)), HUGE_VAL);
+    EXPECT_EQ(readDecimal(formatNumberW(-HUGE_VAL)), -HUGE_VAL);
 }
 
 TEST(FormatNumber, Integers)

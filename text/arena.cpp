@@ -10,6 +10,21 @@ struct Arena::Chunk {
     size_t bytes;
 };
 
+// Under AddressSanitizer (the native test build) a piece given back is poisoned until it is handed
+// out again, so a use after release is caught even though the memory stays in the arena.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#include <sanitizer/asan_interface.h>
+#define ARENA_POISON(piece, bytes) ASAN_POISON_MEMORY_REGION(piece, bytes)
+#define ARENA_UNPOISON(piece, bytes) ASAN_UNPOISON_MEMORY_REGION(piece, bytes)
+#define ARENA_POISONS 1
+#endif
+#endif
+#ifndef ARENA_POISON
+#define ARENA_POISON(piece, bytes) ((void)(piece), (void)(bytes))
+#define ARENA_UNPOISON(piece, bytes) ((void)(piece), (void)(bytes))
+#endif
+
 namespace {
 
 constexpr size_t kAlign = 16;
@@ -51,6 +66,7 @@ Arena::~Arena()
         if (chunks_->bytes == kChunkBytes && QueryDepthSList(&cache.head) < kCachedChunks) {
             InterlockedPushEntrySList(&cache.head, &chunks_->cacheLink);
         } else {
+            ARENA_UNPOISON(chunks_, chunks_->bytes);
             HeapFree(GetProcessHeap(), 0, chunks_);
         }
         chunks_ = next;
@@ -61,6 +77,7 @@ Arena::Chunk* Arena::newChunk(size_t bytes)
 {
     if (bytes == kChunkBytes) {
         if (auto* cached = reinterpret_cast<Chunk*>(InterlockedPopEntrySList(&chunkCache().head))) {
+            ARENA_UNPOISON(reinterpret_cast<char*>(cached) + kHeader, kChunkBytes - kHeader);
             std::memset(reinterpret_cast<char*>(cached) + kHeader, 0, kChunkBytes - kHeader);
             return cached;
         }
@@ -68,9 +85,32 @@ Arena::Chunk* Arena::newChunk(size_t bytes)
     return static_cast<Chunk*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes));
 }
 
+void Arena::recycle(void* piece, size_t bytes)
+{
+#ifndef ARENA_POISONS
+    if (!recycling_) return;  // the piece waits for the arena's end
+#endif
+    if (!piece) return;
+    const size_t rounded = roundUp(bytes ? bytes : 1);
+    const size_t sizeClass = rounded / kAlign;
+    if (recycling_ && sizeClass < kRecycledClasses) {
+        *static_cast<void**>(piece) = recycled_[sizeClass];
+        recycled_[sizeClass] = piece;
+    }
+    ARENA_POISON(piece, rounded);
+}
+
 void* Arena::allocate(size_t bytes)
 {
     bytes = roundUp(bytes ? bytes : 1);
+    if (recycling_ && bytes / kAlign < kRecycledClasses) {
+        if (void* piece = recycled_[bytes / kAlign]) {
+            ARENA_UNPOISON(piece, bytes);
+            recycled_[bytes / kAlign] = *static_cast<void**>(piece);
+            std::memset(piece, 0, bytes);  // zero-filled, as fresh chunk memory is
+            return piece;
+        }
+    }
     if (static_cast<size_t>(end_ - cursor_) < bytes) {
         const size_t chunkBytes = bytes + kHeader > kChunkBytes ? bytes + kHeader : kChunkBytes;
         Chunk* chunk = newChunk(chunkBytes);
@@ -86,10 +126,30 @@ void* Arena::allocate(size_t bytes)
     return result;
 }
 
-void Arena::addRef() { InterlockedIncrement(&refCount_); }
+void Arena::setRecycling(bool on)
+{
+    if (!on && recycling_ && localRefs_ != 0) {
+        InterlockedExchangeAdd(&refCount_, localRefs_);
+        localRefs_ = 0;
+    }
+    recycling_ = on;
+}
+
+void Arena::addRef()
+{
+    if (recycling_) {
+        ++localRefs_;
+    } else {
+        InterlockedIncrement(&refCount_);
+    }
+}
 
 void Arena::release()
 {
+    if (recycling_) {
+        --localRefs_;  // the recycling user's own reference keeps the arena alive meanwhile
+        return;
+    }
     if (InterlockedDecrement(&refCount_) != 0) return;
     this->~Arena();
     HeapFree(GetProcessHeap(), 0, this);

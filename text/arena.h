@@ -1,6 +1,9 @@
 // A reference-counted bump allocator: everything the JSON reader builds for one parse comes from
 // one arena, so a parse costs a few large allocations instead of one per value. Memory is given
-// back only when the last user lets go; a freed piece is not reused before then.
+// back only when the last user lets go. While its one parse runs, small pieces given back (a
+// replaced member and its text) are handed out again, so text that replaces one value over and
+// over costs no more than text that holds it once; afterwards a freed piece waits for the arena's
+// end, because nodes of one arena may then be released on different threads.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +15,16 @@ public:
 
     // Aligned to 16 bytes; null when memory runs out.
     void* allocate(size_t bytes);
+
+    // Keeps a piece of `bytes` bytes from allocate() for reuse while recycling is on; does nothing
+    // otherwise. Only the arena's one user may turn recycling on, holding a reference of its own,
+    // and only while no other thread can reach what it built. References taken and dropped
+    // meanwhile are counted without interlocked operations and settled when it is turned off.
+    void recycle(void* piece, size_t bytes);
+    void setRecycling(bool on);
+    // While recycling, what the arena's user built is reachable by its thread alone: the counts
+    // of its nodes may then change without interlocked operations too.
+    bool isRecycling() const { return recycling_; }
 
     void addRef();
     void release();
@@ -30,4 +43,8 @@ private:
     Chunk* chunks_ = nullptr;
     char* cursor_ = nullptr;
     char* end_ = nullptr;
+    static constexpr size_t kRecycledClasses = 33;  // pieces up to 512 bytes, by 16-byte class
+    bool recycling_ = false;
+    long localRefs_ = 0;  // references taken (less those dropped) while recycling
+    void* recycled_[kRecycledClasses] = {};
 };

@@ -392,7 +392,7 @@ JsonDocument JsonDocument::GetElement(std::string_view path, int index)
 bool JsonDocument::SetElement(std::wstring_view path, int index, const JsonDocument& doc)
 {
     JsonNode* node = at(path);
-    if (!node || index < 0 || !doc.root_ || node->isWithin(doc.root_) || !node->becomeArray()) return false;
+    if (!node || index < 0 || !doc.root_ || node->wouldContainItself(doc.root_) || !node->becomeArray()) return false;
     if (index < node->elementCount()) return node->replaceElement(index, doc.root_);
     while (node->elementCount() < index) {
         JsonDocument filler = NewNull();

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 #include <windows.h>
@@ -37,7 +38,11 @@ void destroyIn(Arena* arena, T* object)
 {
     if (!object) return;
     object->~T();
-    if (!arena) HeapFree(processHeap(), 0, object);
+    if (arena) {
+        arena->recycle(object, sizeof(T));
+    } else {
+        HeapFree(processHeap(), 0, object);
+    }
 }
 
 } // namespace
@@ -66,6 +71,7 @@ void JsonNode::destroy(JsonNode* node)
     Arena* arena = node->arena_;
     node->~JsonNode();
     if (arena) {
+        arena->recycle(node, sizeof(JsonNode));
         arena->release();
     } else {
         HeapFree(processHeap(), 0, node);
@@ -133,7 +139,11 @@ bool JsonNode::assignText(std::wstring_view text, bool inArena)
 
 void JsonNode::freeText()
 {
-    if (text_ && textOnHeap_) HeapFree(processHeap(), 0, text_);
+    if (text_ && textOnHeap_) {
+        HeapFree(processHeap(), 0, text_);
+    } else if (text_ && arena_) {
+        arena_->recycle(text_, (textLength_ + 1) * sizeof(wchar_t));
+    }
     text_ = nullptr;
     textLength_ = 0;
     textOnHeap_ = false;
@@ -147,18 +157,39 @@ void JsonNode::destroyContainers()
     members_ = nullptr;
 }
 
-void JsonNode::addRef() { InterlockedIncrement(&refCount_); }
+void JsonNode::addRef()
+{
+    if (arena_ && arena_->isRecycling()) {
+        refCount_ = refCount_ + 1;
+    } else {
+        InterlockedIncrement(&refCount_);
+    }
+}
+
+bool JsonNode::dropReference()
+{
+    if (arena_ && arena_->isRecycling()) {
+        refCount_ = refCount_ - 1;
+        return refCount_ == 0;
+    }
+    return InterlockedDecrement(&refCount_) == 0;
+}
 
 void JsonNode::release(JsonNode* node)
 {
-    if (!node || InterlockedDecrement(&node->refCount_) != 0) return;
+    if (!node || !node->dropReference()) return;
+    if (node->elementCount() == 0 && node->memberCount() == 0) {
+        destroy(node);  // a scalar or an empty container: nothing below it to walk
+        return;
+    }
     std::vector<JsonNode*> dying{node};
     while (!dying.empty()) {
         JsonNode* current = dying.back();
         dying.pop_back();
         auto letGo = [&](JsonNode* child) {
+            --child->owners_;
             if (child->parent_ == current) child->parent_ = nullptr;
-            if (InterlockedDecrement(&child->refCount_) == 0) dying.push_back(child);
+            if (child->dropReference()) dying.push_back(child);
         };
         if (current->elements_)
             for (JsonNode* child : *current->elements_) letGo(child);
@@ -185,10 +216,7 @@ std::wstring JsonNode::rawText() const
 void JsonNode::dropValue()
 {
     if (elements_) {
-        for (JsonNode* child : *elements_) {
-            if (child->parent_ == this) child->parent_ = nullptr;
-            release(child);
-        }
+        for (JsonNode* child : *elements_) letGoOf(child);
         destroyIn(arena_, elements_);
         elements_ = nullptr;
     }
@@ -196,11 +224,7 @@ void JsonNode::dropValue()
         std::vector<MemberEntry*> members = members_->order().snapshot();
         destroyIn(arena_, members_);  // frees the keys
         members_ = nullptr;
-        for (MemberEntry* entry : members) {
-            auto* child = static_cast<JsonNode*>(entry);
-            if (child->parent_ == this) child->parent_ = nullptr;
-            release(child);
-        }
+        for (MemberEntry* entry : members) letGoOf(static_cast<JsonNode*>(entry));
     }
     freeText();
     number_.integer = 0;
@@ -283,10 +307,18 @@ void JsonNode::clearValue()
     // every container operation then answers as for an empty one.
 }
 
-void JsonNode::takeChild(JsonNode* child)
+void JsonNode::takeChild(JsonNode* child, bool adopt)
 {
-    child->addRef();
+    if (!adopt) child->addRef();
+    ++child->owners_;
     child->parent_ = this;
+}
+
+void JsonNode::letGoOf(JsonNode* child)
+{
+    --child->owners_;
+    if (child->parent_ == this) child->parent_ = nullptr;
+    release(child);
 }
 
 int JsonNode::elementCount() const { return kind_ == JsonKind::Array && elements_ ? elements_->count() : 0; }
@@ -296,12 +328,21 @@ JsonNode* JsonNode::element(int index) const
     return kind_ == JsonKind::Array && elements_ ? elements_->at(index) : nullptr;
 }
 
-bool JsonNode::appendElement(JsonNode* child)
+bool JsonNode::appendElement(JsonNode* child) { return storeElement(child, false); }
+
+bool JsonNode::adoptElement(JsonNode* child)
+{
+    if (storeElement(child, true)) return true;
+    release(child);
+    return false;
+}
+
+bool JsonNode::storeElement(JsonNode* child, bool adopt)
 {
     if (!child || wouldContainItself(child)) return false;
     if (!becomeArray()) return false;
     if (elements_->append(child) < 0) return false;
-    takeChild(child);
+    takeChild(child, adopt);
     return true;
 }
 
@@ -312,10 +353,9 @@ bool JsonNode::replaceElement(int index, JsonNode* child)
     JsonNode* old = elements_->at(index);
     if (!old) return false;
     if (old == child) return true;
-    takeChild(child);
+    takeChild(child, false);
     elements_->setAt(index, child);
-    if (old->parent_ == this) old->parent_ = nullptr;
-    release(old);
+    letGoOf(old);
     return true;
 }
 
@@ -324,8 +364,7 @@ bool JsonNode::removeElement(int index)
     if (kind_ != JsonKind::Array || !elements_) return false;
     JsonNode* old = elements_->at(index);
     if (!old || !elements_->removeAt(index)) return false;
-    if (old->parent_ == this) old->parent_ = nullptr;
-    release(old);
+    letGoOf(old);
     return true;
 }
 
@@ -346,22 +385,30 @@ JsonNode* JsonNode::memberAt(int position) const
     return kind_ == JsonKind::Object && members_ ? static_cast<JsonNode*>(members_->order().at(position)) : nullptr;
 }
 
-bool JsonNode::setMember(std::wstring_view key, JsonNode* child)
+bool JsonNode::setMember(std::wstring_view key, JsonNode* child) { return storeMember(key, child, false); }
+
+bool JsonNode::adoptMember(std::wstring_view key, JsonNode* child)
+{
+    if (storeMember(key, child, true)) return true;
+    release(child);
+    return false;
+}
+
+bool JsonNode::storeMember(std::wstring_view key, JsonNode* child, bool adopt)
 {
     if (!child || wouldContainItself(child)) return false;
     if (!becomeObject()) return false;
     if (child->key) {
         // A member's chain link and key live in the node itself, so a node can be a member of
         // one object only; storing it again would corrupt the first object's chains.
-        return members_->find(key) == child;
+        if (members_->find(key) != child) return false;
+        if (adopt) release(child);  // already held here: the caller's reference is not needed
+        return true;
     }
     MemberEntry* replaced = nullptr;
     if (members_->insertOrReplace(key, child, &replaced) == MemberTable::InsertResult::Failed) return false;
-    takeChild(child);
-    if (auto* old = static_cast<JsonNode*>(replaced)) {
-        if (old->parent_ == this) old->parent_ = nullptr;
-        release(old);
-    }
+    takeChild(child, adopt);
+    if (auto* old = static_cast<JsonNode*>(replaced)) letGoOf(old);
     return true;
 }
 
@@ -370,16 +417,14 @@ bool JsonNode::removeMember(std::wstring_view key)
     if (kind_ != JsonKind::Object || !members_) return false;
     auto* old = static_cast<JsonNode*>(members_->removeByKey(key));
     if (!old) return false;
-    if (old->parent_ == this) old->parent_ = nullptr;
-    release(old);
+    letGoOf(old);
     return true;
 }
 
 bool JsonNode::removeMemberNode(JsonNode* child)
 {
     if (kind_ != JsonKind::Object || !members_ || !members_->removeEntry(child)) return false;
-    if (child->parent_ == this) child->parent_ = nullptr;
-    release(child);
+    letGoOf(child);
     return true;
 }
 
@@ -390,15 +435,33 @@ void JsonNode::sortMembers(bool descending)
 
 bool JsonNode::wouldContainItself(const JsonNode* child) const
 {
-    // An empty child cannot hold this node; only a filled one needs the walk up the parents.
+    // An empty child cannot hold this node; only a filled one needs a look.
     if (child == this) return true;
     if (child->elementCount() == 0 && child->memberCount() == 0) return false;
-    return isWithin(child);
+    // The parent links name every ancestor as long as no node on the way up has an owner they do
+    // not show; then the walk up is the whole answer.
+    bool everyOwnerSeen = true;
+    for (const JsonNode* at = this; at; at = at->parent_) {
+        if (at == child) return true;
+        if (at->owners_ > (at->parent_ ? 1 : 0)) everyOwnerSeen = false;
+    }
+    return !everyOwnerSeen && child->holdsInSubtree(this);
 }
 
-bool JsonNode::isWithin(const JsonNode* other) const
+bool JsonNode::holdsInSubtree(const JsonNode* target) const
 {
-    for (const JsonNode* at = this; at; at = at->parent_)
-        if (at == other) return true;
+    std::vector<const JsonNode*> work{this};
+    std::unordered_set<const JsonNode*> seen{this};
+    while (!work.empty()) {
+        const JsonNode* node = work.back();
+        work.pop_back();
+        const bool isArray = node->kind_ == JsonKind::Array;
+        const int count = isArray ? node->elementCount() : node->memberCount();
+        for (int i = 0; i < count; ++i) {
+            const JsonNode* child = isArray ? node->element(i) : node->memberAt(i);
+            if (child == target) return true;
+            if ((child->elementCount() || child->memberCount()) && seen.insert(child).second) work.push_back(child);
+        }
+    }
     return false;
 }

@@ -58,6 +58,10 @@ public:
     int elementCount() const;
     JsonNode* element(int index) const;
     bool appendElement(JsonNode* child);
+    // Like appendElement and setMember, but the container takes over the caller's reference,
+    // which is dropped when the child cannot be stored (the reader's way: no count goes up and
+    // down again for every value).
+    bool adoptElement(JsonNode* child);
     bool replaceElement(int index, JsonNode* child);
     bool removeElement(int index);
     int indexOfElement(const JsonNode* child) const;
@@ -67,14 +71,14 @@ public:
     JsonNode* member(std::wstring_view key) const;
     // Stores the child under the key, replacing (and releasing) an existing member in place.
     bool setMember(std::wstring_view key, JsonNode* child);
+    bool adoptMember(std::wstring_view key, JsonNode* child);
     bool removeMember(std::wstring_view key);
     bool removeMemberNode(JsonNode* child);
     JsonNode* memberAt(int position) const;  // in member order
     void sortMembers(bool descending);
 
-    // True when this node is `other` or lies inside it along the parent links; used to refuse
-    // inserting a container into itself.
-    bool isWithin(const JsonNode* other) const;
+    // True when storing the child here would make a node contain itself: the child is this node
+    // or one of its ancestors through any owner, not only the last one the parent link names.
     bool wouldContainItself(const JsonNode* child) const;
 
     JsonNode(const JsonNode&) = delete;
@@ -84,9 +88,15 @@ private:
     explicit JsonNode(Arena* arena) : arena_(arena) {}
     ~JsonNode();
     static void destroy(JsonNode* node);
+    bool dropReference();  // true when it was the last
     static JsonNode* createWithText(JsonKind kind, std::wstring_view text, Arena* arena);
     void dropValue();
-    void takeChild(JsonNode* child);
+    bool storeElement(JsonNode* child, bool adopt);
+    bool storeMember(std::wstring_view key, JsonNode* child, bool adopt);
+    void takeChild(JsonNode* child, bool adopt);
+    // The container drops its reference to a child it held.
+    void letGoOf(JsonNode* child);
+    bool holdsInSubtree(const JsonNode* target) const;
     std::wstring_view text() const { return std::wstring_view(text_ ? text_ : L"", textLength_); }
     // Texts given at creation may live in the arena; later changes go to the process heap, so a
     // tree that is changed again and again never grows its arena.
@@ -105,6 +115,7 @@ private:
     Arena* arena_ = nullptr;  // counted: one reference per node carved from it
     wchar_t* text_ = nullptr;  // String value, or the raw text of a number or Raw; zero-terminated
     size_t textLength_ = 0;
+    int owners_ = 0;  // containers holding the node; more than the parent link shows when shared
     bool textOnHeap_ = false;
     ElementList<JsonNode>* elements_ = nullptr;
     MemberTable* members_ = nullptr;

@@ -22,10 +22,15 @@ public:
     Reader(JsonNode* root, std::wstring_view text, bool unicodeEscapes)
         : root_(root), text_(text), unicodeEscapes_(unicodeEscapes), stack_(8, GetProcessHeap()), arena_(Arena::create())
     {
+        // Until the parse ends only this reader reaches the arena's nodes: what a replaced value
+        // gives back can be handed out again.
+        if (arena_) arena_->setRecycling(true);
     }
     ~Reader()
     {
-        if (arena_) arena_->release();  // the nodes built keep it alive as long as they live
+        if (!arena_) return;
+        arena_->setRecycling(false);
+        arena_->release();  // the nodes built keep it alive as long as they live
     }
     Reader(const Reader&) = delete;
     Reader& operator=(const Reader&) = delete;
@@ -69,6 +74,10 @@ private:
     int pending_ = kUnquoted;
     std::wstring scratch_;
     std::wstring key_;
+    // The container and key that the last store put an empty raw value under, when nothing was
+    // stored or opened since. A run of commas stores that same value there again and again.
+    const JsonNode* emptyRawHolder_ = nullptr;
+    long long emptyRawKey_ = -1;
 };
 
 std::wstring_view Reader::slice(long long start, size_t length) const
@@ -137,6 +146,7 @@ bool Reader::run()
 
 bool Reader::openContainer(JsonKind kind)
 {
+    emptyRawHolder_ = nullptr;
     afterColon_ = false;
     const bool isArray = kind == JsonKind::Array;
     if (stack_.count() == 0) {
@@ -149,11 +159,13 @@ bool Reader::openContainer(JsonKind kind)
     if (!node) return false;
     bool stored = false;
     if (parent->kind() == JsonKind::Array) {
-        stored = parent->appendElement(node);
+        stored = parent->adoptElement(node);
     } else if (keyStart_ != -1) {
-        stored = parent->setMember(decodedKey(), node);
+        stored = parent->adoptMember(decodedKey(), node);
+    } else {
+        JsonNode::release(node);
     }
-    JsonNode::release(node);  // the parent holds it now, or it is gone
+    // The parent holds the node now, or it is gone.
     if (!stored || !push(node)) return false;
     if (isArray) {
         pending_ = kOpenedArray;  // the key stays, the value starts after the bracket
@@ -284,21 +296,29 @@ bool Reader::storePending(bool asElement, size_t position)
             compact = scratch_;
         }
         if (asElement && compact.empty()) return true;  // [] and [1,,2]
+        if (compact.empty() && keyStart_ != -1 && keyStart_ == emptyRawKey_ && stack_.count() != 0 &&
+            top() == emptyRawHolder_)
+            return true;  // the member holds this very value already: storing it again changes nothing
         node = makeUnquoted(compact);
     }
     if (!node) return false;
 
-    bool stored = false;
+    emptyRawHolder_ = nullptr;
     if (stack_.count() != 0) {
         JsonNode* container = top();
-        if (asElement) {
-            stored = container->appendElement(node);
-        } else if (keyStart_ != -1) {
-            stored = container->setMember(decodedKey(), node);
+        if (asElement) return container->adoptElement(node);
+        if (keyStart_ != -1) {
+            const bool emptyRaw = node->kind() == JsonKind::Raw && node->rawText().empty();
+            if (!container->adoptMember(decodedKey(), node)) return false;
+            if (emptyRaw) {
+                emptyRawHolder_ = container;
+                emptyRawKey_ = keyStart_;
+            }
+            return true;
         }
     }
     JsonNode::release(node);
-    return stored;
+    return false;
 }
 
 } // namespace

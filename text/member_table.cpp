@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <ctime>
+#include <random>
 #include <windows.h>
 
 #include "text/arena.h"
@@ -48,7 +50,7 @@ MemberTable::~MemberTable()
         freeKey(entry);
         entry->nextInChain = nullptr;
     }
-    if (!heap_.owned && buckets_) deallocate(buckets_);
+    if (!heap_.owned && buckets_) deallocate(buckets_, bucketCount_ * sizeof(MemberEntry*));
 }
 
 void* MemberTable::allocate(size_t bytes)
@@ -56,9 +58,14 @@ void* MemberTable::allocate(size_t bytes)
     return arena_ ? arena_->allocate(bytes) : HeapAlloc(heap_.heap, HEAP_ZERO_MEMORY, bytes);
 }
 
-void MemberTable::deallocate(void* block)
+void MemberTable::deallocate(void* block, size_t bytes)
 {
-    if (!arena_ && block) HeapFree(heap_.heap, 0, block);
+    if (!block) return;
+    if (arena_) {
+        arena_->recycle(block, bytes);
+    } else {
+        HeapFree(heap_.heap, 0, block);
+    }
 }
 
 uint32_t MemberTable::hashKey(std::wstring_view key)
@@ -68,13 +75,50 @@ uint32_t MemberTable::hashKey(std::wstring_view key)
     return hash * 31;  // the terminating zero unit
 }
 
+namespace {
+
+uint64_t chainSecret()
+{
+    static const uint64_t secret = [] {
+        // The time and where this program was loaded, should the system have no random source.
+        uint64_t value = static_cast<uint64_t>(std::time(nullptr)) * 0x9E3779B97F4A7C15ULL ^
+                         reinterpret_cast<uintptr_t>(&chainSecret);
+        try {
+            std::random_device source;
+            value ^= static_cast<uint64_t>(source()) << 32 | source();
+        } catch (...) {
+        }
+        return value | 1;
+    }();
+    return secret;
+}
+
+// One step of the chain hash over one unit, and its end.
+inline uint64_t chainStep(uint64_t hash, wchar_t unit)
+{
+    hash = (hash ^ static_cast<uint16_t>(unit)) * 0x9E3779B97F4A7C15ULL;
+    return hash ^ (hash >> 29);
+}
+
+inline uint32_t chainEnd(uint64_t hash, uint64_t secret) { return static_cast<uint32_t>((hash * secret) >> 32); }
+
+} // namespace
+
+uint32_t MemberTable::chainHashOf(std::wstring_view key)
+{
+    const uint64_t secret = chainSecret();
+    uint64_t hash = secret ^ key.size();
+    for (const wchar_t unit : key) hash = chainStep(hash, unit);
+    return chainEnd(hash, secret);
+}
+
 MemberEntry* MemberTable::find(std::wstring_view key) const
 {
     if (!buckets_) return nullptr;
-    const uint32_t hash = hashKey(key);
+    const uint32_t chain = chainHashOf(key);
     // Keys match on their exact code units, case-sensitive.
-    for (MemberEntry* entry = buckets_[bucketOf(hash, bucketCount_)]; entry; entry = entry->nextInChain)
-        if (entry->keyHash == hash && entry->keyView() == key) return entry;
+    for (MemberEntry* entry = buckets_[bucketOf(chain, bucketCount_)]; entry; entry = entry->nextInChain)
+        if (entry->chainHash == chain && entry->keyView() == key) return entry;
     return nullptr;
 }
 
@@ -87,7 +131,7 @@ wchar_t* MemberTable::copyKey(std::wstring_view key)
 
 void MemberTable::freeKey(MemberEntry* entry)
 {
-    if (entry && entry->key) deallocate(entry->key);
+    if (entry && entry->key) deallocate(entry->key, (entry->keyLength + 1) * sizeof(wchar_t));
     if (entry) {
         entry->key = nullptr;
         entry->keyLength = 0;
@@ -98,17 +142,29 @@ MemberTable::InsertResult MemberTable::insertOrReplace(std::wstring_view key, Me
                                                        MemberEntry** replaced)
 {
     if (replaced) *replaced = nullptr;
-    if (!isValid() || !entry) return InsertResult::Failed;
-    const uint32_t hash = hashKey(key);
-    int bucket = bucketOf(hash, bucketCount_);
+    if (!isValid() || !entry || key.size() > UINT32_MAX) return InsertResult::Failed;
+    // Both hashes in one pass over the key: a new member needs its own hash as well.
+    const uint64_t secret = chainSecret();
+    uint64_t chainState = secret ^ key.size();
+    uint32_t ownHash = 0;
+    for (const wchar_t unit : key) {
+        chainState = chainStep(chainState, unit);
+        ownHash = ownHash * 31 + static_cast<uint16_t>(unit);
+    }
+    ownHash *= 31;  // the terminating zero unit, as hashKey counts it
+    const uint32_t chain = chainEnd(chainState, secret);
+    int bucket = bucketOf(chain, bucketCount_);
 
     MemberEntry* previous = nullptr;
     for (MemberEntry* old = buckets_[bucket]; old; previous = old, old = old->nextInChain) {
-        if (old->keyHash != hash || old->keyView() != key) continue;
-        const int position = order_.indexOf(old);
+        if (old->chainHash != chain || old->keyView() != key) continue;
+        const int position = old->orderIndex;
+        entry->orderIndex = position;
+        old->orderIndex = -1;
         entry->nextInChain = old->nextInChain;
         (previous ? previous->nextInChain : buckets_[bucket]) = entry;
-        entry->keyHash = hash;
+        entry->keyHash = old->keyHash;
+        entry->chainHash = chain;
         entry->key = old->key;
         entry->keyLength = old->keyLength;
         old->key = nullptr;
@@ -121,17 +177,20 @@ MemberTable::InsertResult MemberTable::insertOrReplace(std::wstring_view key, Me
 
     if (memberCount_ >= threshold_) {
         if (!grow()) return InsertResult::Failed;
-        bucket = bucketOf(hash, bucketCount_);
+        bucket = bucketOf(chain, bucketCount_);
     }
     wchar_t* keyCopy = copyKey(key);
     if (!keyCopy) return InsertResult::Failed;
-    if (order_.append(entry) < 0) {
-        deallocate(keyCopy);
+    const int position = order_.append(entry);
+    if (position < 0) {
+        deallocate(keyCopy, (key.size() + 1) * sizeof(wchar_t));
         return InsertResult::Failed;
     }
-    entry->keyHash = hash;
+    entry->orderIndex = position;
+    entry->keyHash = ownHash;
+    entry->chainHash = chain;
     entry->key = keyCopy;
-    entry->keyLength = key.size();
+    entry->keyLength = static_cast<uint32_t>(key.size());
     entry->nextInChain = buckets_[bucket];
     buckets_[bucket] = entry;
     ++memberCount_;
@@ -148,13 +207,13 @@ bool MemberTable::grow()
         MemberEntry* entry = buckets_[i];
         while (entry) {
             MemberEntry* next = entry->nextInChain;
-            const int bucket = bucketOf(entry->keyHash, grownCount);
+            const int bucket = bucketOf(entry->chainHash, grownCount);
             entry->nextInChain = grown[bucket];
             grown[bucket] = entry;
             entry = next;
         }
     }
-    deallocate(buckets_);
+    deallocate(buckets_, bucketCount_ * sizeof(MemberEntry*));
     buckets_ = grown;
     bucketCount_ = grownCount;
     threshold_ = thresholdFor(bucketCount_);
@@ -166,18 +225,26 @@ void MemberTable::unlink(MemberEntry* entry, MemberEntry* previous, int bucket)
     (previous ? previous->nextInChain : buckets_[bucket]) = entry->nextInChain;
     entry->nextInChain = nullptr;
     --memberCount_;
-    order_.removeAt(order_.indexOf(entry));
+    const int position = entry->orderIndex;
+    order_.removeAt(position);
+    entry->orderIndex = -1;
+    renumberFrom(position);
     freeKey(entry);
+}
+
+void MemberTable::renumberFrom(int position)
+{
+    for (int i = position < 0 ? 0 : position; i < order_.count(); ++i) order_.at(i)->orderIndex = i;
 }
 
 MemberEntry* MemberTable::removeByKey(std::wstring_view key)
 {
     if (!buckets_) return nullptr;
-    const uint32_t hash = hashKey(key);
-    const int bucket = bucketOf(hash, bucketCount_);
+    const uint32_t chain = chainHashOf(key);
+    const int bucket = bucketOf(chain, bucketCount_);
     MemberEntry* previous = nullptr;
     for (MemberEntry* entry = buckets_[bucket]; entry; previous = entry, entry = entry->nextInChain) {
-        if (entry->keyHash == hash && entry->keyView() == key) {
+        if (entry->chainHash == chain && entry->keyView() == key) {
             unlink(entry, previous, bucket);
             return entry;
         }
@@ -205,10 +272,22 @@ void MemberTable::clear()
     for (MemberEntry* entry : order_) {
         freeKey(entry);
         entry->nextInChain = nullptr;
+        entry->orderIndex = -1;
     }
     order_.clear();
     if (buckets_) std::memset(buckets_, 0, bucketCount_ * sizeof(MemberEntry*));
     memberCount_ = 0;
+}
+
+int MemberTable::longestChain() const
+{
+    int longest = 0;
+    for (int bucket = 0; buckets_ && bucket < bucketCount_; ++bucket) {
+        int length = 0;
+        for (const MemberEntry* entry = buckets_[bucket]; entry; entry = entry->nextInChain) ++length;
+        longest = std::max(longest, length);
+    }
+    return longest;
 }
 
 std::vector<std::wstring> MemberTable::keys() const
@@ -226,5 +305,8 @@ void MemberTable::sortByKey(bool descending)
         const int order = lstrcmpW(a->key, b->key);
         return descending ? order > 0 : order < 0;
     });
-    for (int i = 0; i < static_cast<int>(sorted.size()); ++i) order_.setAt(i, sorted[i]);
+    for (int i = 0; i < static_cast<int>(sorted.size()); ++i) {
+        order_.setAt(i, sorted[i]);
+        sorted[i]->orderIndex = i;
+    }
 }

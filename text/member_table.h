@@ -11,8 +11,10 @@
 
 struct MemberEntry {
     uint32_t keyHash = 0;
+    int orderIndex = -1;  // position in the member order, so a replacement needs no search
     wchar_t* key = nullptr;  // owned by the table that holds the entry; zero-terminated
-    size_t keyLength = 0;
+    uint32_t keyLength = 0;
+    uint32_t chainHash = 0;  // picks the bucket; see MemberTable::chainHashOf
     MemberEntry* nextInChain = nullptr;
 
     std::wstring_view keyView() const { return key ? std::wstring_view(key, keyLength) : std::wstring_view(); }
@@ -35,6 +37,11 @@ public:
 
     // h = h x 31 + unit over every unit and finally the terminating zero, with 32-bit wrap-around.
     static uint32_t hashKey(std::wstring_view key);
+    // The hash that picks a key's bucket: mixed with a secret chosen at random once per process,
+    // so that a server cannot send thousands of keys that share one chain (with hashKey alone,
+    // "Aa" and "BB" collide, and so does every string of such pairs). A key never longer than
+    // 2^32 units, which no text the program reads can hold.
+    static uint32_t chainHashOf(std::wstring_view key);
 
     MemberEntry* find(std::wstring_view key) const;
 
@@ -56,6 +63,7 @@ public:
     int count() const { return memberCount_; }
     int bucketCount() const { return bucketCount_; }
     int threshold() const { return threshold_; }
+    int longestChain() const;  // entries in the fullest bucket
     const ElementList<MemberEntry>& order() const { return order_; }
     std::vector<std::wstring> keys() const;
 
@@ -65,6 +73,7 @@ public:
 private:
     bool grow();
     void unlink(MemberEntry* entry, MemberEntry* previous, int bucket);
+    void renumberFrom(int position);
     wchar_t* copyKey(std::wstring_view key);
     void freeKey(MemberEntry* entry);
     int bucketOf(uint32_t hash, int bucketCount) const { return static_cast<int>((hash & 0x7FFFFFFF) % bucketCount); }
@@ -80,7 +89,7 @@ private:
     };
 
     void* allocate(size_t bytes);
-    void deallocate(void* block);
+    void deallocate(void* block, size_t bytes);
 
     Arena* arena_ = nullptr;  // not owned: whoever holds the table keeps the arena alive
     HeapHolder heap_;

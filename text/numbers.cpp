@@ -58,21 +58,37 @@ double readDecimal(std::wstring_view text)
         ++at;
     }
     if (negative) accepted.push_back('-');
+    // Where the first significant digit stands, as a power of ten: it tells a number too large
+    // for a double from one too small, whatever mix of digits and exponent makes it so.
+    long long leadingPower = 0;
+    bool significant = false;
     bool anyDigit = false;
+    bool afterPoint = false;
     auto takeDigits = [&] {
         while (at < text.size() && isDigit(text[at])) {
-            accepted.push_back(static_cast<char>(text[at++]));
+            const wchar_t digit = text[at++];
+            accepted.push_back(static_cast<char>(digit));
             anyDigit = true;
+            if (!significant && digit != L'0') {
+                significant = true;
+                if (afterPoint) --leadingPower;
+            } else if (significant != afterPoint) {
+                // Integer digits after the first significant one raise it; zeros after the point
+                // before it lower it.
+                leadingPower += significant ? 1 : -1;
+            }
         }
     };
     takeDigits();
     if (at < text.size() && text[at] == L'.') {
         accepted.push_back('.');
         ++at;
+        afterPoint = true;
         takeDigits();
     }
     if (!anyDigit) return negative ? -0.0 : 0.0;
     bool negativeExponent = false;
+    long long exponentValue = 0;
     if (at < text.size() && (text[at] == L'e' || text[at] == L'E')) {
         ++at;
         if (at < text.size() && (text[at] == L'+' || text[at] == L'-')) {
@@ -80,7 +96,10 @@ double readDecimal(std::wstring_view text)
             ++at;
         }
         std::string exponent;
-        while (at < text.size() && isDigit(text[at])) exponent.push_back(static_cast<char>(text[at++]));
+        while (at < text.size() && isDigit(text[at])) {
+            if (exponentValue < 1000000000) exponentValue = exponentValue * 10 + (text[at] - L'0');
+            exponent.push_back(static_cast<char>(text[at++]));
+        }
         if (!exponent.empty()) {
             accepted.push_back('e');
             if (negativeExponent) accepted.push_back('-');
@@ -91,13 +110,15 @@ double readDecimal(std::wstring_view text)
     const char* begin = accepted.data();
     const char* end = begin + accepted.size();
     const auto [stop, error] = std::from_chars(begin, end, value);
+    (void)stop;
     if (error == std::errc::result_out_of_range) {
-        // Too large or too small for a double: the limits the scaled sum would reach.
-        value = negativeExponent ? 0.0 : HUGE_VAL;
+        // Beyond the double range on one side or the other: infinity for a first significant
+        // digit at 10^308 or above, zero for one below the smallest subnormal.
+        const long long power = leadingPower + (negativeExponent ? -exponentValue : exponentValue);
+        value = significant && power >= 0 ? HUGE_VAL : 0.0;
         return negative ? -value : value;
     }
     if (error != std::errc()) return 0.0;
-    (void)stop;
     return value;
 }
 
@@ -124,6 +145,11 @@ int64_t readInteger(std::wstring_view text)
 
 std::string formatNumber(double value)
 {
+    // "%lf" would give "inf" and "nan", which no JSON reader takes for numbers. An infinity is
+    // written as a number beyond the double range, which reads back as that same infinity; NaN,
+    // which has no number at all, as null.
+    if (std::isnan(value)) return "null";
+    if (std::isinf(value)) return value > 0 ? "1e999" : "-1e999";
     char buffer[400];
     const int written = std::snprintf(buffer, sizeof buffer, "%lf", value);
     if (written <= 0) return {};

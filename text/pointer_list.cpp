@@ -24,7 +24,7 @@ PointerList::~PointerList()
     if (ownsHeap_) {
         HeapDestroy(heap_);
     } else if (items_) {
-        freeItems(items_);
+        freeItems(items_, capacity_ ? capacity_ : 1);
     }
 }
 
@@ -34,9 +34,13 @@ void** PointerList::allocateItems(int count)
     return static_cast<void**>(arena_ ? arena_->allocate(bytes) : HeapAlloc(heap_, HEAP_ZERO_MEMORY, bytes));
 }
 
-void PointerList::freeItems(void** items)
+void PointerList::freeItems(void** items, int count)
 {
-    if (!arena_) HeapFree(heap_, 0, items);
+    if (arena_) {
+        arena_->recycle(items, static_cast<size_t>(count) * sizeof(void*));
+    } else {
+        HeapFree(heap_, 0, items);
+    }
 }
 
 bool PointerList::growIfFull()
@@ -48,7 +52,7 @@ bool PointerList::growIfFull()
     void** bigger = allocateItems(grown);
     if (!bigger) return false;
     std::memcpy(bigger, items_, count_ * sizeof(void*));
-    freeItems(items_);
+    freeItems(items_, capacity_ ? capacity_ : 1);
     items_ = bigger;
     capacity_ = grown;
     return true;

@@ -41,7 +41,7 @@ public:
 private:
     bool growIfFull();
     void** allocateItems(int count);
-    void freeItems(void** items);
+    void freeItems(void** items, int count);
 
     Arena* arena_ = nullptr;  // not owned: whoever holds the list keeps the arena alive
     void* heap_ = nullptr;

@@ -3,18 +3,26 @@
 #include <cstring>
 #include <new>
 
+namespace {
+
+// Capacities count bytes of UTF-16 units; storage is allocated in units, whatever size a
+// wchar_t has where the buffer is built.
+constexpr size_t kUnitBytes = 2;
+
+} // namespace
+
 TextBuffer::TextBuffer()
-    : storage_(new (std::nothrow) wchar_t[kInitialCapacityBytes / sizeof(wchar_t)]())
+    : storage_(new (std::nothrow) wchar_t[kInitialCapacityBytes / kUnitBytes]())
 {
     if (storage_) capacityBytes_ = kInitialCapacityBytes;
 }
 
 bool TextBuffer::reserveFor(size_t extraUnits)
 {
-    const size_t needed = 2 * (length_ + extraUnits) + 2;
+    const size_t needed = kUnitBytes * (length_ + extraUnits + 1);
     if (storage_ && capacityBytes_ >= needed) return true;
-    const size_t grown = storage_ ? 2 * capacityBytes_ + 2 * extraUnits + 2 : 2 * extraUnits + 2;
-    auto bigger = std::unique_ptr<wchar_t[]>(new (std::nothrow) wchar_t[grown / sizeof(wchar_t)]());
+    const size_t grown = (storage_ ? 2 * capacityBytes_ : 0) + kUnitBytes * (extraUnits + 1);
+    auto bigger = std::unique_ptr<wchar_t[]>(new (std::nothrow) wchar_t[grown / kUnitBytes]());
     if (!bigger) return false;
     if (storage_) std::memcpy(bigger.get(), storage_.get(), length_ * sizeof(wchar_t));
     storage_ = std::move(bigger);

@@ -1,28 +1,22 @@
-// JSON parse throughput of the program's reader against RapidJSON's DOM parser on the same text.
+// JSON parse throughput of the program's reader against RapidJSON's DOM parser on the same text,
+// and parse time and peak memory for 10 MB of each hostile shape against an ordinary answer.
 #include "bench_util.h"
+#include "hostile_json.h"
 #include "text/encoding.h"
 #include "text/json_document.h"
 
+#include <cstring>
 #include <rapidjson/document.h>
+#include <psapi.h>
 #include <string>
 
 namespace {
-
-std::string photo(int i)
-{
-    return "{\"photo_id\":\"" + std::to_string(4300000000LL + i) + "\",\"album_id\":\"3550000000\",\"uid\":\"1234567890\","
-           "\"pic_host\":\"http:\\/\\/wx" + std::to_string(1 + i % 4) + ".sinaimg.example.cn\",\"pic_name\":\"006abc" +
-           std::to_string(i) + "gy1g0xyz.jpg\",\"caption_render\":\"\\u76f8\\u518c\\u7167\\u7247 " + std::to_string(i) +
-           "\",\"timestamp\":" + std::to_string(1500000000 + i * 61) + ",\"created_at\":\"2017-09-02\",\"is_favorited\":false,"
-           "\"count\":{\"likes\":" + std::to_string(i % 17) + ",\"comments\":0,\"reposts\":1},\"type\":3,\"source\":0,"
-           "\"tags\":[],\"width\":1080,\"height\":1440,\"ratio\":0.75}";
-}
 
 std::string photoListPage(int photos, int total)
 {
     std::string text = "{\"result\":true,\"data\":{\"album_id\":\"3550000000\",\"total\":" + std::to_string(total) +
                        ",\"photo_list\":[";
-    for (int i = 0; i < photos; ++i) text += (i ? "," : "") + photo(i);
+    for (int i = 0; i < photos; ++i) text += (i ? "," : "") + photoEntry(i);
     return text + "]},\"code\":0,\"msg\":\"\"}";
 }
 
@@ -56,12 +50,113 @@ void compare(const char* name, const std::string& text)
 
 } // namespace
 
-int main()
+struct Shape {
+    const char* name;
+    std::string (*make)(size_t bytes);
+};
+
+constexpr Shape kShapes[] = {
+    {"ordinary", ordinaryAnswer},     {"commas", commasAfterAMember}, {"repeated_key", oneKeyRepeated},
+    {"deep_nesting", deepNesting},    {"long_string", oneLongString}, {"long_number", oneLongNumber},
+};
+constexpr size_t kShapeBytes = 10 * 1000 * 1000;
+
+double workingSetMb(bool peak)
 {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    return static_cast<double>(peak ? counters.PeakWorkingSetSize : counters.WorkingSetSize) / 1048576.0;
+}
+
+// In a process of its own, so that the peak belongs to this shape alone: the best parse time
+// and the peak memory the parse added to the text it read. Prints "<ms> <MB>".
+int measureShape(const char* name)
+{
+    for (const Shape& shape : kShapes) {
+        if (std::strcmp(shape.name, name) != 0) continue;
+        const std::string text = shape.make(kShapeBytes);
+        const double before = workingSetMb(false);
+        bool parsed = true;
+        const double seconds = bestOf([&] {
+            JsonDocument doc;
+            parsed = doc.Parse(text, true) && parsed;
+        }, 0.5);
+        std::printf("%.1f %.1f %d\n", seconds * 1000, workingSetMb(true) - before, parsed ? 1 : 0);
+        return 0;
+    }
+    return 1;
+}
+
+// Runs this program again for one shape and reads its answer.
+bool shapeFigures(const char* name, double& milliseconds, double& megabytes)
+{
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return false;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(self) + L"\" --shape " + toUtf16(name);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION process{};
+    const bool started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+    CloseHandle(writeEnd);
+    std::string answer;
+    if (started) {
+        char chunk[256];
+        DWORD got = 0;
+        while (ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got) answer.append(chunk, got);
+        WaitForSingleObject(process.hProcess, INFINITE);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    CloseHandle(readEnd);
+    int parsed = 0;
+    return std::sscanf(answer.c_str(), "%lf %lf %d", &milliseconds, &megabytes, &parsed) == 3 && parsed == 1;
+}
+
+void hostileShapes()
+{
+    double ordinaryMs = 0, ordinaryMb = 0;
+    for (const Shape& shape : kShapes) {
+        double ms = 0, mb = 0;
+        if (!shapeFigures(shape.name, ms, mb)) {
+            std::printf("json_hostile_%s failed\n", shape.name);
+            continue;
+        }
+        const std::string prefix = std::string("json_hostile_") + shape.name;
+        report((prefix + "_parse_ms").c_str(), ms, "ms");
+        report((prefix + "_peak_memory").c_str(), mb, "MB");
+        if (shape.make == ordinaryAnswer) {
+            ordinaryMs = ms;
+            ordinaryMb = mb;
+        } else if (ordinaryMs > 0 && ordinaryMb > 0) {
+            report((prefix + "_time_ratio").c_str(), ms / ordinaryMs, "x");
+            report((prefix + "_memory_ratio").c_str(), mb / ordinaryMb, "x");
+        }
+    }
+}
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && std::strcmp(argv[1], "--shape") == 0) return measureShape(argv[2]);
+    if (argc == 2 && std::strcmp(argv[1], "--hostile") == 0) {
+        hostileShapes();
+        return 0;
+    }
     compare("photo_page", photoListPage(32, 33));
     std::string big = photoListPage(0, 0);
     int photos = 32;
-    while (big.size() < 5000000) big = photoListPage(photos *= 2, photos);
+    while (big.size() < 5000000) {
+        photos *= 2;
+        big = photoListPage(photos, photos);
+    }
     compare("5mb", big);
+    hostileShapes();
     return 0;
 }

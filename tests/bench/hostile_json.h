@@ -1,0 +1,14 @@
+// JSON texts of about 10 MB shaped the way a broken or hostile server might answer, and an
+// ordinary answer of the same size to measure them against.
+#pragma once
+
+#include <string>
+
+// One photo of a photo-list answer, as the photo service writes it.
+std::string photoEntry(int i);
+std::string ordinaryAnswer(size_t bytes);
+std::string commasAfterAMember(size_t bytes);
+std::string oneKeyRepeated(size_t bytes);
+std::string deepNesting(size_t bytes);
+std::string oneLongString(size_t bytes);
+std::string oneLongNumber(size_t bytes);
