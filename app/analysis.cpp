@@ -22,7 +22,8 @@ std::string hostOf(std::string_view address)
 {
     size_t start = address.find("://");
     start = start == std::string_view::npos ? 0 : start + 3;
-    const size_t end = address.find_first_of("/?#", start);
+    // A "\" ends the host as "/" does: WinHTTP reads "http://a\.b/" as host "a".
+    const size_t end = address.find_first_of("/?#\\", start);
     std::string host(address.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
     for (char& c : host)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');

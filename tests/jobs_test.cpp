@@ -78,6 +78,7 @@ TEST(Analysis, RowTextsAndServiceAddresses)
     EXPECT_TRUE(isServiceAddress("http://127.0.0.1:" + port + "/u/1?from=myfollow_all"));
     EXPECT_FALSE(isServiceAddress("http://127.0.0.2:" + port + "/u/1"));
     EXPECT_FALSE(isServiceAddress("http://evil.example/127.0.0.1:" + port + "/u/1"));
+    EXPECT_FALSE(isServiceAddress("http://evil.example\\.127.0.0.1:" + port + "/u/1"));
 }
 
 namespace {

@@ -133,6 +133,7 @@ TEST(EndToEndPromises, SessionCookiesGoOnlyToTheServiceOwnHosts)
         {"mixed-case", L"http://LocalHost:" + port + L"/u/1000000001?probe=mixed-case", false},
         {"in-path", L"http://localhost:" + port + L"/" + own + L"/u/1000000001?probe=in-path", false},
         {"in-user-info", L"http://" + own + L"@localhost:" + port + L"/u/1000000001?probe=in-user-info", false},
+        {"backslash", L"http://localhost:" + port + L"\\." + own + L"/u/1000000001?probe=backslash", false},
         {"in-query", L"http://localhost:" + port + L"/u/1000000001?probe=in-query&next=http://" + own + L"/", false},
     };
     for (const auto& probe : probes) {
