@@ -31,17 +31,18 @@ BREAKS = {
         E2E, "EndToEndPromises.SessionCookies*"),
     "no-generation-check-at-task-start": (
         "a queued task of a replaced download still runs",
-        [("app/download.cpp", "    if (generation != gDownloadGeneration) return;\n    AppState& state = appState();",
-          "    AppState& state = appState();")],
+        [("app/photos.cpp", "    if (!isCurrentJob(DownloadJob, generation)) return false;\n", ""),
+         ("app/download.cpp", "if (!run || run->generation() != generation) return;", "if (!run) return;")],
         E2E, "EndToEndPromises.ReplacedDownload*"),
     "no-generation-check-after-fetch": (
         "a picture of a replaced download fetched meanwhile is still written and counted",
-        [("app/download.cpp", "if (bytes.empty() || generation != gDownloadGeneration) return;", "if (bytes.empty()) return;")],
+        [("app/download.cpp", " || !isCurrentJob(DownloadJob, generation))", ")"),
+         ("app/photos.cpp", "    if (!isCurrentJob(DownloadJob, generation)) return -1;\n", "")],
         E2E, "EndToEndPromises.ReplacedDownload*"),
     "pictures-straight-to-final-name": (
         "pictures are written under their final name, no temporary file, no rename",
         [("app/file_store.cpp",
-          "const std::wstring temporary = target + L\".\" + std::to_wstring(GetCurrentThreadId()) + L\".part\";",
+          "const std::wstring temporary = fileFunctionPath(wideFolder + temporaryPictureName(wideName, GetCurrentThreadId()));",
           "const std::wstring& temporary = target;"),
          ("app/file_store.cpp",
           "    if (error == ERROR_SUCCESS && !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) error = GetLastError();\n",
@@ -49,7 +50,7 @@ BREAKS = {
         "app_files_test|" + E2E, "FileStore.*:EndToEndPromises.PicturesTake*"),
     "caption-cleaning-off": (
         "captions reach file names with the characters Windows forbids",
-        [("app/file_naming.cpp", "    return cutToBytes(withoutForbidden(toUtf16(caption), true), kMaxCaptionBytes);",
+        [("app/file_naming.cpp", "    return toNarrow(withoutForbidden(toUtf16(cut), true));",
           "    return std::string(caption);")],
         "app_files_test", ""),
     "device-names-kept": (
@@ -77,28 +78,29 @@ BREAKS = {
         "app_jobs_test|" + E2E, "ErrorTable.*:EndToEndFaults.UnwritableAlbumFolder*"),
     "no-retry": (
         "a picture that fails once is given up",
-        [("app/download.cpp", "for (int attempt = 0; attempt < 3; ++attempt) {", "for (int attempt = 0; attempt < 1; ++attempt) {")],
+        [("app/patient_fetch.cpp", "constexpr int kTries = 3;", "constexpr int kTries = 1;")],
         E2E, "EndToEndFaults.FailingAnswers*:EndToEndPromises.EachPicture*"),
     "one-retry-fewer": (
         "a picture is tried twice instead of three times",
-        [("app/download.cpp", "for (int attempt = 0; attempt < 3; ++attempt) {", "for (int attempt = 0; attempt < 2; ++attempt) {")],
+        [("app/patient_fetch.cpp", "constexpr int kTries = 3;", "constexpr int kTries = 2;")],
         E2E, "EndToEndPromises.EachPicture*"),
     "one-retry-more": (
         "a picture is tried four times",
-        [("app/download.cpp", "for (int attempt = 0; attempt < 3; ++attempt) {", "for (int attempt = 0; attempt < 4; ++attempt) {")],
+        [("app/patient_fetch.cpp", "constexpr int kTries = 3;", "constexpr int kTries = 4;")],
         E2E, "EndToEndPromises.EachPicture*"),
     "empty-pictures-counted": (
         "a picture that could not be fetched is written empty and counted",
-        [("app/download.cpp", "if (bytes.empty() || generation != gDownloadGeneration) return;",
-          "if (generation != gDownloadGeneration) return;")],
+        [("app/download.cpp", "if (fetchPicture(*run, address, bytes) != FetchResult::Fetched ||",
+          "if (fetchPicture(*run, address, bytes) == FetchResult::Abandoned ||")],
         E2E, "EndToEndFaults.ServerErrors*"),
     "short-bodies-kept": (
         "a body shorter than its Content-Length is taken as the picture",
-        [("app/download.cpp", "        if (announced > 0 && static_cast<int64_t>(bytes.size()) < announced) continue;\n", "")],
+        [("app/patient_fetch.cpp", "return announced <= 0 || static_cast<int64_t>(body.size()) >= announced;",
+          "return announced <= 0 || !body.empty();")],
         E2E, "EndToEndFaults.DroppedAndTruncated*"),
     "final-status-blank": (
         "the final status line loses a blank",
-        [("app/download.cpp", "\"  状态:全部下载完成,当前已下载 \"", "\"  状态:全部下载完成,当前已下载\"")],
+        [("app/download_run.cpp", "\"当前已下载 \" + std::to_string(downloaded)", "\"当前已下载\" + std::to_string(downloaded)")],
         "app_jobs_test", "Jobs.*"),
     "certificates-not-checked": (
         "every HTTPS exchange ignores certificate errors",
@@ -119,7 +121,7 @@ BREAKS = {
         E2E, "EndToEndPromises.WindowAnswers*"),
     "replaced-analysis-goes-on": (
         "a job replaced by a newer one of its kind never hears that it should stop",
-        [("app/jobs.cpp", "return gEnding || gSlots[kind_].generation != generation_;", "return gEnding != 0;")],
+        [("app/jobs.cpp", "return !isCurrentJob(kind_, generation_);", "return gEnding != 0;")],
         E2E, "EndToEnd.AnalysisPressedTwice*"),
 }
 
