@@ -239,6 +239,52 @@ TEST_F(FrameworkOperations, MenuItemInformationAndBackgroundPicture)
     DeleteObject(bitmap);
 }
 
+HBRUSH menuBackground(HMENU menu)
+{
+    MENUINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIM_BACKGROUND;
+    return GetMenuInfo(menu, &info) ? info.hbrBack : nullptr;
+}
+
+// A window destroys its menu but never the menu's brush: the object that set it deletes it, in
+// either order of the two ends.
+TEST_F(FrameworkOperations, MenuBackgroundOfAWindowsMenuIsDeletedOnce)
+{
+    HBRUSH brush = nullptr;
+    {
+        Menu bar;
+        ASSERT_TRUE(bar.CreateMenuBar());
+        ASSERT_TRUE(bar.AppendItem("文件", 20));
+        ASSERT_TRUE(bar.SetBackColor(RGB(0, 90, 0)));
+        brush = menuBackground(bar.Handle());
+        ASSERT_TRUE(bar.AttachToWindow(window.GetHandle()));
+        DestroyWindow(window.GetHandle());
+        EXPECT_EQ(GetObjectType(brush), static_cast<DWORD>(OBJ_BRUSH));  // still the object's
+    }
+    EXPECT_EQ(GetObjectType(brush), 0u);
+
+    CreateOptions options;
+    options.style = WS_CAPTION | WS_SYSMENU;
+    TopLevelWindow second;
+    ASSERT_TRUE(second.Create(options));
+    HMENU attached = nullptr;
+    {
+        Menu bar;
+        ASSERT_TRUE(bar.CreateMenuBar());
+        ASSERT_TRUE(bar.AppendItem("编辑", 21));
+        ASSERT_TRUE(bar.SetBackColor(RGB(90, 0, 0)));
+        brush = menuBackground(bar.Handle());
+        ASSERT_TRUE(bar.AttachToWindow(second.GetHandle()));
+        attached = bar.Handle();
+    }
+    // The window's menu lives on without a brush that no longer exists.
+    EXPECT_EQ(GetObjectType(brush), 0u);
+    ASSERT_TRUE(IsMenu(attached));
+    EXPECT_EQ(menuBackground(attached), nullptr);
+    DestroyWindow(second.GetHandle());
+}
+
 TEST_F(FrameworkOperations, ListViewColumnImagesIndentsGroupsAndItemsWithoutText)
 {
     ListView list;

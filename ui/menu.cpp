@@ -34,20 +34,42 @@ bool Menu::LoadFromResource(const wchar_t* name)
     return owned_;
 }
 
-void Menu::deleteBackground()
+void Menu::releaseBackground()
 {
+    if (!background_) return;
+    // A menu that outlives this object (a window's, or part of another menu) must not go on
+    // painting with a deleted brush.
+    if (menu_ && IsMenu(menu_)) {
+        MENUINFO info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIM_BACKGROUND;
+        info.hbrBack = nullptr;
+        SetMenuInfo(menu_, &info);
+    }
+    DeleteObject(background_);
+    background_ = nullptr;
+}
+
+bool Menu::setBackground(HBRUSH brush)
+{
+    if (!brush) return false;
     MENUINFO info{};
     info.cbSize = sizeof info;
     info.fMask = MIM_BACKGROUND;
-    if (menu_ && GetMenuInfo(menu_, &info) && info.hbrBack) DeleteObject(info.hbrBack);
+    info.hbrBack = brush;
+    if (!menu_ || !SetMenuInfo(menu_, &info)) {
+        DeleteObject(brush);
+        return false;
+    }
+    if (background_) DeleteObject(background_);
+    background_ = brush;
+    return true;
 }
 
 void Menu::Destroy()
 {
-    if (menu_ && owned_) {
-        deleteBackground();
-        DestroyMenu(menu_);
-    }
+    releaseBackground();
+    if (menu_ && owned_) DestroyMenu(menu_);
     menu_ = nullptr;
     owned_ = false;
 }
@@ -89,15 +111,7 @@ std::wstring Menu::GetItemTextW(UINT item, bool byPosition) const
     return std::wstring(text, length > 0 ? length : 0);
 }
 
-bool Menu::SetBackColor(COLORREF color)
-{
-    deleteBackground();
-    MENUINFO info{};
-    info.cbSize = sizeof info;
-    info.fMask = MIM_BACKGROUND;
-    info.hbrBack = CreateSolidBrush(color);
-    return SetMenuInfo(menu_, &info);
-}
+bool Menu::SetBackColor(COLORREF color) { return setBackground(CreateSolidBrush(color)); }
 
 BOOL Menu::Popup(int x, int y, HWND owner, UINT flags)
 {
@@ -114,19 +128,7 @@ bool Menu::AttachToWindow(HWND window)
     return true;
 }
 
-bool Menu::SetBackImage(HBITMAP bitmap)
-{
-    const HBRUSH brush = bitmap ? CreatePatternBrush(bitmap) : nullptr;
-    if (!brush) return false;
-    deleteBackground();
-    MENUINFO info{};
-    info.cbSize = sizeof info;
-    info.fMask = MIM_BACKGROUND;
-    info.hbrBack = brush;
-    if (SetMenuInfo(menu_, &info)) return true;
-    DeleteObject(brush);
-    return false;
-}
+bool Menu::SetBackImage(HBITMAP bitmap) { return setBackground(bitmap ? CreatePatternBrush(bitmap) : nullptr); }
 
 bool Menu::SetItemInfo(UINT item, const MENUITEMINFOW& info, bool byPosition)
 {

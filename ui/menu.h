@@ -37,6 +37,8 @@ public:
     int GetItemCount() const { return GetMenuItemCount(menu_); }
     HMENU GetSubMenu(int position) const { return ::GetSubMenu(menu_, position); }
     bool SetDefaultItem(UINT item, bool byPosition = false) { return SetMenuDefaultItem(menu_, item, byPosition); }
+    // The background stays until this object lets go of the menu (Destroy, or its destruction),
+    // even when a window or another menu owns the menu itself.
     bool SetBackColor(COLORREF color);
     // A pattern brush made from the bitmap (the caller keeps the bitmap) becomes the background.
     bool SetBackImage(HBITMAP bitmap);
@@ -49,8 +51,12 @@ public:
     bool AttachToWindow(HWND window);
 
 private:
-    void deleteBackground();
+    // The object owns the background brush, whoever owns the menu: a window destroys its menu
+    // but never the menu's brush.
+    bool setBackground(HBRUSH brush);
+    void releaseBackground();
 
     HMENU menu_ = nullptr;
     bool owned_ = false;
+    HBRUSH background_ = nullptr;
 };
