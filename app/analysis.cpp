@@ -9,6 +9,7 @@
 #include "app/runtime.h"
 #include "app/service_hosts.h"
 #include "app/text_cut.h"
+#include "net/cookie_text.h"
 #include "net/http_client.h"
 #include "text/json_document.h"
 #include "ui/gdiplus_include.h"
@@ -57,6 +58,35 @@ ImageObject coverImage(const std::string& address)
     return blankCover();
 }
 
+bool isHttps(std::string_view address) { return findIgnoringCase(address, "https://") == 0; }
+
+// The page at a homepage address, following the answers that send the program on (as WinHTTP
+// would: ten hops at most, never from HTTPS down to HTTP). The hops are followed here rather
+// than by WinHTTP because WinHTTP repeats the request's own "Cookie:" line on every hop: each
+// hop gets the session's cookies only if it is the service's own.
+// Guarded by EndToEndPromises.SessionCookiesGoOnlyToTheServiceOwnHosts.
+std::string fetchHomepage(std::string_view address, const JobContext* job)
+{
+    constexpr int kMostHops = 10;
+    std::string next(address);
+    for (int hop = 0; hop <= kMostHops; ++hop) {
+        HttpClient client;
+        client.setAutoRedirect(false);
+        client.open("GET", next);
+        // The session's cookies go to the service only: a mistyped address never receives them.
+        if (isServiceAddress(next)) client.setCookies(appState().cookies.get());
+        if (!client.send()) return {};
+        const int status = client.statusCode();
+        const bool sentOn = status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+        const std::string location = sentOn ? client.redirectLocation(true) : std::string();
+        if (location.empty()) return client.responseTextUtf8();
+        if (isHttps(next) && !isHttps(location)) return {};
+        if (job && job->stopping()) return {};
+        next = location;
+    }
+    return {};
+}
+
 } // namespace
 
 // Guarded by EndToEndPromises.SessionCookiesGoOnlyToTheServiceOwnHosts and Analysis.RowTextsAndServiceAddresses.
@@ -91,13 +121,7 @@ std::string fetchBytes(std::string_view address)
 
 int readHomepage(std::string_view address, const JobContext* job)
 {
-    HttpClient client;
-    client.open("GET", address);
-    // The session's cookies go to the service only: a mistyped address never receives them.
-    // Guarded by EndToEndPromises.SessionCookiesGoOnlyToTheServiceOwnHosts.
-    if (isServiceAddress(address)) client.setCookies(appState().cookies.get());
-    client.send();
-    const std::string page = client.responseTextUtf8();
+    const std::string page = fetchHomepage(address, job);
     AppState& state = appState();
     // The check and the three writes are one step: a successor writes only after it started,
     // and by then this job sees that it was replaced.

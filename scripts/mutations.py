@@ -21,8 +21,12 @@ E2E = "end_to_end_zh_CN"
 BREAKS = {
     "cookies-to-every-host": (
         "the homepage request carries the session's cookies whatever its host",
-        [("app/analysis.cpp", "    if (isServiceAddress(address)) client.setCookies(appState().cookies.get());",
-          "    client.setCookies(appState().cookies.get());")],
+        [("app/analysis.cpp", "        if (isServiceAddress(next)) client.setCookies(appState().cookies.get());",
+          "        client.setCookies(appState().cookies.get());")],
+        E2E, "EndToEndPromises.SessionCookies*"),
+    "winhttp-follows-homepage-redirects": (
+        "WinHTTP follows a homepage's redirects, repeating the first hop's cookies on every hop",
+        [("app/analysis.cpp", "        client.setAutoRedirect(false);\n", "")],
         E2E, "EndToEndPromises.SessionCookies*"),
     "service-host-anywhere-in-address": (
         "an address that merely mentions the service's host counts as the service",

@@ -135,6 +135,11 @@ TEST(EndToEndPromises, SessionCookiesGoOnlyToTheServiceOwnHosts)
         {"in-user-info", L"http://" + own + L"@localhost:" + port + L"/u/1000000001?probe=in-user-info", false},
         {"backslash", L"http://localhost:" + port + L"\\." + own + L"/u/1000000001?probe=backslash", false},
         {"in-query", L"http://localhost:" + port + L"/u/1000000001?probe=in-query&next=http://" + own + L"/", false},
+        // Sent on by an answer: each hop is judged by its own host. The onward address is
+        // escaped, so only the hop itself carries the marker.
+        {"sent-away", L"http://" + own + L"/go?to=http%3A%2F%2Flocalhost%3A" + port + L"%2Fu%2F1000000001%3Fprobe%3Dsent-away", false},
+        {"sent-home", L"http://localhost:" + port + L"/go?to=http%3A%2F%2F" + own + L"%2Fu%2F1000000001%3Fprobe%3Dsent-home", true},
+        {"sent-along", L"http://" + own + L"/go?to=%2Fu%2F1000000001%3Fprobe%3Dsent-along", true},
     };
     for (const auto& probe : probes) {
         ASSERT_TRUE(pilot.typeHomepage(probe.address)) << probe.probe;

@@ -98,6 +98,8 @@ class Services:
                 config = (f"$CONFIG['uid']='{data.SIGNED_IN_UID}';\n$CONFIG['nick']='{data.SIGNED_IN_NICK}';\n"
                           f"$CONFIG['avatar_large']='{avatar}';\n")
             return html_answer(f"<html><head><script>var $CONFIG = {{}};\n{config}</script></head><body>首页</body></html>")
+        if path == "/go":  # a link that sends the visitor on, as short links and moved homepages do
+            return Response(302, b"", headers=[("Location", query.get("to", "/"))])
         if path.startswith("/u/"):
             owner = data.OWNERS.get(path[3:].strip("/"))
             if not owner:
