@@ -99,9 +99,7 @@ TEST(EndToEndFaults, UnwritableAlbumFolderShowsTheSystemMessage)
     ASSERT_TRUE(session.start());
     ASSERT_TRUE(session.analyse("1000000002"));
     // A file where the owner's folder belongs: no folder can be made, no picture written.
-    HANDLE blocker = CreateFileW((session.folder() + kSecondOwner).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(blocker, INVALID_HANDLE_VALUE);
-    CloseHandle(blocker);
+    ASSERT_TRUE(blockFolder(session.folder() + kSecondOwner));
 
     Pilot& pilot = session.pilot();
     ASSERT_TRUE(pilot.albumMenu(kSmallAlbum, L"下载选中"));

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "tests/e2e/session.h"
-#include "text/json_document.h"
 
 namespace {
 
@@ -17,25 +16,6 @@ constexpr int kSmallAlbum = 7;  // "没有封面", 3 photos
 
 bool finished(const std::wstring& now) { return now.rfind(kFinishedPrefix, 0) == 0; }
 bool downloading(const std::wstring& now) { return now.rfind(L"  状态:正在下载中", 0) == 0; }
-
-// How often the emulator was asked for a path (`kind` "requests"), or answered it whole
-// ("answered"); with a trailing "/" every path under it together.
-int emulatorCount(const char* kind, const std::string& path)
-{
-    JsonDocument state;
-    state.Parse(httpGet(kControlPort, "/state"), true);
-    // Paths hold dots, so the values are read as the object's children, in the keys' order.
-    std::vector<std::string> keys;
-    std::vector<JsonDocument> values;
-    state.GetKeys(kind, keys);
-    state.GetChildren(kind, values);
-    int count = 0;
-    for (size_t i = 0; i < keys.size() && i < values.size(); ++i) {
-        if (path.back() == '/' ? keys[i].rfind(path, 0) != 0 : keys[i] != path) continue;
-        count += static_cast<int>(values[i].GetInteger());
-    }
-    return count;
-}
 
 } // namespace
 
@@ -87,9 +67,7 @@ TEST(EndToEndLifecycle, DownloadChosenWhileAnErrorBoxIsOpenKeepsTheWindowAnsweri
     ASSERT_TRUE(session.start());
     ASSERT_TRUE(session.analyse("1000000002"));
     // A file where the owner's folder belongs: every picture write fails with a message box.
-    HANDLE blocker = CreateFileW((session.folder() + kSecondOwner).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(blocker, INVALID_HANDLE_VALUE);
-    CloseHandle(blocker);
+    ASSERT_TRUE(blockFolder(session.folder() + kSecondOwner));
 
     Pilot& pilot = session.pilot();
     ASSERT_TRUE(pilot.albumMenu(kSmallAlbum, L"下载选中"));

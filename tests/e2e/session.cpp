@@ -104,20 +104,29 @@ std::vector<std::wstring> filesIn(const std::wstring& folder)
     return names;
 }
 
-int imageRequests(const std::string& sizePath)
+int emulatorCount(const char* kind, const std::string& path)
 {
-    // The counts are a flat JSON object of path to number: {"requests": {"/mw1024/a.jpg": 2, ...}}.
-    const std::string state = httpGet(kControlPort, "/state");
-    const size_t requests = state.find("\"requests\":{");
-    if (requests == std::string::npos) return -1;
-    const size_t end = state.find('}', requests);
-    int total = 0;
-    for (size_t at = state.find("\"" + sizePath, requests); at < end; at = state.find("\"" + sizePath, at + 1)) {
-        const size_t colon = state.find("\":", at + 1);
-        if (colon == std::string::npos || colon > end) break;
-        total += std::atoi(state.c_str() + colon + 2);
+    JsonDocument state;
+    state.Parse(httpGet(kControlPort, "/state"), true);
+    // Paths hold dots, so the values are read as the object's children, in the keys' order.
+    std::vector<std::string> keys;
+    std::vector<JsonDocument> values;
+    state.GetKeys(kind, keys);
+    state.GetChildren(kind, values);
+    int count = 0;
+    for (size_t i = 0; i < keys.size() && i < values.size(); ++i) {
+        if (path.back() == '/' ? keys[i].rfind(path, 0) != 0 : keys[i] != path) continue;
+        count += static_cast<int>(values[i].GetInteger());
     }
-    return total;
+    return count;
+}
+
+bool blockFolder(const std::wstring& path)
+{
+    HANDLE blocker = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (blocker == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(blocker);
+    return true;
 }
 
 std::wstring homepageAddress(const std::string& ownerId, const std::wstring& query)

@@ -41,9 +41,13 @@ std::string pictureBytes(const std::string& sizePath, const std::string& name);
 std::string readWholeFile(const std::wstring& path);
 // The names of the files in a folder, sorted.
 std::vector<std::wstring> filesIn(const std::wstring& folder);
-// How many picture requests the image host answered since the last reset, for one size
-// ("/mw1024/"), from the emulator's counts.
-int imageRequests(const std::string& sizePath);
+// How often the emulator was asked for a path since the last reset (`kind` "requests"), or
+// answered it whole ("answered"); with a trailing "/" every path under it together.
+int emulatorCount(const char* kind, const std::string& path);
+// How many picture requests the image host had since the last reset, for one size ("/mw1024/").
+inline int imageRequests(const std::string& sizePath) { return emulatorCount("requests", sizePath); }
+// A file where a folder belongs, so that the folder can never be made.
+bool blockFolder(const std::wstring& path);
 // The address of a sample owner's homepage on the emulator's main site.
 std::wstring homepageAddress(const std::string& ownerId, const std::wstring& query = L"from=myfollow_all");
 // A picture's name while it is being written: the final name with its tail replaced by "~" and
