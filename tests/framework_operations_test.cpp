@@ -247,6 +247,14 @@ HBRUSH menuBackground(HMENU menu)
     return GetMenuInfo(menu, &info) ? info.hbrBack : nullptr;
 }
 
+// A menu bar with one item and a coloured background, attached to a window; its brush.
+HBRUSH attachColouredBar(Menu& bar, HWND window)
+{
+    if (!bar.CreateMenuBar() || !bar.AppendItem("文件", 20) || !bar.SetBackColor(RGB(0, 90, 0))) return nullptr;
+    const HBRUSH brush = menuBackground(bar.Handle());
+    return bar.AttachToWindow(window) ? brush : nullptr;
+}
+
 // A window destroys its menu but never the menu's brush: the object that set it deletes it, in
 // either order of the two ends.
 TEST_F(FrameworkOperations, MenuBackgroundOfAWindowsMenuIsDeletedOnce)
@@ -254,11 +262,8 @@ TEST_F(FrameworkOperations, MenuBackgroundOfAWindowsMenuIsDeletedOnce)
     HBRUSH brush = nullptr;
     {
         Menu bar;
-        ASSERT_TRUE(bar.CreateMenuBar());
-        ASSERT_TRUE(bar.AppendItem("文件", 20));
-        ASSERT_TRUE(bar.SetBackColor(RGB(0, 90, 0)));
-        brush = menuBackground(bar.Handle());
-        ASSERT_TRUE(bar.AttachToWindow(window.GetHandle()));
+        brush = attachColouredBar(bar, window.GetHandle());
+        ASSERT_NE(brush, nullptr);
         DestroyWindow(window.GetHandle());
         EXPECT_EQ(GetObjectType(brush), static_cast<DWORD>(OBJ_BRUSH));  // still the object's
     }
@@ -271,11 +276,8 @@ TEST_F(FrameworkOperations, MenuBackgroundOfAWindowsMenuIsDeletedOnce)
     HMENU attached = nullptr;
     {
         Menu bar;
-        ASSERT_TRUE(bar.CreateMenuBar());
-        ASSERT_TRUE(bar.AppendItem("编辑", 21));
-        ASSERT_TRUE(bar.SetBackColor(RGB(90, 0, 0)));
-        brush = menuBackground(bar.Handle());
-        ASSERT_TRUE(bar.AttachToWindow(second.GetHandle()));
+        brush = attachColouredBar(bar, second.GetHandle());
+        ASSERT_NE(brush, nullptr);
         attached = bar.Handle();
     }
     // The window's menu lives on without a brush that no longer exists.
