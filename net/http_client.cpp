@@ -344,9 +344,11 @@ void HttpClient::followRedirect(int ignoreDeletions, int retries)
 std::string HttpClient::redirectLocation(bool absolute) const
 {
     if (responseHeaders_.empty()) return {};
-    const size_t at = findIgnoringCase(responseHeaders_, "Location:");
+    // Every header line follows a CRLF (the status line comes first), so "Content-Location:"
+    // is never taken for it.
+    const size_t at = findIgnoringCase(responseHeaders_, "\r\nLocation:");
     if (at == std::string::npos) return {};
-    const size_t start = at + 9;
+    const size_t start = at + 11;
     const size_t end = responseHeaders_.find("\r\n", start);
     if (end == std::string::npos) return {};
     std::string value = responseHeaders_.substr(start, end - start);
@@ -354,11 +356,19 @@ std::string HttpClient::redirectLocation(bool absolute) const
     const size_t last = value.find_last_not_of(" \t");
     value = first == std::string::npos ? std::string() : value.substr(first, last - first + 1);
     if (!absolute || value.empty()) return value;
-    if (value[0] == '/') return (scheme_ == 2 ? "https://" : "http://") + host_ + ":" + std::to_string(port_) + value;
+    const char* scheme = scheme_ == 2 ? "https:" : "http:";
+    if (value.rfind("//", 0) == 0) return scheme + value;  // another host, the same scheme
+    if (value[0] == '/') return std::string(scheme) + "//" + host_ + ":" + std::to_string(port_) + value;
     const std::string lower = lowered(value);
     if (lower.rfind("http://", 0) == 0 || lower.rfind("https://", 0) == 0) return value;
-    const size_t slash = url_.rfind('/');
-    return slash == std::string::npos ? url_ + "/" + value : url_.substr(0, slash + 1) + value;
+    // Relative to the current address's path: its query and fragment are no part of it, and
+    // the "//" after the scheme is not the path's.
+    const std::string base = url_.substr(0, url_.find_first_of("?#"));
+    if (value[0] == '?') return base + value;
+    const size_t authority = base.find("://");
+    const size_t path = base.find('/', authority == std::string::npos ? 0 : authority + 3);
+    if (path == std::string::npos) return base + "/" + value;
+    return base.substr(0, base.rfind('/') + 1) + value;
 }
 
 std::string_view HttpClient::responseView()

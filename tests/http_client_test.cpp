@@ -196,6 +196,22 @@ TEST_F(HttpClientTest, RedirectLocationsBecomeAbsolute)
     client.open("GET", "http://127.0.0.1:" + std::to_string(kBase + 9) + "/redirect?to=http%3A%2F%2Fexample.invalid%2Fx");
     ASSERT_TRUE(client.send());
     EXPECT_EQ(client.redirectLocation(true), "http://example.invalid/x");
+
+    // A network-path reference keeps the scheme and names another host.
+    client.open("GET", control("/redirect/dir/page?to=%2F%2Fexample.invalid%2Fy"));
+    ASSERT_TRUE(client.send());
+    EXPECT_EQ(client.redirectLocation(true), "http://example.invalid/y");
+    // The query of the current address is not part of its path, even when it holds a "/".
+    client.open("GET", control("/redirect/dir/page?to=next&from=/a/b"));
+    ASSERT_TRUE(client.send());
+    EXPECT_EQ(client.redirectLocation(true), control("/redirect/dir/next"));
+    client.open("GET", control("/redirect/dir/page?to=%3Fpage%3D2"));
+    ASSERT_TRUE(client.send());
+    EXPECT_EQ(client.redirectLocation(true), control("/redirect/dir/page?page=2"));
+    // A Content-Location header before Location is not the redirect.
+    client.open("GET", control("/redirect/dir/page?described=1&to=%2Frooted"));
+    ASSERT_TRUE(client.send());
+    EXPECT_EQ(client.redirectLocation(), "/rooted");
 }
 
 TEST_F(HttpClientTest, RetriesFailedConnections)

@@ -193,7 +193,9 @@ class Services:
             body = (pattern * (size // 256 + 1))[:size]
             return Response(body=body, content_type="application/octet-stream", mode=query.get("mode") or None)
         if path.startswith("/redirect"):
-            return Response(302, b"", headers=[("Location", query.get("to", "/"))])
+            # Content-Location first when asked: a client must not take it for Location.
+            described = [("Content-Location", "/described")] if "described" in query else []
+            return Response(302, b"", headers=described + [("Location", query.get("to", "/"))])
         if path == "/setcookie":
             lines = urllib.parse.parse_qs(urllib.parse.urlsplit(headers.request_line.split(" ")[1]).query).get("line", [])
             return Response(body=b"ok", headers=[("Set-Cookie", line) for line in lines])
