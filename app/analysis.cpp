@@ -90,16 +90,22 @@ std::string fetchHomepage(std::string_view address, const JobContext* job)
 } // namespace
 
 // Guarded by EndToEndPromises.SessionCookiesGoOnlyToTheServiceOwnHosts and Analysis.RowTextsAndServiceAddresses.
-bool isServiceAddress(std::string_view address)
+bool isAddressOnSite(std::string_view address, std::string_view siteHost)
 {
-    const std::string host = hostOf(address);
-    std::string site = PICLADE_MAIN_SITE_HOST;
+    std::string host = hostOf(address);
+    // The scheme's own port, written out (as a rebuilt redirect address has it), is the same host.
+    const std::string defaultPort = isHttps(address) ? ":443" : ":80";
+    if (host.size() > defaultPort.size() && host.compare(host.size() - defaultPort.size(), defaultPort.size(), defaultPort) == 0)
+        host.resize(host.size() - defaultPort.size());
+    std::string site(siteHost);
     for (char& c : site)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     if (host == site) return true;
     const std::string suffix = std::string(".") + site;
     return host.size() > suffix.size() && host.compare(host.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
+
+bool isServiceAddress(std::string_view address) { return isAddressOnSite(address, PICLADE_MAIN_SITE_HOST); }
 
 std::string albumRowText(std::string_view caption, int photoCount)
 {

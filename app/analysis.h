@@ -14,5 +14,8 @@ int readHomepage(std::string_view address, const JobContext* job = nullptr);
 std::string fetchBytes(std::string_view address);
 // Whether an address belongs to the service, so that it may be sent the session's cookies.
 bool isServiceAddress(std::string_view address);
+// Whether an address is on a site's host ("host" or "host:port") or one below it; the scheme's
+// default port written out counts as no port.
+bool isAddressOnSite(std::string_view address, std::string_view siteHost);
 // The row text of an album: "[" caption "] " count "张".
 std::string albumRowText(std::string_view caption, int photoCount);

@@ -79,6 +79,16 @@ TEST(Analysis, RowTextsAndServiceAddresses)
     EXPECT_FALSE(isServiceAddress("http://127.0.0.2:" + port + "/u/1"));
     EXPECT_FALSE(isServiceAddress("http://evil.example/127.0.0.1:" + port + "/u/1"));
     EXPECT_FALSE(isServiceAddress("http://evil.example\\.127.0.0.1:" + port + "/u/1"));
+
+    // A redirect rebuilt against the current host writes its port out, the default one too.
+    EXPECT_TRUE(isAddressOnSite("http://site.example:80/u/1", "site.example"));
+    EXPECT_TRUE(isAddressOnSite("HTTPS://www.Site.example:443/u/1", "site.example"));
+    EXPECT_TRUE(isAddressOnSite("http://site.example/", "Site.Example"));
+    EXPECT_FALSE(isAddressOnSite("http://site.example:8080/u/1", "site.example"));
+    EXPECT_FALSE(isAddressOnSite("https://site.example:80/u/1", "site.example"));
+    EXPECT_FALSE(isAddressOnSite("http://site.example:443/u/1", "site.example"));
+    EXPECT_FALSE(isAddressOnSite("http://othersite.example:80/", "site.example"));
+    EXPECT_FALSE(isAddressOnSite("http://site.example.evil:80/", "site.example"));
 }
 
 namespace {
