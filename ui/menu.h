@@ -16,8 +16,9 @@ public:
     bool CreateMenuBar();
     // Fails (keeping the menu it holds) when the object already holds one.
     bool CreatePopup();
-    // Borrowed handles: the object does not destroy these.
+    // A borrowed handle: the object does not destroy the window's system menu.
     void FromSystemMenu(HWND window);
+    // The loaded menu is the object's, destroyed with it.
     bool LoadFromResource(const wchar_t* name);
     void Destroy();
     HMENU Handle() const { return menu_; }
