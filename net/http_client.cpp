@@ -343,15 +343,8 @@ void HttpClient::followRedirect(int ignoreDeletions, int retries)
 
 std::string HttpClient::redirectLocation(bool absolute) const
 {
-    if (responseHeaders_.empty()) return {};
-    // Every header line follows a CRLF (the status line comes first), so "Content-Location:"
-    // is never taken for it.
-    const size_t at = findIgnoringCase(responseHeaders_, "\r\nLocation:");
-    if (at == std::string::npos) return {};
-    const size_t start = at + 11;
-    const size_t end = responseHeaders_.find("\r\n", start);
-    if (end == std::string::npos) return {};
-    std::string value = responseHeaders_.substr(start, end - start);
+    // A whole header line: "Content-Location:" is never taken for it.
+    std::string value = headerValue(responseHeaders_, "Location");
     const size_t first = value.find_first_not_of(" \t");
     const size_t last = value.find_last_not_of(" \t");
     value = first == std::string::npos ? std::string() : value.substr(first, last - first + 1);
