@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "support/window_test.h"
+
 namespace {
 
 std::vector<std::string> gEvents;
@@ -31,22 +33,14 @@ EVENT(onClick, 0)
 EVENT(onMenuItemClick, 0)
 EVENT(refuseChange, 1)
 
-class Controls : public ::testing::Test {
+class Controls : public WindowTest {
 protected:
-    static void SetUpTestSuite() { Application::Initialise(); }
+    Controls() : WindowTest({640, 540}) {}
     void SetUp() override
     {
         gEvents.clear();
-        CreateOptions options;
-        options.style = WS_CAPTION | WS_SYSMENU;
-        options.size = {640, 540};
-        ASSERT_TRUE(window.Create(options));
+        WindowTest::SetUp();
     }
-    void TearDown() override
-    {
-        if (window.IsWindow()) DestroyWindow(window.GetHandle());
-    }
-    TopLevelWindow window;
 };
 
 } // namespace

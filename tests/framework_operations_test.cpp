@@ -14,23 +14,13 @@
 #include <algorithm>
 #include <string>
 
+#include "support/window_test.h"
+
 namespace {
 
-class FrameworkOperations : public ::testing::Test {
+class FrameworkOperations : public WindowTest {
 protected:
-    static void SetUpTestSuite() { Application::Initialise(); }
-    void SetUp() override
-    {
-        CreateOptions options;
-        options.style = WS_CAPTION | WS_SYSMENU;
-        options.size = {400, 300};
-        ASSERT_TRUE(window.Create(options));
-    }
-    void TearDown() override
-    {
-        if (window.IsWindow()) DestroyWindow(window.GetHandle());
-    }
-    TopLevelWindow window;
+    FrameworkOperations() : WindowTest({400, 300}) {}
 };
 
 bool classExists(HINSTANCE instance, const wchar_t* name)

@@ -16,24 +16,13 @@
 #include <string>
 
 #include "support/gdi_watermark.h"
+#include "support/window_test.h"
 
 namespace {
 
-class Ownership : public ::testing::Test {
+class Ownership : public WindowTest {
 protected:
-    static void SetUpTestSuite() { Application::Initialise(); }
-    void SetUp() override
-    {
-        CreateOptions options;
-        options.style = WS_CAPTION | WS_SYSMENU;
-        options.size = {640, 540};
-        ASSERT_TRUE(window.Create(options));
-    }
-    void TearDown() override
-    {
-        if (window.IsWindow()) DestroyWindow(window.GetHandle());
-    }
-    TopLevelWindow window;
+    Ownership() : WindowTest({640, 540}) {}
 };
 
 ImageListObject listWithOneImage()

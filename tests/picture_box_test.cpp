@@ -7,6 +7,8 @@
 #include <tlhelp32.h>
 #include <vector>
 
+#include "support/window_test.h"
+
 namespace {
 
 // An animated GIF of 1 x 1 frames with the given delays (hundredths of a second); `frames` may
@@ -66,21 +68,16 @@ std::vector<Change> watch(PictureBox& box, DWORD ms)
     return changes;
 }
 
-class PictureBoxTest : public ::testing::Test {
+class PictureBoxTest : public WindowTest {
 protected:
-    static void SetUpTestSuite() { Application::Initialise(); }
+    // Visible: the player skips hidden controls.
+    PictureBoxTest() : WindowTest({300, 300}, CreateOptions{}.style) {}
     void SetUp() override
     {
-        CreateOptions options;
-        options.size = {300, 300};  // visible: the player skips hidden controls
-        ASSERT_TRUE(window.Create(options));
+        WindowTest::SetUp();
+        if (HasFatalFailure()) return;
         ASSERT_TRUE(box.Create(window.GetHandle(), "", {10, 10}, {182, 182}));
     }
-    void TearDown() override
-    {
-        if (window.IsWindow()) DestroyWindow(window.GetHandle());
-    }
-    TopLevelWindow window;
     PictureBox box;
 };
 
