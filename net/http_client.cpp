@@ -87,6 +87,7 @@ void HttpClient::close()
     body_.release();
     bodyLength_ = 0;
     bodyRead_ = false;
+    bodyEndedCleanly_ = false;
     contentLength_ = 0;
     port_ = 0;
     redirectsDisabled_ = false;
@@ -140,6 +141,7 @@ void* HttpClient::requestHandle(void* newValue)
     // A new request has no answer yet: what was kept belonged to the old one.
     bodyLength_ = 0;
     bodyRead_ = false;
+    bodyEndedCleanly_ = false;
     contentLength_ = 0;
     responseHeaders_.clear();
     replaceRequest(newValue);
@@ -189,6 +191,7 @@ bool HttpClient::open(std::string_view method, std::string_view url)
 
     bodyLength_ = 0;
     bodyRead_ = false;
+    bodyEndedCleanly_ = false;
     contentLength_ = 0;
     responseHeaders_.clear();
     replaceRequest(nullptr);
@@ -371,6 +374,7 @@ std::string_view HttpClient::responseView()
     if (isCancelled()) return {};
     bodyRead_ = true;
     bodyLength_ = 0;
+    bodyEndedCleanly_ = false;
 
     const bool unknown = contentLength_ < 0;
     const size_t declared = unknown ? 0 : static_cast<size_t>(contentLength_);
@@ -386,7 +390,11 @@ std::string_view HttpClient::responseView()
     size_t read = 0;
     for (;;) {
         DWORD available = 0;
-        if (!WinHttpQueryDataAvailable(request_.get(), &available) || available == 0) break;
+        if (!WinHttpQueryDataAvailable(request_.get(), &available)) break;
+        if (available == 0) {
+            bodyEndedCleanly_ = true;
+            break;
+        }
         const size_t needed = read + available;
         if (needed > kMaxBodyBytes) return {};
         if (needed > body_.capacity() && !body_.grow(nextBodyCapacity(needed, contentLength_))) break;
@@ -402,6 +410,13 @@ std::string_view HttpClient::responseView()
 }
 
 std::string HttpClient::responseBytes() { return std::string(responseView()); }
+
+bool HttpClient::responseComplete()
+{
+    const std::string_view body = responseView();
+    if (!bodyEndedCleanly_) return false;
+    return contentLength_ < 0 || static_cast<int64_t>(body.size()) >= contentLength_;
+}
 
 std::string HttpClient::responseText()
 {

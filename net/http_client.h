@@ -65,6 +65,10 @@ public:
     std::string_view responseView();
     std::string responseText();
     std::string responseTextUtf8();
+    // Whether the body read ended as the answer said it would: the server marked its end (or
+    // closed a body of unknown length) and every byte it announced arrived. A read broken off by
+    // an error, a cancel or the size limit is not complete, whatever bytes it kept.
+    [[nodiscard]] bool responseComplete();
     int statusCode();
     std::string statusText();
     std::string responseHeaders() const { return responseHeaders_; }
@@ -145,6 +149,7 @@ private:
     BodyBuffer body_;
     size_t bodyLength_ = 0;
     bool bodyRead_ = false;
+    bool bodyEndedCleanly_ = false;
     int64_t contentLength_ = 0;
     std::string responseHeaders_;
     bool defaultHeadersOn_ = true;
