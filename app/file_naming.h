@@ -16,11 +16,19 @@ std::string photoTimePrefix(int64_t timestamp);
 // at most 200 bytes without splitting a character.
 std::string cleanCaption(std::string_view caption);
 
-// A name Windows accepts for a folder or file: forbidden and control characters dropped, trailing
-// dots and blanks dropped, "." and ".." and device names (CON, NUL, COM1, ...) made harmless; an
-// empty result becomes `fallback`. Blanks inside the name stay.
+// Whether a folder or file name may reach the disk as it is: not empty, at most 240 UTF-16 units,
+// no separator, forbidden or control character, not "." or "..", no device name (CON, NUL,
+// COM1, ...), and no dot or blank at its end. Every name passes this last check.
+bool isSafeName(std::wstring_view name);
+
+// A folder name Windows accepts: forbidden and control characters dropped, cut to 200 bytes,
+// trailing dots and blanks dropped, a device name made harmless with a "_" in front. A name that
+// still fails the last check gives its `fallback` cleaned the same way, then "_". Blanks inside
+// the name stay.
 std::string safeName(std::string_view name, std::string_view fallback);
 
 // The file name of a picture: time prefix, cleaned caption, "-", the last segment of the picture's
-// name made safe, and ".jpg" when the last four bytes hold no ".".
-std::string pictureFileName(int64_t timestamp, std::string_view caption, std::string_view picName);
+// name made safe, and ".jpg" when the last four bytes hold no "." or when the name's ending is
+// not a picture's. Copy 2 and later of a name carry " (copy)" before the ending. At most 240
+// UTF-16 units: the caption is cut first, then the picture's name, never its ending.
+std::string pictureFileName(int64_t timestamp, std::string_view caption, std::string_view picName, int copy = 1);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "text/encoding.h"
+
 TEST(FileNaming, WithBackslash)
 {
     EXPECT_EQ(withBackslash(""), "\\");
@@ -78,4 +80,54 @@ TEST(FileNaming, SafeFolderNames)
     EXPECT_EQ(safeName("", "1000000003"), "1000000003");
     EXPECT_EQ(safeName("bad/nick:*?\"<>|. ", "1000000003"), "badnick");
     EXPECT_EQ(safeName("tab\there", "id"), "tabhere");
+    // A name that fails gives its fallback, cleaned the same way; a fallback that fails too, "_".
+    EXPECT_EQ(safeName("..", "..\\..\\escape_oid"), "....escape_oid");
+    EXPECT_EQ(safeName("", "..\\..\\escape_album"), "....escape_album");
+    EXPECT_EQ(safeName("..", ".."), "_");
+    EXPECT_EQ(safeName("", ""), "_");
+    EXPECT_EQ(safeName("CONIN$", "id"), "_CONIN$");
+    // The cut to 200 bytes never leaves a trailing dot or blank behind.
+    EXPECT_EQ(safeName(std::string(199, 'a') + ". b", "id"), std::string(199, 'a'));
+}
+
+TEST(FileNaming, TheLastCheckOfEveryName)
+{
+    EXPECT_TRUE(isSafeName(L"旅行 2017"));
+    EXPECT_TRUE(isSafeName(L"....escape"));
+    EXPECT_TRUE(isSafeName(std::wstring(240, L'a')));
+    EXPECT_FALSE(isSafeName(std::wstring(241, L'a')));
+    for (const wchar_t* bad : {L"", L".", L"..", L"a.", L"a ", L"a\\b", L"a/b", L"a:b", L"a\tb", L"CON", L"con.jpg", L"LPT9",
+                               L"nul .txt", L"COM\u00B9"})
+        EXPECT_FALSE(isSafeName(bad)) << toNarrow(bad);
+}
+
+TEST(FileNaming, PictureNamesKeepTheirEndingWithinTheLimit)
+{
+    const std::string prefix = "[1970.01.01-08.00]";
+    // Endings that Explorer would run or follow get ".jpg" after them.
+    EXPECT_EQ(pictureFileName(0, "", "x.url"), prefix + "-x.url.jpg");
+    EXPECT_EQ(pictureFileName(0, "", "x.lnk"), prefix + "-x.lnk.jpg");
+    EXPECT_EQ(pictureFileName(0, "", "setup.EXE"), prefix + "-setup.EXE.jpg");
+    EXPECT_EQ(pictureFileName(0, "", "x.scf"), prefix + "-x.scf.jpg");
+    for (const char* kept : {"a.JPG", "a.jpe", "a.png", "a.GIF", "a.bmp", "a.tif"})
+        EXPECT_EQ(pictureFileName(0, "", kept), prefix + "-" + kept);
+    // Four letters after the dot: no "." in the last four bytes, so ".jpg" follows, as ever.
+    for (const char* longer : {"a.jpeg", "a.jfif", "a.webp", "a.tiff", "a.heic", "a.avif"})
+        EXPECT_EQ(pictureFileName(0, "", longer), prefix + "-" + longer + ".jpg");
+    // A later copy of the same name carries its number before the ending.
+    EXPECT_EQ(pictureFileName(0, "", "a.jpg", 2), prefix + "-a (2).jpg");
+    EXPECT_EQ(pictureFileName(0, "说明", "a", 3), prefix + "说明-a (3).jpg");
+
+    // 240 units at most: the caption gives way first ...
+    const std::string caption(200, 'c');
+    const std::string picture = std::string(96, 'p') + ".jpg";
+    const std::string cut = pictureFileName(0, caption, picture);
+    EXPECT_EQ(cut, prefix + std::string(240 - 18 - 1 - 100, 'c') + "-" + picture);
+    // ... then the picture's own name, never its ending.
+    const std::string longest = pictureFileName(0, caption, std::string(400, 'p') + ".png", 12);
+    EXPECT_EQ(toUtf16(longest).size(), 240u);
+    EXPECT_EQ(longest, prefix + "-" + std::string(240 - 18 - 1 - 5 - 4, 'p') + " (12).png");
+    const std::wstring wide = toUtf16(pictureFileName(0, "", std::string(300, 'q') + ".gif"));
+    EXPECT_LE(wide.size(), 240u);
+    EXPECT_EQ(wide.substr(wide.size() - 4), L".gif");
 }
