@@ -28,6 +28,32 @@ void setLastWriteTime(HANDLE file, int64_t secondsSince1970)
 
 bool isHighSurrogate(wchar_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 
+// Virus scanners, indexers and thumbnailers open a new file for a moment: a rename that meets one
+// (sharing violation or access denied) is tried again every 100 ms for a second.
+DWORD renameIntoPlace(const std::wstring& temporary, const std::wstring& target)
+{
+    constexpr int kTries = 11;
+    for (int attempt = 1;; ++attempt) {
+        if (MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return ERROR_SUCCESS;
+        const DWORD error = GetLastError();
+        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) || attempt == kTries) return error;
+        Sleep(100);
+    }
+}
+
+// The absolute, normalised form of a path ("..", "." and "/" resolved); empty when the system
+// cannot make one.
+std::wstring fullPath(const std::wstring& path)
+{
+    const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return {};
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) return {};
+    full.resize(length);
+    return full;
+}
+
 } // namespace
 
 std::wstring fileFunctionPath(std::wstring path)
@@ -58,6 +84,19 @@ std::wstring temporaryPictureName(const std::wstring& name, unsigned long thread
     return name.substr(0, kept) + marker;
 }
 
+// Guarded by FileStore.PathsInsideTheSaveFolder.
+bool isPathInside(std::string_view path, std::string_view folder)
+{
+    std::wstring inner = fullPath(toUtf16(path));
+    std::wstring outer = fullPath(toUtf16(folder));
+    if (inner.empty() || outer.empty()) return false;
+    if (outer.back() != L'\\') outer += L'\\';
+    if (inner.back() != L'\\') inner += L'\\';
+    // Below the folder, not the folder itself; compared as Windows compares names.
+    return inner.size() > outer.size() &&
+           CompareStringOrdinal(inner.c_str(), static_cast<int>(outer.size()), outer.c_str(), static_cast<int>(outer.size()), TRUE) == CSTR_EQUAL;
+}
+
 bool ensureFolder(std::string_view path)
 {
     const std::wstring wide = fileFunctionPath(toUtf16(path));
@@ -76,11 +115,13 @@ unsigned long writePictureFile(std::string_view folder, std::string_view name, s
     HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr);
     if (file == INVALID_HANDLE_VALUE) return GetLastError();
     DWORD written = 0;
-    const bool complete = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
-    DWORD error = complete ? ERROR_SUCCESS : GetLastError();
-    if (complete && modifiedTime) setLastWriteTime(file, *modifiedTime);
-    if (!CloseHandle(file) && complete) error = GetLastError();
-    if (error == ERROR_SUCCESS && !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) error = GetLastError();
+    DWORD error = ERROR_SUCCESS;
+    if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) error = GetLastError();
+    // A write that took fewer bytes than it was given ran out of room, whatever the last error says.
+    else if (written != bytes.size()) error = ERROR_DISK_FULL;
+    if (error == ERROR_SUCCESS && modifiedTime) setLastWriteTime(file, *modifiedTime);
+    if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
+    if (error == ERROR_SUCCESS) error = renameIntoPlace(temporary, target);
     if (error != ERROR_SUCCESS) {
         DeleteFileW(temporary.c_str());
         return error ? error : ERROR_WRITE_FAULT;

@@ -13,6 +13,9 @@
 // for the file functions: the shell's calls keep the ordinary form.
 std::wstring fileFunctionPath(std::wstring path);
 
+// Whether `path`, made absolute and normalised, lies below `folder` (also normalised).
+bool isPathInside(std::string_view path, std::string_view folder);
+
 // Creates the last level of the path when it is not a directory yet; true when it is one now.
 bool ensureFolder(std::string_view path);
 
@@ -20,7 +23,7 @@ bool ensureFolder(std::string_view path);
 // byte is written, so no partial picture ever carries a final name. The temporary name is no
 // longer than `name` (a name that fits the folder fits while it is written), unique per writer
 // thread, and never a picture's name. 0 on success, else the Windows error code (the temporary
-// file is removed). With `modifiedTime` (seconds since 1970, UTC) the file's last-write time is
+// file is removed; a short write is ERROR_DISK_FULL). With `modifiedTime` (seconds since 1970, UTC) the file's last-write time is
 // that moment instead of now.
 unsigned long writePictureFile(std::string_view folder, std::string_view name, std::string_view bytes,
                                std::optional<int64_t> modifiedTime = std::nullopt);

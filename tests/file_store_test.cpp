@@ -27,6 +27,12 @@ std::string readFile(const std::string& path)
     return std::string(buffer, read);
 }
 
+std::string withSlash(std::string folder)
+{
+    if (folder.empty() || folder.back() != '\\') folder += '\\';
+    return folder;
+}
+
 int filesIn(const std::string& folder)
 {
     WIN32_FIND_DATAW data;
@@ -82,6 +88,60 @@ TEST(FileStore, AFileHeldOpenElsewhereIsNotReplaced)
     CloseHandle(held);
     EXPECT_EQ(readFile(folder + "a.jpg"), "old");
     EXPECT_EQ(filesIn(folder), 1);  // the temporary file is gone
+}
+
+TEST(FileStore, AFileHeldForAMomentIsReplacedOnceItIsLetGo)
+{
+    // A scanner or indexer that opens the picture for a moment delays the rename, never fails it.
+    const std::string folder = tempRoot() + "scanned\\";
+    ASSERT_TRUE(ensureFolder(folder));
+    ASSERT_EQ(writePictureFile(folder, "a.jpg", "old"), 0u);
+    HANDLE held = CreateFileW(toUtf16(folder + "a.jpg").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    HANDLE releaser = CreateThread(nullptr, 0, [](void* file) -> DWORD {
+        Sleep(300);
+        CloseHandle(file);
+        return 0;
+    }, held, 0, nullptr);
+    ASSERT_NE(releaser, nullptr);
+    EXPECT_EQ(writePictureFile(folder, "a.jpg", "new"), 0u);
+    WaitForSingleObject(releaser, INFINITE);
+    CloseHandle(releaser);
+    EXPECT_EQ(readFile(folder + "a.jpg"), "new");
+    EXPECT_EQ(filesIn(folder), 1);
+}
+
+TEST(FileStore, PathsInsideTheSaveFolder)
+{
+    const std::string root = tempRoot() + "save\\";
+    EXPECT_TRUE(isPathInside(root + "owner\\album\\", root));
+    EXPECT_TRUE(isPathInside(root + "owner\\a.jpg", root.substr(0, root.size() - 1)));
+    EXPECT_TRUE(isPathInside(root + "....escape\\", root));  // dots inside a name are a name
+    EXPECT_FALSE(isPathInside(root, root));
+    EXPECT_FALSE(isPathInside(root + "..\\..\\escape_oid\\", root));
+    EXPECT_FALSE(isPathInside(root + "owner\\..\\..\\x.jpg", root));
+    EXPECT_FALSE(isPathInside(root + "owner/../../x.jpg", root));
+    EXPECT_FALSE(isPathInside(root.substr(0, root.size() - 1) + "-beside\\x.jpg", root));  // a sibling sharing the prefix
+    EXPECT_FALSE(isPathInside("C:\\elsewhere\\x.jpg", root));
+    // Case does not make another folder on Windows.
+    std::string upper = root;
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    EXPECT_TRUE(isPathInside(upper + "x.jpg", root));
+}
+
+// A disk too small for the picture: CI mounts one (PICLADE_SMALL_DISK names it, as Wine sees it).
+TEST(FileStore, AShortWriteOnAFullDiskIsAFailureAndLeavesNothing)
+{
+    char disk[MAX_PATH] = {};
+    if (!GetEnvironmentVariableA("PICLADE_SMALL_DISK", disk, sizeof disk) || GetFileAttributesA(disk) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "no small disk mounted";
+    const std::string folder = withSlash(disk);
+    const std::string picture(122880, 'p');
+    const unsigned long error = writePictureFile(folder, "big.jpg", picture);
+    EXPECT_EQ(error, static_cast<unsigned long>(ERROR_DISK_FULL));
+    EXPECT_EQ(readFile(folder + "big.jpg"), "<missing>");
+    EXPECT_EQ(filesIn(folder), 0);  // the temporary file is gone too
 }
 
 namespace {
