@@ -1,35 +1,29 @@
 #include "app/analysis.h"
 
 #include <memory>
+#include <set>
 
 #include "app/albums.h"
 #include "app/app_state.h"
 #include "app/job_routines.h"
 #include "app/main_window.h"
+#include "app/patient_fetch.h"
 #include "app/runtime.h"
+#include "app/service_exchange.h"
 #include "app/service_hosts.h"
 #include "app/text_cut.h"
 #include "net/cookie_text.h"
 #include "net/http_client.h"
 #include "text/json_document.h"
+#include "text/json_node.h"
 #include "ui/gdiplus_include.h"
 
 namespace {
 
 constexpr int kAlbumsPerPage = 20;
+// However many albums a list promises, the listing stops here.
+constexpr int kMostAlbumPages = 50;
 constexpr int kCoverSize = 140;
-
-std::string hostOf(std::string_view address)
-{
-    size_t start = address.find("://");
-    start = start == std::string_view::npos ? 0 : start + 3;
-    // A "\" ends the host as "/" does: WinHTTP reads "http://a\.b/" as host "a".
-    const size_t end = address.find_first_of("/?#\\", start);
-    std::string host(address.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
-    for (char& c : host)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return host;
-}
 
 // A plain grey square for a cover that could be fetched neither itself nor as the placeholder.
 ImageObject blankCover()
@@ -58,54 +52,58 @@ ImageObject coverImage(const std::string& address)
     return blankCover();
 }
 
-bool isHttps(std::string_view address) { return findIgnoringCase(address, "https://") == 0; }
-
-// The page at a homepage address, following the answers that send the program on (as WinHTTP
-// would: ten hops at most, never from HTTPS down to HTTP). The hops are followed here rather
-// than by WinHTTP because WinHTTP repeats the request's own "Cookie:" line on every hop: each
-// hop gets the session's cookies only if it is the service's own.
+// The page at a homepage address; its redirects are followed hop by hop, each hop getting the
+// session's cookies only if it is the service's own.
 // Guarded by EndToEndPromises.SessionCookiesGoOnlyToTheServiceOwnHosts.
 std::string fetchHomepage(std::string_view address, const JobContext* job)
 {
-    constexpr int kMostHops = 10;
-    std::string next(address);
-    for (int hop = 0; hop <= kMostHops; ++hop) {
-        HttpClient client;
-        client.setAutoRedirect(false);
-        client.open("GET", next);
-        // The session's cookies go to the service only: a mistyped address never receives them.
-        if (isServiceAddress(next)) client.setCookies(appState().cookies.get());
-        if (!client.send()) return {};
-        const int status = client.statusCode();
-        const bool sentOn = status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
-        const std::string location = sentOn ? client.redirectLocation(true) : std::string();
-        if (location.empty()) return client.responseTextUtf8();
-        if (isHttps(next) && !isHttps(location)) return {};
-        if (job && job->stopping()) return {};
-        next = location;
+    HttpClient client;
+    const std::string cookies = appState().cookies.get();
+    if (!sendToService(client, {address, cookies, {}}, job)) return {};
+    return client.responseTextUtf8();
+}
+
+// The analysis's patience with the album list: rate limits counted down on the status line.
+class ListingRun : public PatientJob {
+public:
+    using PatientJob::PatientJob;
+
+protected:
+    void showPause(uint64_t msLeft) override
+    {
+        const unsigned seconds = static_cast<unsigned>((msLeft + 999) / 1000);
+        if (seconds == shownSeconds_) return;
+        shownSeconds_ = seconds;
+        setStatus("  状态:服务器限制了访问频率," + std::to_string(seconds) + "秒后继续获取相册列表;");
     }
-    return {};
+
+private:
+    unsigned shownSeconds_ = 0;
+};
+
+std::string albumListAddress(const std::string& ownerId, int page)
+{
+    return std::string("http://") + PICLADE_PHOTO_HOST + "/albums/get_all?uid=" + ownerId + "&page=" + std::to_string(page) +
+           "&count=" + std::to_string(kAlbumsPerPage) + "&__rnd=1504067425791";
+}
+
+// One page of the album list, parsed; an empty document when it never came usably.
+JsonDocument fetchAlbumListPage(ListingRun& run, const std::string& address)
+{
+    JsonDocument answer;
+    const std::string cookies = appState().cookies.get();
+    (void)fetchPatiently(run, {address, cookies, {}, AnswerKind::List}, [&](HttpClient& client) {
+        JsonDocument parsed;
+        if (!parsed.Parse(client.responseText(), true) || parsed.GetType() != static_cast<int>(JsonKind::Object) ||
+            parsed.GetType("data.album_list") != static_cast<int>(JsonKind::Array))
+            return false;
+        answer = parsed;
+        return true;
+    });
+    return answer;
 }
 
 } // namespace
-
-// Guarded by EndToEndPromises.SessionCookiesGoOnlyToTheServiceOwnHosts and Analysis.RowTextsAndServiceAddresses.
-bool isAddressOnSite(std::string_view address, std::string_view siteHost)
-{
-    std::string host = hostOf(address);
-    // The scheme's own port, written out (as a rebuilt redirect address has it), is the same host.
-    const std::string defaultPort = isHttps(address) ? ":443" : ":80";
-    if (host.size() > defaultPort.size() && host.compare(host.size() - defaultPort.size(), defaultPort.size(), defaultPort) == 0)
-        host.resize(host.size() - defaultPort.size());
-    std::string site(siteHost);
-    for (char& c : site)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (host == site) return true;
-    const std::string suffix = std::string(".") + site;
-    return host.size() > suffix.size() && host.compare(host.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-bool isServiceAddress(std::string_view address) { return isAddressOnSite(address, PICLADE_MAIN_SITE_HOST); }
 
 std::string albumRowText(std::string_view caption, int photoCount)
 {
@@ -151,17 +149,21 @@ void analysisJob(const JobContext& job)
     clearAlbums();
     runtime().photos.clear();
     const std::string ownerId = appState().ownerId.get();
+    ListingRun run(job);
+    std::set<std::string> seen;
     int received = 0;
-    for (int page = 1;; ++page) {
-        HttpClient client;
-        client.open("GET", std::string("http://") + PICLADE_PHOTO_HOST + "/albums/get_all?uid=" + ownerId + "&page=" +
-                               std::to_string(page) + "&count=" + std::to_string(kAlbumsPerPage) + "&__rnd=1504067425791");
-        client.setCookies(appState().cookies.get());
-        client.send();
-        JsonDocument answer;
-        answer.Parse(client.responseText(), true);
+    // Guarded by Analysis.AlbumPagingEnds.
+    for (int page = 1; page <= kMostAlbumPages; ++page) {
+        JsonDocument answer = fetchAlbumListPage(run, albumListAddress(ownerId, page));
         const int total = static_cast<int32_t>(answer.GetInteger("data.total"));
         const int count = answer.GetCount("data.album_list");
+        // A page that holds no album not listed yet: the service has run out, or repeats itself.
+        bool anyNew = false;
+        for (int i = 0; i < count; ++i) {
+            const std::string albumId = answer.GetText("data.album_list.[" + std::to_string(i) + "].album_id");
+            if (seen.insert(albumId).second) anyNew = true;
+        }
+        if (!anyNew) break;
         for (int i = 0; i < count; ++i) {
             if (job.stopping()) return;
             std::string entry = "data.album_list.[";
@@ -177,9 +179,10 @@ void analysisJob(const JobContext& job)
             addAlbumRow(job, albumRowText(album.caption, album.photoCount), coverImage(album.coverUrl));
         }
         received += count;
-        // Further pages while the answer promises more albums and the last page brought some.
-        if (count == 0 || received >= total) break;
+        // Further pages while the answer promises more albums.
+        if (received >= total) break;
     }
+    if (job.stopping()) return;
     StatusHold hold;
     if (!job.stopping() && currentJobGeneration(DownloadJob) == download)
         window->status.SetText("  状态:获取相册信息完成,请选择相册单击鼠标右键开始下载;");

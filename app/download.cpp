@@ -16,10 +16,17 @@
 #include "net/http_client.h"
 #include "text/encoding.h"
 #include "text/json_document.h"
+#include "text/json_node.h"
+#include "text/picture_end.h"
+
+#include <algorithm>
+#include <set>
 
 namespace {
 
 constexpr int kPhotosPerPage = 32;
+// However many photos an album claims, its listing stops here.
+constexpr int64_t kMostPhotoPages = 2000;
 
 std::string photoListAddress(const std::string& ownerId, const std::string& albumId, int page)
 {
@@ -37,20 +44,58 @@ void finishJob(const DownloadRun& run)
     setStatus(finalStatusText(run.report(), state.downloadedCount, state.queuedCount));
 }
 
-// A photo-list page, parsed; an empty document when it never came (a failure is noted for the
-// final status, a stopped job is not a failure).
-JsonDocument fetchPhotoListPage(DownloadRun& run, const std::string& address, const std::string& cookies)
+// A usable list answer: an object whose `listPath` is an array. A first page that says the album
+// holds nothing needs no list.
+bool isGoodList(JsonDocument& answer, std::string_view listPath, bool firstPage)
+{
+    if (answer.GetType() != static_cast<int>(JsonKind::Object)) return false;
+    if (answer.GetType(listPath) == static_cast<int>(JsonKind::Array)) return true;
+    return firstPage && answer.Exists("data.total") && answer.GetInteger("data.total") == 0;
+}
+
+// A photo-list page, parsed; an empty document when it never came usably (a failure is noted for
+// the final status, a stopped job is not a failure).
+// Guarded by EndToEndHostile.ErrorObjectPageIsRetriedNotTakenAsEmpty.
+JsonDocument fetchPhotoListPage(DownloadRun& run, const std::string& address, const std::string& cookies, bool firstPage)
 {
     JsonDocument answer;
-    const FetchResult result = fetchPatiently(run, {address, cookies, {}}, [&](HttpClient& client) {
+    const FetchResult result = fetchPatiently(run, {address, cookies, {}, AnswerKind::List}, [&](HttpClient& client) {
         JsonDocument parsed;
-        if (!parsed.Parse(client.responseText(), true)) return false;
+        if (!parsed.Parse(client.responseText(), true) || !isGoodList(parsed, "data.photo_list", firstPage)) return false;
         answer = parsed;
         return true;
     });
     if (result == FetchResult::Failed) run.pageFailed();
     return answer;
 }
+
+// Case-blind, as Windows compares file names.
+struct NameLess {
+    bool operator()(const std::wstring& a, const std::wstring& b) const
+    {
+        return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) == CSTR_LESS_THAN;
+    }
+};
+
+// The album's photos as they are queued: a picture listed twice is one file, and two pictures
+// whose names would be the same file both keep theirs, the later one with " (2)", " (3)", ...
+// Guarded by FileNaming.PictureNamesKeepTheirEndingWithinTheLimit and EndToEndHostile.HostileNamesStayInsideTheSaveFolder.
+class AlbumNames {
+public:
+    // False for a picture already queued; else the photo's file name is set.
+    bool name(PhotoRecord& photo)
+    {
+        if (!pictures_.insert(photo.picName).second) return false;
+        for (int copy = 1;; ++copy) {
+            photo.fileName = pictureFileName(photo.timestamp, photo.captionRender, photo.picName, copy);
+            if (files_.insert(toUtf16(photo.fileName)).second) return true;
+        }
+    }
+
+private:
+    std::set<std::string> pictures_;
+    std::set<std::wstring, NameLess> files_;
+};
 
 // Counts a picture of download `generation` and shows the progress; nothing once that download
 // has been replaced.
@@ -77,14 +122,17 @@ std::string errorText(unsigned long code)
     return cutBetween(kErrorTable, key, "\r\n");
 }
 
-// Guarded by EndToEndPromises.EachPictureIsTriedThreeTimesAtMost, EndToEndFaults.DroppedAndTruncatedPicturesAreNeverCountedOrKept.
+// Guarded by EndToEndPromises.EachPictureIsTriedThreeTimesAtMost, EndToEndFaults.DroppedAndTruncatedPicturesAreNeverCountedOrKept
+// and EndToEndHostile.CutChunkedPicturesAreNeverKept.
 FetchResult fetchPicture(DownloadRun& run, std::string_view address, std::string& bytes)
 {
     // Image hosts refuse pictures that are not asked for from the main site's pages.
     static const std::string referer = std::string("http://") + PICLADE_MAIN_SITE_HOST + "/";
-    return fetchPatiently(run, {address, {}, referer}, [&](HttpClient& client) {
+    return fetchPatiently(run, {address, {}, referer, AnswerKind::Picture}, [&](HttpClient& client) {
         bytes = client.responseBytes();
-        return !bytes.empty();
+        // Without a length the picture's own format tells whether it came to its end: a chunked
+        // body broken off reads as a clean end.
+        return !bytes.empty() && (client.contentLength() > 0 || pictureEnd(bytes) != PictureEnd::Cut);
     });
 }
 
@@ -99,7 +147,7 @@ void downloadTask(intptr_t generationArgument, intptr_t)
     AppState& state = appState();
     const std::string sizePath = state.sizePath.get();
     const std::string address = photo.picHost + sizePath + photo.picName;
-    const std::string name = pictureFileName(photo.timestamp, photo.captionRender, photo.picName);
+    const std::string& name = photo.fileName;
     // Written by an earlier download of this album at this size, and still there.
     if (writtenPictures().haveAlready(folder, name, sizePath)) {
         countDownloaded(generation);
@@ -107,11 +155,17 @@ void downloadTask(intptr_t generationArgument, intptr_t)
     }
     std::string bytes;
     // Guarded by EndToEndFaults.ServerErrorsOnEveryTryLeaveNothing, EndToEndPromises.ReplacedDownloadLeavesNothingInTheNewOne.
-    if (fetchPicture(*run, address, bytes) != FetchResult::Fetched || !isCurrentJob(DownloadJob, generation))
+    const FetchResult fetched = fetchPicture(*run, address, bytes);
+    if (fetched != FetchResult::Fetched || !isCurrentJob(DownloadJob, generation)) {
+        if (fetched == FetchResult::Failed) run->pictureFailed();
         return;  // not written, not counted
+    }
 
-    const unsigned long error = writePictureFile(folder, name, bytes, photo.timestamp);
+    // Nothing is written outside the album folder, whatever the names held.
+    const bool inside = isPathInside(folder + name, folder) && isPathInside(folder, state.saveFolder.get());
+    const unsigned long error = inside ? writePictureFile(folder, name, bytes, photo.timestamp) : ERROR_ACCESS_DENIED;
     if (error) {
+        run->writeFailed();
         StatusHold hold;
         MessageBoxW(nullptr, toUtf16(errorText(error)).c_str(), toUtf16(name).c_str(), MB_ICONERROR);
         return;
@@ -131,24 +185,37 @@ void albumJob(const JobContext& job)
         enableJobButtons(true);
         return;
     }
-    const std::string ownerFolder = withBackslash(state.saveFolder.get() + safeName(state.ownerNick.get(), state.ownerId.get()));
-    ensureFolder(ownerFolder);
+    // Guarded by EndToEndHostile.HostileNamesStayInsideTheSaveFolder.
+    const std::string saveFolder = state.saveFolder.get();
+    const std::string ownerFolder = withBackslash(saveFolder + safeName(state.ownerNick.get(), state.ownerId.get()));
     const std::string albumFolder = withBackslash(ownerFolder + safeName(album.caption, album.albumId));
-    ensureFolder(albumFolder);
+    // Cleaned names never leave the save folder; should one still do, nothing is made there.
+    if (isPathInside(albumFolder, saveFolder)) {
+        ensureFolder(ownerFolder);
+        ensureFolder(albumFolder);
+    }
     if (!runtime().photos.setFolder(job, albumFolder)) return;
     state.albumFolder.set(albumFolder);
 
     const std::string ownerId = state.ownerId.get();
     // Every page, the first one included, is asked for within the loop, each answer in its own
     // document: a page that fails queues nothing, whatever an earlier answer held.
-    auto fetchPage = [&](int page) { return fetchPhotoListPage(*run, photoListAddress(ownerId, album.albumId, page), state.cookies.get()); };
+    auto fetchPage = [&](int page) {
+        return fetchPhotoListPage(*run, photoListAddress(ownerId, album.albumId, page), state.cookies.get(), page == 1);
+    };
     const int total = static_cast<int32_t>(fetchPage(1).GetInteger("data.total"));
     run->setAlbumTotal(total);
-    const int pages = total <= 0 ? 0 : (total + kPhotosPerPage - 1) / kPhotosPerPage;
+    // The pages the first answer promises, but never far more than the album list said it holds:
+    // a service that keeps answering cannot keep the job paging.
+    const int64_t claimed = std::max<int64_t>(album.photoCount, 0);
+    const int64_t pages = std::min({total <= 0 ? int64_t{0} : (int64_t{total} + kPhotosPerPage - 1) / kPhotosPerPage,
+                                    (claimed + kPhotosPerPage - 1) / kPhotosPerPage + 2, kMostPhotoPages});
+    AlbumNames names;
     for (int page = 1; page <= pages; ++page) {
         if (job.stopping()) return;
         JsonDocument answer = fetchPage(page);
         const int count = answer.GetCount("data.photo_list");
+        int added = 0;
         for (int j = 0; j < count; ++j) {
             std::string entry = "data.photo_list.[";
             entry += std::to_string(j);
@@ -158,10 +225,14 @@ void albumJob(const JobContext& job)
             photo.picHost = answer.GetText(entry + "pic_host");
             photo.picName = answer.GetText(entry + "pic_name");
             photo.timestamp = static_cast<int32_t>(answer.GetInteger(entry + "timestamp"));
+            if (!names.name(photo)) continue;
             // Counted and kept only while this job is the current download.
             if (!runtime().photos.append(job, photo)) return;
             downloadPool().submit(downloadTask, job.generation());
+            ++added;
         }
+        // A page that answered but brought nothing new: the service has run out of photos.
+        if (page > 1 && added == 0 && answer.HasRoot()) break;
     }
     while (!downloadPool().isIdle()) {
         if (!job.pause(500)) return;

@@ -18,13 +18,17 @@ CurrentRun& current()
 
 } // namespace
 
+// Guarded by EndToEndHostile.ErrorObjectPageIsRetriedNotTakenAsEmpty and DownloadLimits.FinalLines.
 std::string finalStatusText(const DownloadReport& report, long downloaded, long queued)
 {
     const std::string counts = "当前已下载 " + std::to_string(downloaded) + "张 共 " + std::to_string(queued) + "张";
-    if (!report.failedPages && !report.gaveUp) return "  状态:全部下载完成," + counts + " 请单击鼠标右键打开目录;";
+    const bool whole = downloaded == queued && !report.failedPages && !report.failedPictures && !report.failedWrites && !report.gaveUp;
+    if (whole) return "  状态:全部下载完成," + counts + " 请单击鼠标右键打开目录;";
     std::string text = "  状态:下载未完成,";
     if (report.gaveUp) text += "服务器持续限制访问频率,已停止下载,";
     if (report.failedPages) text += std::to_string(report.failedPages) + "页照片列表获取失败,";
+    if (report.failedPictures) text += std::to_string(report.failedPictures) + "张图片获取失败,";
+    if (report.failedWrites) text += std::to_string(report.failedWrites) + "张图片写入失败,";
     text += counts;
     if (report.albumTotal > queued) text += " 相册共 " + std::to_string(report.albumTotal) + "张";
     return text + " 请单击鼠标右键打开目录;";
@@ -37,26 +41,14 @@ std::string pauseStatusText(unsigned seconds, long downloaded, long queued)
 }
 
 DownloadRun::DownloadRun(const JobContext& job, long generation, RateGate::Clock clock)
-    : job_(job), generation_(generation), gate_(clock)
+    : PatientJob(job, clock), generation_(generation)
 {
-}
-
-bool DownloadRun::waitForResume()
-{
-    for (;;) {
-        if (job_.stopping() || gate_.givenUp()) return false;
-        const uint64_t left = gate_.msUntilResume();
-        if (left == 0) return true;
-        showPause(left);
-        // Short steps: the countdown moves every second, and a stop is seen at once.
-        if (!job_.pause(static_cast<unsigned>(left < 200 ? left : 200))) return false;
-    }
 }
 
 void DownloadRun::showPause(uint64_t msLeft)
 {
     const unsigned seconds = static_cast<unsigned>((msLeft + 999) / 1000);
-    const uint64_t round = gate_.round();
+    const uint64_t round = gate().round();
     {
         // One waiter writes each second of each pause; the others find it shown.
         Locked hold(lock_);
@@ -74,6 +66,18 @@ void DownloadRun::pageFailed()
     ++report_.failedPages;
 }
 
+void DownloadRun::pictureFailed()
+{
+    Locked hold(lock_);
+    ++report_.failedPictures;
+}
+
+void DownloadRun::writeFailed()
+{
+    Locked hold(lock_);
+    ++report_.failedWrites;
+}
+
 void DownloadRun::setAlbumTotal(int total)
 {
     Locked hold(lock_);
@@ -84,7 +88,7 @@ DownloadReport DownloadRun::report() const
 {
     Locked hold(lock_);
     DownloadReport report = report_;
-    report.gaveUp = gate_.givenUp();
+    report.gaveUp = gate().givenUp();
     return report;
 }
 

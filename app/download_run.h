@@ -9,46 +9,42 @@
 #include <string>
 
 #include "app/jobs.h"
-#include "app/rate_gate.h"
+#include "app/patient_fetch.h"
 #include "tasks/critical_section.h"
 
 // What the final status line tells about a job.
 struct DownloadReport {
-    int failedPages = 0;    // photo-list pages that never answered usably
-    int albumTotal = 0;     // "data.total" of the first page; 0 when unknown
-    bool gaveUp = false;    // limited for too long without a success
+    int failedPages = 0;     // photo-list pages that never answered usably
+    int failedPictures = 0;  // pictures that never came whole
+    int failedWrites = 0;    // pictures that came but could not be written
+    int albumTotal = 0;      // "data.total" of the first page; 0 when unknown
+    bool gaveUp = false;     // limited for too long without a success
 };
 
-// "全部下载完成…" when every page came; otherwise a text that says the album is incomplete.
+// "全部下载完成…" only when every queued photo is saved and nothing failed; otherwise a text that
+// says the album is incomplete and why.
 std::string finalStatusText(const DownloadReport& report, long downloaded, long queued);
 // The status line while the job waits out a rate limit.
 std::string pauseStatusText(unsigned seconds, long downloaded, long queued);
 
-class DownloadRun {
+class DownloadRun : public PatientJob {
 public:
     DownloadRun(const JobContext& job, long generation, RateGate::Clock clock = nullptr);
-    DownloadRun(const DownloadRun&) = delete;
-    DownloadRun& operator=(const DownloadRun&) = delete;
 
-    const JobContext& job() const { return job_; }
     // The generation its pool tasks carry.
     long generation() const { return generation_; }
-    RateGate& gate() { return gate_; }
-
-    // Waits until requests may go again, counting down on the status line. False when the job
-    // is replaced, the program ends or the job gave up meanwhile: the caller drops its request.
-    bool waitForResume();
 
     void pageFailed();
+    void pictureFailed();
+    void writeFailed();
     void setAlbumTotal(int total);
     DownloadReport report() const;
 
-private:
-    void showPause(uint64_t msLeft);
+protected:
+    void showPause(uint64_t msLeft) override;
 
-    JobContext job_;
+private:
     long generation_;
-    RateGate gate_;
     mutable CriticalSection lock_;
     DownloadReport report_;
     uint64_t shownRound_ = UINT64_MAX;  // the pause and second last put on the status line

@@ -1,37 +1,50 @@
 #include "app/patient_fetch.h"
 
-#include "app/download_run.h"
+#include "app/service_exchange.h"
 #include "net/http_client.h"
 
 namespace {
 
 constexpr int kTries = 3;
+// Some hosts answer a list request 403 while they limit it; after this many in a row the 403 is
+// taken at its word.
+constexpr int kForbiddenTakenForLimit = 3;
 
-bool isRateLimit(int status) { return status == 418 || status == 429; }
+bool isRateLimit(int status) { return status == 418 || status == 429 || status == 432; }
 
 bool isComplete(HttpClient& client)
 {
     const int status = client.statusCode();
-    if (status < 200 || status > 299) return false;
-    const std::string_view body = client.responseView();
-    const int64_t announced = client.contentLength();
-    return announced <= 0 || static_cast<int64_t>(body.size()) >= announced;
+    return status >= 200 && status <= 299 && client.responseComplete();
 }
 
 } // namespace
 
-FetchResult fetchPatiently(DownloadRun& run, const FetchRequest& request, const std::function<bool(HttpClient&)>& accept)
+bool PatientJob::waitForResume()
+{
+    for (;;) {
+        if (job_.stopping() || gate_.givenUp()) return false;
+        const uint64_t left = gate_.msUntilResume();
+        if (left == 0) return true;
+        showPause(left);
+        // Short steps: the countdown moves every second, and a stop is seen at once.
+        if (!job_.pause(static_cast<unsigned>(left < 200 ? left : 200))) return false;
+    }
+}
+
+FetchResult fetchPatiently(PatientJob& run, const FetchRequest& request, const std::function<bool(HttpClient&)>& accept)
 {
     int failures = 0;
+    int forbiddenInARow = 0;
     for (;;) {
         if (!run.waitForResume()) return FetchResult::Abandoned;
         const uint64_t round = run.gate().round();
         HttpClient client;
-        client.open("GET", request.address);
-        if (!request.cookies.empty()) client.setCookies(request.cookies);
-        if (!request.referer.empty()) client.setReferer(request.referer);
-        if (client.send()) {
-            if (isRateLimit(client.statusCode())) {
+        if (sendToService(client, {request.address, request.cookies, request.referer}, &run.job())) {
+            const int status = client.statusCode();
+            forbiddenInARow = status == 403 ? forbiddenInARow + 1 : 0;
+            const bool forbiddenAsLimit = request.kind == AnswerKind::List && status == 403 && forbiddenInARow <= kForbiddenTakenForLimit;
+            if (isRateLimit(status) || forbiddenAsLimit) {
                 run.gate().limited(round, retryAfterMs(client.responseHeader("Retry-After")));
                 continue;
             }

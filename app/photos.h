@@ -16,6 +16,7 @@ struct PhotoRecord {
     std::string picHost;
     std::string picName;
     int64_t timestamp = 0;
+    std::string fileName;  // its name in the album folder, decided when it is queued
 };
 
 class PhotoStore {

@@ -5,6 +5,7 @@
 #include "app/app_state.h"
 #include "app/job_routines.h"
 #include "app/main_window.h"
+#include "app/service_exchange.h"
 #include "app/service_hosts.h"
 #include "app/text_cut.h"
 #include "net/http_client.h"
@@ -16,11 +17,17 @@ namespace {
 constexpr int kConfirmed = 20000000;
 constexpr int kFirstNewCodeStatus = 50114003;
 
+// A GET whose answer is read as program text; with the session's cookies, its redirects are
+// followed hop by hop so that they reach only the service's own hosts.
 std::string get(const std::string& url, bool withCookies = false)
 {
     HttpClient client;
+    if (withCookies) {
+        const std::string cookies = appState().cookies.get();
+        if (!sendToService(client, {url, cookies, {}})) return {};
+        return client.responseText();
+    }
     client.open("GET", url);
-    if (withCookies) client.setCookies(appState().cookies.get());
     client.send();
     return client.responseText();
 }
@@ -82,14 +89,14 @@ int checkQrCode()
 int verifySession()
 {
     HttpClient client;
-    client.open("GET", std::string("http://") + PICLADE_MAIN_SITE_HOST + "/");
-    client.setCookies(appState().cookies.get());
-    client.send();
-    const std::string page = client.responseTextUtf8();
+    const std::string cookies = appState().cookies.get();
+    const std::string page =
+        sendToService(client, {std::string("http://") + PICLADE_MAIN_SITE_HOST + "/", cookies, {}}) ? client.responseTextUtf8() : std::string();
     const std::string uid = cutBetween(page, "$CONFIG['uid']='", "';");
     const std::string nick = cutBetween(page, "$CONFIG['nick']='", "';");
     const std::string avatar = cutBetween(page, "$CONFIG['avatar_large']='", "';");
     if (uid.empty() || nick.empty()) return 0;
+    client.setAutoRedirect(true);  // the avatar goes without cookies: WinHTTP may follow its hops
     client.open("GET", std::string("http:") + avatar);
     client.send();
     showPicture(client.responseView());

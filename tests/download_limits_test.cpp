@@ -136,13 +136,37 @@ TEST(RateGate, RetryAfterValues)
 TEST(DownloadRun, StatusTexts)
 {
     EXPECT_EQ(pauseStatusText(30, 120, 500), "  状态:服务器限制了访问频率,30秒后继续下载;当前下载进度 120/500");
-    // Nothing failed, or only pictures (the counts tell): the usual final text.
-    EXPECT_EQ(finalStatusText({}, 31, 33), "  状态:全部下载完成,当前已下载 31张 共 33张 请单击鼠标右键打开目录;");
-    EXPECT_EQ(finalStatusText({1, 33, false}, 32, 32),
+}
+
+TEST(DownloadLimits, FinalLines)
+{
+    auto report = [](int pages, int pictures, int writes, int total, bool gaveUp) {
+        DownloadReport r;
+        r.failedPages = pages;
+        r.failedPictures = pictures;
+        r.failedWrites = writes;
+        r.albumTotal = total;
+        r.gaveUp = gaveUp;
+        return r;
+    };
+    // Whole only when every queued photo is saved and nothing failed.
+    EXPECT_EQ(finalStatusText({}, 33, 33), "  状态:全部下载完成,当前已下载 33张 共 33张 请单击鼠标右键打开目录;");
+    EXPECT_EQ(finalStatusText({}, 0, 0), "  状态:全部下载完成,当前已下载 0张 共 0张 请单击鼠标右键打开目录;");
+    EXPECT_EQ(finalStatusText({}, 31, 33), "  状态:下载未完成,当前已下载 31张 共 33张 请单击鼠标右键打开目录;");
+    EXPECT_EQ(finalStatusText(report(0, 3, 0, 3, false), 0, 3),
+              "  状态:下载未完成,3张图片获取失败,当前已下载 0张 共 3张 请单击鼠标右键打开目录;");
+    EXPECT_EQ(finalStatusText(report(1, 0, 0, 33, false), 32, 32),
               "  状态:下载未完成,1页照片列表获取失败,当前已下载 32张 共 32张 相册共 33张 请单击鼠标右键打开目录;");
-    EXPECT_EQ(finalStatusText({1, 0, false}, 0, 0), "  状态:下载未完成,1页照片列表获取失败,当前已下载 0张 共 0张 请单击鼠标右键打开目录;");
-    EXPECT_EQ(finalStatusText({0, 500, true}, 120, 500),
+    EXPECT_EQ(finalStatusText(report(1, 0, 0, 0, false), 0, 0), "  状态:下载未完成,1页照片列表获取失败,当前已下载 0张 共 0张 请单击鼠标右键打开目录;");
+    EXPECT_EQ(finalStatusText(report(0, 0, 0, 500, true), 120, 500),
               "  状态:下载未完成,服务器持续限制访问频率,已停止下载,当前已下载 120张 共 500张 请单击鼠标右键打开目录;");
+    // Every reason that applies, in one order.
+    EXPECT_EQ(finalStatusText(report(2, 4, 1, 100, true), 20, 60),
+              "  状态:下载未完成,服务器持续限制访问频率,已停止下载,2页照片列表获取失败,4张图片获取失败,1张图片写入失败,"
+              "当前已下载 20张 共 60张 相册共 100张 请单击鼠标右键打开目录;");
+    // A write that failed is never whole, even when the counts agree.
+    EXPECT_EQ(finalStatusText(report(0, 0, 1, 0, false), 3, 3),
+              "  状态:下载未完成,1张图片写入失败,当前已下载 3张 共 3张 请单击鼠标右键打开目录;");
 }
 
 namespace {

@@ -79,6 +79,13 @@ TEST(Analysis, RowTextsAndServiceAddresses)
     EXPECT_FALSE(isServiceAddress("http://127.0.0.2:" + port + "/u/1"));
     EXPECT_FALSE(isServiceAddress("http://evil.example/127.0.0.1:" + port + "/u/1"));
     EXPECT_FALSE(isServiceAddress("http://evil.example\\.127.0.0.1:" + port + "/u/1"));
+    // The photo service's own host, exactly: another port on its address is not it.
+    const std::string photoPort = std::to_string(PICLADE_TEST_PORT_BASE + 2);
+    EXPECT_TRUE(isServiceAddress("http://127.0.0.1:" + photoPort + "/albums/get_all?uid=1"));
+    EXPECT_FALSE(isServiceAddress("http://127.0.0.1:" + std::to_string(PICLADE_TEST_PORT_BASE + 10) + "/albums/get_all"));
+    EXPECT_FALSE(isServiceAddress("http://127.0.0.2:" + photoPort + "/albums/get_all"));
+    EXPECT_TRUE(isAddressOnHost("http://Photo.Example:80/x", "photo.example"));
+    EXPECT_FALSE(isAddressOnHost("http://www.photo.example/x", "photo.example"));
 
     // A redirect rebuilt against the current host writes its port out, the default one too.
     EXPECT_TRUE(isAddressOnSite("http://site.example:80/u/1", "site.example"));
@@ -133,8 +140,8 @@ TEST(PhotoStore, AReplacedDownloadReachesNothingOfItsSuccessor)
     ASSERT_TRUE(startJob(DownloadJob, noJob, 0, begin));
     const JobContext first(DownloadJob, currentJobGeneration(DownloadJob), 0);
     ASSERT_TRUE(store.setFolder(first, "A\\"));
-    ASSERT_TRUE(store.append(first, PhotoRecord{"a", "http://h", "1.jpg", 0}));
-    ASSERT_TRUE(store.append(first, PhotoRecord{"b", "http://h", "2.jpg", 0}));
+    ASSERT_TRUE(store.append(first, PhotoRecord{"a", "http://h", "1.jpg", 0, {}}));
+    ASSERT_TRUE(store.append(first, PhotoRecord{"b", "http://h", "2.jpg", 0, {}}));
     PhotoRecord photo;
     std::string folder;
     ASSERT_TRUE(store.take(first.generation(), photo, folder));
@@ -146,14 +153,14 @@ TEST(PhotoStore, AReplacedDownloadReachesNothingOfItsSuccessor)
     const JobContext second(DownloadJob, currentJobGeneration(DownloadJob), 0);
     EXPECT_FALSE(store.take(first.generation(), photo, folder));
     EXPECT_EQ(store.countWritten(first.generation()), -1);
-    EXPECT_FALSE(store.append(first, PhotoRecord{"c", "http://h", "old.jpg", 0}));
+    EXPECT_FALSE(store.append(first, PhotoRecord{"c", "http://h", "old.jpg", 0, {}}));
     EXPECT_FALSE(store.setFolder(first, "A\\"));
     EXPECT_EQ(appState().queuedCount, 0);
     EXPECT_EQ(appState().nextPhotoIndex, 0);
 
     // The second one starts from photo 1 of its own list.
     ASSERT_TRUE(store.setFolder(second, "B\\"));
-    ASSERT_TRUE(store.append(second, PhotoRecord{"d", "http://h", "3.jpg", 0}));
+    ASSERT_TRUE(store.append(second, PhotoRecord{"d", "http://h", "3.jpg", 0, {}}));
     ASSERT_TRUE(store.take(second.generation(), photo, folder));
     EXPECT_EQ(photo.picName, "3.jpg");
     EXPECT_EQ(folder, "B\\");
