@@ -10,7 +10,7 @@ const std::wstring kOwner = L"摄影师小王";
 const std::wstring kSecondOwner = L"多相册用户";
 constexpr int kSmallAlbum = 7;  // "没有封面", 3 photos
 
-bool finished(const std::wstring& now) { return now.rfind(kFinishedPrefix, 0) == 0; }
+bool finished(const std::wstring& now) { return isFinalStatus(now); }
 
 } // namespace
 
@@ -72,12 +72,13 @@ TEST(EndToEndFaults, DroppedAndTruncatedPicturesAreNeverCountedOrKept)
     // Half of the answers break off or come short, whatever the attempt: some pictures fail
     // three times. The count is the truth, and what is on disk is whole.
     ASSERT_TRUE(control("/faults?drop_rate=0.35&short_rate=0.35&seed=7"));
-    ASSERT_TRUE(session.download(0));
+    ASSERT_TRUE(session.downloadToEnd(0, 90000));
     const std::wstring album = session.albumFolder(kOwner, L"旅行 2017");
     const size_t kept = filesIn(album).size();
     EXPECT_GT(kept, 0u);
     EXPECT_LT(kept, 32u);
-    EXPECT_EQ(session.pilot().status(), finishedStatus(static_cast<int>(kept), 32));
+    const int lost = 32 - static_cast<int>(kept);
+    EXPECT_EQ(session.pilot().status(), incompleteStatus(std::to_wstring(lost) + L"张图片获取失败,", static_cast<int>(kept), 32));
     EXPECT_TRUE(session.picturesIntact(album, "/mw1024/", kept));
     EXPECT_TRUE(noPartialFiles(album));
 }
@@ -88,8 +89,9 @@ TEST(EndToEndFaults, ServerErrorsOnEveryTryLeaveNothing)
     ASSERT_TRUE(session.start());
     ASSERT_TRUE(session.analyse("1000000002"));
     ASSERT_TRUE(control("/faults?error_rate=1"));
-    ASSERT_TRUE(session.download(kSmallAlbum));
-    EXPECT_EQ(session.pilot().status(), finishedStatus(0, 3));
+    ASSERT_TRUE(session.downloadToEnd(kSmallAlbum, 90000));
+    // Not "全部下载完成": nothing came, and the line says so.
+    EXPECT_EQ(session.pilot().status(), incompleteStatus(L"3张图片获取失败,", 0, 3));
     EXPECT_TRUE(filesIn(session.albumFolder(kSecondOwner, L"没有封面")).empty());
 }
 
@@ -114,7 +116,7 @@ TEST(EndToEndFaults, UnwritableAlbumFolderShowsTheSystemMessage)
     }
     ASSERT_TRUE(pilot.waitStatus(finished, 60000));
     EXPECT_EQ(boxes, 3);
-    EXPECT_EQ(pilot.status(), finishedStatus(0, 3));
+    EXPECT_EQ(pilot.status(), incompleteStatus(L"3张图片写入失败,", 0, 3));
     // The window stayed responsive while the boxes were open.
     EXPECT_GE(pilot.responseTime(), 0);
 }

@@ -148,6 +148,18 @@ bool noPartialFiles(const std::wstring& folder)
     return std::none_of(names.begin(), names.end(), isTemporaryPictureName);
 }
 
+std::wstring incompleteStatus(const std::wstring& reasons, int downloaded, int queued)
+{
+    return L"  状态:下载未完成," + reasons + L"当前已下载 " + std::to_wstring(downloaded) + L"张 共 " + std::to_wstring(queued) +
+           L"张 请单击鼠标右键打开目录;";
+}
+
+bool isFinalStatus(const std::wstring& now)
+{
+    const std::wstring ending = L"请单击鼠标右键打开目录;";
+    return now.size() >= ending.size() && now.compare(now.size() - ending.size(), ending.size(), ending) == 0;
+}
+
 std::wstring finishedStatus(int downloaded, int queued)
 {
     return L"  状态:全部下载完成,当前已下载 " + std::to_wstring(downloaded) + L"张 共 " + std::to_wstring(queued) +
@@ -201,13 +213,7 @@ bool ProgramSession::downloadToEnd(int album, DWORD ms, std::vector<std::wstring
 {
     if (!pilot_.albumMenu(album, L"下载选中")) return false;
     pilot_.waitUntil([&] { return !pilot_.buttonEnabled(L"分析"); }, 2000);
-    const std::wstring ending = L"请单击鼠标右键打开目录;";
-    return pilot_.waitStatus(
-        [&](const std::wstring& now) {
-            return now.size() >= ending.size() && now.compare(now.size() - ending.size(), ending.size(), ending) == 0 &&
-                   pilot_.buttonEnabled(L"分析");
-        },
-        ms, seen);
+    return pilot_.waitStatus([&](const std::wstring& now) { return isFinalStatus(now) && pilot_.buttonEnabled(L"分析"); }, ms, seen);
 }
 
 ::testing::AssertionResult ProgramSession::picturesIntact(const std::wstring& albumFolder, const std::string& sizePath, size_t expected) const

@@ -57,6 +57,11 @@ bool isTemporaryPictureName(const std::wstring& name);
 bool noPartialFiles(const std::wstring& folder);
 // The final status line of a download with these counts.
 std::wstring finishedStatus(int downloaded, int queued);
+// The final status line of a download that is not whole: `reasons` are the failures it names, each
+// with its comma ("3张图片获取失败,").
+std::wstring incompleteStatus(const std::wstring& reasons, int downloaded, int queued);
+// Whether a status line is a download's last, whole or not.
+bool isFinalStatus(const std::wstring& now);
 
 class ProgramSession {
 public:
