@@ -1,11 +1,13 @@
 #include "app/analysis.h"
 
 #include <memory>
+#include <optional>
 #include <set>
 
 #include "app/albums.h"
 #include "app/app_state.h"
 #include "app/job_routines.h"
+#include "app/exchange_watch.h"
 #include "app/main_window.h"
 #include "app/patient_fetch.h"
 #include "app/runtime.h"
@@ -40,11 +42,11 @@ ImageObject blankCover()
     return image;
 }
 
-ImageObject coverImage(const std::string& address)
+ImageObject coverImage(const std::string& address, const JobContext& job)
 {
     for (const std::string& source : {address, std::string(PICLADE_PLACEHOLDER_COVER)}) {
         ImageObject image;
-        if (!image.LoadBytes(fetchBytes(source))) continue;
+        if (!image.LoadBytes(fetchBytes(source, &job))) continue;
         if (image.Width() == kCoverSize && image.Height() == kCoverSize) return image;
         ImageObject fitted;
         if (image.Thumbnail(kCoverSize, kCoverSize, fitted)) return fitted;
@@ -58,6 +60,8 @@ ImageObject coverImage(const std::string& address)
 std::string fetchHomepage(std::string_view address, const JobContext* job)
 {
     HttpClient client;
+    std::optional<WatchedExchange> watch;
+    if (job) watch.emplace(client, *job);
     const std::string cookies = appState().cookies.get();
     if (!sendToService(client, {address, cookies, {}}, job)) return {};
     return client.responseTextUtf8();
@@ -115,9 +119,11 @@ std::string albumRowText(std::string_view caption, int photoCount)
     return text;
 }
 
-std::string fetchBytes(std::string_view address)
+std::string fetchBytes(std::string_view address, const JobContext* job)
 {
     HttpClient client;
+    std::optional<WatchedExchange> watch;
+    if (job) watch.emplace(client, *job);
     client.open("GET", address);
     client.send();
     return client.responseBytes();
@@ -176,7 +182,7 @@ void analysisJob(const JobContext& job)
             album.coverUrl = answer.GetText(entry + "cover_pic");
             if (album.coverUrl.empty()) album.coverUrl = PICLADE_PLACEHOLDER_COVER;
             if (!appendAlbum(job, album)) return;
-            addAlbumRow(job, albumRowText(album.caption, album.photoCount), coverImage(album.coverUrl));
+            addAlbumRow(job, albumRowText(album.caption, album.photoCount), coverImage(album.coverUrl, job));
         }
         received += count;
         // Further pages while the answer promises more albums.

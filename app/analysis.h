@@ -11,7 +11,8 @@
 // were found). An analysis `job` replaced while the page was on its way writes nothing (0): its
 // late answer never overwrites what its successor read.
 int readHomepage(std::string_view address, const JobContext* job = nullptr);
-// The bytes at an address, fetched without cookies (empty on failure).
-std::string fetchBytes(std::string_view address);
+// The bytes at an address, fetched without cookies (empty on failure); watched for stalls and
+// cancelled once `job` is replaced.
+std::string fetchBytes(std::string_view address, const JobContext* job = nullptr);
 // The row text of an album: "[" caption "] " count "张".
 std::string albumRowText(std::string_view caption, int photoCount);

@@ -1,5 +1,6 @@
 #include "app/patient_fetch.h"
 
+#include "app/exchange_watch.h"
 #include "app/service_exchange.h"
 #include "net/http_client.h"
 
@@ -40,6 +41,7 @@ FetchResult fetchPatiently(PatientJob& run, const FetchRequest& request, const s
         if (!run.waitForResume()) return FetchResult::Abandoned;
         const uint64_t round = run.gate().round();
         HttpClient client;
+        const WatchedExchange watch(client, run.job());
         if (sendToService(client, {request.address, request.cookies, request.referer}, &run.job())) {
             const int status = client.statusCode();
             forbiddenInARow = status == 403 ? forbiddenInARow + 1 : 0;

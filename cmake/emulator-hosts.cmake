@@ -13,3 +13,5 @@ set(PICLADE_MAIN_SITE_HOST "127.0.0.1:${main_port}" CACHE STRING "" FORCE)
 set(PICLADE_MAIN_SITE_DOMAIN "127.0.0.1" CACHE STRING "" FORCE)
 set(PICLADE_PHOTO_HOST "127.0.0.1:${photo_port}" CACHE STRING "" FORCE)
 set(PICLADE_PLACEHOLDER_COVER "http://127.0.0.1:${image_port}/thumb150/placeholder.jpg" CACHE STRING "" FORCE)
+# A stall shows in seconds, so that the tests of a dripping host end soon.
+set(PICLADE_STALL_WINDOW_MS 6000 CACHE STRING "" FORCE)

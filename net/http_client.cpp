@@ -297,6 +297,7 @@ bool HttpClient::send(std::string_view body, int ignoreDeletions, int retries)
     }
     if (!answered || isCancelled()) return false;
     processResponseHeaders(ignoreDeletions);
+    bytesMoved_.fetch_add(responseHeaders_.size() + 1);  // an answer that came moved something
     followRedirect(ignoreDeletions, retries);
     return true;
 }
@@ -399,10 +400,12 @@ std::string_view HttpClient::responseView()
         if (needed > kMaxBodyBytes) return {};
         if (needed > body_.capacity() && !body_.grow(nextBodyCapacity(needed, contentLength_))) break;
         DWORD got = 0;
-        const size_t space = body_.capacity() - read;
+        // No more than is there: the read then returns at once, and the progress shows as it comes.
+        const size_t space = std::min<size_t>(body_.capacity() - read, available);
         if (space == 0 || !WinHttpReadData(request_.get(), body_.data() + read, static_cast<DWORD>(space), &got)) break;
         if (isCancelled()) return {};  // a body cut short by a cancel is no body
         read += got;
+        bytesMoved_.fetch_add(got);
         if (read > kMaxBodyBytes) return {};
     }
     bodyLength_ = read;

@@ -6,6 +6,7 @@
 // switches the checks off for the next send of whoever really wants that.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -77,6 +78,9 @@ public:
     int64_t contentLength() const { return contentLength_; }
     size_t bodyCapacity() const { return body_.capacity(); }
     int redirectCount() const { return redirectCount_; }
+    // Bytes of answers received so far by this object (headers and bodies, every exchange); read
+    // from any thread, to tell a stalled exchange from a slow one.
+    uint64_t bytesMoved() const { return bytesMoved_.load(); }
     bool isPost() const { return isPost_; }
     const std::string& url() const { return url_; }
 
@@ -165,4 +169,5 @@ private:
     HttpClient* previousLive_ = nullptr;
     HttpClient* nextLive_ = nullptr;
     volatile long cancelled_ = 0;
+    std::atomic<uint64_t> bytesMoved_{0};
 };

@@ -21,16 +21,16 @@ E2E = "end_to_end_zh_CN"
 BREAKS = {
     "cookies-to-every-host": (
         "the homepage request carries the session's cookies whatever its host",
-        [("app/analysis.cpp", "        if (isServiceAddress(next)) client.setCookies(appState().cookies.get());",
-          "        client.setCookies(appState().cookies.get());")],
-        E2E, "EndToEndPromises.SessionCookies*"),
-    "winhttp-follows-homepage-redirects": (
-        "WinHTTP follows a homepage's redirects, repeating the first hop's cookies on every hop",
-        [("app/analysis.cpp", "        client.setAutoRedirect(false);\n", "")],
-        E2E, "EndToEndPromises.SessionCookies*"),
+        [("app/service_exchange.cpp", "        if (!request.cookies.empty() && isServiceAddress(next)) client.setCookies(request.cookies);",
+          "        if (!request.cookies.empty()) client.setCookies(request.cookies);")],
+        E2E, "EndToEndPromises.SessionCookies*:EndToEndHostile.ListRedirects*"),
+    "winhttp-follows-redirects": (
+        "WinHTTP follows the redirects of cookie-carrying requests, repeating the first hop's cookies on every hop",
+        [("app/service_exchange.cpp", "    client.setAutoRedirect(false);\n", "")],
+        E2E, "EndToEndPromises.SessionCookies*:EndToEndHostile.ListRedirects*"),
     "service-host-anywhere-in-address": (
         "an address that merely mentions the service's host counts as the service",
-        [("app/analysis.cpp", "    if (host == site) return true;",
+        [("app/service_exchange.cpp", "    if (host == site) return true;",
           "    if (host == site || std::string(address).find(site) != std::string::npos) return true;")],
         E2E, "EndToEndPromises.SessionCookies*"),
     "no-generation-check-at-task-start": (
@@ -40,7 +40,7 @@ BREAKS = {
         E2E, "EndToEndPromises.ReplacedDownload*"),
     "no-generation-check-after-fetch": (
         "a picture of a replaced download fetched meanwhile is still written and counted",
-        [("app/download.cpp", " || !isCurrentJob(DownloadJob, generation))", ")"),
+        [("app/download.cpp", " || !isCurrentJob(DownloadJob, generation)) {", ") {"),
          ("app/photos.cpp", "    if (!isCurrentJob(DownloadJob, generation)) return -1;\n", "")],
         E2E, "EndToEndPromises.ReplacedDownload*"),
     "pictures-straight-to-final-name": (
@@ -48,9 +48,7 @@ BREAKS = {
         [("app/file_store.cpp",
           "const std::wstring temporary = fileFunctionPath(wideFolder + temporaryPictureName(wideName, GetCurrentThreadId()));",
           "const std::wstring& temporary = target;"),
-         ("app/file_store.cpp",
-          "    if (error == ERROR_SUCCESS && !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) error = GetLastError();\n",
-          "")],
+         ("app/file_store.cpp", "    if (error == ERROR_SUCCESS) error = renameIntoPlace(temporary, target);\n", "")],
         "app_files_test|" + E2E, "FileStore.*:EndToEndPromises.PicturesTake*"),
     "caption-cleaning-off": (
         "captions reach file names with the characters Windows forbids",
@@ -59,12 +57,12 @@ BREAKS = {
         "app_files_test", ""),
     "device-names-kept": (
         "a folder named after a device (CON, NUL, COM1) is made as it is",
-        [("app/file_naming.cpp", "    if (isDeviceName(cleaned)) cleaned.insert(0, L\"_\");\n", "")],
+        [("app/file_naming.cpp", "    if (!cleaned.empty() && isDeviceName(cleaned)) cleaned.insert(0, L\"_\");\n", "")],
         "app_files_test", ""),
     "folder-names-keep-forbidden": (
         "owner and album names reach folder names with the characters Windows forbids",
-        [("app/file_naming.cpp", "std::wstring cleaned = withoutForbidden(toUtf16(name), false);",
-          "std::wstring cleaned = toUtf16(name);")],
+        [("app/file_naming.cpp", "std::wstring cleaned = toUtf16(cutToBytes(withoutForbidden(toUtf16(name), false), 200));",
+          "std::wstring cleaned = toUtf16(cutToBytes(toUtf16(name), 200));")],
         "app_files_test", ""),
     "trailing-dots-kept": (
         "folder names keep their trailing dots and blanks",
@@ -94,13 +92,13 @@ BREAKS = {
         E2E, "EndToEndPromises.EachPicture*"),
     "empty-pictures-counted": (
         "a picture that could not be fetched is written empty and counted",
-        [("app/download.cpp", "if (fetchPicture(*run, address, bytes) != FetchResult::Fetched ||",
-          "if (fetchPicture(*run, address, bytes) == FetchResult::Abandoned ||")],
+        [("app/download.cpp", "    if (fetched != FetchResult::Fetched || !isCurrentJob(DownloadJob, generation)) {",
+          "    if (fetched == FetchResult::Abandoned || !isCurrentJob(DownloadJob, generation)) {")],
         E2E, "EndToEndFaults.ServerErrors*"),
     "short-bodies-kept": (
         "a body shorter than its Content-Length is taken as the picture",
-        [("app/patient_fetch.cpp", "return announced <= 0 || static_cast<int64_t>(body.size()) >= announced;",
-          "return announced <= 0 || !body.empty();")],
+        [("app/patient_fetch.cpp", "return status >= 200 && status <= 299 && client.responseComplete();",
+          "return status >= 200 && status <= 299;")],
         E2E, "EndToEndFaults.DroppedAndTruncated*"),
     "final-status-blank": (
         "the final status line loses a blank",
@@ -127,6 +125,59 @@ BREAKS = {
         "a job replaced by a newer one of its kind never hears that it should stop",
         [("app/jobs.cpp", "return !isCurrentJob(kind_, generation_);", "return gEnding != 0;")],
         E2E, "EndToEnd.AnalysisPressedTwice*"),
+    "name-fallbacks-uncleaned": (
+        "a folder name that fails its check gives way to its fallback as it is (\"..\\\\..\\\\escape\")",
+        [("app/file_naming.cpp", "    for (const std::string_view candidate : {name, fallback}) {",
+          "    for (const std::string_view candidate : {name}) {"),
+         ("app/file_naming.cpp", "        if (isSafeName(cleaned)) return toNarrow(cleaned);\n    }\n    return \"_\";",
+          "        if (isSafeName(cleaned)) return toNarrow(cleaned);\n    }\n    return std::string(fallback);")],
+        "app_files_test|" + E2E, "FileNaming.*:EndToEndHostile.HostileNames*"),
+    "executable-endings-kept": (
+        "a picture named \"x.url\" or \"setup.exe\" is saved under that ending",
+        [("app/file_naming.cpp",
+          "    if (dot == std::wstring::npos || !isPictureEnding(std::wstring_view(widePicture).substr(dot + 1))) widePicture += L\".jpg\";",
+          "    if (dot == std::wstring::npos) widePicture += L\".jpg\";")],
+        "app_files_test|" + E2E, "FileNaming.*:EndToEndHostile.HostileNames*"),
+    "same-names-replace": (
+        "two pictures whose names are one file on Windows: the later replaces the earlier",
+        [("app/download.cpp", "            if (files_.insert(toUtf16(photo.fileName)).second) return true;", "            return true;")],
+        E2E, "EndToEndHostile.HostileNames*"),
+    "path-check-off": (
+        "any path counts as lying below the save folder",
+        [("app/file_store.cpp", "    if (inner.empty() || outer.empty()) return false;", "    return true;")],
+        "app_files_test", "FileStore.*"),
+    "cut-chunked-pictures-kept": (
+        "a picture without a length is taken however its bytes end",
+        [("app/download.cpp", "(client.contentLength() > 0 || pictureEnd(bytes) != PictureEnd::Cut)", "true")],
+        E2E, "EndToEndHostile.CutChunked*"),
+    "short-write-counted": (
+        "a write that took fewer bytes than it was given counts as done",
+        [("app/file_store.cpp", "    else if (written != bytes.size()) error = ERROR_DISK_FULL;\n", "")],
+        "app_files_test", "FileStore.*"),
+    "rename-gives-up-at-once": (
+        "a rename that meets a scanner's open handle fails at once",
+        [("app/file_store.cpp", "if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) || attempt == kTries) return error;",
+          "return error;")],
+        "app_files_test", "FileStore.*"),
+    "error-object-taken-as-empty-page": (
+        "a photo-list page that is no list (an error object, HTML, nothing) is taken as an empty page",
+        [("app/download.cpp", "    if (answer.GetType() != static_cast<int>(JsonKind::Object)) return false;", "    return true;")],
+        E2E, "EndToEndHostile.ErrorObjectPage*"),
+    "final-line-claims-complete": (
+        "\"全部下载完成\" whatever pictures failed, as long as every page came",
+        [("app/download_run.cpp",
+          "    const bool whole = downloaded == queued && !report.failedPages && !report.failedPictures && !report.failedWrites && !report.gaveUp;",
+          "    const bool whole = !report.failedPages && !report.gaveUp;")],
+        "app_jobs_test|" + E2E, "DownloadLimits.*:EndToEndFaults.ServerErrors*"),
+    "stalls-not-watched": (
+        "a picture that drips a byte now and then holds its worker for as long as its host likes",
+        [("app/patient_fetch.cpp", "        const WatchedExchange watch(client, run.job());\n", "")],
+        E2E, "EndToEndStalls.ADripping*"),
+    "replaced-exchanges-go-on": (
+        "the exchanges of a replaced job go on until their hosts end them",
+        [("app/exchange_watch.cpp", "        if (!isCurrentJob(entry.kind, entry.generation)) {\n            entry.client->cancel();",
+          "        if (!isCurrentJob(entry.kind, entry.generation)) {")],
+        "app_jobs_test|" + E2E, "ExchangeWatch.*:EndToEndStalls.AReplaced*"),
 }
 
 

@@ -92,6 +92,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 mode = "no_length"
             elif faults["trickle"]:
                 mode = "trickle"
+            elif faults["drip"]:
+                mode = "drip"
 
         if mode == "chunked":
             head.append("Transfer-Encoding: chunked")
@@ -118,7 +120,16 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
         data = ("\r\n".join(head) + "\r\n\r\n").encode("latin-1") + payload
         try:
-            if mode == "trickle":
+            if mode == "drip":  # the head at once, then a few bytes of the body every 0.2 s
+                head_length = len(data) - len(payload)
+                step = max(1, faults["drip"])
+                self.wfile.write(data[:head_length])
+                self.wfile.flush()
+                for i in range(head_length, len(data), step):
+                    time.sleep(0.2)
+                    self.wfile.write(data[i:i + step])
+                    self.wfile.flush()
+            elif mode == "trickle":
                 for i in range(0, len(data), 256):
                     self.wfile.write(data[i:i + 256])
                     self.wfile.flush()

@@ -25,6 +25,7 @@ DEFAULT_FAULTS = {
     "no_length": False,    # bodies delimited by closing the connection
     "chunked": False,      # bodies sent chunked
     "trickle": False,      # bodies sent in small pieces, slowly
+    "drip": 0,             # bodies sent N bytes every 0.2 s (1: a host that never quite stops)
     "seed": 1,
     "refuse_sessions": False,  # the main site treats every session cookie as unknown
     "slow_path": "",       # one path (a homepage "/u/<id>", say) answered late ...
