@@ -82,7 +82,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
         mode = response.mode or "plain"
         if mode == "plain" and in_scope and response.status == 200:
-            if state.draw(faults["drop_rate"]):
+            if is_picture and faults["chunked_cut"]:
+                mode = "chunked_cut"
+            elif state.draw(faults["drop_rate"]):
                 mode = "drop"
             elif state.draw(faults["short_rate"]):
                 mode = "short"
@@ -93,10 +95,20 @@ class Handler(http.server.BaseHTTPRequestHandler):
             elif faults["trickle"]:
                 mode = "trickle"
 
-        if mode == "chunked":
+        if mode in ("chunked", "chunked_cut"):
             head.append("Transfer-Encoding: chunked")
             pieces = [body[i:i + 1000] for i in range(0, len(body), 1000)]
-            payload = b"".join(f"{len(p):x}\r\n".encode() + p + b"\r\n" for p in pieces) + b"0\r\n\r\n"
+            if mode == "chunked_cut":
+                # Whole chunks up to about half the body, then half of the next one and the end of
+                # the connection: no chunk is announced as the last, and the one under way is short.
+                kept = pieces[:max(1, len(pieces) // 2)]
+                following = pieces[len(kept)] if len(kept) < len(pieces) else b""
+                payload = b"".join(f"{len(p):x}\r\n".encode() + p + b"\r\n" for p in kept)
+                if following:
+                    payload += f"{len(following):x}\r\n".encode() + following[:len(following) // 2]
+                self.close_connection = True
+            else:
+                payload = b"".join(f"{len(p):x}\r\n".encode() + p + b"\r\n" for p in pieces) + b"0\r\n\r\n"
         elif mode == "zero":
             head.append("Content-Length: 0")
             head.append("Connection: close")
