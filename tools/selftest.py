@@ -210,6 +210,24 @@ def check_chunked_cut(check, hosts, name, large):
           and large.startswith(sent))
 
 
+def check_redirected_lists(check, hosts, cookie):
+    control, photos, stranger = hosts["control"], hosts["photos"], hosts["stranger"]
+    path = "/photos/get_all?uid=1000000001&album_id=3550000002&count=32&page=2&type="
+    whole = get(photos, path, {"Cookie": cookie})[1]
+    get(control, "/reset")
+    get(control, "/faults?redirect_lists=1")
+    sent_on, _ = get(photos, path, {"Cookie": cookie})
+    albums_on, _ = get(photos, "/albums/get_all?uid=1000000001&page=1&count=20", {"Cookie": cookie})
+    homepage, _ = get(hosts["main"], "/u/1000000001", {"Cookie": cookie})
+    there = get(stranger, path)[1]  # no session: the stranger lists for anybody
+    log = json.loads(get(control, "/request_log")[1])["requests"]
+    get(control, "/reset")
+    check("redirect_lists", sent_on.status == 302 and sent_on.getheader("Location") == f"http://{stranger}{path}"
+          and albums_on.status == 302 and homepage.status == 200 and stranger.startswith("127.0.0.2:")
+          and there == whole)
+    check("the stranger host is logged", {"service": "stranger", "host": stranger, "path": path} in log)
+
+
 def main():
     process, hosts = start()
     tls = ssl.create_default_context(cafile=hosts["ca"])
@@ -300,6 +318,7 @@ def main():
         get(hosts["control"], "/reset")
         check_list_failures(check, hosts, cookie, list_path)
         check_chunked_cut(check, hosts, name, large)
+        check_redirected_lists(check, hosts, cookie)
         try:
             untrusted_ok = get(hosts["sso_untrusted"], "/sso/qrcode/check?qrid=&callback=cb", tls=tls)[0].status == 200
         except ssl.SSLError:

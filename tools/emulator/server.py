@@ -149,8 +149,8 @@ class ServiceServer(http.server.ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
 
-    def __init__(self, name, port, services, tls=None):
-        super().__init__((ports.HOST, port), Handler)
+    def __init__(self, name, port, services, tls=None, host=ports.HOST):
+        super().__init__((host, port), Handler)
         self.service_name = name
         self.services = services
         if tls:
@@ -232,11 +232,11 @@ def start_all(state, base, certificates, pictures):
     trusted.sni_callback = lambda connection, name, context: (
         setattr(connection, "context", untrusted) if services.forged_certificate else None)
     plan = [("main", None), ("cross", None), ("photos", None), ("images", None), ("control", None),
-            ("sso", trusted), ("sso_untrusted", untrusted)]
+            ("stranger", None), ("sso", trusted), ("sso_untrusted", untrusted)]
     servers = []
     for name, tls in plan:
         route_name = "sso" if name == "sso_untrusted" else name
-        server = ServiceServer(route_name, ports.port(name, base), services, tls)
+        server = ServiceServer(route_name, ports.port(name, base), services, tls, ports.host(name))
         threading.Thread(target=server.serve_forever, name=name, daemon=True).start()
         servers.append(server)
     servers.append(Closer(ports.port("closer", base), state))

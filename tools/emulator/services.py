@@ -117,6 +117,10 @@ class Services:
 
     # -- photo service: album and photo lists, paged exactly as asked ------------------------
     def photos(self, path, query, headers):
+        if self.state.faults["redirect_lists"] and path in LIST_PATHS:
+            # The same request, sent on to a host that is not the service's.
+            target = headers.request_line.split(" ")[1]
+            return Response(302, b"", headers=[("Location", f"http://{ports.address('stranger', self.base)}{target}")])
         if not self.state.is_session(headers.get("Cookie")):
             return json_answer({"result": False, "code": "100002", "msg": "not login", "data": {}})
         if path in LIST_PATHS:
@@ -124,6 +128,10 @@ class Services:
             shape = self.state.take_page_failure(max(1, _int(query.get("page"), 1)), listing)
             if shape:
                 return self.failed_page(shape, self.lists(path, query))
+        return self.lists(path, query)
+
+    # -- a host that is not the service's: it keeps no sessions and lists for anybody ---------
+    def stranger(self, path, query, headers):
         return self.lists(path, query)
 
     def failed_page(self, shape, whole):

@@ -24,6 +24,7 @@ DEFAULT_FAULTS = {
     "fail_page_times": 0,  # ... is answered as a failure this many times (-1: always) ...
     "fail_page_shape": "500",  # ... of this shape (PAGE_FAILURE_SHAPES)
     "chunked_cut": False,  # picture bodies sent chunked and broken off halfway, no last chunk
+    "redirect_lists": False,  # album and photo lists sent on (302) to the stranger host
     "need_referer": False,  # pictures asked for without the main site's Referer answered 403
     "no_length": False,    # bodies delimited by closing the connection
     "chunked": False,      # bodies sent chunked
