@@ -228,6 +228,29 @@ def check_redirected_lists(check, hosts, cookie):
     check("the stranger host is logged", {"service": "stranger", "host": stranger, "path": path} in log)
 
 
+def check_escaping_owner(check, hosts, cookie):
+    """The owner at /u/1000000005: ids with backslashes, found whatever a client does to them."""
+    page = get(hosts["main"], "/u/1000000005", {"Cookie": cookie})[1].decode("utf-8")
+    check("escaping owner's homepage", "$CONFIG['oid']='..\\..\\escape_oid';" in page and "$CONFIG['onick']='..';" in page)
+    forms = ["..\\..\\escape_oid", "..%5C..%5Cescape_oid", "../../escape_oid", "..%2F..%2Fescape_oid"]
+    lists = [json.loads(get(hosts["photos"], f"/albums/get_all?uid={form}&page=1&count=20", {"Cookie": cookie})[1])
+             for form in forms]
+    captions = [[album["caption"] for album in answer["data"]["album_list"]] for answer in lists]
+    check("escaping owner's albums by any slash", all(c == captions[0] for c in captions)
+          and captions[0][:3] == ["", "CON", "危险的名字"] and len(captions[0][3].encode("utf-8")) > 10000)
+    climbing = json.loads(get(hosts["photos"], "/photos/get_all?uid=../../escape_oid&album_id=..%5C..%5Cescape_album"
+                                               "&count=32&page=1&type=", {"Cookie": cookie})[1])["data"]
+    named = json.loads(get(hosts["photos"], "/photos/get_all?uid=..\\..\\escape_oid&album_id=3990000003"
+                                            "&count=32&page=1&type=", {"Cookie": cookie})[1])["data"]["photo_list"]
+    names = [photo["pic_name"] for photo in named]
+    pair = [photo for photo in named if photo["pic_name"].lower() == "same.jpg"]
+    check("escaping owner's photos", climbing["total"] == 3 and len(climbing["photo_list"]) == 3
+          and names.count("twice.jpg") == 2 and len(names) == 10
+          and {name.rsplit(".", 1)[1] for name in names} >= {"url", "lnk", "scf", "bat", "exe"}
+          and len(pair) == 2 and pair[0]["caption_render"] == pair[1]["caption_render"]
+          and pair[0]["timestamp"] == pair[1]["timestamp"])
+
+
 def main():
     process, hosts = start()
     tls = ssl.create_default_context(cafile=hosts["ca"])
@@ -319,6 +342,7 @@ def main():
         check_list_failures(check, hosts, cookie, list_path)
         check_chunked_cut(check, hosts, name, large)
         check_redirected_lists(check, hosts, cookie)
+        check_escaping_owner(check, hosts, cookie)
         try:
             untrusted_ok = get(hosts["sso_untrusted"], "/sso/qrcode/check?qrid=&callback=cb", tls=tls)[0].status == 200
         except ssl.SSLError:

@@ -106,7 +106,7 @@ class Services:
         if path == "/go":  # a link that sends the visitor on, as short links and moved homepages do
             return Response(302, b"", headers=[("Location", query.get("to", "/"))])
         if path.startswith("/u/"):
-            owner = data.OWNERS.get(path[3:].strip("/"))
+            owner = data.HOMEPAGES.get(path[3:].strip("/"))
             if not owner:
                 return html_answer("<html><body>用户不存在</body></html>", 404)
             uid = data.SIGNED_IN_UID if signed_in else ""
@@ -153,7 +153,7 @@ class Services:
         return Response(500, b"<html>500 internal error</html>", "text/html")
 
     def lists(self, path, query):
-        owner = data.OWNERS.get(query.get("uid", ""))
+        owner = data.find_owner(query.get("uid", ""))
         page = max(1, _int(query.get("page"), 1))
         count = max(1, _int(query.get("count"), 20))
         if path == "/albums/get_all":
