@@ -5,6 +5,7 @@ import http.client
 import io
 import json
 import os
+import socket
 import ssl
 import subprocess
 import sys
@@ -134,6 +135,122 @@ def check_qr_code(check, hosts, tls):
     check("opening the address confirms the code", scanned["ok"] and status == 20000000)
 
 
+def raw_get(address, path):
+    """The head and body bytes exactly as sent (till the server closes), chunk lines and all."""
+    host, port = address.split(":")
+    with socket.create_connection((host, int(port)), timeout=10) as connection:
+        connection.sendall(f"GET {path} HTTP/1.1\r\nHost: {address}\r\nConnection: close\r\n\r\n".encode("ascii"))
+        received = b""
+        while chunk := connection.recv(65536):
+            received += chunk
+    head, _, body = received.partition(b"\r\n\r\n")
+    return head.decode("latin-1"), body
+
+
+def check_list_failures(check, hosts, cookie, list_path):
+    """Each shape of a failing list page, once, then the page as it is."""
+    control, photos = hosts["control"], hosts["photos"]
+    whole = get(photos, list_path, {"Cookie": cookie})[1]
+
+    def failing(shape, path=list_path, page="fail_page=2"):
+        get(control, "/reset")
+        get(control, f"/faults?{page}&fail_page_times=1&fail_page_shape={shape}&retry_after=1")
+        failed = get(photos, path, {"Cookie": cookie})
+        return failed, get(photos, path, {"Cookie": cookie})
+
+    (answer, body), (_, again) = failing("error_object")
+    check("error_object page", answer.status == 200 and json.loads(body) == {"code": "100001", "msg": "busy"}
+          and again == whole)
+    (answer, body), _ = failing("empty")
+    check("empty page", answer.status == 200 and body == b"" and answer.getheader("Content-Length") == "0")
+    (answer, body), _ = failing("html")
+    check("html page", answer.status == 200 and body.startswith(b"<!DOCTYPE html>")
+          and answer.getheader("Content-Type").startswith("text/html"))
+    (answer, _), _ = failing("403")
+    check("403 page with Retry-After", answer.status == 403 and answer.getheader("Retry-After") == "1")
+    (answer, _), _ = failing("432")
+    check("432 page", answer.status == 432)
+    (answer, body), (_, again) = failing("cut")
+    check("cut page", getattr(answer, "incomplete", False) and answer.getheader("Content-Length") == str(len(whole))
+          and body == whole[:len(whole) // 2] and again == whole)
+    (answer, _), _ = failing("500")
+    check("500 page by default", answer.status == 500)
+    get(control, "/reset")
+    rejected = json.loads(get(control, "/faults?fail_page_shape=teapot")[1])
+    check("unknown shape refused", rejected["ok"] is False)
+
+    albums = "/albums/get_all?uid=1000000002&page=2&count=20"
+    (answer, body), (_, again) = failing("error_object", albums, "fail_album_page=2")
+    listed = json.loads(again)["data"]["album_list"]
+    other_page = get(photos, "/albums/get_all?uid=1000000002&page=1&count=20", {"Cookie": cookie})[1]
+    check("fail_album_page", "data" not in json.loads(body) and len(listed) == 5 and len(json.loads(other_page)["data"]["album_list"]) == 20)
+    get(control, "/reset")
+    get(control, "/faults?fail_album_page=2&fail_page_times=-1")
+    statuses = [get(photos, albums, {"Cookie": cookie})[0].status for _ in range(2)] + [
+        get(photos, list_path, {"Cookie": cookie})[0].status]
+    check("fail_album_page leaves photo lists alone", statuses == [500, 500, 200])
+    get(control, "/reset")
+
+
+def check_chunked_cut(check, hosts, name, large):
+    get(hosts["control"], "/faults?chunked_cut=1")
+    head, body = raw_get(hosts["images"], "/large/" + name)
+    get(hosts["control"], "/reset")
+    chunks, rest = [], body
+    while rest:
+        size_line, _, rest = rest.partition(b"\r\n")
+        size = int(size_line, 16)
+        chunks.append(rest[:size])
+        if len(rest) < size + 2:
+            break  # the chunk under way was cut
+        rest = rest[size + 2:]
+    sent = b"".join(chunks)
+    check("chunked_cut", "Transfer-Encoding: chunked" in head and "Content-Length" not in head
+          and b"\r\n0\r\n" not in body and len(large) * 0.4 < len(sent) < len(large) * 0.7
+          and large.startswith(sent))
+
+
+def check_redirected_lists(check, hosts, cookie):
+    control, photos, stranger = hosts["control"], hosts["photos"], hosts["stranger"]
+    path = "/photos/get_all?uid=1000000001&album_id=3550000002&count=32&page=2&type="
+    whole = get(photos, path, {"Cookie": cookie})[1]
+    get(control, "/reset")
+    get(control, "/faults?redirect_lists=1")
+    sent_on, _ = get(photos, path, {"Cookie": cookie})
+    albums_on, _ = get(photos, "/albums/get_all?uid=1000000001&page=1&count=20", {"Cookie": cookie})
+    homepage, _ = get(hosts["main"], "/u/1000000001", {"Cookie": cookie})
+    there = get(stranger, path)[1]  # no session: the stranger lists for anybody
+    log = json.loads(get(control, "/request_log")[1])["requests"]
+    get(control, "/reset")
+    check("redirect_lists", sent_on.status == 302 and sent_on.getheader("Location") == f"http://{stranger}{path}"
+          and albums_on.status == 302 and homepage.status == 200 and stranger.startswith("127.0.0.2:")
+          and there == whole)
+    check("the stranger host is logged", {"service": "stranger", "host": stranger, "path": path} in log)
+
+
+def check_escaping_owner(check, hosts, cookie):
+    """The owner at /u/1000000005: ids with backslashes, found whatever a client does to them."""
+    page = get(hosts["main"], "/u/1000000005", {"Cookie": cookie})[1].decode("utf-8")
+    check("escaping owner's homepage", "$CONFIG['oid']='..\\..\\escape_oid';" in page and "$CONFIG['onick']='..';" in page)
+    forms = ["..\\..\\escape_oid", "..%5C..%5Cescape_oid", "../../escape_oid", "..%2F..%2Fescape_oid"]
+    lists = [json.loads(get(hosts["photos"], f"/albums/get_all?uid={form}&page=1&count=20", {"Cookie": cookie})[1])
+             for form in forms]
+    captions = [[album["caption"] for album in answer["data"]["album_list"]] for answer in lists]
+    check("escaping owner's albums by any slash", all(c == captions[0] for c in captions)
+          and captions[0][:3] == ["", "CON", "危险的名字"] and len(captions[0][3].encode("utf-8")) > 10000)
+    climbing = json.loads(get(hosts["photos"], "/photos/get_all?uid=../../escape_oid&album_id=..%5C..%5Cescape_album"
+                                               "&count=32&page=1&type=", {"Cookie": cookie})[1])["data"]
+    named = json.loads(get(hosts["photos"], "/photos/get_all?uid=..\\..\\escape_oid&album_id=3990000003"
+                                            "&count=32&page=1&type=", {"Cookie": cookie})[1])["data"]["photo_list"]
+    names = [photo["pic_name"] for photo in named]
+    pair = [photo for photo in named if photo["pic_name"].lower() == "same.jpg"]
+    check("escaping owner's photos", climbing["total"] == 3 and len(climbing["photo_list"]) == 3
+          and names.count("twice.jpg") == 2 and len(names) == 10
+          and {name.rsplit(".", 1)[1] for name in names} >= {"url", "lnk", "scf", "bat", "exe"}
+          and len(pair) == 2 and pair[0]["caption_render"] == pair[1]["caption_render"]
+          and pair[0]["timestamp"] == pair[1]["timestamp"])
+
+
 def main():
     process, hosts = start()
     tls = ssl.create_default_context(cafile=hosts["ca"])
@@ -222,6 +339,10 @@ def main():
         referred, _ = get(hosts["images"], "/mw690/" + name, {"Referer": f"http://{hosts['main']}/"})
         check("need_referer", refused.status == 403 and referred.status == 200)
         get(hosts["control"], "/reset")
+        check_list_failures(check, hosts, cookie, list_path)
+        check_chunked_cut(check, hosts, name, large)
+        check_redirected_lists(check, hosts, cookie)
+        check_escaping_owner(check, hosts, cookie)
         try:
             untrusted_ok = get(hosts["sso_untrusted"], "/sso/qrcode/check?qrid=&callback=cb", tls=tls)[0].status == 200
         except ssl.SSLError:

@@ -35,10 +35,11 @@ class Album:
 
 
 class Owner:
-    def __init__(self, uid, nick, albums):
+    def __init__(self, uid, nick, albums, homepage=None):
         self.uid = uid
         self.nick = nick
         self.albums = albums
+        self.homepage = homepage or uid  # the id in the homepage's address, "/u/<homepage>"
 
 
 def _photos(album_id, count, caption_of=None, timestamp_of=None, name_of=None):
@@ -98,14 +99,57 @@ def build_owners():
 
     big = "1000000004"
     owners[big] = Owner(big, "大相册", [Album("3880000001", "五百张", _photos("3880000001", 500))])
+
+    escaper = _escaping_owner()
+    owners[escaper.uid] = escaper
     return owners
 
 
+def _escaping_owner():
+    """An owner whose every name tries to leave the save folder or to run: reached at /u/1000000005,
+    its id is a relative path, its nick "..", its albums have an id that climbs, a device name, and
+    pictures whose names end as programs and shortcuts do, differ only in case or come twice."""
+    def photo(number, pic_name, caption="危险", timestamp=None):
+        return Photo(f"3990000{number:03d}", pic_name, caption, timestamp or 1500000000 + number * 60)
+
+    climbing = Album(CLIMBING_ALBUM_ID, "", [photo(k, f"escape{k:04d}pic.jpg", "..\\..\\往上") for k in range(1, 4)])
+    device = Album("3990000002", "CON", [photo(10 + k, f"device{k:04d}pic.jpg", "CON") for k in range(1, 3)])
+    twice = photo(29, "twice.jpg", "两次")
+    named = Album("3990000003", "危险的名字", [
+        photo(21, "shortcut.url"), photo(22, "link.lnk"), photo(23, "explorer.scf"), photo(24, "run.bat"),
+        photo(25, "setup.exe"),
+        photo(26, "Same.jpg", "同名", 1500090000), photo(27, "same.jpg", "同名", 1500090000),
+        photo(28, "ok.jpg", "好的"), twice, twice,
+    ])
+    long_caption = Album("3990000004", HUGE_CAPTION, [photo(31, "long0001pic.jpg", HUGE_CAPTION)])
+    return Owner(ESCAPING_UID, "..", [climbing, device, named, long_caption], homepage="1000000005")
+
+
+# The escaping owner's ids hold real backslashes: "..\..\escape_oid".
+ESCAPING_UID = "..\\..\\escape_oid"
+CLIMBING_ALBUM_ID = "..\\..\\escape_album"
+# About 10 kB in UTF-8: a caption far past any file name's length.
+HUGE_CAPTION = "非常长的相册说明" * 420
+
 OWNERS = build_owners()
+HOMEPAGES = {owner.homepage: owner for owner in OWNERS.values()}
+
+
+def _id_forms(text):
+    """An id as asked for, and with either kind of slash: a client may turn "\\" into "/"."""
+    return (text, text.replace("/", "\\"))
+
+
+def find_owner(uid):
+    for form in _id_forms(uid):
+        if form in OWNERS:
+            return OWNERS[form]
+    return None
 
 
 def find_album(owner_uid, album_id):
-    owner = OWNERS.get(owner_uid)
+    owner = find_owner(owner_uid)
     if not owner:
         return None
-    return next((album for album in owner.albums if album.album_id == album_id), None)
+    forms = _id_forms(album_id)
+    return next((album for album in owner.albums if album.album_id in forms), None)

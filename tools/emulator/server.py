@@ -82,7 +82,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
         mode = response.mode or "plain"
         if mode == "plain" and in_scope and response.status == 200:
-            if state.draw(faults["drop_rate"]):
+            if is_picture and faults["chunked_cut"]:
+                mode = "chunked_cut"
+            elif state.draw(faults["drop_rate"]):
                 mode = "drop"
             elif state.draw(faults["short_rate"]):
                 mode = "short"
@@ -95,10 +97,20 @@ class Handler(http.server.BaseHTTPRequestHandler):
             elif faults["drip"]:
                 mode = "drip"
 
-        if mode == "chunked":
+        if mode in ("chunked", "chunked_cut"):
             head.append("Transfer-Encoding: chunked")
             pieces = [body[i:i + 1000] for i in range(0, len(body), 1000)]
-            payload = b"".join(f"{len(p):x}\r\n".encode() + p + b"\r\n" for p in pieces) + b"0\r\n\r\n"
+            if mode == "chunked_cut":
+                # Whole chunks up to about half the body, then half of the next one and the end of
+                # the connection: no chunk is announced as the last, and the one under way is short.
+                kept = pieces[:max(1, len(pieces) // 2)]
+                following = pieces[len(kept)] if len(kept) < len(pieces) else b""
+                payload = b"".join(f"{len(p):x}\r\n".encode() + p + b"\r\n" for p in kept)
+                if following:
+                    payload += f"{len(following):x}\r\n".encode() + following[:len(following) // 2]
+                self.close_connection = True
+            else:
+                payload = b"".join(f"{len(p):x}\r\n".encode() + p + b"\r\n" for p in pieces) + b"0\r\n\r\n"
         elif mode == "zero":
             head.append("Content-Length: 0")
             head.append("Connection: close")
@@ -148,8 +160,8 @@ class ServiceServer(http.server.ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
 
-    def __init__(self, name, port, services, tls=None):
-        super().__init__((ports.HOST, port), Handler)
+    def __init__(self, name, port, services, tls=None, host=ports.HOST):
+        super().__init__((host, port), Handler)
         self.service_name = name
         self.services = services
         if tls:
@@ -231,11 +243,11 @@ def start_all(state, base, certificates, pictures):
     trusted.sni_callback = lambda connection, name, context: (
         setattr(connection, "context", untrusted) if services.forged_certificate else None)
     plan = [("main", None), ("cross", None), ("photos", None), ("images", None), ("control", None),
-            ("sso", trusted), ("sso_untrusted", untrusted)]
+            ("stranger", None), ("sso", trusted), ("sso_untrusted", untrusted)]
     servers = []
     for name, tls in plan:
         route_name = "sso" if name == "sso_untrusted" else name
-        server = ServiceServer(route_name, ports.port(name, base), services, tls)
+        server = ServiceServer(route_name, ports.port(name, base), services, tls, ports.host(name))
         threading.Thread(target=server.serve_forever, name=name, daemon=True).start()
         servers.append(server)
     servers.append(Closer(ports.port("closer", base), state))

@@ -8,6 +8,7 @@ from . import data, ports
 from .images import SIZES
 
 PICTURE_PATHS = ("/large/", "/mw1024/", "/mw690/", "/small/")
+LIST_PATHS = ("/albums/get_all", "/photos/get_all")
 
 
 class Response:
@@ -17,6 +18,10 @@ class Response:
         self.content_type = content_type
         self.headers = list(headers or [])
         self.mode = mode  # how the body goes out, when a test asks for one: see server.Handler.send
+
+    def with_headers(self, headers):
+        self.headers += headers
+        return self
 
 
 def json_answer(value):
@@ -101,7 +106,7 @@ class Services:
         if path == "/go":  # a link that sends the visitor on, as short links and moved homepages do
             return Response(302, b"", headers=[("Location", query.get("to", "/"))])
         if path.startswith("/u/"):
-            owner = data.OWNERS.get(path[3:].strip("/"))
+            owner = data.HOMEPAGES.get(path[3:].strip("/"))
             if not owner:
                 return html_answer("<html><body>用户不存在</body></html>", 404)
             uid = data.SIGNED_IN_UID if signed_in else ""
@@ -112,9 +117,43 @@ class Services:
 
     # -- photo service: album and photo lists, paged exactly as asked ------------------------
     def photos(self, path, query, headers):
+        if self.state.faults["redirect_lists"] and path in LIST_PATHS:
+            # The same request, sent on to a host that is not the service's.
+            target = headers.request_line.split(" ")[1]
+            return Response(302, b"", headers=[("Location", f"http://{ports.address('stranger', self.base)}{target}")])
         if not self.state.is_session(headers.get("Cookie")):
             return json_answer({"result": False, "code": "100002", "msg": "not login", "data": {}})
-        owner = data.OWNERS.get(query.get("uid", ""))
+        if path in LIST_PATHS:
+            listing = "albums" if path == "/albums/get_all" else "photos"
+            shape = self.state.take_page_failure(max(1, _int(query.get("page"), 1)), listing)
+            if shape:
+                return self.failed_page(shape, self.lists(path, query))
+        return self.lists(path, query)
+
+    # -- a host that is not the service's: it keeps no sessions and lists for anybody ---------
+    def stranger(self, path, query, headers):
+        return self.lists(path, query)
+
+    def failed_page(self, shape, whole):
+        """A list page answered as a failure of the given shape (state.PAGE_FAILURE_SHAPES)."""
+        if shape == "error_object":
+            return json_answer({"code": "100001", "msg": "busy"})
+        if shape == "empty":
+            return Response(200, b"", "application/json")
+        if shape == "html":
+            return html_answer("<!DOCTYPE html><html><head><title>微博</title></head><body>系统繁忙,请稍后再试</body></html>")
+        if shape in ("403", "432"):
+            wait = self.state.faults["retry_after"]
+            return html_answer(f"<html><body>{shape} refused</body></html>", int(shape)).with_headers(
+                [("Retry-After", str(wait))] if wait >= 0 else [])
+        if shape == "cut":
+            # The whole length announced, half the body sent, the connection closed.
+            whole.mode = "drop"
+            return whole
+        return Response(500, b"<html>500 internal error</html>", "text/html")
+
+    def lists(self, path, query):
+        owner = data.find_owner(query.get("uid", ""))
         page = max(1, _int(query.get("page"), 1))
         count = max(1, _int(query.get("count"), 20))
         if path == "/albums/get_all":
@@ -125,8 +164,6 @@ class Services:
                 "cover_pic": self.image_url(f"/thumb150/{album.album_id}cover.jpg") if album.cover else "",
                 "count": {"photos": len(album.photos), "likes": 0}} for album in chosen]}})
         if path == "/photos/get_all":
-            if self.state.take_page_failure(page):
-                return Response(500, b"<html>500 internal error</html>", "text/html")
             album = data.find_album(query.get("uid", ""), query.get("album_id", ""))
             photos = album.photos if album else []
             chosen = photos[(page - 1) * count: page * count]

@@ -20,7 +20,11 @@ DEFAULT_FAULTS = {
     "limit_every": 0,      # the limit_ms window opens after every N pictures served
     "retry_after": -1,     # the Retry-After seconds of 418 answers; -1: none
     "fail_page": 0,        # this page of every photo list ...
-    "fail_page_times": 0,  # ... is answered 500 this many times (-1: always)
+    "fail_album_page": 0,  # ... or of every album list ...
+    "fail_page_times": 0,  # ... is answered as a failure this many times (-1: always) ...
+    "fail_page_shape": "500",  # ... of this shape (PAGE_FAILURE_SHAPES)
+    "chunked_cut": False,  # picture bodies sent chunked and broken off halfway, no last chunk
+    "redirect_lists": False,  # album and photo lists sent on (302) to the stranger host
     "need_referer": False,  # pictures asked for without the main site's Referer answered 403
     "no_length": False,    # bodies delimited by closing the connection
     "chunked": False,      # bodies sent chunked
@@ -31,6 +35,10 @@ DEFAULT_FAULTS = {
     "slow_path": "",       # one path (a homepage "/u/<id>", say) answered late ...
     "slow_path_ms": 0,     # ... by this many ms
 }
+
+# How a failing list page is answered: a server error, a 200 that is no list (an error object, an
+# empty body, an HTML page), a refusal (403) or rate limit (432), or the list cut off halfway.
+PAGE_FAILURE_SHAPES = ("500", "error_object", "empty", "html", "403", "432", "cut")
 
 DEFAULT_QR = {"scan_after": 3, "confirm_after": 6, "expire_after": 0}
 
@@ -141,9 +149,12 @@ class ServiceState:
                     raise KeyError(key)
                 kind = type(DEFAULT_FAULTS[key])
                 if kind is bool:
-                    self.faults[key] = value in ("1", "true", "yes", True)
+                    value = value in ("1", "true", "yes", True)
                 else:
-                    self.faults[key] = kind(value)
+                    value = kind(value)
+                if key == "fail_page_shape" and value not in PAGE_FAILURE_SHAPES:
+                    raise ValueError(f"fail_page_shape: {value}")
+                self.faults[key] = value
             self.random = random.Random(self.faults["seed"])
             self._arm_counters(changes)
 
@@ -155,8 +166,9 @@ class ServiceState:
             self.limited_until = 0.0
             if not self.faults["limit_every"]:
                 self.limited_until = time.monotonic() + self.faults["limit_ms"] / 1000.0
-        if "fail_page_times" in changes or "fail_page" in changes:
-            self.page_failures_left = self.faults["fail_page_times"]
+        if "fail_page_times" in changes or "fail_page" in changes or "fail_album_page" in changes:
+            # Each list counts its own failures: "once" fails one photo page and one album page.
+            self.page_failures_left = {"photos": self.faults["fail_page_times"], "albums": self.faults["fail_page_times"]}
         if not hasattr(self, "pictures_served"):
             self.pictures_served = 0
 
@@ -175,13 +187,16 @@ class ServiceState:
             if every and self.pictures_served % every == 0:
                 self.limited_until = time.monotonic() + self.faults["limit_ms"] / 1000.0
 
-    def take_page_failure(self, page):
+    def take_page_failure(self, page, listing="photos"):
+        """The shape this page of a photo list (or with listing "albums", of an album list) is to
+        fail in, or None when it is answered as it should be."""
         with self.lock:
-            if page != self.faults["fail_page"] or self.page_failures_left == 0:
-                return False
-            if self.page_failures_left > 0:
-                self.page_failures_left -= 1
-            return True
+            failing = self.faults["fail_album_page" if listing == "albums" else "fail_page"]
+            if page != failing or self.page_failures_left[listing] == 0:
+                return None
+            if self.page_failures_left[listing] > 0:
+                self.page_failures_left[listing] -= 1
+            return self.faults["fail_page_shape"]
 
     def reset(self):
         with self.lock:
