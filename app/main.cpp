@@ -9,13 +9,23 @@
 
 namespace {
 
+// The folder of the program's own file, with its "\\"; empty when the system cannot say, never a
+// drive's root by mistake. The path may be longer than MAX_PATH: the buffer grows until it fits.
 std::string programFolder()
 {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, length);
-    folder.resize(folder.rfind(L'\\') + 1);
-    return toNarrow(folder);
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        if (path.size() >= 32768) return {};
+        path.resize(path.size() * 2);
+    }
+    const size_t slash = path.rfind(L'\\');
+    return slash == std::wstring::npos ? std::string() : toNarrow(path.substr(0, slash + 1));
 }
 
 } // namespace
@@ -26,7 +36,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     // so only a thread held by something else (an open message box) can outlast it.
     constexpr unsigned kExitBudgetMs = 3000;
 
-    startProgram(instance, withBackslash(programFolder()));
+    // No folder at all rather than a wrong one: downloads then wait until "浏览" sets one.
+    const std::string folder = programFolder();
+    startProgram(instance, folder.empty() ? folder : withBackslash(folder));
     const auto icon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(129), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
 
     if (createMainWindow(icon)) RunMessageLoop(mainWindow()->window);

@@ -236,7 +236,7 @@ intptr_t onMainMenuItem(intptr_t, intptr_t command, intptr_t, intptr_t, intptr_t
     AppState& state = appState();
     if (command == kDownloadSelected) {
         const int selected = m.albumList.GetFirstSelected();
-        if (selected < 0) return 0;
+        if (selected < 0 || state.saveFolder.get().empty()) return 0;
         enableJobButtons(false);
         // The photos and counters are reset once the running download has been told to stop and
         // before the new one exists, so no task of the old one can reach the new one's.

@@ -2,27 +2,34 @@
 
 #include <windows.h>
 
+#include "app/file_store.h"
 #include "text/encoding.h"
 
 namespace {
 
-bool fileHasSize(const std::string& path, uint64_t bytes)
+// The size and last-write time of a file (in the form that reaches any length); false for a
+// folder or a file that is not there.
+bool fileStamp(const std::string& path, uint64_t& size, uint64_t& modified)
 {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(toUtf16(path).c_str(), GetFileExInfoStandard, &data)) return false;
+    if (!GetFileAttributesExW(fileFunctionPath(toUtf16(path)).c_str(), GetFileExInfoStandard, &data)) return false;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
-    const uint64_t size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    return size == bytes;
+    size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    modified = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+    return true;
 }
 
 } // namespace
 
+// Guarded by WrittenPictures.OnlyFilesStillThereAtTheSameSizeCount.
 void WrittenPictures::remember(std::string_view folder, std::string_view name, std::string_view sizePath, uint64_t bytes)
 {
     std::string path(folder);
     path += name;
+    uint64_t size = 0, modified = 0;
+    if (!fileStamp(path, size, modified) || size != bytes) return;  // not as written: nothing to skip later
     Locked hold(lock_);
-    written_[path] = Written{std::string(sizePath), bytes};
+    written_[path] = Written{std::string(sizePath), bytes, modified};
 }
 
 bool WrittenPictures::haveAlready(std::string_view folder, std::string_view name, std::string_view sizePath) const
@@ -36,7 +43,9 @@ bool WrittenPictures::haveAlready(std::string_view folder, std::string_view name
         if (at == written_.end()) return false;
         found = at->second;
     }
-    return found.sizePath == sizePath && fileHasSize(path, found.bytes);
+    // Another program may have replaced the file since, even with one of the same size.
+    uint64_t size = 0, modified = 0;
+    return found.sizePath == sizePath && fileStamp(path, size, modified) && size == found.bytes && modified == found.modified;
 }
 
 WrittenPictures& writtenPictures()

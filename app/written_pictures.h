@@ -17,14 +17,15 @@ public:
     WrittenPictures& operator=(const WrittenPictures&) = delete;
 
     void remember(std::string_view folder, std::string_view name, std::string_view sizePath, uint64_t bytes);
-    // True when the file was written by this run at this size and is still there, as long as it
-    // was written. File names do not carry the size: another size always fetches again.
+    // True when the file was written by this run at this size and is still there as it was
+    // written: the same length and last-write time. File names do not carry the size: another size always fetches again.
     bool haveAlready(std::string_view folder, std::string_view name, std::string_view sizePath) const;
 
 private:
     struct Written {
         std::string sizePath;
         uint64_t bytes = 0;
+        uint64_t modified = 0;  // the file's last-write time when it was written
     };
     mutable CriticalSection lock_;
     std::map<std::string, Written> written_;  // folder + name

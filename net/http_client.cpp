@@ -408,6 +408,7 @@ std::string_view HttpClient::responseView()
         bytesMoved_.fetch_add(got);
         if (read > kMaxBodyBytes) return {};
     }
+    if (isCancelled()) return {};  // cancelled while waiting for more: what came is no body
     bodyLength_ = read;
     return std::string_view(body_.data(), bodyLength_);
 }

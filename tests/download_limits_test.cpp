@@ -241,12 +241,18 @@ TEST(WrittenPictures, OnlyFilesStillThereAtTheSameSizeCount)
     EXPECT_FALSE(written.haveAlready(folder, "b.jpg", "/mw1024/"));   // removed since
     ASSERT_EQ(writePictureFile(folder, "c.jpg", "123"), 0u);
     EXPECT_FALSE(written.haveAlready(folder, "c.jpg", "/mw1024/"));   // changed since
+    // Replaced by another program with a file of the same length: its time tells.
+    ASSERT_EQ(writePictureFile(folder, "e.jpg", "12345", 1500000000), 0u);
+    written.remember(folder, "e.jpg", "/mw1024/", 5);
+    EXPECT_TRUE(written.haveAlready(folder, "e.jpg", "/mw1024/"));
+    ASSERT_EQ(writePictureFile(folder, "e.jpg", "54321", 1600000000), 0u);
+    EXPECT_FALSE(written.haveAlready(folder, "e.jpg", "/mw1024/"));
     // Written again at another size: the first size no longer matches.
     written.remember(folder, "a.jpg", "/large/", 5);
     EXPECT_FALSE(written.haveAlready(folder, "a.jpg", "/mw1024/"));
     EXPECT_TRUE(written.haveAlready(folder, "a.jpg", "/large/"));
 
-    for (const char* name : {"a.jpg", "c.jpg"}) DeleteFileW(toUtf16(folder + name).c_str());
+    for (const char* name : {"a.jpg", "c.jpg", "e.jpg"}) DeleteFileW(toUtf16(folder + name).c_str());
     RemoveDirectoryW(toUtf16(folder).c_str());
 }
 
