@@ -70,6 +70,7 @@ private:
     }
 
     // With the lock held: the entry and its client stay alive until it is removed.
+    // Guarded by ExchangeWatch.* and EndToEndStalls.*.
     static void check(WatchedExchange::Entry& entry, ULONGLONG now)
     {
         if (!isCurrentJob(entry.kind, entry.generation)) {

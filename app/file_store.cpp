@@ -118,6 +118,7 @@ unsigned long writePictureFile(std::string_view folder, std::string_view name, s
     DWORD error = ERROR_SUCCESS;
     if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) error = GetLastError();
     // A write that took fewer bytes than it was given ran out of room, whatever the last error says.
+    // Guarded by FileStore.AShortWriteOnAFullDiskIsAFailureAndLeavesNothing.
     else if (written != bytes.size()) error = ERROR_DISK_FULL;
     if (error == ERROR_SUCCESS && modifiedTime) setLastWriteTime(file, *modifiedTime);
     if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();

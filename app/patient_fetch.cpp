@@ -33,6 +33,7 @@ bool PatientJob::waitForResume()
     }
 }
 
+// Guarded by EndToEndHostile.ErrorObjectPageIsRetriedNotTakenAsEmpty (its 403 shape) and the rate-limit tests.
 FetchResult fetchPatiently(PatientJob& run, const FetchRequest& request, const std::function<bool(HttpClient&)>& accept)
 {
     int failures = 0;

@@ -383,3 +383,25 @@ TEST(EndToEndHostile, ListRedirectsNeverCarryTheSession)
     EXPECT_GE(stranger["/photos/get_all"], 1);
     EXPECT_TRUE(session.picturesIntact(session.albumFolder(kOwner, L"旅行 2017"), "/mw1024/", 32));
 }
+
+TEST(EndToEndHostile, PagingEndsWhenTheServiceRepeatsItself)
+{
+    ProgramSession session;
+    ASSERT_TRUE(session.start());
+    // Every list page is the first one, and each list claims 100,000 entries.
+    ASSERT_TRUE(control("/faults?repeat_pages=1&claim_total=100000"));
+    ASSERT_TRUE(session.analyse("1000000002"));
+    // 20 albums on the first page; the second brings none not listed yet, and the listing ends.
+    EXPECT_EQ(session.pilot().albumCount(), 20);
+    EXPECT_EQ(emulatorCount("requests", "/albums/get_all"), 2);
+
+    // "家人" (33 photos, so the album list says): the first page twice (for the total, then in
+    // the loop), the second page repeats the first and ends the listing.
+    ASSERT_TRUE(control("/reset"));
+    ASSERT_TRUE(control("/faults?repeat_pages=1&claim_total=100000"));
+    ASSERT_TRUE(session.analyse("1000000001"));
+    ASSERT_TRUE(session.downloadToEnd(1, 60000));
+    EXPECT_EQ(emulatorCount("requests", "/photos/get_all"), 3);
+    EXPECT_EQ(session.pilot().status(), finishedStatus(32, 32));
+    EXPECT_EQ(filesIn(session.albumFolder(kOwner, L"家人")).size(), 32u);
+}

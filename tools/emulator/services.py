@@ -154,12 +154,14 @@ class Services:
 
     def lists(self, path, query):
         owner = data.find_owner(query.get("uid", ""))
-        page = max(1, _int(query.get("page"), 1))
+        # A service that ignores the page asked for answers the first one every time.
+        page = 1 if self.state.faults["repeat_pages"] else max(1, _int(query.get("page"), 1))
         count = max(1, _int(query.get("count"), 20))
+        claimed = self.state.faults["claim_total"]
         if path == "/albums/get_all":
             albums = owner.albums if owner else []
             chosen = albums[(page - 1) * count: page * count]
-            return json_answer({"result": True, "data": {"total": len(albums), "album_list": [{
+            return json_answer({"result": True, "data": {"total": claimed or len(albums), "album_list": [{
                 "album_id": album.album_id, "caption": album.caption, "uid": owner.uid,
                 "cover_pic": self.image_url(f"/thumb150/{album.album_id}cover.jpg") if album.cover else "",
                 "count": {"photos": len(album.photos), "likes": 0}} for album in chosen]}})
@@ -167,7 +169,7 @@ class Services:
             album = data.find_album(query.get("uid", ""), query.get("album_id", ""))
             photos = album.photos if album else []
             chosen = photos[(page - 1) * count: page * count]
-            return json_answer({"result": True, "data": {"total": len(photos), "album_id": query.get("album_id", ""),
+            return json_answer({"result": True, "data": {"total": claimed or len(photos), "album_id": query.get("album_id", ""),
                                 "photo_list": [{
                                     "photo_id": photo.photo_id, "pic_host": f"http://{ports.address('images', self.base)}",
                                     "pic_name": photo.pic_name, "caption_render": photo.caption,

@@ -29,6 +29,8 @@ DEFAULT_FAULTS = {
     "no_length": False,    # bodies delimited by closing the connection
     "chunked": False,      # bodies sent chunked
     "trickle": False,      # bodies sent in small pieces, slowly
+    "repeat_pages": False,  # album and photo lists answer their first page whatever page is asked for
+    "claim_total": 0,      # album and photo lists claim this many in "total" (0: the truth)
     "drip": 0,             # bodies sent N bytes every 0.2 s (1: a host that never quite stops)
     "seed": 1,
     "refuse_sessions": False,  # the main site treats every session cookie as unknown
