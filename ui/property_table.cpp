@@ -17,7 +17,7 @@ int thresholdFor(int buckets) { return static_cast<int>((3LL * buckets + 2) / 4)
 
 } // namespace
 
-PropertyTable::PropertyTable() : heap_(HeapCreate(HEAP_NO_SERIALIZE, 0, 0))
+PropertyTable::PropertyTable() : ownerThread_(GetCurrentThreadId()), heap_(HeapCreate(HEAP_NO_SERIALIZE, 0, 0))
 {
     if (!heap_) return;
     buckets_ = static_cast<Entry**>(HeapAlloc(heap_, HEAP_ZERO_MEMORY, kInitialBuckets * sizeof(Entry*)));

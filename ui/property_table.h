@@ -22,6 +22,8 @@ public:
     bool has(std::string_view name) const;
 
     int count() const { return count_; }
+    // The only thread that may use the table. Set once, so any thread may read it.
+    unsigned long ownerThread() const { return ownerThread_; }
     int bucketCount() const { return bucketCount_; }
 
     // h = h x 31 + byte over the name's bytes, 32-bit wrap-around.
@@ -32,6 +34,7 @@ private:
     Entry* find(std::string_view name, uint32_t hash) const;
     bool grow();
 
+    const unsigned long ownerThread_;
     void* heap_ = nullptr;
     Entry** buckets_ = nullptr;
     int bucketCount_ = 0;
