@@ -139,11 +139,10 @@ int readHomepage(std::string_view address, const JobContext* job)
 
 void analysisJob(const JobContext& job)
 {
-    MainWindow* window = mainWindow();
-    if (!window) return;
+    if (!mainWindow()) return;
     // A download started while this analysis still runs keeps its own status lines.
     const long download = currentJobGeneration(DownloadJob);
-    if (!readHomepage(window->homepageEdit.GetText(), &job) || job.stopping()) return;
+    if (!readHomepage(homepageText(), &job) || job.stopping()) return;
 
     // A new listing: the albums and the photos of the previous one are gone.
     clearAlbums();
@@ -185,5 +184,5 @@ void analysisJob(const JobContext& job)
     if (job.stopping()) return;
     StatusHold hold;
     if (!job.stopping() && currentJobGeneration(DownloadJob) == download)
-        window->status.SetText("  状态:获取相册信息完成,请选择相册单击鼠标右键开始下载;");
+        setStatusHeld("  状态:获取相册信息完成,请选择相册单击鼠标右键开始下载;");
 }
