@@ -1,10 +1,16 @@
 // The named values of one window object: pointer-sized integers (handles, flags, handler
 // addresses, references) under exact, case-sensitive byte-text names. A chained hash table whose
 // entries live in a private heap that goes, whole, with the table.
+//
+// The heap has no lock (HEAP_NO_SERIALIZE): the table belongs to the thread that made it, the
+// thread of its window. Builds with PICLADE_CHECK_WINDOW_THREAD (the test builds) end the process
+// with exit code 3, after one line on the error output, when another thread uses it.
 #pragma once
 
 #include <cstdint>
 #include <string_view>
+
+constexpr unsigned kWrongThreadExitCode = 3;
 
 class PropertyTable {
 public:
@@ -33,6 +39,7 @@ private:
     struct Entry;
     Entry* find(std::string_view name, uint32_t hash) const;
     bool grow();
+    void checkThread(std::string_view name) const;
 
     const unsigned long ownerThread_;
     void* heap_ = nullptr;
