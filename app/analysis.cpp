@@ -145,11 +145,10 @@ int readHomepage(std::string_view address, const JobContext* job)
 
 void analysisJob(const JobContext& job)
 {
-    MainWindow* window = mainWindow();
-    if (!window) return;
+    if (!mainWindow()) return;
     // A download started while this analysis still runs keeps its own status lines.
     const long download = currentJobGeneration(DownloadJob);
-    if (!readHomepage(window->homepageEdit.GetText(), &job) || job.stopping()) return;
+    if (!readHomepage(homepageText(), &job) || job.stopping()) return;
 
     // A new listing: the albums and the photos of the previous one are gone.
     clearAlbums();
@@ -158,7 +157,7 @@ void analysisJob(const JobContext& job)
     ListingRun run(job);
     std::set<std::string> seen;
     int received = 0;
-    // Guarded by Analysis.AlbumPagingEnds.
+    // Guarded by EndToEndHostile.PagingEndsWhenTheServiceRepeatsItself.
     for (int page = 1; page <= kMostAlbumPages; ++page) {
         JsonDocument answer = fetchAlbumListPage(run, albumListAddress(ownerId, page));
         const int total = static_cast<int32_t>(answer.GetInteger("data.total"));
@@ -191,5 +190,5 @@ void analysisJob(const JobContext& job)
     if (job.stopping()) return;
     StatusHold hold;
     if (!job.stopping() && currentJobGeneration(DownloadJob) == download)
-        window->status.SetText("  状态:获取相册信息完成,请选择相册单击鼠标右键开始下载;");
+        setStatusHeld("  状态:获取相册信息完成,请选择相册单击鼠标右键开始下载;");
 }

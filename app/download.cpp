@@ -105,10 +105,8 @@ void countDownloaded(long generation)
     StatusHold hold;
     const long downloaded = runtime().photos.countWritten(generation);
     if (downloaded < 0) return;
-    if (MainWindow* window = mainWindow()) {
-        window->status.SetText("  状态:正在下载中,请耐心等待,可能需要一阵子时间;当前下载进度 " + std::to_string(downloaded) + "/" +
-                               std::to_string(state.queuedCount));
-    }
+    setStatusHeld("  状态:正在下载中,请耐心等待,可能需要一阵子时间;当前下载进度 " + std::to_string(downloaded) + "/" +
+                  std::to_string(state.queuedCount));
 }
 
 } // namespace

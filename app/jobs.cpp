@@ -97,3 +97,5 @@ bool stopAllJobs(unsigned timeoutMs)
         pumpPendingMessages();
     }
 }
+
+void allowJobs() { InterlockedExchange(&gEnding, 0); }

@@ -41,3 +41,5 @@ bool waitWhileCurrent(int kind, long generation, unsigned milliseconds);
 // Tells every job to stop and waits for them while serving messages, at most `timeoutMs`.
 // True when all ended.
 bool stopAllJobs(unsigned timeoutMs);
+// Lets jobs start again after stopAllJobs: the program starting anew in the same process.
+void allowJobs();

@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "app/runtime.h"
 #include "app/service_hosts.h"
 #include "text/encoding.h"
+#include "ui/window_calls.h"
 
 const char* const kWindowTitle = "PicladeV5.0 https://piclade.example";
 const char* const kChangelog =
@@ -25,28 +27,42 @@ namespace {
 
 // The window lives in the runtime; this is a borrowed pointer to it, set while it exists.
 MainWindow* gMain = nullptr;
-constexpr UINT kAddAlbumRowMessage = WM_APP + 1;
 
-struct AlbumRow {
-    std::string text;
-    const ImageObject* cover;
-    const JobContext* job;
+// How other threads reach the window: its thread and the handles of the controls they change,
+// taken once on that thread when the window is made, before any job starts. Other threads read
+// only these, never the window objects, whose properties belong to the window's thread.
+struct WindowHandles {
+    DWORD thread = 0;
+    HWND main = nullptr;
+    HWND status = nullptr;
+    HWND analyseButton = nullptr;
+    HWND browseButton = nullptr;
+    HWND homepageEdit = nullptr;
 };
+WindowHandles gHandles;
 
-// Rows and covers are added on the window's own thread: the list view's image list and
-// properties belong to it.
-intptr_t onMainMessage(intptr_t, intptr_t message, intptr_t, intptr_t lParam, intptr_t handled, intptr_t, intptr_t)
+// Carries another thread's call to the window's thread (lParam: its number in the table of
+// window calls).
+constexpr UINT kMainCallMessage = WM_APP + 1;
+
+intptr_t onMainMessage(intptr_t window, intptr_t message, intptr_t, intptr_t lParam, intptr_t handled, intptr_t, intptr_t)
 {
-    if (message != kAddAlbumRowMessage) return 0;
-    const auto* row = reinterpret_cast<const AlbumRow*>(lParam);
+    if (message != kMainCallMessage) return 0;
     *reinterpret_cast<int*>(handled) = 1;
-    // A replaced analysis may have sent its row just before the list was cleared for the new one.
-    if (row->job->stopping()) return 0;
-    MainWindow& m = *gMain;
-    // Rows and covers stay matched by index: every row adds exactly one image.
-    m.covers.AddImage(*row->cover);
-    m.albumList.InsertItem(row->text, m.albumList.GetItemCount());
+    window_calls::serve(reinterpret_cast<HWND>(window), lParam);
     return 0;
+}
+
+bool onWindowThread() { return gHandles.thread == GetCurrentThreadId(); }
+
+// Runs `call` on the window's thread, the caller waiting; nothing when the window is gone.
+void onMainThread(const std::function<void()>& call)
+{
+    if (onWindowThread()) {
+        call();
+        return;
+    }
+    (void)window_calls::send(gHandles.main, kMainCallMessage, call);
 }
 
 struct SizeChoice {
@@ -154,7 +170,6 @@ intptr_t onMainCreate(intptr_t window, intptr_t, intptr_t, intptr_t, intptr_t, i
 {
     MainWindow& m = *gMain;
     const HWND main = reinterpret_cast<HWND>(window);
-    startJob(SignInJob, signInJob);
 
     m.sizeMenu.CreatePopup();
     for (const SizeChoice& size : kSizes) m.sizeMenu.AppendItem(size.text, size.command);
@@ -182,6 +197,10 @@ intptr_t onMainCreate(intptr_t window, intptr_t, intptr_t, intptr_t, intptr_t, i
     m.tabs.AddTab(m.signInPage, "登录");
     m.tabs.AddTab(m.operationPage, "操作");
     m.tabs.AddTab(m.aboutPage, "关于");
+
+    gHandles = {GetCurrentThreadId(), main, m.status.GetHandle(), m.analyseButton.GetHandle(), m.browseButton.GetHandle(),
+                m.homepageEdit.GetHandle()};
+    startJob(SignInJob, signInJob);
     return 0;
 }
 
@@ -259,44 +278,76 @@ intptr_t onMainMenuItem(intptr_t, intptr_t command, intptr_t, intptr_t, intptr_t
 
 void addAlbumRow(const JobContext& job, std::string_view text, const ImageObject& cover)
 {
-    if (!gMain) return;
-    const AlbumRow row{std::string(text), &cover, &job};
-    SendMessageW(gMain->window.GetHandle(), kAddAlbumRowMessage, 0, reinterpret_cast<LPARAM>(&row));
+    onMainThread([&] {
+        // A replaced analysis may have sent its row just before the list was cleared for the new one.
+        if (!gMain || job.stopping()) return;
+        MainWindow& m = *gMain;
+        // Rows and covers stay matched by index: every row adds exactly one image.
+        m.covers.AddImage(cover);
+        m.albumList.InsertItem(text, m.albumList.GetItemCount());
+    });
 }
-
-namespace {
 
 // The window's own thread changes its controls directly. It never waits for the status lock:
 // a worker may hold that lock across a message box for as long as the user leaves it open, and
 // the window must go on answering meanwhile.
-bool onWindowThread() { return GetWindowThreadProcessId(gMain->window.GetHandle(), nullptr) == GetCurrentThreadId(); }
-
-} // namespace
-
 void setStatus(std::string_view text)
 {
-    if (!gMain) return;
     if (onWindowThread()) {
-        gMain->status.SetText(text);
+        setStatusHeld(text);
         return;
     }
+    if (!gHandles.status) return;
     StatusHold hold;
-    gMain->status.SetText(text);
+    setStatusHeld(text);
+}
+
+void setStatusHeld(std::string_view text)
+{
+    if (onWindowThread()) {
+        if (gMain) gMain->status.SetText(text);
+        return;
+    }
+    const std::wstring wide = toUtf16(text);
+    if (gHandles.status) SendMessageW(gHandles.status, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
 void enableJobButtons(bool enabled)
 {
-    if (!gMain) return;
-    const auto apply = [enabled] {
+    if (onWindowThread()) {
+        if (!gMain) return;
         gMain->analyseButton.Disabled(!enabled, true);
         gMain->browseButton.Disabled(!enabled, true);
-    };
-    if (onWindowThread()) {
-        apply();
         return;
     }
+    if (!gHandles.analyseButton) return;
     StatusHold hold;
-    apply();
+    // EnableWindow sends what the buttons need to their own thread.
+    EnableWindow(gHandles.analyseButton, enabled);
+    EnableWindow(gHandles.browseButton, enabled);
+}
+
+std::string homepageText()
+{
+    if (onWindowThread()) return gMain ? gMain->homepageEdit.GetText() : std::string();
+    const HWND edit = gHandles.homepageEdit;
+    if (!edit) return {};
+    // The user may type between the two messages: a text that filled the room is asked again.
+    for (size_t room = static_cast<size_t>(SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0)) + 2;; room *= 2) {
+        std::wstring text(room, L'\0');
+        const auto copied = static_cast<size_t>(SendMessageW(edit, WM_GETTEXT, room, reinterpret_cast<LPARAM>(text.data())));
+        if (copied + 1 < room) {
+            text.resize(copied);
+            return toNarrow(text);
+        }
+    }
+}
+
+void showSignInPicture(const ImageObject& image)
+{
+    onMainThread([&] {
+        if (gMain) gMain->signInPicture.SetImage(image);
+    });
 }
 
 bool createMainWindow(HICON icon)
@@ -327,6 +378,8 @@ void destroyMainWindow()
 {
     if (!gMain) return;
     if (gMain->window.IsWindow()) DestroyWindow(gMain->window.GetHandle());
+    // No other thread is left to use the handles: the runtime goes only once they all ended.
+    gHandles = {};
     gMain = nullptr;
     runtime().window.reset();
 }

@@ -49,10 +49,21 @@ MainWindow* mainWindow();
 bool createMainWindow(HICON icon);
 void destroyMainWindow();
 
+// What other threads may do to the window. They never touch a window object: another thread
+// reaches the controls through their handles, taken on the window's thread when it was made, and
+// what needs the objects is carried to the window's thread. When the window is gone (or not made
+// yet) another thread's call does nothing.
+
 // The status line, written under the status lock from any thread.
 void setStatus(std::string_view text);
+// The same for a caller that already holds the status lock (a StatusHold in scope).
+void setStatusHeld(std::string_view text);
 // The analyse and browse buttons, enabled again at the end of a download.
 void enableJobButtons(bool enabled);
+// The homepage typed in the edit field.
+std::string homepageText();
+// A new picture on the sign-in page (the QR code, the avatar).
+void showSignInPicture(const ImageObject& image);
 
 // A row of the album list with its cover, from any thread (carried out on the window's thread);
 // dropped when `job` has been replaced by then.

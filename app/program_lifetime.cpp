@@ -21,6 +21,7 @@ bool startProgram(HINSTANCE instance, const std::string& saveFolder)
     gOleStarted = SUCCEEDED(OleInitialize(nullptr));
     Application::Initialise(instance);
     runtime();  // the shared objects, before any thread that uses them
+    allowJobs();  // a run of the program that ended before in this process stopped them
     downloadPool().start(1, 5);
     statusLock().create(false, "");
     appState().saveFolder.set(saveFolder);

@@ -34,11 +34,10 @@ std::string get(const std::string& url, bool withCookies = false)
 
 void showPicture(std::string_view bytes)
 {
-    MainWindow* window = mainWindow();
-    if (!window || bytes.empty()) return;
+    if (!mainWindow() || bytes.empty()) return;
     StatusHold hold;
     ImageObject image;
-    if (image.LoadBytes(bytes)) window->signInPicture.SetImage(image);  // a picture that does not load leaves the old one
+    if (image.LoadBytes(bytes)) showSignInPicture(image);  // a picture that does not load leaves the old one
 }
 
 // A new QR code on screen; false when the sign-on host gave none (the sign-in then ends).

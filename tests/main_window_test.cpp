@@ -5,10 +5,13 @@
 #include "app/program_lifetime.h"
 #include "text/encoding.h"
 #include "ui/application.h"
+#include "ui/window_calls.h"
 
 #include <gtest/gtest.h>
 #include <objbase.h>
 #include <string>
+
+#include "support/other_thread.h"
 
 namespace {
 
@@ -122,6 +125,103 @@ TEST_F(MainWindowTest, DownloadWithoutSelectionDoesNothing)
     EXPECT_FALSE(m().analyseButton.Disabled());
     EXPECT_FALSE(m().browseButton.Disabled());
     EXPECT_EQ(appState().queuedCount, 7);  // nothing was reset or started
+}
+
+namespace {
+
+// The window's sign-in job polls a service that is not there and writes the status line twice a
+// second; a job that does nothing replaces it, and its last write lands meanwhile.
+void quietSignIn()
+{
+    ASSERT_TRUE(startJob(SignInJob, [](const JobContext&) {}));
+    serveMessagesFor(600);
+}
+
+// A cover of the list's size, from a GIF of one pixel.
+ImageObject coverPicture()
+{
+    const std::string gif = std::string("GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xFF\xFF\xFF", 19) +
+                            std::string("\x2C\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;", 16);
+    ImageObject pixel;
+    ImageObject cover;
+    if (pixel.LoadBytes(gif)) pixel.Thumbnail(140, 140, cover);
+    return cover;
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, AnotherThreadChangesTheControlsOnlyThroughTheWindowsThread)
+{
+    quietSignIn();
+    const std::string typed = m().homepageEdit.GetText();
+    m().homepageEdit.SetText("http://127.0.0.1/u/42?typed=1");
+    const int rows = m().albumList.GetItemCount();
+    const int covers = m().covers.Count();
+    const ImageObject cover = coverPicture();
+    ASSERT_EQ(cover.Width(), 140);
+    const long generation = currentJobGeneration(AnalysisJob);
+    const JobContext current(AnalysisJob, generation, 0);
+    const JobContext replaced(AnalysisJob, generation - 1, 0);
+    std::string homepage;
+    runOnOtherThread([&] {
+        setStatus("  状态:另一个线程写的");
+        enableJobButtons(false);
+        homepage = homepageText();
+        addAlbumRow(current, "[家人] 3张", cover);
+        addAlbumRow(replaced, "[旧的] 1张", cover);  // an analysis replaced meanwhile: dropped
+        showSignInPicture(cover);
+    });
+    EXPECT_EQ(m().status.GetText(), "  状态:另一个线程写的");
+    EXPECT_TRUE(m().analyseButton.Disabled());
+    EXPECT_TRUE(m().browseButton.Disabled());
+    EXPECT_EQ(homepage, "http://127.0.0.1/u/42?typed=1");
+    ASSERT_EQ(m().albumList.GetItemCount(), rows + 1);
+    EXPECT_EQ(m().albumList.GetItemText(rows), "[家人] 3张");
+    EXPECT_EQ(m().covers.Count(), covers + 1);
+    EXPECT_EQ(m().signInPicture.Image().Width(), 140);
+    EXPECT_EQ(window_calls::pending(), 0);
+
+    // A caller that holds the status lock already writes the line without taking it again.
+    runOnOtherThread([&] {
+        {
+            StatusHold hold;
+            setStatusHeld("  状态:锁已拿到");
+        }
+        enableJobButtons(true);
+    });
+    EXPECT_EQ(m().status.GetText(), "  状态:锁已拿到");
+    EXPECT_FALSE(m().analyseButton.Disabled());
+    EXPECT_FALSE(m().browseButton.Disabled());
+
+    m().homepageEdit.SetText(typed);
+    m().covers.Remove(-1);
+    m().albumList.DeleteAllItems();
+}
+
+TEST(MainWindowGone, AnotherThreadsCallsAreDroppedOnceTheWindowIsDestroyed)
+{
+    startProgram(GetModuleHandleW(nullptr), "C:\\");
+    ASSERT_TRUE(createMainWindow(nullptr));
+    MainWindow& m = *mainWindow();
+    // As closing the window does: the objects stay until the program ends.
+    const HWND main = m.window.GetHandle();
+    DestroyWindow(main);
+    ASSERT_FALSE(IsWindow(main));
+    const ImageObject cover = coverPicture();
+    const JobContext current(AnalysisJob, currentJobGeneration(AnalysisJob), 0);
+    std::string homepage = "not asked";
+    runOnOtherThread([&] {
+        setStatus("  状态:没有窗口");
+        enableJobButtons(false);
+        homepage = homepageText();
+        addAlbumRow(current, "[家人] 3张", cover);
+        showSignInPicture(cover);
+    });
+    // Nothing was carried out, on either thread: the rows' covers were never added.
+    EXPECT_EQ(homepage, "");
+    EXPECT_EQ(m.covers.Count(), 0);
+    EXPECT_EQ(window_calls::pending(), 0);
+    EXPECT_TRUE(endProgram(3000));
 }
 
 TEST(Program, StartsAndEndsWithExitCodeZero)

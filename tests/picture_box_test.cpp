@@ -7,6 +7,7 @@
 #include <tlhelp32.h>
 #include <vector>
 
+#include "support/other_thread.h"
 #include "support/window_test.h"
 
 namespace {
@@ -116,7 +117,7 @@ DWORD WINAPI callFromAnotherThread(void* parameter)
     calls.kindSeen = calls.box->ShowImageType();
     calls.widthSeen = calls.box->Image().Width();
     calls.framesSeen = calls.box->PlayFrameCount();
-    SetEvent(calls.done);
+    if (calls.done) SetEvent(calls.done);
     return 0;
 }
 
@@ -176,6 +177,39 @@ TEST_F(PictureBoxTest, EveryOperationOfAnotherThreadRunsOnTheWindowsThread)
     EXPECT_EQ(box.ShowImageType(), 2);
     EXPECT_EQ(box.BackColor(), RGB(1, 2, 3));
     EXPECT_FALSE(box.PlayGif());
+}
+
+TEST_F(PictureBoxTest, AnotherThreadsCallsWithoutAWindowAreDropped)
+{
+    // A box whose window is gone and one whose window was never made: the objects stay, and only
+    // this thread, which made them, may still use them.
+    ASSERT_TRUE(box.SetImageData(stillGif()));
+    DestroyWindow(box.GetHandle());
+    PictureBox neverMade;
+    for (PictureBox* target : {&box, &neverMade}) {
+        OffThreadCalls calls{target, nullptr};
+        runOnOtherThread([&] { callFromAnotherThread(&calls); });
+        // The other thread got nothing but empty answers...
+        EXPECT_EQ(calls.kindSeen, 0);
+        EXPECT_EQ(calls.widthSeen, 0);
+        EXPECT_EQ(calls.framesSeen, 0);
+        // ...and changed nothing.
+        EXPECT_EQ(target->ShowImageType(), 3);
+        EXPECT_NE(target->BackColor(), RGB(1, 2, 3));
+        EXPECT_TRUE(target->PlayGif());
+    }
+}
+
+TEST_F(PictureBoxTest, AStrayCallMessageRunsNothing)
+{
+    // The message that carries other threads' calls, as another program or a stale sender could
+    // send it: its number names no call, so nothing runs and the box stays as it was.
+    constexpr UINT kCallMessage = WM_USER + 0x402;
+    ASSERT_TRUE(box.SetImageData(stillGif()));
+    for (const LPARAM number : {LPARAM{0}, LPARAM{1}, LPARAM{0x1234}, reinterpret_cast<LPARAM>(&box)})
+        EXPECT_EQ(box.Send(kCallMessage, 0, number), 0);
+    EXPECT_EQ(box.Image().Width(), 1);
+    EXPECT_EQ(box.ShowImageType(), 3);
 }
 
 TEST_F(PictureBoxTest, StillPicturesStartNoPlayer)

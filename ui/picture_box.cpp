@@ -1,11 +1,11 @@
 #include "ui/picture_box.h"
 
-#include <functional>
 #include <memory>
 #include <type_traits>
 
 #include "ui/gdiplus_include.h"
 #include "ui/window_background.h"
+#include "ui/window_calls.h"
 
 using namespace Gdiplus::DllExports;
 
@@ -169,28 +169,29 @@ void showPicture(WindowRecord* record, const ImageObject& image)
     InvalidateRect(record->handle(), nullptr, TRUE);
 }
 
-// Carries an operation of another thread to the window's thread (lParam: the operation).
+// Carries an operation of another thread to the window's thread (lParam: its number in the
+// table of window calls).
 constexpr UINT kPictureCallMessage = WM_USER + 0x402;
 
 // Runs `call` on the thread of `window`, waiting for it when another thread asks: the control's
-// properties and its picture belong to the window's thread.
+// properties and its picture belong to the window's thread. Without a window (destroyed or never
+// made) only the thread that made the object may go on; another thread's call is dropped, with
+// the result's default value.
 template <typename Call>
-auto onWindowThread(HWND window, Call call) -> decltype(call())
+auto onWindowThread(const WindowRecord* record, HWND window, Call call) -> decltype(call())
 {
     using Result = decltype(call());
-    if (window && IsWindow(window) && GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId()) {
-        if constexpr (std::is_void_v<Result>) {
-            std::function<void()> carried = call;
-            SendMessageW(window, kPictureCallMessage, 0, reinterpret_cast<LPARAM>(&carried));
-            return;
-        } else {
-            Result result{};
-            std::function<void()> carried = [&] { result = call(); };
-            SendMessageW(window, kPictureCallMessage, 0, reinterpret_cast<LPARAM>(&carried));
-            return result;
-        }
+    const DWORD current = GetCurrentThreadId();
+    const DWORD windowThread = window ? GetWindowThreadProcessId(window, nullptr) : 0;
+    if (windowThread == current || (!windowThread && (!record || record->properties.ownerThread() == current))) return call();
+    if constexpr (std::is_void_v<Result>) {
+        (void)window_calls::send(window, kPictureCallMessage, call);
+        return;
+    } else {
+        Result result{};
+        (void)window_calls::send(window, kPictureCallMessage, [&] { result = call(); });
+        return result;
     }
-    return call();
 }
 
 } // namespace
@@ -198,12 +199,7 @@ auto onWindowThread(HWND window, Call call) -> decltype(call())
 intptr_t pictureBoxHandleMessage(WindowRecord* record, HWND window, UINT message, WPARAM wParam, LPARAM lParam, int* handled)
 {
     if (message == kPictureCallMessage) {
-        if (lParam) (*reinterpret_cast<std::function<void()>*>(lParam))();
-        *handled = 1;
-        return 0;
-    }
-    if (message == kSetPictureMessage) {
-        if (lParam) showPicture(record, *reinterpret_cast<const ImageObject*>(lParam));
+        window_calls::serve(window, lParam);
         *handled = 1;
         return 0;
     }
@@ -262,7 +258,7 @@ bool PictureBox::Attach(HWND window)
 
 ImageObject PictureBox::Image() const
 {
-    return onWindowThread(window_, [this] {
+    return onWindowThread(record_, window_, [this] {
         const ImageObject* image = record_ ? backgroundImage(record_) : nullptr;
         return image ? *image : ImageObject();
     });
@@ -271,7 +267,7 @@ ImageObject PictureBox::Image() const
 void PictureBox::SetImage(const ImageObject& image)
 {
     if (!record_) return;
-    onWindowThread(window_, [&] { showPicture(record_, image); });
+    onWindowThread(record_, window_, [&] { showPicture(record_, image); });
 }
 
 std::string PictureBox::ImageData() const { return Image().SaveBytes(); }
@@ -286,17 +282,17 @@ bool PictureBox::SetImageData(std::string_view bytes)
 
 int PictureBox::ShowImageType(int kind, bool apply)
 {
-    return onWindowThread(window_, [&] { return showImageTypeAccess(record_, kind, apply); });
+    return onWindowThread(record_, window_, [&] { return showImageTypeAccess(record_, kind, apply); });
 }
 
 COLORREF PictureBox::BackColor(COLORREF color, bool apply)
 {
-    return onWindowThread(window_, [&] { return backColorAccess(record_, color, apply); });
+    return onWindowThread(record_, window_, [&] { return backColorAccess(record_, color, apply); });
 }
 
 bool PictureBox::PlayGif(bool play, bool apply)
 {
-    return onWindowThread(window_, [&] {
+    return onWindowThread(record_, window_, [&] {
         if (!apply) return GetProperty("PlayGif") != 0;
         SetProperty("PlayGif", play ? 1 : 0);
         SharedPlayState state = record_ ? stateOf(record_, false) : nullptr;
@@ -315,7 +311,7 @@ bool PictureBox::PlayGif(bool play, bool apply)
 
 PlayerView PictureBox::Player() const
 {
-    return onWindowThread(window_, [this] {
+    return onWindowThread(record_, window_, [this] {
         PlayerView view;
         SharedPlayState state = record_ ? stateOf(record_, false) : nullptr;
         if (!state) return view;

@@ -11,7 +11,6 @@
 #include "ui/window_object.h"
 
 constexpr UINT kShowFrameMessage = WM_USER + 0x400;
-constexpr UINT kSetPictureMessage = WM_USER + 0x401;  // lParam: const ImageObject*
 
 // One consistent reading of the player's state.
 struct PlayerView {
@@ -34,6 +33,7 @@ public:
 
     // Every operation may be called from any thread: another thread's call is carried out on
     // the window's own thread (and waits for it), since the control's properties belong to it.
+    // Without a window to carry it, another thread's call is dropped (a reader gets 0 or empty).
     ImageObject Image() const;
     void SetImage(const ImageObject& image);
     std::string ImageData() const;

@@ -1,5 +1,6 @@
 #include "ui/property_table.h"
 
+#include <cstdio>
 #include <cstring>
 #include <windows.h>
 
@@ -17,7 +18,7 @@ int thresholdFor(int buckets) { return static_cast<int>((3LL * buckets + 2) / 4)
 
 } // namespace
 
-PropertyTable::PropertyTable() : heap_(HeapCreate(HEAP_NO_SERIALIZE, 0, 0))
+PropertyTable::PropertyTable() : ownerThread_(GetCurrentThreadId()), heap_(HeapCreate(HEAP_NO_SERIALIZE, 0, 0))
 {
     if (!heap_) return;
     buckets_ = static_cast<Entry**>(HeapAlloc(heap_, HEAP_ZERO_MEMORY, kInitialBuckets * sizeof(Entry*)));
@@ -36,6 +37,26 @@ uint32_t PropertyTable::hashName(std::string_view name)
     return hash;
 }
 
+#ifdef PICLADE_CHECK_WINDOW_THREAD
+void PropertyTable::checkThread(std::string_view name) const
+{
+    const DWORD current = GetCurrentThreadId();
+    if (current == ownerThread_) return;
+    // Nothing of the table is read: another thread may be changing it right now.
+    char line[200];
+    const int nameLength = name.size() < 80 ? static_cast<int>(name.size()) : 80;
+    const int length = std::snprintf(line, sizeof line, "window property \"%.*s\" used on thread %lu; it belongs to thread %lu\n",
+                                     nameLength, name.data(), current, ownerThread_);
+    DWORD written = 0;
+    if (length > 0) WriteFile(GetStdHandle(STD_ERROR_HANDLE), line, static_cast<DWORD>(length), &written, nullptr);
+    // At once and without clean-up: the owner may be inside the table, and unwinding the process
+    // the ordinary way would run into it.
+    TerminateProcess(GetCurrentProcess(), kWrongThreadExitCode);
+}
+#else
+void PropertyTable::checkThread(std::string_view) const {}
+#endif
+
 PropertyTable::Entry* PropertyTable::find(std::string_view name, uint32_t hash) const
 {
     if (!buckets_) return nullptr;
@@ -46,14 +67,20 @@ PropertyTable::Entry* PropertyTable::find(std::string_view name, uint32_t hash) 
 
 intptr_t PropertyTable::get(std::string_view name) const
 {
+    checkThread(name);
     const Entry* entry = find(name, hashName(name));
     return entry ? entry->value : 0;
 }
 
-bool PropertyTable::has(std::string_view name) const { return find(name, hashName(name)) != nullptr; }
+bool PropertyTable::has(std::string_view name) const
+{
+    checkThread(name);
+    return find(name, hashName(name)) != nullptr;
+}
 
 bool PropertyTable::set(std::string_view name, intptr_t value)
 {
+    checkThread(name);
     const uint32_t hash = hashName(name);
     if (Entry* entry = find(name, hash)) {
         entry->value = value;
@@ -76,6 +103,7 @@ bool PropertyTable::set(std::string_view name, intptr_t value)
 
 bool PropertyTable::remove(std::string_view name)
 {
+    checkThread(name);
     if (!buckets_) return false;
     const uint32_t hash = hashName(name);
     Entry** link = &buckets_[(hash & 0x7FFFFFFF) % bucketCount_];

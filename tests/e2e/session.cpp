@@ -180,10 +180,15 @@ ProgramSession::ProgramSession()
 
 ProgramSession::~ProgramSession()
 {
+    DWORD exitCode = 0;
     if (pilot_.process().running()) {
-        DWORD exitCode = 0;
         if (!pilot_.close(10000, &exitCode)) TerminateProcess(pilot_.process().handle(), 1);
+    } else {
+        pilot_.process().waitExit(0, &exitCode);
     }
+    // The test build's program ends itself with 3 when a thread uses a window's properties off the
+    // window's thread, whatever the test was looking at then.
+    EXPECT_NE(exitCode, 3u) << "Piclade.exe used a window's properties off the window's thread";
     control("/reset");
     removeTree(folder_);
 }
