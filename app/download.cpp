@@ -37,11 +37,16 @@ std::string photoListAddress(const std::string& ownerId, const std::string& albu
     return address;
 }
 
+// The final line and the buttons, unless a newer download has begun by the time they would land.
 void finishJob(const DownloadRun& run)
 {
     AppState& state = appState();
-    enableJobButtons(true);
-    setStatus(finalStatusText(run.report(), state.downloadedCount, state.queuedCount));
+    const std::string text = finalStatusText(run.report(), state.downloadedCount, state.queuedCount);
+    StatusHold hold;  // after every picture's progress line
+    whileCurrentOnWindow(run.job(), [&] {
+        enableJobButtons(true);
+        setStatusHeld(text);
+    });
 }
 
 // A usable list answer: an object whose `listPath` is an array. A first page that says the album
@@ -193,7 +198,8 @@ void albumJob(const JobContext& job)
         ensureFolder(albumFolder);
     }
     if (!runtime().photos.setFolder(job, albumFolder)) return;
-    state.albumFolder.set(albumFolder);
+    // "打开目录" shows the folder of the download that is current when it is chosen.
+    whileCurrentOnWindow(job, [&] { state.albumFolder.set(albumFolder); });
 
     const std::string ownerId = state.ownerId.get();
     // Every page, the first one included, is asked for within the loop, each answer in its own
@@ -235,5 +241,5 @@ void albumJob(const JobContext& job)
     while (!downloadPool().isIdle()) {
         if (!job.pause(500)) return;
     }
-    if (!job.stopping()) finishJob(*run);  // a replaced job leaves the status line to its successor
+    finishJob(*run);  // a replaced job leaves the status line to its successor
 }

@@ -343,6 +343,14 @@ std::string homepageText()
     }
 }
 
+// The check and the step together on the window's thread, where a new job is started.
+void whileCurrentOnWindow(const JobContext& job, const std::function<void()>& step)
+{
+    onMainThread([&] {
+        if (!job.stopping()) step();
+    });
+}
+
 void showSignInPicture(const ImageObject& image)
 {
     onMainThread([&] {

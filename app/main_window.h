@@ -2,6 +2,7 @@
 // the buttons and edit fields, and the status line.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -64,6 +65,11 @@ void enableJobButtons(bool enabled);
 std::string homepageText();
 // A new picture on the sign-in page (the QR code, the avatar).
 void showSignInPicture(const ImageObject& image);
+
+// Runs `step` on the window's thread, the caller waiting, only while `job` is still the current
+// job of its kind there: a replaced job's last steps (its final line, the buttons, the album
+// folder) never land after its successor's first ones.
+void whileCurrentOnWindow(const JobContext& job, const std::function<void()>& step);
 
 // A row of the album list with its cover, from any thread (carried out on the window's thread);
 // dropped when `job` has been replaced by then.

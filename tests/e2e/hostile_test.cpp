@@ -316,7 +316,9 @@ TEST(EndToEndHostile, ErrorObjectPageIsRetriedNotTakenAsEmpty)
     // A 403 for a list page is first taken for a rate limit (a shared wait), then for a failure.
     for (const std::wstring& name : filesIn(album)) DeleteFileW((album + name).c_str());
     ASSERT_TRUE(control("/reset"));
-    ASSERT_TRUE(control("/faults?fail_page=2&fail_page_times=-1&fail_page_shape=403&retry_after=1"));
+    // Waits of 3 s: pictures already on their way end within the first second and write their
+    // progress over the pause's line; the countdown then shows alone.
+    ASSERT_TRUE(control("/faults?fail_page=2&fail_page_times=-1&fail_page_shape=403&retry_after=3"));
     std::vector<std::wstring> seen;
     ASSERT_TRUE(session.downloadToEnd(kFamily, 180000, &seen));
     EXPECT_EQ(pilot.status(), kSecondPageMissing);
