@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "tasks/message_pump.h"
+#include "tests/support/job_wait.h"
 
 namespace {
 
@@ -191,20 +191,6 @@ void limitedJob(const JobContext& job)
     SetEvent(gProbe->waiting);
     InterlockedExchange(&gProbe->resumed, run.waitForResume() ? 1 : 0);
     SetEvent(gProbe->done);
-}
-
-void emptyJob(const JobContext&) {}
-
-// Waits for the event while serving this thread's messages: the waiting job writes its countdown
-// to a status line that may belong to a window of this thread.
-bool waitServed(HANDLE event, DWORD ms)
-{
-    const ULONGLONG start = GetTickCount64();
-    while (GetTickCount64() - start < ms) {
-        if (MsgWaitForMultipleObjects(1, &event, FALSE, 50, QS_ALLINPUT) == WAIT_OBJECT_0) return true;
-        pumpPendingMessages();
-    }
-    return false;
 }
 
 } // namespace

@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "tasks/message_pump.h"
+#include "tests/support/job_wait.h"
 
 namespace {
 
@@ -43,18 +43,6 @@ void drippingJob(const JobContext& job)
     gDrip->tookMs = GetTickCount64() - start;
     gDrip->stalled = watch.stalled();
     SetEvent(gDrip->done);
-}
-
-void emptyJob(const JobContext&) {}
-
-bool waitServed(HANDLE event, DWORD ms)
-{
-    const ULONGLONG start = GetTickCount64();
-    while (GetTickCount64() - start < ms) {
-        if (MsgWaitForMultipleObjects(1, &event, FALSE, 50, QS_ALLINPUT) == WAIT_OBJECT_0) return true;
-        pumpPendingMessages();
-    }
-    return false;
 }
 
 } // namespace
