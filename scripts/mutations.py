@@ -39,8 +39,10 @@ BREAKS = {
          ("app/download.cpp", "if (!run || run->generation() != generation) return;", "if (!run) return;")],
         E2E, "EndToEndPromises.ReplacedDownload*"),
     "no-generation-check-after-fetch": (
-        "a picture of a replaced download fetched meanwhile is still written and counted",
+        "a picture of a replaced download whose exchange goes on is still written and counted",
         [("app/download.cpp", " || !isCurrentJob(DownloadJob, generation)) {", ") {"),
+         ("app/exchange_watch.cpp", "        if (!isCurrentJob(entry.kind, entry.generation)) {\n            entry.client->cancel();",
+          "        if (!isCurrentJob(entry.kind, entry.generation)) {"),
          ("app/photos.cpp", "    if (!isCurrentJob(DownloadJob, generation)) return -1;\n", "")],
         E2E, "EndToEndPromises.ReplacedDownload*"),
     "pictures-straight-to-final-name": (

@@ -285,6 +285,14 @@ TEST(EndToEndHostile, HostileNamesStayInsideTheSaveFolder)
     EXPECT_EQ(byPicture["twice.jpg"], 1);
     EXPECT_EQ(named.size(), 9u);
     for (const std::wstring& path : named) EXPECT_NE(path.find(L"危险的名字\\"), std::wstring::npos) << utf8(path);
+    // Wine keeps "Same" and "same" apart as Linux does; Windows would make them one file. No two
+    // names may be equal but for letter case.
+    std::set<std::wstring> folded;
+    for (const std::wstring& path : named) {
+        std::wstring lower = path;
+        CharLowerBuffW(lower.data(), static_cast<DWORD>(lower.size()));
+        EXPECT_TRUE(folded.insert(lower).second) << utf8(path) << " is another picture's name on Windows";
+    }
 }
 
 TEST(EndToEndHostile, ErrorObjectPageIsRetriedNotTakenAsEmpty)
