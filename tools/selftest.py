@@ -5,10 +5,12 @@ import http.client
 import io
 import json
 import os
+import re
 import socket
 import ssl
 import subprocess
 import sys
+import time
 import urllib.parse
 from pathlib import Path
 
@@ -20,6 +22,8 @@ from tools.emulator import imaging  # noqa: E402
 imaging.ensure_available([__file__] + sys.argv[1:])  # the pictures are read back with the same packages
 import segno  # noqa: E402
 from PIL import Image  # noqa: E402
+
+from tools.emulator import chaos, chaos_values  # noqa: E402
 
 SIZE_PATHS = ("/large/", "/mw1024/", "/mw690/", "/small/", "/thumb150/")  # largest first
 
@@ -228,6 +232,145 @@ def check_redirected_lists(check, hosts, cookie):
     check("the stranger host is logged", {"service": "stranger", "host": stranger, "path": path} in log)
 
 
+def raw_exchange(address, path, seconds=10):
+    """One GET as raw bytes: (head, body, reset, seconds taken); `reset` when the connection was
+    reset rather than closed."""
+    host, port = address.split(":")
+    started, received, reset = time.monotonic(), b"", False
+    with socket.create_connection((host, int(port)), timeout=seconds) as connection:
+        connection.sendall(f"GET {path} HTTP/1.1\r\nHost: {address}\r\nConnection: close\r\n\r\n".encode("ascii"))
+        try:
+            while chunk := connection.recv(65536):
+                received += chunk
+        except ConnectionResetError:
+            reset = True
+    head, _, body = received.partition(b"\r\n\r\n")
+    return head.decode("latin-1"), body, reset, time.monotonic() - started
+
+
+def _shape_holds(name, fault, status, head, body, reset, seconds, length, location, reference, target, stranger, base):
+    """Whether an answer, as received, has the shape of its fault."""
+    whole = status == 200 and body == reference
+    if name in ("", "delay", "stall"):
+        return whole and (not name or seconds >= fault.seconds * 0.9)
+    if name == "cut_short":
+        return status == 200 and length == len(reference) + fault.extra and body == reference
+    if name == "cut_chunked":
+        return "Transfer-Encoding: chunked" in head and not body.endswith(b"0\r\n\r\n") and length is None
+    if name == "cut_close":
+        return length == len(reference) and len(body) < len(reference) and reference.startswith(body)
+    if name == "cut_unframed":
+        return length is None and "Connection: close" in head and len(body) < len(reference) and reference.startswith(body)
+    if name == "reset":
+        return reset or (len(body) < len(reference) and reference.startswith(body))
+    if name in ("500", "503"):
+        return status == int(name)
+    if name in chaos.LIMITS:
+        return status == int(name) and ("Retry-After" in head) == (fault.retry_after is not None)
+    if name == "error_object":
+        return status == 200 and json.loads(body or b"null") == {"code": "100001", "msg": "busy"}
+    if name == "html":
+        return status == 200 and body.startswith(b"<!DOCTYPE html>")
+    if name == "empty":
+        return status == 200 and body == b"" and length == 0
+    if name == "redirect_same":
+        return status == 302 and location == f"{target}&chaos_hop=1"
+    if name == "redirect_service":
+        return status == 302 and location == f"http://127.0.0.1:{base + 2}{target}&chaos_hop=1"
+    return status == 302 and location == f"http://{stranger}{target}&chaos_hop=1"
+
+
+def check_chaos(check, hosts, cookie):
+    """Chaos mode: the same seed gives the same owner and the same fault for the same address and
+    n-th request, every fault class has the shape it claims, and /reset ends it."""
+    control, images = hosts["control"], hosts["images"]
+    base = int(images.split(":")[1]) - 3
+    level, seed = "ci", 5
+    other = json.loads(get(control, f"/chaos?seed={seed + 1}&level={level}")[1])["plan"]
+    plan = json.loads(get(control, f"/chaos?seed={seed}&level={level}")[1])["plan"]
+    again = json.loads(get(control, f"/chaos?seed={seed}&level={level}")[1])["plan"]
+    check("chaos: a seed gives the same owner", plan == again and plan != other)
+    owner = chaos_values.Plan(seed, level)
+    check("chaos: the owner follows from the seed alone", owner.describe() == {k: v for k, v in plan.items() if k != "without"})
+    photo = next(photo for album in owner.albums for photo in album.photos if photo.pic_name == photo.key + ".jpg")
+    path = "/mw1024/" + photo.pic_name
+
+    # Each address's fault is the one its fields give, and a second request of it may differ.
+    faults = {}
+    for i in range(60):
+        drawn = [chaos.choose_fault(seed, level, "GET", path, f"x={i}", n, "picture", 0) for n in (1, 2)]
+        if any(fault and fault.name in ("delay", "stall") for fault in drawn):
+            continue  # slow: the shapes below wait for one of each
+        for n, fault in enumerate(drawn, 1):
+            raw_exchange(images, f"{path}?x={i}")
+            faults[(i, n)] = fault.name if fault else ""
+    record = json.loads(get(control, "/chaos/record")[1])["entries"]
+    seen = {(int(entry["target"].split("x=")[1]), entry["n"]): entry["fault"] for entry in record if "x=" in entry["target"]}
+    check("chaos: faults are a function of the address and its n-th request", seen == faults
+          and len(set(faults.values())) > 3)
+
+    # Every class as it claims, found by the same function the emulator uses.
+    reference = get(control, f"/chaos/reference?size=/mw1024/&key={photo.key}")[1]
+    shapes = {}
+    for i in range(3000):
+        fault = chaos.choose_fault(seed, level, "GET", path, f"y={i}", 1, "picture", 0)
+        name = fault.name if fault else ""
+        quick = name not in ("delay", "stall") or fault.seconds < 0.8
+        if name not in shapes and quick and (name not in chaos.LIMITS or (fault.retry_after is None) == (name == "432")):
+            shapes[name] = (i, fault)
+    check("chaos: every class is drawn", set(shapes) == set(chaos.FAULTS) | {""})
+    results = {}
+    for name, (i, fault) in shapes.items():
+        head, body, reset, seconds = raw_exchange(images, f"{path}?y={i}")
+        status = int(head.split(" ")[1]) if head.startswith("HTTP/1.1 ") else 0
+        length = re.search(r"Content-Length: (\d+)", head)
+        length = int(length.group(1)) if length else None
+        location = re.search(r"Location: (\S+)", head)
+        location = location.group(1) if location else ""
+        whole = status == 200 and body == reference
+        results[name] = _shape_holds(name, fault, status, head, body, reset, seconds, length, location, reference,
+                                     f"{path}?y={i}", hosts["stranger"], base)
+    check("chaos: each fault has its shape " + " ".join(sorted(name for name, ok in results.items() if not ok)),
+          all(results.values()))
+    hop = get(hosts["stranger"], f"{path}?y={shapes['redirect_stranger'][0]}&chaos_hop=1")
+    record = json.loads(get(control, "/chaos/record")[1])["entries"]
+    wholes = {entry["fault"]: entry["whole"] for entry in record if "y=" in entry["target"] and entry["hop"] == 0}
+    check("chaos: pictures come from the stranger too, and the record says which answers were whole",
+          hop[0].status in (200, 302, 418, 429, 432, 500, 503) and wholes.get("") is True and wholes.get("delay") is True
+          and wholes.get("cut_close") is False and wholes.get("html") is False)
+
+    # A photo list lists by key; the stranger lists for anybody; a device name alone is a picture.
+    album = owner.albums[0]
+    uid, album_id = urllib.parse.quote(owner.oid, safe=""), urllib.parse.quote(album.album_id, safe="")
+    listed = None
+    for i in range(20):  # until an answer comes whole
+        response, body = get(hosts["photos"], f"/photos/get_all?uid={uid}&album_id={album_id}&count=32&page=1&z={i}",
+                             {"Cookie": cookie})
+        try:
+            listed = json.loads(body)["data"]["photo_list"]
+            break
+        except (ValueError, KeyError, TypeError):
+            continue
+    check("chaos: a photo list names the album's photos", listed is not None
+          and [item["pic_name"] for item in listed] == [photo.pic_name for photo in album.photos[:32]])
+    plain = chaos_values.Plan(seed, level, ["pic_name", "caption"])
+    check("chaos: plain fields keep every other value", all(
+        photo.pic_name == photo.key + ".jpg" for a in plain.albums for photo in a.photos)
+          and [a.album_id for a in plain.albums] == [a.album_id for a in owner.albums]
+          and all(a.caption == f"相册 {a.index + 1}" for a in plain.albums) and plain.oid == owner.oid)
+
+    # Left out, a fault is gone and the others stay.
+    i, fault = shapes["html"]
+    get(control, f"/chaos?seed={seed}&level={level}&without=html@picture")
+    head, body, _, _ = raw_exchange(images, f"{path}?y={i}")
+    kept = raw_exchange(images, f"{path}?y={shapes['500'][0]}")[0]
+    check("chaos: without", head.startswith("HTTP/1.1 200") and body == reference and kept.startswith("HTTP/1.1 500"))
+    refused = json.loads(get(control, f"/chaos?seed={seed}&level=teapot")[1])
+    get(control, "/reset")
+    off = json.loads(get(control, "/chaos/plan")[1])
+    check("chaos: a bad level is refused, /reset ends chaos mode", refused["ok"] is False and off["ok"] is False)
+
+
 def check_escaping_owner(check, hosts, cookie):
     """The owner at /u/1000000005: ids with backslashes, found whatever a client does to them."""
     page = get(hosts["main"], "/u/1000000005", {"Cookie": cookie})[1].decode("utf-8")
@@ -343,6 +486,7 @@ def main():
         check_chunked_cut(check, hosts, name, large)
         check_redirected_lists(check, hosts, cookie)
         check_escaping_owner(check, hosts, cookie)
+        check_chaos(check, hosts, cookie)
         try:
             untrusted_ok = get(hosts["sso_untrusted"], "/sso/qrcode/check?qrid=&callback=cb", tls=tls)[0].status == 200
         except ssl.SSLError:

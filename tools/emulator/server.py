@@ -7,6 +7,7 @@ import ssl
 import subprocess
 import threading
 import time
+import traceback
 import urllib.parse
 from pathlib import Path
 
@@ -37,6 +38,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif split.path == "/reset":
             log.clear()
             self.server.services.forged_certificate = False
+        chaos = self.server.services.chaos
+        if chaos.takes(self.server.service_name, split.path):
+            self.server.services.state.count_request(split.path)
+            try:
+                return chaos.serve(self, self.server.service_name)
+            except Exception:  # a broken answer, not a dead host: the rest keeps serving
+                traceback.print_exc()
+                self.close_connection = True
+                return None
         route = getattr(self.server.services, self.server.service_name)
         self.headers.request_line = self.requestline
         response = route(split.path, parse_query(split.query), self.headers)

@@ -5,6 +5,7 @@ import json
 import urllib.parse
 
 from . import data, ports
+from .chaos import Chaos
 from .images import SIZES
 
 PICTURE_PATHS = ("/large/", "/mw1024/", "/mw690/", "/small/")
@@ -49,6 +50,7 @@ class Services:
         self.state = state
         self.base = base
         self.pictures = pictures
+        self.chaos = Chaos(self)
 
     def image_url(self, path):
         return f"http://{ports.address('images', self.base)}{path}"
@@ -205,7 +207,10 @@ class Services:
             return json_answer({"ok": True, "faults": self.state.snapshot()["faults"]})
         if path == "/reset":
             self.state.reset()
+            self.chaos.stop()
             return json_answer({"ok": True})
+        if path == "/chaos" or path.startswith("/chaos/"):
+            return self.chaos.control(path, query)
         if path == "/qr":
             statuses = {"scan": "scanned", "confirm": "confirmed", "expire": "expired", "wait": "waiting"}
             status = statuses.get(query.get("action", ""))
