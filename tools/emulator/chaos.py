@@ -122,7 +122,9 @@ class Chaos:
         self.services = services
         self.lock = threading.Lock()
         self.plan = None
-        self.counts = {}
+        self.without = ()
+        self.names, self.keys = {}, {}  # pic_name -> key, key -> (album index, photo)
+        self.counts = {}  # (method, path, query) -> requests so far
         self.record = []
 
     # -- control ------------------------------------------------------------------------------
