@@ -621,8 +621,9 @@ private:
                 if (attempt > 1) run_.notes.push_back("listed at analysis " + std::to_string(attempt));
                 return true;
             }
+            if (ownerFailed_) break;  // the same id would go again
         }
-        run_.notes.push_back("no album listed after 5 analyses: " + shown(pilot.status()));
+        run_.notes.push_back("no album listed: " + shown(pilot.status()));
         return false;
     }
 
@@ -663,17 +664,23 @@ private:
             const Snapshot before = finalFiles();
             const size_t cursor = recordTotal();
             const std::wstring lineBefore = pilot.status();
-            if (!pilot.albumMenu(row, sizeCommand(size)) || !pilot.albumMenu(row, L"下载选中")) {
-                run_.fail("driver", "row " + std::to_string(row) + ": the album menu did not work");
-                return;
-            }
-            // Under way once the buttons are off, a list was asked for or the line changed; a job
-            // with nothing to fetch may be over by then.
-            pilot.waitUntil([&] {
+            // Under way once the buttons are off, a list was asked for or the line changed. A click
+            // can miss a row (one with a caption of 10 kB is drawn tall), so the row is chosen first
+            // and the menu tried again when nothing moved.
+            const auto underWay = [&] {
                 size_t total = 0;
                 std::vector<Answer> ignored;
                 return !pilot.buttonEnabled(L"分析") || pilot.status() != lineBefore || (readRecord(1u << 30, &ignored, &total), total > cursor);
-            }, 3000);
+            };
+            bool started = false;
+            for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+                pilot.selectAlbum(row);
+                started = pilot.albumMenu(row, sizeCommand(size)) && pilot.albumMenu(row, L"下载选中") && pilot.waitUntil(underWay, 3000);
+            }
+            if (!started) {
+                run_.fail("driver", "row " + std::to_string(row) + ": the download did not start: " + shown(pilot.status()));
+                return;
+            }
             const ULONGLONG start = GetTickCount64();
             bool ended = false;
             while (GetTickCount64() - start < patience) {
