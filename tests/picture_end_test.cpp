@@ -195,3 +195,16 @@ TEST(PictureEnd, FormatsNotRecognised)
     EXPECT_EQ(pictureEnd("RIFF" + little32(4) + "WE"), PictureEnd::Cut);
     EXPECT_EQ(pictureEnd("BM" + bytes({30, 0})), PictureEnd::Cut);
 }
+
+TEST(PictureEnd, PagesAndErrorObjectsAreNoPictures)
+{
+    EXPECT_TRUE(isTextPage("{\"code\":\"100001\",\"msg\":\"busy\"}"));
+    EXPECT_TRUE(isTextPage(" \r\n<!DOCTYPE html><html><body>busy</body></html>"));
+    EXPECT_TRUE(isTextPage("[]"));
+    // Pictures stay pictures, whole or cut, and bodies of no known kind are not judged.
+    EXPECT_FALSE(isTextPage(bytes({0xFF, 0xD8, 0xFF, 0xDA})));
+    EXPECT_FALSE(isTextPage(bytes({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A})));
+    EXPECT_FALSE(isTextPage("II*\0plain tiff bytes"));
+    EXPECT_FALSE(isTextPage(""));
+    EXPECT_FALSE(isTextPage("   "));
+}

@@ -184,3 +184,10 @@ PictureEnd pictureEnd(std::string_view bytes)
     if (matchesSoFar(bytes, "BM"sv)) return bytes.size() < 6 ? PictureEnd::Cut : bmpEnd(bytes);
     return PictureEnd::UnknownFormat;
 }
+
+bool isTextPage(std::string_view bytes)
+{
+    if (pictureEnd(bytes) != PictureEnd::UnknownFormat) return false;
+    const size_t first = bytes.find_first_not_of(" \t\r\n");
+    return first != std::string_view::npos && (bytes[first] == '{' || bytes[first] == '[' || bytes[first] == '<');
+}

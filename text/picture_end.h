@@ -14,3 +14,8 @@ enum class PictureEnd { Complete, Cut, UnknownFormat };
 // BMP whose size field is below its smallest header), is UnknownFormat.
 // Safe on any bytes; linear in their length.
 [[nodiscard]] PictureEnd pictureEnd(std::string_view bytes);
+
+// Whether a body is a web page or a service's error object rather than a picture: of no picture
+// format, and its first byte past blanks opens JSON or markup. A host that answers "busy" with
+// status 200 sends such a body, complete and of the length it announced.
+[[nodiscard]] bool isTextPage(std::string_view bytes);
