@@ -13,6 +13,7 @@ struct AlbumRecord {
     std::string caption;
     int photoCount = 0;
     std::string coverUrl;
+    std::string albumIdInAddress;  // as the service gave it, for its photo list's address
 };
 
 struct AlbumStore {

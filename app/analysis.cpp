@@ -16,6 +16,8 @@
 #include "app/text_cut.h"
 #include "net/cookie_text.h"
 #include "net/http_client.h"
+#include "text/address_part.h"
+#include "text/encoding.h"
 #include "text/json_document.h"
 #include "text/json_node.h"
 #include "ui/gdiplus_include.h"
@@ -64,7 +66,7 @@ std::string fetchHomepage(std::string_view address, const JobContext* job)
     if (job) watch.emplace(client, *job);
     const std::string cookies = appState().cookies.get();
     if (!sendToService(client, {address, cookies, {}}, job)) return {};
-    return client.responseTextUtf8();
+    return client.responseText();
 }
 
 // The analysis's patience with the album list: rate limits counted down on the status line.
@@ -131,15 +133,17 @@ std::string fetchBytes(std::string_view address, const JobContext* job)
 
 int readHomepage(std::string_view address, const JobContext* job)
 {
-    const std::string page = fetchHomepage(address, job);
+    const std::string page = fetchHomepage(address, job);  // UTF-8
     AppState& state = appState();
     // The check and the three writes are one step: a successor writes only after it started,
     // and by then this job sees that it was replaced.
     Locked hold(state.ownerLock);
     if (job && job->stopping()) return 0;
-    state.ownerId.set(cutBetween(page, "$CONFIG['oid']='", "';"));
-    state.userId.set(cutBetween(page, "$CONFIG['uid']='", "';"));
-    state.ownerNick.set(cutBetween(page, "$CONFIG['onick']='", "';"));
+    const std::string ownerId = cutBetween(page, "$CONFIG['oid']='", "';");
+    state.ownerId.set(utf8ToNarrow(ownerId));
+    state.ownerIdInAddress.set(addressPart(ownerId));
+    state.userId.set(utf8ToNarrow(cutBetween(page, "$CONFIG['uid']='", "';")));
+    state.ownerNick.set(utf8ToNarrow(cutBetween(page, "$CONFIG['onick']='", "';")));
     return !state.ownerId.get().empty() && !state.userId.get().empty() ? 1 : 0;
 }
 
@@ -153,7 +157,7 @@ void analysisJob(const JobContext& job)
     // A new listing: the albums and the photos of the previous one are gone.
     clearAlbums();
     runtime().photos.clear();
-    const std::string ownerId = appState().ownerId.get();
+    const std::string ownerId = appState().ownerIdInAddress.get();
     ListingRun run(job);
     std::set<std::string> seen;
     int received = 0;
@@ -165,7 +169,7 @@ void analysisJob(const JobContext& job)
         // A page that holds no album not listed yet: the service has run out, or repeats itself.
         bool anyNew = false;
         for (int i = 0; i < count; ++i) {
-            const std::string albumId = answer.GetText("data.album_list.[" + std::to_string(i) + "].album_id");
+            const std::string albumId = addressValue(answer, "data.album_list.[" + std::to_string(i) + "].album_id");
             if (seen.insert(albumId).second) anyNew = true;
         }
         if (!anyNew) break;
@@ -177,6 +181,7 @@ void analysisJob(const JobContext& job)
             AlbumRecord album;
             album.caption = answer.GetText(entry + "caption");
             album.albumId = answer.GetText(entry + "album_id");
+            album.albumIdInAddress = addressValue(answer, entry + "album_id");
             album.photoCount = static_cast<int32_t>(answer.GetInteger(entry + "count.photos"));
             album.coverUrl = answer.GetText(entry + "cover_pic");
             if (album.coverUrl.empty()) album.coverUrl = PICLADE_PLACEHOLDER_COVER;

@@ -26,10 +26,11 @@ private:
 };
 
 struct AppState {
-    // Held while the three fields of a homepage (ownerId, ownerNick, userId) are written together.
+    // Held while the fields of a homepage (ownerId and its address form, ownerNick, userId) are written together.
     CriticalSection ownerLock;
     SharedText cookies;
     SharedText ownerId;
+    SharedText ownerIdInAddress;  // as the homepage gave it, for the album list's address
     SharedText ownerNick;
     SharedText userId;
     SharedText saveFolder;   // always ends with "\"

@@ -10,6 +10,7 @@
 #include "app/main_window.h"
 #include "app/patient_fetch.h"
 #include "app/runtime.h"
+#include "app/service_exchange.h"
 #include "app/service_hosts.h"
 #include "app/text_cut.h"
 #include "app/written_pictures.h"
@@ -90,7 +91,7 @@ public:
     // False for a picture already queued; else the photo's file name is set.
     bool name(PhotoRecord& photo)
     {
-        if (!pictures_.insert(photo.picName).second) return false;
+        if (!pictures_.insert(photo.picNameInAddress).second) return false;
         for (int copy = 1;; ++copy) {
             photo.fileName = pictureFileName(photo.timestamp, photo.captionRender, photo.picName, copy);
             if (files_.insert(toUtf16(photo.fileName)).second) return true;
@@ -134,8 +135,9 @@ FetchResult fetchPicture(DownloadRun& run, std::string_view address, std::string
     return fetchPatiently(run, {address, {}, referer, AnswerKind::Picture}, [&](HttpClient& client) {
         bytes = client.responseBytes();
         // Without a length the picture's own format tells whether it came to its end: a chunked
-        // body broken off reads as a clean end.
-        return !bytes.empty() && (client.contentLength() > 0 || pictureEnd(bytes) != PictureEnd::Cut);
+        // body broken off reads as a clean end. A page or error object answered with 200 is no
+        // picture, whole as it may be.
+        return !bytes.empty() && !isTextPage(bytes) && (client.contentLength() > 0 || pictureEnd(bytes) != PictureEnd::Cut);
     });
 }
 
@@ -149,7 +151,7 @@ void downloadTask(intptr_t generationArgument, intptr_t)
     if (!runtime().photos.take(generation, photo, folder)) return;
     AppState& state = appState();
     const std::string sizePath = state.sizePath.get();
-    const std::string address = photo.picHost + sizePath + photo.picName;
+    const std::string address = photo.picHost + sizePath + photo.picNameInAddress;
     const std::string& name = photo.fileName;
     // Written by an earlier download of this album at this size, and still there.
     if (writtenPictures().haveAlready(folder, name, sizePath)) {
@@ -201,19 +203,23 @@ void albumJob(const JobContext& job)
     // "打开目录" shows the folder of the download that is current when it is chosen.
     whileCurrentOnWindow(job, [&] { state.albumFolder.set(albumFolder); });
 
-    const std::string ownerId = state.ownerId.get();
+    const std::string ownerId = state.ownerIdInAddress.get();
     // Every page, the first one included, is asked for within the loop, each answer in its own
     // document: a page that fails queues nothing, whatever an earlier answer held.
     auto fetchPage = [&](int page) {
-        return fetchPhotoListPage(*run, photoListAddress(ownerId, album.albumId, page), state.cookies.get(), page == 1);
+        return fetchPhotoListPage(*run, photoListAddress(ownerId, album.albumIdInAddress, page), state.cookies.get(), page == 1);
     };
-    const int total = static_cast<int32_t>(fetchPage(1).GetInteger("data.total"));
+    JsonDocument first = fetchPage(1);
+    const int total = static_cast<int32_t>(first.GetInteger("data.total"));
     run->setAlbumTotal(total);
     // The pages the first answer promises, but never far more than the album list said it holds:
-    // a service that keeps answering cannot keep the job paging.
+    // a service that keeps answering cannot keep the job paging. A first page that lists photos
+    // is believed over a total below one: those photos are not dropped.
     const int64_t claimed = std::max<int64_t>(album.photoCount, 0);
-    const int64_t pages = std::min({total <= 0 ? int64_t{0} : (int64_t{total} + kPhotosPerPage - 1) / kPhotosPerPage,
-                                    (claimed + kPhotosPerPage - 1) / kPhotosPerPage + 2, kMostPhotoPages});
+    const int64_t mostPages = std::min<int64_t>((claimed + kPhotosPerPage - 1) / kPhotosPerPage + 2, kMostPhotoPages);
+    const int64_t promised = total > 0 ? (int64_t{total} + kPhotosPerPage - 1) / kPhotosPerPage
+                                       : (first.GetCount("data.photo_list") > 0 ? mostPages : 0);
+    const int64_t pages = std::min(promised, mostPages);
     AlbumNames names;
     for (int page = 1; page <= pages; ++page) {
         if (job.stopping()) return;
@@ -228,6 +234,7 @@ void albumJob(const JobContext& job)
             photo.captionRender = answer.GetText(entry + "caption_render");
             photo.picHost = answer.GetText(entry + "pic_host");
             photo.picName = answer.GetText(entry + "pic_name");
+            photo.picNameInAddress = addressValue(answer, entry + "pic_name");
             photo.timestamp = static_cast<int32_t>(answer.GetInteger(entry + "timestamp"));
             if (!names.name(photo)) continue;
             // Counted and kept only while this job is the current download.

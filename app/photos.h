@@ -17,6 +17,7 @@ struct PhotoRecord {
     std::string picName;
     int64_t timestamp = 0;
     std::string fileName;  // its name in the album folder, decided when it is queued
+    std::string picNameInAddress;  // as the service gave it, for the picture's address
 };
 
 class PhotoStore {

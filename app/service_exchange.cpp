@@ -3,6 +3,9 @@
 #include "app/service_hosts.h"
 #include "net/cookie_text.h"
 #include "net/http_client.h"
+#include "text/address_part.h"
+#include "text/encoding.h"
+#include "text/json_document.h"
 
 namespace {
 
@@ -71,4 +74,9 @@ bool sendToService(HttpClient& client, const ServiceRequest& request, const JobC
         next = location;
     }
     return false;
+}
+
+std::string addressValue(JsonDocument& answer, std::string_view path)
+{
+    return addressPart(toNarrow(answer.GetTextW(toUtf16(path)), kUtf8CodePage));
 }

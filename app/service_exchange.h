@@ -9,6 +9,7 @@
 #include "app/jobs.h"
 
 class HttpClient;
+class JsonDocument;
 
 // Whether an address is on a site's host ("host" or "host:port") or one below it; the scheme's
 // default port written out counts as no port.
@@ -30,3 +31,7 @@ struct ServiceRequest {
 // HTTPS down to HTTP. The answer read from `client` afterwards is the last hop's. False when no
 // answer came, the hops ran out or went down to HTTP, or `job` was told to stop on the way.
 [[nodiscard]] bool sendToService(HttpClient& client, const ServiceRequest& request, const JobContext* job = nullptr);
+
+// A text of a service answer (an id, a picture name) as a part of an address: every character as
+// the service gave it, where the program's own text would turn those outside its code page to "?".
+[[nodiscard]] std::string addressValue(JsonDocument& answer, std::string_view path);

@@ -140,8 +140,8 @@ TEST(PhotoStore, AReplacedDownloadReachesNothingOfItsSuccessor)
     ASSERT_TRUE(startJob(DownloadJob, noJob, 0, begin));
     const JobContext first(DownloadJob, currentJobGeneration(DownloadJob), 0);
     ASSERT_TRUE(store.setFolder(first, "A\\"));
-    ASSERT_TRUE(store.append(first, PhotoRecord{"a", "http://h", "1.jpg", 0, {}}));
-    ASSERT_TRUE(store.append(first, PhotoRecord{"b", "http://h", "2.jpg", 0, {}}));
+    ASSERT_TRUE(store.append(first, PhotoRecord{"a", "http://h", "1.jpg", 0, {}, {}}));
+    ASSERT_TRUE(store.append(first, PhotoRecord{"b", "http://h", "2.jpg", 0, {}, {}}));
     PhotoRecord photo;
     std::string folder;
     ASSERT_TRUE(store.take(first.generation(), photo, folder));
@@ -153,14 +153,14 @@ TEST(PhotoStore, AReplacedDownloadReachesNothingOfItsSuccessor)
     const JobContext second(DownloadJob, currentJobGeneration(DownloadJob), 0);
     EXPECT_FALSE(store.take(first.generation(), photo, folder));
     EXPECT_EQ(store.countWritten(first.generation()), -1);
-    EXPECT_FALSE(store.append(first, PhotoRecord{"c", "http://h", "old.jpg", 0, {}}));
+    EXPECT_FALSE(store.append(first, PhotoRecord{"c", "http://h", "old.jpg", 0, {}, {}}));
     EXPECT_FALSE(store.setFolder(first, "A\\"));
     EXPECT_EQ(appState().queuedCount, 0);
     EXPECT_EQ(appState().nextPhotoIndex, 0);
 
     // The second one starts from photo 1 of its own list.
     ASSERT_TRUE(store.setFolder(second, "B\\"));
-    ASSERT_TRUE(store.append(second, PhotoRecord{"d", "http://h", "3.jpg", 0, {}}));
+    ASSERT_TRUE(store.append(second, PhotoRecord{"d", "http://h", "3.jpg", 0, {}, {}}));
     ASSERT_TRUE(store.take(second.generation(), photo, folder));
     EXPECT_EQ(photo.picName, "3.jpg");
     EXPECT_EQ(folder, "B\\");
