@@ -14,6 +14,12 @@ constexpr size_t kMaxNameUnits = 240;
 constexpr std::wstring_view kPictureEndings[] = {L"jpg", L"jpeg", L"jpe", L"jfif", L"png", L"gif", L"webp",
                                                  L"bmp", L"tif", L"tiff", L"heic", L"avif"};
 
+// Endings that make Explorer run, open or redirect what carries them; a folder "x.{class id}" shows
+// as a system folder. A folder name ending so has its last "." made a "_".
+constexpr std::wstring_view kProgramEndings[] = {L"exe", L"com", L"bat", L"cmd", L"pif", L"scr", L"lnk", L"url", L"scf",
+                                                 L"vbs", L"vbe", L"js", L"jse", L"wsf", L"wsh", L"hta", L"msi", L"msp",
+                                                 L"cpl", L"ps1", L"reg", L"jar", L"inf", L"application", L"library-ms"};
+
 bool isForbidden(wchar_t unit)
 {
     return unit < 32 || unit == L'/' || unit == L'\\' || unit == L':' || unit == L'*' || unit == L'?' || unit == L'"' ||
@@ -71,12 +77,22 @@ bool isDeviceName(std::wstring name)
     return digit && (name.compare(0, 3, L"COM") == 0 || name.compare(0, 3, L"LPT") == 0);
 }
 
+bool isProgramEnding(std::wstring_view ending)
+{
+    if (!ending.empty() && ending.front() == L'{') return true;
+    for (const std::wstring_view known : kProgramEndings)
+        if (equalIgnoringCase(ending, known)) return true;
+    return false;
+}
+
 // A folder name's cleaning, before the last check.
 std::wstring cleanedFolderName(std::string_view name)
 {
     std::wstring cleaned = toUtf16(cutToBytes(withoutForbidden(toUtf16(name), false), 200));
     while (!cleaned.empty() && (cleaned.back() == L'.' || cleaned.back() == L' ')) cleaned.pop_back();
     if (!cleaned.empty() && isDeviceName(cleaned)) cleaned.insert(0, L"_");
+    const size_t dot = cleaned.rfind(L'.');
+    if (dot != std::wstring::npos && isProgramEnding(std::wstring_view(cleaned).substr(dot + 1))) cleaned[dot] = L'_';
     return cleaned;
 }
 

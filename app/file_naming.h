@@ -22,7 +22,8 @@ std::string cleanCaption(std::string_view caption);
 bool isSafeName(std::wstring_view name);
 
 // A folder name Windows accepts: forbidden and control characters dropped, cut to 200 bytes,
-// trailing dots and blanks dropped, a device name made harmless with a "_" in front. A name that
+// trailing dots and blanks dropped, a device name made harmless with a "_" in front, and the last
+// "." of a program's or shortcut's ending (".exe", ".lnk", ".{class id}", ...) made a "_". A name that
 // still fails the last check gives its `fallback` cleaned the same way, then "_". Blanks inside
 // the name stay.
 std::string safeName(std::string_view name, std::string_view fallback);

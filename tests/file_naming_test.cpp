@@ -90,6 +90,19 @@ TEST(FileNaming, SafeFolderNames)
     EXPECT_EQ(safeName(std::string(199, 'a') + ". b", "id"), std::string(199, 'a'));
 }
 
+TEST(FileNaming, FolderNamesNeverEndAsProgramsOrShortcuts)
+{
+    EXPECT_EQ(safeName("run.exe", "id"), "run_exe");
+    EXPECT_EQ(safeName("setup.tar.BAT", "id"), "setup.tar_BAT");
+    EXPECT_EQ(safeName("link.url . ", "id"), "link_url");
+    EXPECT_EQ(safeName("bin.{645FF040-5081-101B-9F08-00AA002F954E}", "id"), "bin_{645FF040-5081-101B-9F08-00AA002F954E}");
+    EXPECT_EQ(safeName("", "9.lnk"), "9_lnk");
+    // Other endings are the caption's own.
+    EXPECT_EQ(safeName("v1.5", "id"), "v1.5");
+    EXPECT_EQ(safeName("旅行.2017", "id"), "旅行.2017");
+    EXPECT_EQ(safeName("photos.jpg", "id"), "photos.jpg");
+}
+
 TEST(FileNaming, TheLastCheckOfEveryName)
 {
     EXPECT_TRUE(isSafeName(L"旅行 2017"));
