@@ -380,7 +380,7 @@ def check_escaping_owner(check, hosts, cookie):
              for form in forms]
     captions = [[album["caption"] for album in answer["data"]["album_list"]] for answer in lists]
     check("escaping owner's albums by any slash", all(c == captions[0] for c in captions)
-          and captions[0][:3] == ["", "CON", "危险的名字"] and len(captions[0][3].encode("utf-8")) > 10000)
+          and captions[0][:3] == ["", "CON", "危险的名字.lnk"] and len(captions[0][3].encode("utf-8")) > 10000)
     climbing = json.loads(get(hosts["photos"], "/photos/get_all?uid=../../escape_oid&album_id=..%5C..%5Cescape_album"
                                                "&count=32&page=1&type=", {"Cookie": cookie})[1])["data"]
     named = json.loads(get(hosts["photos"], "/photos/get_all?uid=..\\..\\escape_oid&album_id=3990000003"

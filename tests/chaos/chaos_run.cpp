@@ -11,6 +11,7 @@
 // One line per seed ("RESULT seed=… outcome=… seconds=…"), its failures below it, a coverage
 // table per seed and summed; exit code 1 when any seed failed (or, with --require-coverage, when a
 // fault class or hostile class got nothing in all).
+#include "tests/e2e/disk_names.h"
 #include "tests/e2e/session.h"
 
 #include "text/json_document.h"
@@ -45,17 +46,6 @@ struct Options {
 };
 
 // -- small helpers --------------------------------------------------------------------------------
-
-std::wstring lowered(std::wstring text)
-{
-    for (wchar_t& unit : text) unit = static_cast<wchar_t>(std::towlower(unit));
-    return text;
-}
-
-bool endsWith(const std::wstring& text, const std::wstring& tail)
-{
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
 
 // A text for a report line: control characters written out, a long one cut in the middle (a
 // name's end says as much as its start).
@@ -305,27 +295,6 @@ std::wstring folderAbove(std::wstring folder, int levels)
 std::wstring nameOf(const std::wstring& path) { return path.substr(path.rfind(L'\\') + 1); }
 std::wstring folderOf(const std::wstring& path) { return path.substr(0, path.rfind(L'\\') + 1); }
 
-bool isDeviceName(std::wstring name)
-{
-    name = name.substr(0, name.find(L'.'));
-    while (!name.empty() && (name.back() == L' ' || name.back() == L'.')) name.pop_back();
-    name = lowered(name);
-    for (const wchar_t* device : {L"con", L"prn", L"aux", L"nul", L"conin$", L"conout$"})
-        if (name == device) return true;
-    return name.size() == 4 && (name.compare(0, 3, L"com") == 0 || name.compare(0, 3, L"lpt") == 0) && name[3] >= L'0' &&
-           name[3] <= L'9';
-}
-
-bool hasExecutableEnding(const std::wstring& name)
-{
-    const size_t dot = name.rfind(L'.');
-    if (dot == std::wstring::npos) return false;
-    static const std::set<std::wstring> endings = {L"exe", L"com", L"bat", L"cmd", L"pif", L"scr", L"lnk", L"url", L"scf",
-                                                   L"vbs", L"vbe", L"js", L"jse", L"wsf", L"wsh", L"hta", L"msi", L"msp",
-                                                   L"cpl", L"ps1", L"reg", L"jar", L"inf", L"application", L"library-ms"};
-    return endings.count(lowered(name.substr(dot + 1))) != 0;
-}
-
 // What is wrong with a name the program made ("device", "dot-or-blank", "executable", "control",
 // "forbidden", "empty"), or empty.
 std::string unsafeName(const std::wstring& name)
@@ -333,7 +302,7 @@ std::string unsafeName(const std::wstring& name)
     if (name.empty()) return "empty";
     if (isDeviceName(name)) return "device";
     if (name.back() == L'.' || name.back() == L' ') return "dot-or-blank";
-    if (hasExecutableEnding(name)) return "executable";
+    if (hasProgramEnding(name)) return "executable";
     for (const wchar_t unit : name) {
         if (unit < 0x20) return "control";  // DEL is allowed in Windows names
         if (wcschr(L"\\/:*?\"<>|", unit)) return "forbidden";
@@ -344,16 +313,6 @@ std::string unsafeName(const std::wstring& name)
 // Wine keeps a name to 255 bytes of UTF-8 on a Linux disk, cutting it without a word (the program
 // keeps names to 240 UTF-16 units, as Windows disks take): such a name has lost its end.
 bool cutByWine(const std::wstring& name) { return utf8(name).size() >= 250; }
-
-// The two counts of a final line, "当前已下载 S张 共 L张"; -1 where one is missing.
-std::pair<long, long> lineCounts(const std::wstring& status)
-{
-    const std::wstring saved = L"当前已下载 ", queued = L"张 共 ";
-    const size_t at = status.find(saved);
-    if (at == std::wstring::npos) return {-1, -1};
-    const size_t then = status.find(queued, at);
-    return {_wtol(status.c_str() + at + saved.size()), then == std::wstring::npos ? -1 : _wtol(status.c_str() + then + queued.size())};
-}
 
 // -- one seed -------------------------------------------------------------------------------------
 
@@ -710,7 +669,7 @@ private:
         std::vector<Answer> answers;
         size_t total = 0;
         readRecord(cursor, &answers, &total);
-        const auto [saved, queued] = lineCounts(line);
+        const auto [saved, queued] = finalLineCounts(line);
         if (saved < 0 || queued < 0) return run_.fail("final-line", where + "a final line without counts: " + shown(line));
         run_.pictures += saved;
 

@@ -108,14 +108,15 @@ def build_owners():
 def _escaping_owner():
     """An owner whose every name tries to leave the save folder or to run: reached at /u/1000000005,
     its id is a relative path, its nick "..", its albums have an id that climbs, a device name, and
-    pictures whose names end as programs and shortcuts do, differ only in case or come twice."""
+    pictures and an album whose names end as programs and shortcuts do, and pictures whose names
+    differ only in case or come twice."""
     def photo(number, pic_name, caption="危险", timestamp=None):
         return Photo(f"3990000{number:03d}", pic_name, caption, timestamp or 1500000000 + number * 60)
 
     climbing = Album(CLIMBING_ALBUM_ID, "", [photo(k, f"escape{k:04d}pic.jpg", "..\\..\\往上") for k in range(1, 4)])
     device = Album("3990000002", "CON", [photo(10 + k, f"device{k:04d}pic.jpg", "CON") for k in range(1, 3)])
     twice = photo(29, "twice.jpg", "两次")
-    named = Album("3990000003", "危险的名字", [
+    named = Album("3990000003", "危险的名字.lnk", [
         photo(21, "shortcut.url"), photo(22, "link.lnk"), photo(23, "explorer.scf"), photo(24, "run.bat"),
         photo(25, "setup.exe"),
         photo(26, "Same.jpg", "同名", 1500090000), photo(27, "same.jpg", "同名", 1500090000),
