@@ -207,6 +207,14 @@ BREAKS = {
         [("app/file_naming.cpp", "isProgramEnding(std::wstring_view(cleaned).substr(dot + 1))) cleaned[dot] = L'_';",
           "isProgramEnding(std::wstring_view(cleaned).substr(dot + 1))) {}")],
         "app_files_test|" + CHAOS, "FileNaming.FolderNames*"),
+    "download-into-no-save-folder": (
+        "with no save folder (the program's own could not be named) a download saves to the drive's root",
+        [("app/main_window.cpp", "        if (selected < 0 || state.saveFolder.get().empty()) return 0;", "        if (selected < 0) return 0;")],
+        "app_window_test", "MainWindowTest.DownloadWithoutASaveFolder*"),
+    "late-steps-of-replaced-jobs": (
+        "a replaced job's final line, buttons and album folder land after its successor's",
+        [("app/main_window.cpp", "        if (!job.stopping()) step();", "        step();")],
+        "app_window_test", "MainWindowTest.AJobsLastSteps*"),
 }
 
 

@@ -127,6 +127,24 @@ TEST_F(MainWindowTest, DownloadWithoutSelectionDoesNothing)
     EXPECT_EQ(appState().queuedCount, 7);  // nothing was reset or started
 }
 
+TEST_F(MainWindowTest, DownloadWithoutASaveFolderDoesNothing)
+{
+    // The program's folder could not be named: the save folder stays empty, never a drive's root.
+    const std::string saveFolder = appState().saveFolder.get();
+    appState().saveFolder.set("");
+    const int row = m().albumList.InsertItem("[家人] 3张");
+    ASSERT_GE(row, 0);
+    ASSERT_TRUE(m().albumList.Select(row));
+    const long downloads = currentJobGeneration(DownloadJob);
+    InterlockedExchange(&appState().queuedCount, 7);
+    onMainMenuItem(0, kDownloadSelected, 0, 0, 0, 0, 0);
+    EXPECT_EQ(currentJobGeneration(DownloadJob), downloads);
+    EXPECT_FALSE(m().analyseButton.Disabled());
+    EXPECT_EQ(appState().queuedCount, 7);
+    m().albumList.DeleteAllItems();
+    appState().saveFolder.set(saveFolder);
+}
+
 namespace {
 
 // The window's sign-in job polls a service that is not there and writes the status line twice a
@@ -196,6 +214,23 @@ TEST_F(MainWindowTest, AnotherThreadChangesTheControlsOnlyThroughTheWindowsThrea
     m().homepageEdit.SetText(typed);
     m().covers.Remove(-1);
     m().albumList.DeleteAllItems();
+}
+
+TEST_F(MainWindowTest, AJobsLastStepsRunOnTheWindowsThreadOnlyWhileItIsCurrent)
+{
+    quietSignIn();
+    const long generation = currentJobGeneration(AnalysisJob);
+    const JobContext current(AnalysisJob, generation, 0);
+    const JobContext replaced(AnalysisJob, generation - 1, 0);
+    const DWORD windowThread = GetCurrentThreadId();
+    DWORD ranOn = 0;
+    bool replacedRan = false;
+    runOnOtherThread([&] {
+        whileCurrentOnWindow(current, [&] { ranOn = GetCurrentThreadId(); });
+        whileCurrentOnWindow(replaced, [&] { replacedRan = true; });
+    });
+    EXPECT_EQ(ranOn, windowThread);
+    EXPECT_FALSE(replacedRan);
 }
 
 TEST(MainWindowGone, AnotherThreadsCallsAreDroppedOnceTheWindowIsDestroyed)
