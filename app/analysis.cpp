@@ -66,7 +66,7 @@ std::string fetchHomepage(std::string_view address, const JobContext* job)
     if (job) watch.emplace(client, *job);
     const std::string cookies = appState().cookies.get();
     if (!sendToService(client, {address, cookies, {}}, job)) return {};
-    return client.responseText();
+    return client.responseBytes();
 }
 
 // The analysis's patience with the album list: rate limits counted down on the status line.
@@ -135,7 +135,7 @@ int readHomepage(std::string_view address, const JobContext* job)
 {
     const std::string page = fetchHomepage(address, job);  // UTF-8
     AppState& state = appState();
-    // The check and the three writes are one step: a successor writes only after it started,
+    // The check and the writes are one step: a successor writes only after it started,
     // and by then this job sees that it was replaced.
     Locked hold(state.ownerLock);
     if (job && job->stopping()) return 0;

@@ -149,7 +149,7 @@ BREAKS = {
     "paging-follows-the-claimed-total": (
         "the listings page on for as long as the service's totals say, repeated pages and all",
         [("app/download.cpp", "        if (page > 1 && added == 0 && answer.HasRoot()) break;\n", ""),
-         ("app/download.cpp", "(claimed + kPhotosPerPage - 1) / kPhotosPerPage + 2, kMostPhotoPages}", "kMostPhotoPages, kMostPhotoPages}"),
+         ("app/download.cpp", "std::min<int64_t>((claimed + kPhotosPerPage - 1) / kPhotosPerPage + 2, kMostPhotoPages)", "kMostPhotoPages"),
          ("app/analysis.cpp", "        if (!anyNew) break;\n", "")],
         E2E, "EndToEndHostile.PagingEnds*"),
     "path-check-off": (

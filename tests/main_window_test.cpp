@@ -130,7 +130,14 @@ TEST_F(MainWindowTest, DownloadWithoutSelectionDoesNothing)
 TEST_F(MainWindowTest, DownloadWithoutASaveFolderDoesNothing)
 {
     // The program's folder could not be named: the save folder stays empty, never a drive's root.
-    const std::string saveFolder = appState().saveFolder.get();
+    struct Restore {
+        std::string saveFolder = appState().saveFolder.get();
+        ~Restore()
+        {
+            appState().saveFolder.set(saveFolder);
+            mainWindow()->albumList.DeleteAllItems();
+        }
+    } restore;
     appState().saveFolder.set("");
     const int row = m().albumList.InsertItem("[家人] 3张");
     ASSERT_GE(row, 0);
@@ -141,8 +148,6 @@ TEST_F(MainWindowTest, DownloadWithoutASaveFolderDoesNothing)
     EXPECT_EQ(currentJobGeneration(DownloadJob), downloads);
     EXPECT_FALSE(m().analyseButton.Disabled());
     EXPECT_EQ(appState().queuedCount, 7);
-    m().albumList.DeleteAllItems();
-    appState().saveFolder.set(saveFolder);
 }
 
 namespace {

@@ -201,10 +201,11 @@ TEST(PictureEnd, PagesAndErrorObjectsAreNoPictures)
     EXPECT_TRUE(isTextPage("{\"code\":\"100001\",\"msg\":\"busy\"}"));
     EXPECT_TRUE(isTextPage(" \r\n<!DOCTYPE html><html><body>busy</body></html>"));
     EXPECT_TRUE(isTextPage("[]"));
+    EXPECT_TRUE(isTextPage("\xEF\xBB\xBF{\"code\":\"100001\"}"));
     // Pictures stay pictures, whole or cut, and bodies of no known kind are not judged.
     EXPECT_FALSE(isTextPage(bytes({0xFF, 0xD8, 0xFF, 0xDA})));
     EXPECT_FALSE(isTextPage(bytes({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A})));
-    EXPECT_FALSE(isTextPage("II*\0plain tiff bytes"));
+    EXPECT_FALSE(isTextPage(std::string_view("II*\0<tiff>", 10)));
     EXPECT_FALSE(isTextPage(""));
     EXPECT_FALSE(isTextPage("   "));
 }
