@@ -187,7 +187,7 @@ PictureEnd pictureEnd(std::string_view bytes)
 
 bool isTextPage(std::string_view bytes)
 {
-    if (pictureEnd(bytes) != PictureEnd::UnknownFormat) return false;
+    // No picture format begins with a blank, "{", "[" or "<": the first byte decides.
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);  // a UTF-8 byte-order mark
     const size_t first = bytes.find_first_not_of(" \t\r\n");
     return first != std::string_view::npos && (bytes[first] == '{' || bytes[first] == '[' || bytes[first] == '<');

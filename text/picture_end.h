@@ -15,7 +15,7 @@ enum class PictureEnd { Complete, Cut, UnknownFormat };
 // Safe on any bytes; linear in their length.
 [[nodiscard]] PictureEnd pictureEnd(std::string_view bytes);
 
-// Whether a body is a web page or a service's error object rather than a picture: of no picture
-// format, and its first byte past blanks opens JSON or markup. A host that answers "busy" with
+// Whether a body is a web page or a service's error object rather than a picture: its first byte
+// past blanks (and a UTF-8 byte-order mark) opens JSON or markup, as no picture format's does. A host that answers "busy" with
 // status 200 sends such a body, complete and of the length it announced.
 [[nodiscard]] bool isTextPage(std::string_view bytes);
