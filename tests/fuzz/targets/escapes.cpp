@@ -1,9 +1,13 @@
 // The escape decoder and encoder on arbitrary UTF-16 units: decoding in place agrees with a plain
 // reading of the rules, never grows the text and zeroes what it frees; decoding what the encoder
-// wrote gives the text back, with \u decoding on or off.
+// wrote gives the text back, with \u decoding on or off. The input's bytes also go through the
+// address encoder, whose percent escapes must give them back.
 #include "fuzz_support.h"
+#include "text/address_part.h"
 #include "text/escapes.h"
 
+#include <cctype>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -56,10 +60,34 @@ std::wstring decodedByTheRules(const std::wstring& text, bool unicodeEscapes)
     return out;
 }
 
+// An address part holds only the kept characters and %XX, and reading its escapes gives every
+// byte back.
+void checkAddressPart(std::string_view value)
+{
+    const std::string part = addressPart(value);
+    std::string back;
+    for (size_t at = 0; at < part.size();) {
+        const char unit = part[at];
+        FUZZ_CHECK(std::isalnum(static_cast<unsigned char>(unit)) || unit == '-' || unit == '.' || unit == '_' ||
+                   unit == '~' || unit == '%');
+        if (unit != '%') {
+            back += part[at++];
+            continue;
+        }
+        FUZZ_CHECK(at + 2 < part.size());
+        const int high = hexDigit(part[at + 1]), low = hexDigit(part[at + 2]);
+        FUZZ_CHECK(high >= 0 && low >= 0);
+        back += static_cast<char>(high * 16 + low);
+        at += 3;
+    }
+    FUZZ_CHECK(back == value);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    checkAddressPart(std::string_view(reinterpret_cast<const char*>(data), size));
     const std::wstring text = size && (data[0] & 1) ? unitsFromPairs(data + 1, size - 1) : unitsFromBytes(data, size);
     for (const bool unicodeEscapes : {true, false}) {
         std::vector<wchar_t> buffer(text.begin(), text.end());

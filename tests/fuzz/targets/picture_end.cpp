@@ -41,5 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const PictureEnd extended = pictureEnd(longer);
     if (result == PictureEnd::Complete) FUZZ_CHECK(extended == PictureEnd::Complete);
     if (result == PictureEnd::UnknownFormat && size > 0) FUZZ_CHECK(extended == PictureEnd::UnknownFormat);
+
+    // A body taken for a page is never one that begins as a picture, whole or cut.
+    if (isTextPage(body)) FUZZ_CHECK(result == PictureEnd::UnknownFormat);
     return 0;
 }
