@@ -77,12 +77,18 @@ bool isDeviceName(std::wstring name)
     return digit && (name.compare(0, 3, L"COM") == 0 || name.compare(0, 3, L"LPT") == 0);
 }
 
+// Letter case aside, as Explorer compares endings.
+template <size_t N>
+bool isOneOf(std::wstring_view ending, const std::wstring_view (&known)[N])
+{
+    for (const std::wstring_view one : known)
+        if (equalIgnoringCase(ending, one)) return true;
+    return false;
+}
+
 bool isProgramEnding(std::wstring_view ending)
 {
-    if (!ending.empty() && ending.front() == L'{') return true;
-    for (const std::wstring_view known : kProgramEndings)
-        if (equalIgnoringCase(ending, known)) return true;
-    return false;
+    return (!ending.empty() && ending.front() == L'{') || isOneOf(ending, kProgramEndings);
 }
 
 // A folder name's cleaning, before the last check.
@@ -96,12 +102,7 @@ std::wstring cleanedFolderName(std::string_view name)
     return cleaned;
 }
 
-bool isPictureEnding(std::wstring_view ending)
-{
-    for (const std::wstring_view known : kPictureEndings)
-        if (equalIgnoringCase(ending, known)) return true;
-    return false;
-}
+bool isPictureEnding(std::wstring_view ending) { return isOneOf(ending, kPictureEndings); }
 
 // The first `units` of the text, never ending in the first half of a surrogate pair.
 std::wstring cutToUnits(std::wstring_view text, size_t units)

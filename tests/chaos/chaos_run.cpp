@@ -14,6 +14,7 @@
 #include "tests/e2e/disk_names.h"
 #include "tests/e2e/session.h"
 
+#include "text/address_part.h"
 #include "text/json_document.h"
 #include "text/json_node.h"
 
@@ -75,21 +76,6 @@ void say(const std::string& line)
 }
 
 double secondsSince(ULONGLONG start) { return static_cast<double>(GetTickCount64() - start) / 1000.0; }
-
-std::string urlEncoded(const std::string& text)
-{
-    std::string out;
-    for (const unsigned char c : text) {
-        if (isalnum(c) || c == '-' || c == '_' || c == '.') {
-            out += static_cast<char>(c);
-        } else {
-            char escaped[4];
-            snprintf(escaped, sizeof escaped, "%%%02X", c);
-            out += escaped;
-        }
-    }
-    return out;
-}
 
 // -- the emulator's record of the chaos owner's requests -------------------------------------------
 
@@ -462,7 +448,7 @@ private:
         if (!control("/qr_settings?scan_after=1&confirm_after=2")) return run_.fail("driver", "the emulator does not answer");
         JsonDocument plan;
         const std::string asked = "/chaos?seed=" + std::to_string(run_.seed) + "&level=" + level_ + "&without=" +
-                                  urlEncoded(options_.without) + "&plain=" + urlEncoded(options_.plain);
+                                  addressPart(options_.without) + "&plain=" + addressPart(options_.plain);
         if (!plan.Parse(httpGet(kControlPort, asked), true) || !plan.GetBool("ok"))
             return run_.fail("driver", "the emulator refused chaos mode: " + plan.GetText("error"));
         plannedAlbums_ = static_cast<int>(plan.GetInteger("plan.albums"));
@@ -599,7 +585,7 @@ private:
         const std::string id = size + key;
         auto found = references_.find(id);
         if (found == references_.end())
-            found = references_.emplace(id, httpGet(kControlPort, "/chaos/reference?size=" + urlEncoded(size) + "&key=" + urlEncoded(key))).first;
+            found = references_.emplace(id, httpGet(kControlPort, "/chaos/reference?size=" + addressPart(size) + "&key=" + addressPart(key))).first;
         return found->second;
     }
 
