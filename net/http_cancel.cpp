@@ -42,6 +42,15 @@ void HttpClient::delist()
 
 bool HttpClient::isCancelled() const { return InterlockedCompareExchange(const_cast<volatile long*>(&cancelled_), 0, 0) != 0; }
 
+// Once closed, a handle's value may at once name another thread's new request (WinHTTP hands out
+// freed values again), so a cancelled exchange never passes it on: not even to the read that
+// follows the wait for data during which the cancel came.
+void* HttpClient::liveRequest() const
+{
+    Locked hold(liveLock());
+    return cancelled_ ? nullptr : request_.get();
+}
+
 void HttpClient::replaceRequest(void* handle)
 {
     Locked hold(liveLock());

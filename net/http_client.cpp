@@ -226,15 +226,15 @@ bool HttpClient::open(std::string_view method, std::string_view url)
 bool HttpClient::setRequestOption(unsigned option, unsigned value)
 {
     DWORD data = value;
-    return request_ && WinHttpSetOption(request_.get(), option, &data, sizeof data);
+    return request_ && WinHttpSetOption(liveRequest(), option, &data, sizeof data);
 }
 
 void HttpClient::setProxyCredentials(std::string_view user, std::string_view password)
 {
     const std::wstring wideUser = wide(user), widePassword = wide(password);
-    WinHttpSetOption(request_.get(), WINHTTP_OPTION_PROXY_USERNAME, const_cast<wchar_t*>(wideUser.c_str()),
+    WinHttpSetOption(liveRequest(), WINHTTP_OPTION_PROXY_USERNAME, const_cast<wchar_t*>(wideUser.c_str()),
                      static_cast<DWORD>(wideUser.size()));
-    WinHttpSetOption(request_.get(), WINHTTP_OPTION_PROXY_PASSWORD, const_cast<wchar_t*>(widePassword.c_str()),
+    WinHttpSetOption(liveRequest(), WINHTTP_OPTION_PROXY_PASSWORD, const_cast<wchar_t*>(widePassword.c_str()),
                      static_cast<DWORD>(widePassword.size()));
 }
 
@@ -265,7 +265,7 @@ bool HttpClient::addHeaderLine(std::string_view line, unsigned flags)
 {
     if (!request_) return false;
     const std::wstring wideLine = wide(line);
-    return WinHttpAddRequestHeaders(request_.get(), wideLine.c_str(), static_cast<DWORD>(wideLine.size()), flags);
+    return WinHttpAddRequestHeaders(liveRequest(), wideLine.c_str(), static_cast<DWORD>(wideLine.size()), flags);
 }
 
 bool HttpClient::addDefaultHeaders(bool hasBody)
@@ -288,8 +288,8 @@ bool HttpClient::send(std::string_view body, int ignoreDeletions, int retries)
     void* data = body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<char*>(body.data());
     bool answered = false;
     for (int attempt = 0; attempt <= retries && !answered; ++attempt) {
-        if (WinHttpSendRequest(request_.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, data, length, length, 0) &&
-            WinHttpReceiveResponse(request_.get(), nullptr)) {
+        if (WinHttpSendRequest(liveRequest(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, data, length, length, 0) &&
+            WinHttpReceiveResponse(liveRequest(), nullptr)) {
             answered = true;
             break;
         }
@@ -305,10 +305,10 @@ bool HttpClient::send(std::string_view body, int ignoreDeletions, int retries)
 bool HttpClient::processResponseHeaders(int ignoreDeletions)
 {
     DWORD size = 0;
-    WinHttpQueryHeaders(request_.get(), WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER,
+    WinHttpQueryHeaders(liveRequest(), WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER,
                         &size, WINHTTP_NO_HEADER_INDEX);
     std::wstring raw(size / sizeof(wchar_t) + 1, L'\0');
-    if (size == 0 || !WinHttpQueryHeaders(request_.get(), WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+    if (size == 0 || !WinHttpQueryHeaders(liveRequest(), WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
                                           raw.data(), &size, WINHTTP_NO_HEADER_INDEX)) {
         contentLength_ = -1;
         return false;
@@ -391,7 +391,7 @@ std::string_view HttpClient::responseView()
     size_t read = 0;
     for (;;) {
         DWORD available = 0;
-        if (!WinHttpQueryDataAvailable(request_.get(), &available)) break;
+        if (!WinHttpQueryDataAvailable(liveRequest(), &available)) break;
         if (available == 0) {
             bodyEndedCleanly_ = true;
             break;
@@ -402,7 +402,7 @@ std::string_view HttpClient::responseView()
         DWORD got = 0;
         // No more than is there: the read then returns at once, and the progress shows as it comes.
         const size_t space = std::min<size_t>(body_.capacity() - read, available);
-        if (space == 0 || !WinHttpReadData(request_.get(), body_.data() + read, static_cast<DWORD>(space), &got)) break;
+        if (space == 0 || !WinHttpReadData(liveRequest(), body_.data() + read, static_cast<DWORD>(space), &got)) break;
         if (isCancelled()) return {};  // a body cut short by a cancel is no body
         read += got;
         bytesMoved_.fetch_add(got);
@@ -435,7 +435,7 @@ int HttpClient::statusCode()
     if (!request_ || contentLength_ == 0 || isCancelled()) return 0;
     DWORD code = 0;
     DWORD size = sizeof code;
-    if (!WinHttpQueryHeaders(request_.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
+    if (!WinHttpQueryHeaders(liveRequest(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
                              &code, &size, WINHTTP_NO_HEADER_INDEX))
         return 0;
     return static_cast<int>(code);
@@ -446,7 +446,7 @@ std::string HttpClient::statusText()
     if (!request_ || contentLength_ == 0 || isCancelled()) return {};
     wchar_t text[256] = {};
     DWORD size = sizeof text - sizeof(wchar_t);
-    if (!WinHttpQueryHeaders(request_.get(), WINHTTP_QUERY_STATUS_TEXT, WINHTTP_HEADER_NAME_BY_INDEX, text, &size,
+    if (!WinHttpQueryHeaders(liveRequest(), WINHTTP_QUERY_STATUS_TEXT, WINHTTP_HEADER_NAME_BY_INDEX, text, &size,
                              WINHTTP_NO_HEADER_INDEX))
         return {};
     return toNarrow(std::wstring_view(text, size / sizeof(wchar_t)));
@@ -470,12 +470,12 @@ bool HttpClient::setCredentials(std::string_view user, std::string_view password
 {
     if (!request_) return false;
     const std::wstring wideUser = wide(user), widePassword = wide(password);
-    return WinHttpSetCredentials(request_.get(), target, authScheme, wideUser.c_str(), widePassword.c_str(), nullptr);
+    return WinHttpSetCredentials(liveRequest(), target, authScheme, wideUser.c_str(), widePassword.c_str(), nullptr);
 }
 
 bool HttpClient::setOption(int level, int option, int value, int size)
 {
-    void* handle = level == 1 ? connection_.get() : level == 2 ? request_.get() : session_.get();
+    void* handle = level == 1 ? connection_.get() : level == 2 ? liveRequest() : session_.get();
     if (!handle) return false;
     DWORD data = static_cast<DWORD>(value);
     return WinHttpSetOption(handle, static_cast<DWORD>(option), &data, static_cast<DWORD>(size));

@@ -133,6 +133,8 @@ private:
     void enlist();
     void delist();
     bool isCancelled() const;
+    // The request handle for one WinHTTP call; null once cancelled, so the call fails.
+    void* liveRequest() const;
     // Every change of the request handle goes through here, under the lock `cancel` takes.
     void replaceRequest(void* handle);
     void cancelHeld();  // with the lock held
