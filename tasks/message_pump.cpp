@@ -2,6 +2,13 @@
 
 #include <windows.h>
 
+namespace {
+
+// How often a wait looks at its condition when no message wakes it.
+constexpr DWORD kSliceMs = 15;
+
+} // namespace
+
 void pumpPendingMessages()
 {
     MSG message;
@@ -13,5 +20,40 @@ void pumpPendingMessages()
         }
         TranslateMessage(&message);
         DispatchMessageW(&message);
+    }
+}
+
+void waitServing(unsigned milliseconds)
+{
+    if (milliseconds < kSliceMs) {
+        Sleep(milliseconds);
+        pumpPendingMessages();
+        return;
+    }
+    (void)waitServing(milliseconds, [] { return false; });  // a plain delay: nothing ends it early
+}
+
+bool waitServing(unsigned milliseconds, const std::function<bool()>& done)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (done()) return true;
+        const DWORD spent = GetTickCount() - start;
+        if (spent >= milliseconds) return false;
+        const DWORD left = milliseconds - spent;
+        Sleep(left < kSliceMs ? left : kSliceMs);
+        pumpPendingMessages();
+    }
+}
+
+bool waitServing(void* object)
+{
+    HANDLE handle = object;
+    for (;;) {
+        const DWORD woken = MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_SENDMESSAGE);
+        if (woken == WAIT_OBJECT_0 || woken == WAIT_ABANDONED_0) return true;
+        if (woken != WAIT_OBJECT_0 + 1) return false;
+        MSG message;
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // serves sent messages
     }
 }

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "app/jobs.h"
+#include "app/core/job_threads.h"
 #include "tasks/message_pump.h"
 
 // A job that does nothing: started to replace the one under test.

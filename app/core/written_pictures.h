@@ -1,0 +1,33 @@
+// The pictures this run of the program wrote, so that downloading an album again at the same
+// size fetches only what is missing. Held in memory only: a new start of the program fetches
+// everything again.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "tasks/critical_section.h"
+
+class WrittenPictures {
+public:
+    WrittenPictures() = default;
+    WrittenPictures(const WrittenPictures&) = delete;
+    WrittenPictures& operator=(const WrittenPictures&) = delete;
+
+    void remember(std::string_view folder, std::string_view name, std::string_view sizePath, uint64_t bytes);
+    // True when the file was written by this run at this size and is still there as it was
+    // written: the same length and last-write time. File names do not carry the size: another size always fetches again.
+    bool haveAlready(std::string_view folder, std::string_view name, std::string_view sizePath) const;
+
+private:
+    struct Written {
+        std::string sizePath;
+        uint64_t bytes = 0;
+        uint64_t modified = 0;  // the file's last-write time when it was written
+    };
+    mutable CriticalSection lock_;
+    std::map<std::string, Written> written_;  // folder + name
+};
+

@@ -1,0 +1,199 @@
+#include "app/jobs/analysis.h"
+
+#include <memory>
+#include <optional>
+#include <set>
+
+#include "app/core/album_store.h"
+#include "app/core/app_state.h"
+#include "app/jobs/exchange_watch.h"
+#include "app/jobs/job_window.h"
+#include "app/jobs/patient_fetch.h"
+#include "app/core/shared_objects.h"
+#include "app/jobs/service_exchange.h"
+#include "app/jobs/service_hosts.h"
+#include "app/core/text_cut.h"
+#include "net/cookie_text.h"
+#include "net/http_client.h"
+#include "text/address_part.h"
+#include "text/encoding.h"
+#include "text/json_document.h"
+#include "text/json_node.h"
+#include "ui/gdiplus_include.h"
+#include "ui/image_object.h"
+
+namespace {
+
+constexpr int kAlbumsPerPage = 20;
+// However many albums a list promises, the listing stops here.
+constexpr int kMostAlbumPages = 50;
+constexpr int kCoverSize = 140;
+
+// A plain grey square for a cover that could be fetched neither itself nor as the placeholder.
+ImageObject blankCover()
+{
+    Gdiplus::GpBitmap* bitmap = nullptr;
+    Gdiplus::DllExports::GdipCreateBitmapFromScan0(kCoverSize, kCoverSize, 0, PixelFormat32bppARGB, nullptr, &bitmap);
+    Gdiplus::GpGraphics* graphics = nullptr;
+    if (bitmap && Gdiplus::DllExports::GdipGetImageGraphicsContext(bitmap, &graphics) == Gdiplus::Ok) {
+        Gdiplus::DllExports::GdipGraphicsClear(graphics, 0xFFD8D8D8);
+        Gdiplus::DllExports::GdipDeleteGraphics(graphics);
+    }
+    ImageObject image;
+    if (bitmap) image.AttachNative(bitmap);
+    return image;
+}
+
+ImageObject coverImage(const std::string& address, const JobContext& job)
+{
+    for (const std::string& source : {address, std::string(PICLADE_PLACEHOLDER_COVER)}) {
+        ImageObject image;
+        if (!image.LoadBytes(fetchBytes(source, &job))) continue;
+        if (image.Width() == kCoverSize && image.Height() == kCoverSize) return image;
+        ImageObject fitted;
+        if (image.Thumbnail(kCoverSize, kCoverSize, fitted)) return fitted;
+    }
+    return blankCover();
+}
+
+// The page at a homepage address; its redirects are followed hop by hop, each hop getting the
+// session's cookies only if it is the service's own.
+// Guarded by EndToEndPromises.SessionCookiesGoOnlyToTheServiceOwnHosts.
+std::string fetchHomepage(std::string_view address, const JobContext* job)
+{
+    HttpClient client;
+    std::optional<WatchedExchange> watch;
+    if (job) watch.emplace(client, *job);
+    const std::string cookies = appState().cookies.get();
+    if (!sendToService(client, {address, cookies, {}}, job)) return {};
+    return client.responseBytes();
+}
+
+// The analysis's patience with the album list: rate limits counted down on the status line.
+class ListingRun : public PatientJob {
+public:
+    using PatientJob::PatientJob;
+
+protected:
+    void showPause(uint64_t msLeft) override
+    {
+        const unsigned seconds = static_cast<unsigned>((msLeft + 999) / 1000);
+        if (seconds == shownSeconds_) return;
+        shownSeconds_ = seconds;
+        setStatus("  状态:服务器限制了访问频率," + std::to_string(seconds) + "秒后继续获取相册列表;");
+    }
+
+private:
+    unsigned shownSeconds_ = 0;
+};
+
+std::string albumListAddress(const std::string& ownerId, int page)
+{
+    return std::string("http://") + PICLADE_PHOTO_HOST + "/albums/get_all?uid=" + ownerId + "&page=" + std::to_string(page) +
+           "&count=" + std::to_string(kAlbumsPerPage) + "&__rnd=1504067425791";
+}
+
+// One page of the album list, parsed; an empty document when it never came usably.
+JsonDocument fetchAlbumListPage(ListingRun& run, const std::string& address)
+{
+    JsonDocument answer;
+    const std::string cookies = appState().cookies.get();
+    (void)fetchPatiently(run, {address, cookies, {}, AnswerKind::List}, [&](HttpClient& client) {
+        JsonDocument parsed;
+        if (!parsed.Parse(client.responseText(), true) || parsed.GetType() != static_cast<int>(JsonKind::Object) ||
+            parsed.GetType("data.album_list") != static_cast<int>(JsonKind::Array))
+            return false;
+        answer = parsed;
+        return true;
+    });
+    return answer;
+}
+
+} // namespace
+
+std::string albumRowText(std::string_view caption, int photoCount)
+{
+    std::string text = "[";
+    text += caption;
+    text += "] ";
+    text += std::to_string(photoCount);
+    text += "张";
+    return text;
+}
+
+std::string fetchBytes(std::string_view address, const JobContext* job)
+{
+    HttpClient client;
+    std::optional<WatchedExchange> watch;
+    if (job) watch.emplace(client, *job);
+    client.open("GET", address);
+    client.send();
+    return client.responseBytes();
+}
+
+int readHomepage(std::string_view address, const JobContext* job)
+{
+    const std::string page = fetchHomepage(address, job);  // UTF-8
+    AppState& state = appState();
+    // The check and the writes are one step: a successor writes only after it started,
+    // and by then this job sees that it was replaced.
+    Locked hold(state.ownerLock);
+    if (job && job->stopping()) return 0;
+    const std::string ownerId = cutBetween(page, "$CONFIG['oid']='", "';");
+    state.ownerId.set(utf8ToNarrow(ownerId));
+    state.ownerIdInAddress.set(addressPart(ownerId));
+    state.userId.set(utf8ToNarrow(cutBetween(page, "$CONFIG['uid']='", "';")));
+    state.ownerNick.set(utf8ToNarrow(cutBetween(page, "$CONFIG['onick']='", "';")));
+    return !state.ownerId.get().empty() && !state.userId.get().empty() ? 1 : 0;
+}
+
+void analysisJob(const JobContext& job)
+{
+    if (!jobWindowConnected()) return;
+    // A download started while this analysis still runs keeps its own status lines.
+    const long download = currentJobGeneration(DownloadJob);
+    if (!readHomepage(homepageText(), &job) || job.stopping()) return;
+
+    // A new listing: the albums and the photos of the previous one are gone.
+    albumStore().clear();
+    photoStore().clear();
+    const std::string ownerId = appState().ownerIdInAddress.get();
+    ListingRun run(job);
+    std::set<std::string> seen;
+    int received = 0;
+    // Guarded by EndToEndHostile.PagingEndsWhenTheServiceRepeatsItself.
+    for (int page = 1; page <= kMostAlbumPages; ++page) {
+        JsonDocument answer = fetchAlbumListPage(run, albumListAddress(ownerId, page));
+        const int total = static_cast<int32_t>(answer.GetInteger("data.total"));
+        const int count = answer.GetCount("data.album_list");
+        // A page that holds no album not listed yet: the service has run out, or repeats itself.
+        bool anyNew = false;
+        for (int i = 0; i < count; ++i) {
+            const std::string albumId = addressValue(answer, "data.album_list.[" + std::to_string(i) + "].album_id");
+            if (seen.insert(albumId).second) anyNew = true;
+        }
+        if (!anyNew) break;
+        for (int i = 0; i < count; ++i) {
+            if (job.stopping()) return;
+            std::string entry = "data.album_list.[";
+            entry += std::to_string(i);
+            entry += "].";
+            AlbumRecord album;
+            album.caption = answer.GetText(entry + "caption");
+            album.albumId = answer.GetText(entry + "album_id");
+            album.albumIdInAddress = addressValue(answer, entry + "album_id");
+            album.photoCount = static_cast<int32_t>(answer.GetInteger(entry + "count.photos"));
+            album.coverUrl = answer.GetText(entry + "cover_pic");
+            if (album.coverUrl.empty()) album.coverUrl = PICLADE_PLACEHOLDER_COVER;
+            if (!albumStore().append(job, album)) return;
+            addAlbumRow(job, albumRowText(album.caption, album.photoCount), coverImage(album.coverUrl, job));
+        }
+        received += count;
+        // Further pages while the answer promises more albums.
+        if (received >= total) break;
+    }
+    if (job.stopping()) return;
+    StatusHold hold;
+    if (!job.stopping() && currentJobGeneration(DownloadJob) == download)
+        setStatusHeld("  状态:获取相册信息完成,请选择相册单击鼠标右键开始下载;");
+}

@@ -1,0 +1,242 @@
+#include "app/jobs/download.h"
+
+#include "app/core/album_store.h"
+#include "app/core/app_state.h"
+#include "app/jobs/download_run.h"
+#include "app/core/error_table.h"
+#include "app/core/file_naming.h"
+#include "app/core/file_store.h"
+#include "app/jobs/job_window.h"
+#include "app/jobs/patient_fetch.h"
+#include "app/core/shared_objects.h"
+#include "app/jobs/service_exchange.h"
+#include "app/jobs/service_hosts.h"
+#include "app/core/text_cut.h"
+#include "app/core/written_pictures.h"
+#include "net/http_client.h"
+#include "text/encoding.h"
+#include "text/json_document.h"
+#include "text/json_node.h"
+#include "text/picture_end.h"
+
+#include <algorithm>
+#include <set>
+
+namespace {
+
+constexpr int kPhotosPerPage = 32;
+// However many photos an album claims, its listing stops here.
+constexpr int64_t kMostPhotoPages = 2000;
+
+std::string photoListAddress(const std::string& ownerId, const std::string& albumId, int page)
+{
+    std::string address = "http://";
+    address += PICLADE_PHOTO_HOST;
+    address += "/photos/get_all?uid=" + ownerId + "&album_id=" + albumId + "&count=32&page=" + std::to_string(page) +
+               "&type=&__rnd=1504068705105";
+    return address;
+}
+
+// The final line and the buttons, unless a newer download has begun by the time they would land.
+void finishJob(const DownloadRun& run)
+{
+    AppState& state = appState();
+    const std::string text = finalStatusText(run.report(), state.downloadedCount, state.queuedCount);
+    StatusHold hold;  // after every picture's progress line
+    whileCurrentOnWindow(run.job(), [&] {
+        enableJobButtons(true);
+        setStatusHeld(text);
+    });
+}
+
+// A usable list answer: an object whose `listPath` is an array. A first page that says the album
+// holds nothing needs no list.
+bool isGoodList(JsonDocument& answer, std::string_view listPath, bool firstPage)
+{
+    if (answer.GetType() != static_cast<int>(JsonKind::Object)) return false;
+    if (answer.GetType(listPath) == static_cast<int>(JsonKind::Array)) return true;
+    return firstPage && answer.Exists("data.total") && answer.GetInteger("data.total") == 0;
+}
+
+// A photo-list page, parsed; an empty document when it never came usably (a failure is noted for
+// the final status, a stopped job is not a failure).
+// Guarded by EndToEndHostile.ErrorObjectPageIsRetriedNotTakenAsEmpty.
+JsonDocument fetchPhotoListPage(DownloadRun& run, const std::string& address, const std::string& cookies, bool firstPage)
+{
+    JsonDocument answer;
+    const FetchResult result = fetchPatiently(run, {address, cookies, {}, AnswerKind::List}, [&](HttpClient& client) {
+        JsonDocument parsed;
+        if (!parsed.Parse(client.responseText(), true) || !isGoodList(parsed, "data.photo_list", firstPage)) return false;
+        answer = parsed;
+        return true;
+    });
+    if (result == FetchResult::Failed) run.pageFailed();
+    return answer;
+}
+
+// Case-blind, as Windows compares file names.
+struct NameLess {
+    bool operator()(const std::wstring& a, const std::wstring& b) const
+    {
+        return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) == CSTR_LESS_THAN;
+    }
+};
+
+// The album's photos as they are queued: a picture listed twice is one file, and two pictures
+// whose names would be the same file both keep theirs, the later one with " (2)", " (3)", ...
+// Guarded by FileNaming.PictureNamesKeepTheirEndingWithinTheLimit and EndToEndHostile.HostileNamesStayInsideTheSaveFolder.
+class AlbumNames {
+public:
+    // False for a picture already queued; else the photo's file name is set.
+    bool name(PhotoRecord& photo)
+    {
+        if (!pictures_.insert(photo.picNameInAddress).second) return false;
+        for (int copy = 1;; ++copy) {
+            photo.fileName = pictureFileName(photo.timestamp, photo.captionRender, photo.picName, copy);
+            if (files_.insert(toUtf16(photo.fileName)).second) return true;
+        }
+    }
+
+private:
+    std::set<std::string> pictures_;
+    std::set<std::wstring, NameLess> files_;
+};
+
+// Counts a picture of download `generation` and shows the progress; nothing once that download
+// has been replaced.
+void countDownloaded(long generation)
+{
+    AppState& state = appState();
+    StatusHold hold;
+    const long downloaded = photoStore().countWritten(generation);
+    if (downloaded < 0) return;
+    setStatusHeld("  状态:正在下载中,请耐心等待,可能需要一阵子时间;当前下载进度 " + std::to_string(downloaded) + "/" +
+                  std::to_string(state.queuedCount));
+}
+
+} // namespace
+
+// Guarded by EndToEndPromises.EachPictureIsTriedThreeTimesAtMost, EndToEndFaults.DroppedAndTruncatedPicturesAreNeverCountedOrKept
+// and EndToEndHostile.CutChunkedPicturesAreNeverKept.
+FetchResult fetchPicture(DownloadRun& run, std::string_view address, std::string& bytes)
+{
+    // Image hosts refuse pictures that are not asked for from the main site's pages.
+    static const std::string referer = std::string("http://") + PICLADE_MAIN_SITE_HOST + "/";
+    return fetchPatiently(run, {address, {}, referer, AnswerKind::Picture}, [&](HttpClient& client) {
+        bytes = client.responseBytes();
+        // Without a length the picture's own format tells whether it came to its end: a chunked
+        // body broken off reads as a clean end. A page or error object answered with 200 is no
+        // picture, whole as it may be.
+        return !bytes.empty() && !isTextPage(bytes) && (client.contentLength() > 0 || pictureEnd(bytes) != PictureEnd::Cut);
+    });
+}
+
+void downloadTask(intptr_t generationArgument, intptr_t)
+{
+    const long generation = static_cast<long>(generationArgument);
+    const std::shared_ptr<DownloadRun> run = currentDownloadRun();
+    if (!run || run->generation() != generation) return;
+    PhotoRecord photo;
+    std::string folder;
+    if (!photoStore().take(generation, photo, folder)) return;
+    AppState& state = appState();
+    const std::string sizePath = state.sizePath.get();
+    const std::string address = photo.picHost + sizePath + photo.picNameInAddress;
+    const std::string& name = photo.fileName;
+    // Written by an earlier download of this album at this size, and still there.
+    if (writtenPictures().haveAlready(folder, name, sizePath)) {
+        countDownloaded(generation);
+        return;
+    }
+    std::string bytes;
+    // Guarded by EndToEndFaults.ServerErrorsOnEveryTryLeaveNothing, EndToEndPromises.ReplacedDownloadLeavesNothingInTheNewOne.
+    const FetchResult fetched = fetchPicture(*run, address, bytes);
+    if (fetched != FetchResult::Fetched || !isCurrentJob(DownloadJob, generation)) {
+        if (fetched == FetchResult::Failed) run->pictureFailed();
+        return;  // not written, not counted
+    }
+
+    // Nothing is written outside the album folder, whatever the names held.
+    const bool inside = isPathInside(folder + name, folder) && isPathInside(folder, state.saveFolder.get());
+    const unsigned long error = inside ? writePictureFile(folder, name, bytes, photo.timestamp) : ERROR_ACCESS_DENIED;
+    if (error) {
+        run->writeFailed();
+        StatusHold hold;
+        MessageBoxW(nullptr, toUtf16(errorText(error)).c_str(), toUtf16(name).c_str(), MB_ICONERROR);
+        return;
+    }
+    writtenPictures().remember(folder, name, sizePath, bytes.size());
+    // Written into the job's own folder; counted only while the job is still the current one.
+    countDownloaded(generation);
+}
+
+void albumJob(const JobContext& job)
+{
+    const std::shared_ptr<DownloadRun> run = startDownloadRun(job, job.generation());
+    AppState& state = appState();
+    AlbumRecord album;
+    if (!albumStore().at(static_cast<int>(job.argument()), album)) {
+        MessageBoxW(nullptr, toUtf16("数组访问越界,大于数组成员数;").c_str(), toUtf16("信息").c_str(), MB_ICONERROR);
+        enableJobButtons(true);
+        return;
+    }
+    // Guarded by EndToEndHostile.HostileNamesStayInsideTheSaveFolder.
+    const std::string saveFolder = state.saveFolder.get();
+    const std::string ownerFolder = withBackslash(saveFolder + safeName(state.ownerNick.get(), state.ownerId.get()));
+    const std::string albumFolder = withBackslash(ownerFolder + safeName(album.caption, album.albumId));
+    // Cleaned names never leave the save folder; should one still do, nothing is made there.
+    if (isPathInside(albumFolder, saveFolder)) {
+        ensureFolder(ownerFolder);
+        ensureFolder(albumFolder);
+    }
+    if (!photoStore().setFolder(job, albumFolder)) return;
+    // "打开目录" shows the folder of the download that is current when it is chosen.
+    whileCurrentOnWindow(job, [&] { state.albumFolder.set(albumFolder); });
+
+    const std::string ownerId = state.ownerIdInAddress.get();
+    // Every page, the first one included, is asked for within the loop, each answer in its own
+    // document: a page that fails queues nothing, whatever an earlier answer held.
+    auto fetchPage = [&](int page) {
+        return fetchPhotoListPage(*run, photoListAddress(ownerId, album.albumIdInAddress, page), state.cookies.get(), page == 1);
+    };
+    JsonDocument first = fetchPage(1);
+    const int total = static_cast<int32_t>(first.GetInteger("data.total"));
+    run->setAlbumTotal(total);
+    // The pages the first answer promises, but never far more than the album list said it holds:
+    // a service that keeps answering cannot keep the job paging. A first page that lists photos
+    // is believed over a total below one: those photos are not dropped.
+    const int64_t claimed = std::max<int64_t>(album.photoCount, 0);
+    const int64_t mostPages = std::min<int64_t>((claimed + kPhotosPerPage - 1) / kPhotosPerPage + 2, kMostPhotoPages);
+    const int64_t promised = total > 0 ? (int64_t{total} + kPhotosPerPage - 1) / kPhotosPerPage
+                                       : (first.GetCount("data.photo_list") > 0 ? mostPages : 0);
+    const int64_t pages = std::min(promised, mostPages);
+    AlbumNames names;
+    for (int page = 1; page <= pages; ++page) {
+        if (job.stopping()) return;
+        JsonDocument answer = fetchPage(page);
+        const int count = answer.GetCount("data.photo_list");
+        int added = 0;
+        for (int j = 0; j < count; ++j) {
+            std::string entry = "data.photo_list.[";
+            entry += std::to_string(j);
+            entry += "].";
+            PhotoRecord photo;
+            photo.captionRender = answer.GetText(entry + "caption_render");
+            photo.picHost = answer.GetText(entry + "pic_host");
+            photo.picName = answer.GetText(entry + "pic_name");
+            photo.picNameInAddress = addressValue(answer, entry + "pic_name");
+            photo.timestamp = static_cast<int32_t>(answer.GetInteger(entry + "timestamp"));
+            if (!names.name(photo)) continue;
+            // Counted and kept only while this job is the current download.
+            if (!photoStore().append(job, photo)) return;
+            downloadPool().submit(downloadTask, job.generation());
+            ++added;
+        }
+        // A page that answered but brought nothing new: the service has run out of photos.
+        if (page > 1 && added == 0 && answer.HasRoot()) break;
+    }
+    while (!downloadPool().isIdle()) {
+        if (!job.pause(500)) return;
+    }
+    finishJob(*run);  // a replaced job leaves the status line to its successor
+}

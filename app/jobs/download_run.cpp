@@ -1,0 +1,109 @@
+#include "app/jobs/download_run.h"
+
+#include "app/core/app_state.h"
+#include "app/core/shared_objects.h"
+#include "app/jobs/job_window.h"
+
+namespace {
+
+struct CurrentRun {
+    CriticalSection lock;
+    std::shared_ptr<DownloadRun> run;
+};
+
+CurrentRun& current()
+{
+    static CurrentRun slot;
+    return slot;
+}
+
+} // namespace
+
+// Guarded by EndToEndHostile.ErrorObjectPageIsRetriedNotTakenAsEmpty and DownloadLimits.FinalLines.
+std::string finalStatusText(const DownloadReport& report, long downloaded, long queued)
+{
+    const std::string counts = "当前已下载 " + std::to_string(downloaded) + "张 共 " + std::to_string(queued) + "张";
+    const bool whole = downloaded == queued && !report.failedPages && !report.failedPictures && !report.failedWrites && !report.gaveUp;
+    if (whole) return "  状态:全部下载完成," + counts + " 请单击鼠标右键打开目录;";
+    std::string text = "  状态:下载未完成,";
+    if (report.gaveUp) text += "服务器持续限制访问频率,已停止下载,";
+    if (report.failedPages) text += std::to_string(report.failedPages) + "页照片列表获取失败,";
+    if (report.failedPictures) text += std::to_string(report.failedPictures) + "张图片获取失败,";
+    if (report.failedWrites) text += std::to_string(report.failedWrites) + "张图片写入失败,";
+    text += counts;
+    if (report.albumTotal > queued) text += " 相册共 " + std::to_string(report.albumTotal) + "张";
+    return text + " 请单击鼠标右键打开目录;";
+}
+
+std::string pauseStatusText(unsigned seconds, long downloaded, long queued)
+{
+    return "  状态:服务器限制了访问频率," + std::to_string(seconds) + "秒后继续下载;当前下载进度 " + std::to_string(downloaded) + "/" +
+           std::to_string(queued);
+}
+
+DownloadRun::DownloadRun(const JobContext& job, long generation, RateGate::Clock clock)
+    : PatientJob(job, clock), generation_(generation)
+{
+}
+
+void DownloadRun::showPause(uint64_t msLeft)
+{
+    const unsigned seconds = static_cast<unsigned>((msLeft + 999) / 1000);
+    const uint64_t round = gate().round();
+    {
+        // One waiter writes each second of each pause; the others find it shown.
+        Locked hold(lock_);
+        if (round == shownRound_ && seconds == shownSeconds_) return;
+        shownRound_ = round;
+        shownSeconds_ = seconds;
+    }
+    const AppState& state = appState();
+    setStatus(pauseStatusText(seconds, state.downloadedCount, state.queuedCount));
+}
+
+void DownloadRun::pageFailed()
+{
+    Locked hold(lock_);
+    ++report_.failedPages;
+}
+
+void DownloadRun::pictureFailed()
+{
+    Locked hold(lock_);
+    ++report_.failedPictures;
+}
+
+void DownloadRun::writeFailed()
+{
+    Locked hold(lock_);
+    ++report_.failedWrites;
+}
+
+void DownloadRun::setAlbumTotal(int total)
+{
+    Locked hold(lock_);
+    report_.albumTotal = total;
+}
+
+DownloadReport DownloadRun::report() const
+{
+    Locked hold(lock_);
+    DownloadReport report = report_;
+    report.gaveUp = gate().givenUp();
+    return report;
+}
+
+std::shared_ptr<DownloadRun> startDownloadRun(const JobContext& job, long generation)
+{
+    auto run = std::make_shared<DownloadRun>(job, generation);
+    Locked hold(current().lock);
+    // A replaced job whose thread starts late never takes the place of its successor's run.
+    if (!current().run || current().run->generation() < generation) current().run = run;
+    return run;
+}
+
+std::shared_ptr<DownloadRun> currentDownloadRun()
+{
+    Locked hold(current().lock);
+    return current().run;
+}

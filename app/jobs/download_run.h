@@ -1,0 +1,57 @@
+// What one download job shares between its thread and its pool tasks: the job's stop signal, its
+// rate-limit gate and what went wrong on the way, for the final status line.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/core/job_threads.h"
+#include "app/jobs/patient_fetch.h"
+#include "tasks/critical_section.h"
+
+// What the final status line tells about a job.
+struct DownloadReport {
+    int failedPages = 0;     // photo-list pages that never answered usably
+    int failedPictures = 0;  // pictures that never came whole
+    int failedWrites = 0;    // pictures that came but could not be written
+    int albumTotal = 0;      // "data.total" of the first page; 0 when unknown
+    bool gaveUp = false;     // limited for too long without a success
+};
+
+// "全部下载完成…" only when every queued photo is saved and nothing failed; otherwise a text that
+// says the album is incomplete and why.
+std::string finalStatusText(const DownloadReport& report, long downloaded, long queued);
+// The status line while the job waits out a rate limit.
+std::string pauseStatusText(unsigned seconds, long downloaded, long queued);
+
+class DownloadRun : public PatientJob {
+public:
+    DownloadRun(const JobContext& job, long generation, RateGate::Clock clock = nullptr);
+
+    // The generation its pool tasks carry.
+    long generation() const { return generation_; }
+
+    void pageFailed();
+    void pictureFailed();
+    void writeFailed();
+    void setAlbumTotal(int total);
+    DownloadReport report() const;
+
+protected:
+    void showPause(uint64_t msLeft) override;
+
+private:
+    long generation_;
+    mutable CriticalSection lock_;
+    DownloadReport report_;
+    uint64_t shownRound_ = UINT64_MAX;  // the pause and second last put on the status line
+    unsigned shownSeconds_ = 0;
+};
+
+// Makes the run of a starting job the current one (unless a newer job's run already is); tasks
+// find it with currentDownloadRun.
+std::shared_ptr<DownloadRun> startDownloadRun(const JobContext& job, long generation);
+std::shared_ptr<DownloadRun> currentDownloadRun();

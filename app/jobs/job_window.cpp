@@ -1,0 +1,49 @@
+#include "app/jobs/job_window.h"
+
+#include <atomic>
+
+namespace {
+
+std::atomic<JobWindow*> gWindow{nullptr};
+
+} // namespace
+
+void connectJobWindow(JobWindow* window) { gWindow = window; }
+
+bool jobWindowConnected() { return gWindow != nullptr; }
+
+void setStatus(std::string_view text)
+{
+    if (JobWindow* window = gWindow) window->setStatus(text);
+}
+
+void setStatusHeld(std::string_view text)
+{
+    if (JobWindow* window = gWindow) window->setStatusHeld(text);
+}
+
+void enableJobButtons(bool enabled)
+{
+    if (JobWindow* window = gWindow) window->enableJobButtons(enabled);
+}
+
+std::string homepageText()
+{
+    JobWindow* window = gWindow;
+    return window ? window->homepageText() : std::string();
+}
+
+void showSignInPicture(const ImageObject& image)
+{
+    if (JobWindow* window = gWindow) window->showSignInPicture(image);
+}
+
+void addAlbumRow(const JobContext& job, std::string_view text, const ImageObject& cover)
+{
+    if (JobWindow* window = gWindow) window->addAlbumRow(job, text, cover);
+}
+
+void whileCurrentOnWindow(const JobContext& job, const std::function<void()>& step)
+{
+    if (JobWindow* window = gWindow) window->whileCurrent(job, step);
+}

@@ -1,0 +1,49 @@
+// What a job may do to the window, and nothing more. Every call is safe from any thread: the
+// window's side carries it to the window's thread, or reaches the controls through handles taken
+// there when the window was made. While no window is connected (before it is made, after it is
+// gone) every call does nothing.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "app/core/job_threads.h"
+
+class ImageObject;
+
+class JobWindow {
+public:
+    // The status line, written under the status lock.
+    virtual void setStatus(std::string_view text) = 0;
+    // The same for a caller that already holds the status lock (a StatusHold in scope).
+    virtual void setStatusHeld(std::string_view text) = 0;
+    // The analyse and browse buttons, enabled again at the end of a download.
+    virtual void enableJobButtons(bool enabled) = 0;
+    // The homepage typed in the edit field.
+    virtual std::string homepageText() = 0;
+    // A new picture on the sign-in page (the QR code, the avatar).
+    virtual void showSignInPicture(const ImageObject& image) = 0;
+    // A row of the album list with its cover; dropped when `job` has been replaced by then.
+    virtual void addAlbumRow(const JobContext& job, std::string_view text, const ImageObject& cover) = 0;
+    // Runs `step` on the window's thread, the caller waiting, only while `job` is still the
+    // current job of its kind there: a replaced job's last steps (its final line, the buttons,
+    // the album folder) never land after its successor's first ones.
+    virtual void whileCurrent(const JobContext& job, const std::function<void()>& step) = 0;
+
+protected:
+    ~JobWindow() = default;
+};
+
+// The window the jobs talk to: connected by the window before any job starts, disconnected
+// (null) once every job has ended.
+void connectJobWindow(JobWindow* window);
+bool jobWindowConnected();
+
+void setStatus(std::string_view text);
+void setStatusHeld(std::string_view text);
+void enableJobButtons(bool enabled);
+std::string homepageText();
+void showSignInPicture(const ImageObject& image);
+void addAlbumRow(const JobContext& job, std::string_view text, const ImageObject& cover);
+void whileCurrentOnWindow(const JobContext& job, const std::function<void()>& step);

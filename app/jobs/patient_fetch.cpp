@@ -1,0 +1,62 @@
+#include "app/jobs/patient_fetch.h"
+
+#include "app/jobs/exchange_watch.h"
+#include "app/jobs/service_exchange.h"
+#include "net/http_client.h"
+
+namespace {
+
+constexpr int kTries = 3;
+// Some hosts answer a list request 403 while they limit it; after this many in a row the 403 is
+// taken at its word.
+constexpr int kForbiddenTakenForLimit = 3;
+
+bool isRateLimit(int status) { return status == 418 || status == 429 || status == 432; }
+
+bool isComplete(HttpClient& client)
+{
+    const int status = client.statusCode();
+    return status >= 200 && status <= 299 && client.responseComplete();
+}
+
+} // namespace
+
+bool PatientJob::waitForResume()
+{
+    for (;;) {
+        if (job_.stopping() || gate_.givenUp()) return false;
+        const uint64_t left = gate_.msUntilResume();
+        if (left == 0) return true;
+        showPause(left);
+        // Short steps: the countdown moves every second, and a stop is seen at once.
+        if (!job_.pause(static_cast<unsigned>(left < 200 ? left : 200))) return false;
+    }
+}
+
+// Guarded by EndToEndHostile.ErrorObjectPageIsRetriedNotTakenAsEmpty (its 403 shape) and the rate-limit tests.
+FetchResult fetchPatiently(PatientJob& run, const FetchRequest& request, const std::function<bool(HttpClient&)>& accept)
+{
+    int failures = 0;
+    int forbiddenInARow = 0;
+    for (;;) {
+        if (!run.waitForResume()) return FetchResult::Abandoned;
+        const uint64_t round = run.gate().round();
+        HttpClient client;
+        const WatchedExchange watch(client, run.job());
+        if (sendToService(client, {request.address, request.cookies, request.referer}, &run.job())) {
+            const int status = client.statusCode();
+            forbiddenInARow = status == 403 ? forbiddenInARow + 1 : 0;
+            const bool forbiddenAsLimit = request.kind == AnswerKind::List && status == 403 && forbiddenInARow <= kForbiddenTakenForLimit;
+            if (isRateLimit(status) || forbiddenAsLimit) {
+                run.gate().limited(round, retryAfterMs(client.responseHeader("Retry-After")));
+                continue;
+            }
+            if (isComplete(client) && accept(client)) {
+                run.gate().succeeded();
+                return FetchResult::Fetched;
+            }
+        }
+        if (++failures == kTries) return FetchResult::Failed;
+        if (!run.job().pause(1000u * failures)) return FetchResult::Abandoned;
+    }
+}

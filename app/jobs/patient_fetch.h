@@ -1,0 +1,58 @@
+// One address of a job fetched patiently: an answer that fails is tried twice more (1 s, then
+// 2 s later); a rate-limit answer (418, 429 or 432) pauses the whole job at its gate and is tried
+// again after the wait without using up those tries.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string_view>
+
+#include "app/core/job_threads.h"
+#include "app/jobs/rate_gate.h"
+
+class HttpClient;
+
+enum class FetchResult { Fetched, Failed, Abandoned };  // abandoned: the job stopped or gave up
+
+// What a job lends its patient fetches: its stop signal and the one rate-limit gate all of its
+// requests wait at.
+class PatientJob {
+public:
+    explicit PatientJob(const JobContext& job, RateGate::Clock clock = nullptr) : job_(job), gate_(clock) {}
+    virtual ~PatientJob() = default;
+    PatientJob(const PatientJob&) = delete;
+    PatientJob& operator=(const PatientJob&) = delete;
+
+    const JobContext& job() const { return job_; }
+    RateGate& gate() { return gate_; }
+    const RateGate& gate() const { return gate_; }
+
+    // Waits until requests may go again, counting down on the status line. False when the job
+    // is replaced, the program ends or the job gave up meanwhile: the caller drops its request.
+    [[nodiscard]] bool waitForResume();
+
+protected:
+    // Shows that the job waits `msLeft` more milliseconds for the service.
+    virtual void showPause(uint64_t msLeft) = 0;
+
+private:
+    JobContext job_;
+    RateGate gate_;
+};
+
+enum class AnswerKind {
+    Picture,
+    List,  // an album or photo list page: a 403 is taken for a rate limit a few times in a row
+};
+
+struct FetchRequest {
+    std::string_view address;
+    std::string_view cookies;  // none when empty; only ever sent to the service's own hosts
+    std::string_view referer;  // none when empty
+    AnswerKind kind = AnswerKind::Picture;
+};
+
+// `accept` sees a 2xx answer whose body is complete (ended as announced) and says whether it is
+// usable; what it takes from the client is the caller's.
+[[nodiscard]] FetchResult fetchPatiently(PatientJob& run, const FetchRequest& request,
+                                         const std::function<bool(HttpClient&)>& accept);

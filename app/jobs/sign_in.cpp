@@ -1,0 +1,139 @@
+#include "app/jobs/sign_in.h"
+
+#include <string>
+
+#include "app/core/app_state.h"
+#include "app/core/shared_objects.h"
+#include "app/jobs/job_window.h"
+#include "app/jobs/service_exchange.h"
+#include "app/jobs/service_hosts.h"
+#include "app/core/text_cut.h"
+#include "net/http_client.h"
+#include "text/encoding.h"
+#include "text/json_document.h"
+#include "ui/image_object.h"
+
+namespace {
+
+constexpr int kConfirmed = 20000000;
+constexpr int kFirstNewCodeStatus = 50114003;
+
+// A GET whose answer is read as program text; with the session's cookies, its redirects are
+// followed hop by hop so that they reach only the service's own hosts.
+std::string get(const std::string& url, bool withCookies = false)
+{
+    HttpClient client;
+    if (withCookies) {
+        const std::string cookies = appState().cookies.get();
+        if (!sendToService(client, {url, cookies, {}})) return {};
+        return client.responseText();
+    }
+    client.open("GET", url);
+    client.send();
+    return client.responseText();
+}
+
+void showPicture(std::string_view bytes)
+{
+    if (!jobWindowConnected() || bytes.empty()) return;
+    StatusHold hold;
+    ImageObject image;
+    if (image.LoadBytes(bytes)) showSignInPicture(image);  // a picture that does not load leaves the old one
+}
+
+// A new QR code on screen; false when the sign-on host gave none (the sign-in then ends).
+bool showNewQrCode()
+{
+    JsonDocument answer;
+    answer.Parse(stripJsonp(get(std::string("https://") + PICLADE_SSO_HOST +
+                                "/sso/qrcode/image?entry=weibo&size=180&callback=STK_15033920845911")),
+                 true);
+    if (answer.GetInteger("retcode") != kConfirmed || answer.GetText("msg") != "succ") return false;
+    appState().qrId.set(answer.GetText("data.qrid"));
+    HttpClient image;
+    image.open("GET", std::string("http:") + answer.GetText("data.image"));
+    image.send();
+    showPicture(image.responseView());
+    return true;
+}
+
+} // namespace
+
+const char* qrStatusMessage(int code)
+{
+    switch (code) {
+    case kConfirmed: return "登录成功,请输入微博主页分析相册";
+    case 50114001: return "请打开微博客户端\"扫一扫\"";
+    case 50114002: return "成功扫描，请在手机点击确认以登录";
+    case 50114003: return "该二维码已过期，请重新扫描";
+    case 50114004: return "该二维码已登录，请重新扫描";
+    case 50114005: return "二维码错误";
+    default: return "错误";
+    }
+}
+
+int checkQrCode()
+{
+    JsonDocument answer;
+    answer.Parse(stripJsonp(get(std::string("https://") + PICLADE_SSO_HOST + "/sso/qrcode/check?entry=weibo&qrid=" +
+                                appState().qrId.get() + "&callback=STK_1503392084591317")),
+                 true);
+    const int64_t code = answer.GetInteger("retcode");
+    {
+        StatusHold hold;
+        if (code == kConfirmed) appState().ssoTicket.set(answer.GetText("data.alt"));
+    }
+    return static_cast<int32_t>(code);
+}
+
+int verifySession()
+{
+    HttpClient client;
+    const std::string cookies = appState().cookies.get();
+    const std::string page =
+        sendToService(client, {std::string("http://") + PICLADE_MAIN_SITE_HOST + "/", cookies, {}}) ? client.responseTextUtf8() : std::string();
+    const std::string uid = cutBetween(page, "$CONFIG['uid']='", "';");
+    const std::string nick = cutBetween(page, "$CONFIG['nick']='", "';");
+    const std::string avatar = cutBetween(page, "$CONFIG['avatar_large']='", "';");
+    if (uid.empty() || nick.empty()) return 0;
+    client.setAutoRedirect(true);  // the avatar goes without cookies: WinHTTP may follow its hops
+    client.open("GET", std::string("http:") + avatar);
+    client.send();
+    showPicture(client.responseView());
+    return 1;
+}
+
+int finishSignIn()
+{
+    JsonDocument answer;
+    answer.Parse(stripJsonp(get(std::string("https://") + PICLADE_SSO_HOST +
+                                "/sso/login.php?entry=weibo&returntype=TEXT&crossdomain=1&cdult=3&domain=" +
+                                PICLADE_MAIN_SITE_DOMAIN + "&alt=" + appState().ssoTicket.get() +
+                                "&savestate=30&callback=STK_150339562381621")),
+                 true);
+    const std::string crossUrl = answer.GetText("crossDomainUrlList.[2]");
+    HttpClient cross;
+    cross.open("GET", crossUrl);
+    cross.send();
+    appState().cookies.set(cross.responseCookies());
+    return verifySession();
+}
+
+void signInJob(const JobContext& job)
+{
+    int lastCode = 0;
+    while (lastCode != kConfirmed) {
+        if (job.stopping()) return;
+        lastCode = checkQrCode();  // the first poll goes out with an empty code
+        if (job.stopping()) return;
+        if (lastCode >= kFirstNewCodeStatus && !showNewQrCode()) return;
+        if (lastCode == kConfirmed) break;
+        setStatus(std::string("  状态:") + qrStatusMessage(lastCode));
+        if (!job.pause(500)) return;
+    }
+    if (finishSignIn() == 1) {
+        setStatus(std::string("  状态:") + qrStatusMessage(kConfirmed));
+    } else if (!job.stopping()) {
+        MessageBoxW(nullptr, toUtf16("TestCookies = 假").c_str(), toUtf16("信息").c_str(), MB_OK);
+    }
+}

@@ -1,0 +1,407 @@
+#include "app/shell/main_window.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/core/app_state.h"
+#include "app/core/file_naming.h"
+#include "app/shell/folder_actions.h"
+#include "app/jobs/analysis.h"
+#include "app/jobs/download.h"
+#include "app/jobs/sign_in.h"
+#include "app/core/job_threads.h"
+#include "app/core/shared_objects.h"
+#include "app/jobs/job_window.h"
+#include "app/jobs/service_hosts.h"
+#include "text/encoding.h"
+#include "ui/window_calls.h"
+
+const char* const kWindowTitle = "PicladeV5.0 https://piclade.example";
+const char* const kChangelog =
+    "What's new:\r\n2017.09.02\r\n================================\r\n1.修复二维码获取失败的问题；\r\n"
+    "2.重写架构,修复内存泄漏及多线程安全隐患；\r\n\r\nWhat's new:\r\n2017.06.23\r\n================================\r\n"
+    "1.修复二维码获取失败的问题；\r\n\r\nWhat's new:\r\n2016.11.23\r\n================================\r\n"
+    "1.修复下载图片出现的卡死；\r\n2.重新设计界面,更加简便好用；\r\n\r\nWhat's new:\r\n2016.11.11\r\n"
+    "================================\r\n1.修复打开提示“数据或数组类型不匹配”错误；\r\n"
+    "2.将程序图标升级为64*64大小,更加适合Win7以上用户；\r\n";
+
+namespace {
+
+// The one main window, owned here from createMainWindow to destroyMainWindow; gMain borrows it.
+std::unique_ptr<MainWindow> gOwner;
+MainWindow* gMain = nullptr;
+
+// How other threads reach the window: its thread and the handles of the controls they change,
+// taken once on that thread when the window is made, before any job starts. Other threads read
+// only these, never the window objects, whose properties belong to the window's thread.
+struct WindowHandles {
+    DWORD thread = 0;
+    HWND main = nullptr;
+    HWND status = nullptr;
+    HWND analyseButton = nullptr;
+    HWND browseButton = nullptr;
+    HWND homepageEdit = nullptr;
+};
+WindowHandles gHandles;
+
+// Carries another thread's call to the window's thread (lParam: its number in the table of
+// window calls).
+constexpr UINT kMainCallMessage = WM_APP + 1;
+
+intptr_t onMainMessage(intptr_t window, intptr_t message, intptr_t, intptr_t lParam, intptr_t handled, intptr_t, intptr_t)
+{
+    if (message != kMainCallMessage) return 0;
+    *reinterpret_cast<int*>(handled) = 1;
+    window_calls::serve(reinterpret_cast<HWND>(window), lParam);
+    return 0;
+}
+
+bool onWindowThread() { return gHandles.thread == GetCurrentThreadId(); }
+
+// Runs `call` on the window's thread, the caller waiting; nothing when the window is gone.
+void onMainThread(const std::function<void()>& call)
+{
+    if (onWindowThread()) {
+        call();
+        return;
+    }
+    (void)window_calls::send(gHandles.main, kMainCallMessage, call);
+}
+
+// What the jobs may do to the window (see job_window.h). The window's own thread changes its
+// controls directly; other threads reach them through the handles taken at creation, or carry the
+// call to the window's thread.
+class MainWindowView final : public JobWindow {
+public:
+    // The window's thread never waits for the status lock: a worker may hold that lock across a
+    // message box for as long as the user leaves it open, and the window must go on answering.
+    void setStatus(std::string_view text) override
+    {
+        if (onWindowThread()) {
+            setStatusHeld(text);
+            return;
+        }
+        if (!gHandles.status) return;
+        StatusHold hold;
+        setStatusHeld(text);
+    }
+
+    void setStatusHeld(std::string_view text) override
+    {
+        if (onWindowThread()) {
+            if (gMain) gMain->status.SetText(text);
+            return;
+        }
+        const std::wstring wide = toUtf16(text);
+        if (gHandles.status) SendMessageW(gHandles.status, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+    }
+
+    void enableJobButtons(bool enabled) override
+    {
+        if (onWindowThread()) {
+            if (!gMain) return;
+            gMain->analyseButton.Disabled(!enabled, true);
+            gMain->browseButton.Disabled(!enabled, true);
+            return;
+        }
+        if (!gHandles.analyseButton) return;
+        StatusHold hold;
+        // EnableWindow sends what the buttons need to their own thread.
+        EnableWindow(gHandles.analyseButton, enabled);
+        EnableWindow(gHandles.browseButton, enabled);
+    }
+
+    std::string homepageText() override
+    {
+        if (onWindowThread()) return gMain ? gMain->homepageEdit.GetText() : std::string();
+        const HWND edit = gHandles.homepageEdit;
+        if (!edit) return {};
+        // The user may type between the two messages: a text that filled the room is asked again.
+        for (size_t room = static_cast<size_t>(SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0)) + 2;; room *= 2) {
+            std::wstring text(room, L'\0');
+            const auto copied = static_cast<size_t>(SendMessageW(edit, WM_GETTEXT, room, reinterpret_cast<LPARAM>(text.data())));
+            if (copied + 1 < room) {
+                text.resize(copied);
+                return toNarrow(text);
+            }
+        }
+    }
+
+    void showSignInPicture(const ImageObject& image) override
+    {
+        onMainThread([&] {
+            if (gMain) gMain->signInPicture.SetImage(image);
+        });
+    }
+
+    void addAlbumRow(const JobContext& job, std::string_view text, const ImageObject& cover) override
+    {
+        onMainThread([&] {
+            // A replaced analysis may have sent its row just before the list was cleared for the new one.
+            if (!gMain || job.stopping()) return;
+            MainWindow& m = *gMain;
+            // Rows and covers stay matched by index: every row adds exactly one image.
+            m.covers.AddImage(cover);
+            m.albumList.InsertItem(text, m.albumList.GetItemCount());
+        });
+    }
+
+    // The check and the step together on the window's thread, where a new job is started.
+    void whileCurrent(const JobContext& job, const std::function<void()>& step) override
+    {
+        onMainThread([&] {
+            if (!job.stopping()) step();
+        });
+    }
+};
+
+MainWindowView gView;
+
+struct SizeChoice {
+    UINT command;
+    const char* text;
+    const char* path;
+};
+const SizeChoice kSizes[] = {
+    {IDM_SIZE_LARGE, "原图", "/large/"},
+    {IDM_SIZE_MIDDLE, "高清", "/mw1024/"},
+    {IDM_SIZE_SMALL, "标清", "/mw690/"},
+    {IDM_SIZE_THUMBNAIL, "缩略", "/small/"},
+};
+
+// The about picture, carried among the program's resources.
+std::string aboutPictureBytes()
+{
+    HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(IDR_ABOUT_PICTURE), reinterpret_cast<LPCWSTR>(RT_RCDATA));
+    HGLOBAL loaded = found ? LoadResource(nullptr, found) : nullptr;
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    return data ? std::string(static_cast<const char*>(data), SizeofResource(nullptr, found)) : std::string();
+}
+
+int truncated(double value) { return static_cast<int>(value); }
+
+SIZE tabClientSize()
+{
+    const RECT area = gMain->tabs.GetClientRect();
+    return {area.right, area.bottom};
+}
+
+intptr_t onSignInPageCreate(intptr_t page, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t)
+{
+    const SIZE tab = tabClientSize();
+    gMain->signInPicture.Create(reinterpret_cast<HWND>(page), "", {truncated(tab.cx / 2.0 - 91), truncated(tab.cy / 2.0 - 91)}, {182, 182});
+    return 0;
+}
+
+intptr_t ignoreSize(intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t) { return 0; }
+
+intptr_t onButtonClick(intptr_t, intptr_t id, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t);
+intptr_t onAlbumListRClick(intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t);
+
+intptr_t onOperationPageCreate(intptr_t page, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t)
+{
+    const HWND parent = reinterpret_cast<HWND>(page);
+    MainWindow& m = *gMain;
+    m.covers.Create(140, 140);
+    m.albumList.Create(parent, {20, 80}, {560, 360}, LVS_ICON | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE, WS_EX_CLIENTEDGE);
+    m.albumList.AddStyle(WS_BORDER);
+    m.albumList.SetExtendedStyle(LVS_EX_DOUBLEBUFFER);
+    m.albumList.InsertColumn("进度", 50);
+    m.albumList.InsertColumn("运行状态", 450);
+    m.albumList.SetImageList(m.covers, 0);
+    m.albumList.OnRClick(onAlbumListRClick);
+    m.homepageLabel.Create(parent, "用户主页：", {20, 20}, {70, 25}, SS_RIGHT | SS_CENTERIMAGE);
+    m.analyseButton.Create(parent, "分析", {0, 20}, {70, 25}, IDC_ANALYSE);
+    m.analyseButton.OnClick(onButtonClick);
+    m.saveLabel.Create(parent, "保存目录：", {20, 50}, {70, 25}, SS_RIGHT | SS_CENTERIMAGE);
+    m.browseButton.Create(parent, "浏览", {0, 50}, {70, 25}, IDC_BROWSE);
+    m.browseButton.OnClick(onButtonClick);
+    const std::string sample = std::string("http://") + PICLADE_MAIN_SITE_HOST + "/u/1000000001?from=myfollow_all";
+    // The sunken client edge users know edit fields by.
+    m.homepageEdit.SetBorder(1);
+    m.saveFolderEdit.SetBorder(1);
+    m.homepageEdit.Create(parent, sample, {100, 20}, {300, 25});
+    m.saveFolderEdit.Create(parent, appState().saveFolder.get(), {100, 50}, {300, 25});
+    return 0;
+}
+
+intptr_t onOperationPageSize(intptr_t, intptr_t w, intptr_t h, intptr_t, intptr_t, intptr_t, intptr_t)
+{
+    MainWindow& m = *gMain;
+    const int width = static_cast<int>(w);
+    const int height = static_cast<int>(h);
+    m.homepageLabel.Move(20, 20, 70, 25);
+    m.analyseButton.Move(width - 90, 20, 70, 25);
+    m.saveLabel.Move(20, 50, 70, 25);
+    m.browseButton.Move(width - 90, 50, 70, 25);
+    m.homepageEdit.Move(100, 20, width - 200, 25);
+    m.saveFolderEdit.Move(100, 50, width - 200, 25);
+    m.albumList.Move(20, 80, width - 40, height - 100);
+    return 0;
+}
+
+intptr_t onAboutPageCreate(intptr_t page, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t)
+{
+    const HWND parent = reinterpret_cast<HWND>(page);
+    MainWindow& m = *gMain;
+    m.changelog.Create(parent, kChangelog, {20, 20}, {300, 300});
+    m.aboutPicture.Create(parent, "", {300, 20}, {201, 272});
+    m.aboutPicture.SetImageData(aboutPictureBytes());
+    return 0;
+}
+
+intptr_t onAboutPageSize(intptr_t, intptr_t w, intptr_t h, intptr_t, intptr_t, intptr_t, intptr_t)
+{
+    MainWindow& m = *gMain;
+    m.changelog.Move(20, 20, static_cast<int>(w) - 240, static_cast<int>(h));
+    m.aboutPicture.Move(static_cast<int>(w) - 220, 20, 201, 272);
+    return 0;
+}
+
+intptr_t onMainCreate(intptr_t window, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t)
+{
+    MainWindow& m = *gMain;
+    const HWND main = reinterpret_cast<HWND>(window);
+
+    m.sizeMenu.CreatePopup();
+    for (const SizeChoice& size : kSizes) m.sizeMenu.AppendItem(size.text, size.command);
+    m.sizeMenu.CheckRadio(0, 0, 3);
+    m.contextMenu.CreatePopup();
+    m.contextMenu.AppendItem("下载选中", IDM_DOWNLOAD_SELECTED);
+    m.contextMenu.AppendItem("打开目录", IDM_OPEN_FOLDER);
+    m.contextMenu.AppendSeparator();
+    m.contextMenu.AppendSubMenu(m.sizeMenu, "下载类型");
+    onMainMenuItem(window, IDM_SIZE_MIDDLE, 0, 0, 0, 0, 0);
+
+    m.signInPage.OnCreate(onSignInPageCreate);
+    m.operationPage.OnCreate(onOperationPageCreate);
+    m.aboutPage.OnCreate(onAboutPageCreate);
+    m.tabs.Create(main, {10, 10}, {600, 460});
+    m.signInPage.Create(m.tabs.GetHandle());
+    m.operationPage.Create(m.tabs.GetHandle());
+    m.aboutPage.Create(m.tabs.GetHandle());
+    m.signInPage.OnSize(ignoreSize);
+    m.operationPage.OnSize(onOperationPageSize);
+    m.aboutPage.OnSize(onAboutPageSize);
+
+    m.status.Create(main, "", SBARS_SIZEGRIP);
+    m.status.SetText("  状态:等待操作！");
+    m.tabs.AddTab(m.signInPage, "登录");
+    m.tabs.AddTab(m.operationPage, "操作");
+    m.tabs.AddTab(m.aboutPage, "关于");
+
+    gHandles = {GetCurrentThreadId(), main, m.status.GetHandle(), m.analyseButton.GetHandle(), m.browseButton.GetHandle(),
+                m.homepageEdit.GetHandle()};
+    startJob(SignInJob, signInJob);
+    return 0;
+}
+
+intptr_t onMainSize(intptr_t, intptr_t w, intptr_t h, intptr_t, intptr_t, intptr_t, intptr_t)
+{
+    MainWindow& m = *gMain;
+    if (!m.tabs.GetHandle()) return 0;
+    m.tabs.Move(10, 10, static_cast<int>(w) - 20, static_cast<int>(h) - 40);
+    m.status.Send(WM_SIZE);
+    // The pages cover the tab control's display area.
+    const RECT area = m.tabs.DisplayArea();
+    for (Panel* page : {&m.signInPage, &m.operationPage, &m.aboutPage})
+        page->Move(area.left, area.top, area.right - area.left, area.bottom - area.top);
+    const SIZE tab = tabClientSize();
+    m.signInPicture.Move(truncated(tab.cx / 2.0 - 91), truncated(tab.cy / 2.0 - 91), 182, 182);
+    return 0;
+}
+
+intptr_t onButtonClick(intptr_t, intptr_t id, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t)
+{
+    MainWindow& m = *gMain;
+    if (id == IDC_ANALYSE) {
+        m.status.SetText("  状态:正在分析用户信息,获取相册列表中;");
+        m.covers.Remove(-1);
+        m.albumList.DeleteAllItems();
+        startJob(AnalysisJob, analysisJob);
+    } else if (id == IDC_BROWSE) {
+        const std::string chosen = browseForFolder("请选择保存目录");
+        if (!chosen.empty()) {
+            appState().saveFolder.set(withBackslash(chosen));
+            m.saveFolderEdit.SetText(appState().saveFolder.get());
+        }
+    }
+    return 0;
+}
+
+intptr_t onAlbumListRClick(intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t)
+{
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    gMain->contextMenu.Popup(cursor.x, cursor.y, gMain->window.GetHandle());
+    return 0;
+}
+
+} // namespace
+
+MainWindow* mainWindow() { return gMain; }
+
+intptr_t onMainMenuItem(intptr_t, intptr_t command, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t)
+{
+    MainWindow& m = *gMain;
+    AppState& state = appState();
+    if (command == IDM_DOWNLOAD_SELECTED) {
+        const int selected = m.albumList.GetFirstSelected();
+        if (selected < 0 || state.saveFolder.get().empty()) return 0;
+        enableJobButtons(false);
+        // The photos and counters are reset once the running download has been told to stop and
+        // before the new one exists, so no task of the old one can reach the new one's.
+        startJob(DownloadJob, albumJob, selected + 1, [] { photoStore().beginDownload(); });
+        return 0;
+    }
+    if (command == IDM_OPEN_FOLDER) {
+        openAlbumFolder(state.albumFolder.get());
+        return 0;
+    }
+    for (int position = 0; position < 4; ++position) {
+        if (kSizes[position].command != static_cast<UINT>(command)) continue;
+        // The size in use stays while pictures are on their way.
+        if (!downloadPool().isIdle()) return 0;
+        state.sizePath.set(kSizes[position].path);
+        m.sizeMenu.CheckRadio(static_cast<UINT>(position), 0, 3);
+    }
+    return 0;
+}
+
+bool createMainWindow(HICON icon)
+{
+    if (gMain) return false;
+    gOwner = std::make_unique<MainWindow>();
+    gMain = gOwner.get();
+    // Before creation: the window starts the sign-in job while it is being made.
+    connectJobWindow(&gView);
+    MainWindow& m = *gMain;
+    m.window.SetStartPosition(2);
+    m.window.OnCreate(onMainCreate);
+    m.window.OnSize(onMainSize);
+    m.window.OnMenuItemClick(onMainMenuItem);
+    m.window.OnWndMsg(onMainMessage);
+    CreateOptions options;
+    options.title = kWindowTitle;
+    options.size = {640, 540};
+    options.style = WS_OVERLAPPEDWINDOW;
+    m.window.SetBorder(1);  // WS_OVERLAPPEDWINDOW: a sizable frame
+    if (!m.window.Create(options)) return false;
+    if (icon) {
+        m.window.SetIcon(icon, true);
+        m.window.SetIcon(icon, false);
+    }
+    return true;
+}
+
+void destroyMainWindow()
+{
+    if (!gMain) return;
+    if (gMain->window.IsWindow()) DestroyWindow(gMain->window.GetHandle());
+    // No other thread is left to use the handles: the window goes only once every job ended.
+    connectJobWindow(nullptr);
+    gHandles = {};
+    gMain = nullptr;
+    gOwner.reset();
+}

@@ -1,0 +1,18 @@
+// Every resource and command id of the program, for the .rc file and the code alike (the
+// resource compiler reads only #define).
+#pragma once
+
+#define IDI_PICLADE 129        // the program's icon
+#define IDR_ABOUT_PICTURE 130  // the picture on the about page (RCDATA)
+
+// The album list's menu.
+#define IDM_DOWNLOAD_SELECTED 10000
+#define IDM_OPEN_FOLDER 10001
+#define IDM_SIZE_LARGE 10002
+#define IDM_SIZE_MIDDLE 10003
+#define IDM_SIZE_SMALL 10004
+#define IDM_SIZE_THUMBNAIL 10005
+
+// The operation page's buttons.
+#define IDC_ANALYSE 20001
+#define IDC_BROWSE 20002

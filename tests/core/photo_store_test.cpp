@@ -1,0 +1,47 @@
+// The photo store hands each download's tasks its own photos and counts only for the current
+// download.
+#include "app/core/photo_store.h"
+
+#include <gtest/gtest.h>
+#include <string>
+
+#include "app/core/app_state.h"
+#include "app/core/job_threads.h"
+
+TEST(PhotoStore, AReplacedDownloadReachesNothingOfItsSuccessor)
+{
+    static AppState state;
+    static PhotoStore store(state);
+    const auto noJob = [](const JobContext&) {};
+    const auto begin = [] { store.beginDownload(); };
+    ASSERT_TRUE(startJob(DownloadJob, noJob, 0, begin));
+    const JobContext first(DownloadJob, currentJobGeneration(DownloadJob), 0);
+    ASSERT_TRUE(store.setFolder(first, "A\\"));
+    ASSERT_TRUE(store.append(first, PhotoRecord{"a", "http://h", "1.jpg", 0, {}, {}}));
+    ASSERT_TRUE(store.append(first, PhotoRecord{"b", "http://h", "2.jpg", 0, {}, {}}));
+    PhotoRecord photo;
+    std::string folder;
+    ASSERT_TRUE(store.take(first.generation(), photo, folder));
+    EXPECT_EQ(photo.picName, "1.jpg");
+    EXPECT_EQ(folder, "A\\");
+
+    // A second download replaces the first: the first can take, count and add nothing more.
+    ASSERT_TRUE(startJob(DownloadJob, noJob, 0, begin));
+    const JobContext second(DownloadJob, currentJobGeneration(DownloadJob), 0);
+    EXPECT_FALSE(store.take(first.generation(), photo, folder));
+    EXPECT_EQ(store.countWritten(first.generation()), -1);
+    EXPECT_FALSE(store.append(first, PhotoRecord{"c", "http://h", "old.jpg", 0, {}, {}}));
+    EXPECT_FALSE(store.setFolder(first, "A\\"));
+    EXPECT_EQ(state.queuedCount, 0);
+    EXPECT_EQ(state.nextPhotoIndex, 0);
+
+    // The second one starts from photo 1 of its own list.
+    ASSERT_TRUE(store.setFolder(second, "B\\"));
+    ASSERT_TRUE(store.append(second, PhotoRecord{"d", "http://h", "3.jpg", 0, {}, {}}));
+    ASSERT_TRUE(store.take(second.generation(), photo, folder));
+    EXPECT_EQ(photo.picName, "3.jpg");
+    EXPECT_EQ(folder, "B\\");
+    EXPECT_EQ(store.countWritten(second.generation()), 1);
+    EXPECT_FALSE(store.take(second.generation(), photo, folder));  // every queued photo is taken
+    EXPECT_EQ(state.queuedCount, 1);
+}

@@ -1,0 +1,32 @@
+#include "app/jobs/analysis.h"
+#include "app/jobs/service_exchange.h"
+
+#include <gtest/gtest.h>
+#include <string>
+
+TEST(Analysis, RowTextsAndServiceAddresses)
+{
+    EXPECT_EQ(albumRowText("旅行", 35), "[旅行] 35张");
+    const std::string port = std::to_string(PICLADE_TEST_PORT_BASE);
+    EXPECT_TRUE(isServiceAddress("http://127.0.0.1:" + port + "/u/1?from=myfollow_all"));
+    EXPECT_FALSE(isServiceAddress("http://127.0.0.2:" + port + "/u/1"));
+    EXPECT_FALSE(isServiceAddress("http://evil.example/127.0.0.1:" + port + "/u/1"));
+    EXPECT_FALSE(isServiceAddress("http://evil.example\\.127.0.0.1:" + port + "/u/1"));
+    // The photo service's own host, exactly: another port on its address is not it.
+    const std::string photoPort = std::to_string(PICLADE_TEST_PORT_BASE + 2);
+    EXPECT_TRUE(isServiceAddress("http://127.0.0.1:" + photoPort + "/albums/get_all?uid=1"));
+    EXPECT_FALSE(isServiceAddress("http://127.0.0.1:" + std::to_string(PICLADE_TEST_PORT_BASE + 10) + "/albums/get_all"));
+    EXPECT_FALSE(isServiceAddress("http://127.0.0.2:" + photoPort + "/albums/get_all"));
+    EXPECT_TRUE(isAddressOnHost("http://Photo.Example:80/x", "photo.example"));
+    EXPECT_FALSE(isAddressOnHost("http://www.photo.example/x", "photo.example"));
+
+    // A redirect rebuilt against the current host writes its port out, the default one too.
+    EXPECT_TRUE(isAddressOnSite("http://site.example:80/u/1", "site.example"));
+    EXPECT_TRUE(isAddressOnSite("HTTPS://www.Site.example:443/u/1", "site.example"));
+    EXPECT_TRUE(isAddressOnSite("http://site.example/", "Site.Example"));
+    EXPECT_FALSE(isAddressOnSite("http://site.example:8080/u/1", "site.example"));
+    EXPECT_FALSE(isAddressOnSite("https://site.example:80/u/1", "site.example"));
+    EXPECT_FALSE(isAddressOnSite("http://site.example:443/u/1", "site.example"));
+    EXPECT_FALSE(isAddressOnSite("http://othersite.example:80/", "site.example"));
+    EXPECT_FALSE(isAddressOnSite("http://site.example.evil:80/", "site.example"));
+}

@@ -1,0 +1,136 @@
+// The whole road against the local service emulator, through the real main window: sign-in,
+// analysis of homepages and the download of an album.
+#include "app/core/job_threads.h"
+#include "app/core/shared_objects.h"
+#include "app/jobs/analysis.h"
+#include "app/shell/main_window.h"
+#include "text/encoding.h"
+#include "text/json_document.h"
+#include "ui/application.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+
+
+
+
+namespace {
+
+// Serves messages until the status line reads `wanted` (or time runs out); the statuses seen.
+std::vector<std::string> waitForStatus(MainWindow& m, const std::string& wanted, DWORD ms)
+{
+    std::vector<std::string> statuses;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        const std::string status = m.status.GetText();
+        if (statuses.empty() || statuses.back() != status) statuses.push_back(status);
+        if (status == wanted) break;
+        Sleep(10);
+    }
+    return statuses;
+}
+
+// How often the emulator has been asked for the photo list so far (any page).
+int photoListRequests()
+{
+    JsonDocument state;
+    state.Parse(fetchBytes("http://127.0.0.1:" + std::to_string(PICLADE_TEST_PORT_BASE + 9) + "/state"), true);
+    return static_cast<int>(state.GetInteger("requests./photos/get_all"));
+}
+
+void analyse(MainWindow& m, const std::string& owner)
+{
+    m.homepageEdit.SetText("http://127.0.0.1:" + std::to_string(PICLADE_TEST_PORT_BASE) + "/u/" + owner + "?from=myfollow_all");
+    m.analyseButton.Send(BM_CLICK);
+}
+
+} // namespace
+
+
+TEST(Jobs, SignInAnalyseAndDownload)
+{
+    Application::Initialise();
+    downloadPool().start(1, 5);
+    statusLock().create();
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::string saveFolder = toNarrow(temp) + "piclade-jobs-" + std::to_string(GetCurrentProcessId()) + "\\";
+    CreateDirectoryW(toUtf16(saveFolder).c_str(), nullptr);
+    appState().saveFolder.set(saveFolder);
+    ASSERT_TRUE(createMainWindow(nullptr));  // OnCreate starts the sign-in
+    MainWindow& m = *mainWindow();
+
+    const std::string done = "  状态:登录成功,请输入微博主页分析相册";
+    const std::vector<std::string> statuses = waitForStatus(m, done, 30000);
+    ASSERT_FALSE(statuses.empty());
+    EXPECT_EQ(statuses.back(), done);
+    auto seen = [&](const std::string& text) {
+        for (const std::string& status : statuses)
+            if (status == text) return true;
+        return false;
+    };
+    EXPECT_TRUE(seen("  状态:请打开微博客户端\"扫一扫\""));
+    EXPECT_TRUE(seen("  状态:成功扫描，请在手机点击确认以登录"));
+    EXPECT_NE(appState().cookies.get().find("SUB="), std::string::npos);
+    EXPECT_EQ(appState().cookies.get().find("ALF="), std::string::npos);  // the deleted one is not kept
+    EXPECT_EQ(m.signInPicture.Image().Width(), 140);  // the avatar replaced the QR code
+
+    // Analysis of a homepage: three albums of 32, 33 and 0 photos, each with its cover.
+    const std::string listed = "  状态:获取相册信息完成,请选择相册单击鼠标右键开始下载;";
+    analyse(m, "1000000001");
+    EXPECT_EQ(m.status.GetText(), "  状态:正在分析用户信息,获取相册列表中;");
+    EXPECT_EQ(waitForStatus(m, listed, 20000).back(), listed);
+    ASSERT_EQ(m.albumList.GetItemCount(), 3);
+    EXPECT_EQ(m.albumList.GetItemText(0), "[旅行 2017] 32张");
+    EXPECT_EQ(m.albumList.GetItemText(1), "[家人] 33张");
+    EXPECT_EQ(m.albumList.GetItemText(2), "[空相册] 0张");
+    EXPECT_EQ(m.covers.Count(), 3);
+    EXPECT_EQ(appState().ownerNick.get(), "摄影师小王");
+    EXPECT_EQ(appState().userId.get(), "2000000001");
+
+    // Download of the album of 33 photos: two pages, every picture in the chosen size. The first
+    // page is asked for once for the total and once more in the page loop.
+    const int listRequests = photoListRequests();
+    m.albumList.Select(1);
+    onMainMenuItem(0, IDM_DOWNLOAD_SELECTED, 0, 0, 0, 0, 0);
+    EXPECT_TRUE(m.analyseButton.Disabled());
+    const std::string finished = "  状态:全部下载完成,当前已下载 33张 共 33张 请单击鼠标右键打开目录;";
+    EXPECT_EQ(waitForStatus(m, finished, 60000).back(), finished);
+    EXPECT_EQ(photoListRequests() - listRequests, 3);
+    EXPECT_FALSE(m.analyseButton.Disabled());
+    const std::string albumFolder = saveFolder + "摄影师小王\\家人\\";
+    EXPECT_EQ(appState().albumFolder.get(), albumFolder);
+    const std::string firstName = "[2017.07.14-11.40]照片1-35500000020001pic.jpg";
+    HANDLE file = CreateFileW(toUtf16(albumFolder + firstName).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    std::string written(100000, '\0');
+    DWORD read = 0;
+    ReadFile(file, written.data(), static_cast<DWORD>(written.size()), &read, nullptr);
+    CloseHandle(file);
+    written.resize(read);
+    EXPECT_EQ(written, fetchBytes("http://127.0.0.1:" + std::to_string(PICLADE_TEST_PORT_BASE + 3) + "/mw1024/35500000020001pic.jpg"));
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(toUtf16(albumFolder + "*.jpg").c_str(), &found);
+    int files = 0;
+    if (search != INVALID_HANDLE_VALUE) {
+        do ++files; while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    EXPECT_EQ(files, 33);
+
+    // More than one page of albums: every album gets its row, the one without a cover too.
+    analyse(m, "1000000002");
+    EXPECT_EQ(waitForStatus(m, listed, 30000).back(), listed);
+    EXPECT_EQ(m.albumList.GetItemCount(), 25);
+    EXPECT_EQ(m.covers.Count(), 25);
+    EXPECT_EQ(albumStore().snapshot().size(), 25u);
+    EXPECT_EQ(m.albumList.GetItemText(7), "[没有封面] 3张");
+
+    stopAllJobs(3000);
+    destroyMainWindow();
+    downloadPool().stop(0);
+}
