@@ -60,8 +60,9 @@ bool isConnectionFailure(DWORD error)
 HttpClient::HttpClient()
 {
     enlist();
-    openSession();
-    resetDefaults();
+    // Without a session every open fails, which is where the caller learns of it.
+    static_cast<void>(openSession());
+    static_cast<void>(resetDefaults());
 }
 
 HttpClient::~HttpClient()
@@ -75,7 +76,8 @@ bool HttpClient::openSession(std::string_view userAgent)
     const std::wstring agent = wide(userAgent.empty() ? std::string_view(kDefaultUserAgent) : userAgent);
     session_.reset(WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
     // The body buffer exists from here on with its starting capacity.
-    if (body_.reserve(kBodyStartCapacity)) body_.grow(kBodyStartCapacity);
+    // Refused, it stays empty: the first read reserves its own room.
+    if (body_.reserve(kBodyStartCapacity)) static_cast<void>(body_.grow(kBodyStartCapacity));
     return static_cast<bool>(session_);
 }
 
@@ -112,8 +114,8 @@ bool HttpClient::resetDefaults()
 void HttpClient::reinit(std::string_view userAgent)
 {
     close();
-    openSession(userAgent);
-    resetDefaults();
+    static_cast<void>(openSession(userAgent));  // as in the constructor: the next open fails
+    static_cast<void>(resetDefaults());
 }
 
 bool HttpClient::setTimeouts(std::optional<int> resolveMs, std::optional<int> connectMs, std::optional<int> sendMs,
@@ -238,7 +240,11 @@ void HttpClient::setProxyCredentials(std::string_view user, std::string_view pas
                      static_cast<DWORD>(widePassword.size()));
 }
 
-void HttpClient::disableWinHttpCookies() { setRequestOption(WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES); }
+// Best effort: without a request there is nothing to keep cookies off.
+void HttpClient::disableWinHttpCookies()
+{
+    static_cast<void>(setRequestOption(WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES));
+}
 
 void HttpClient::applyRequestOptions()
 {
@@ -248,16 +254,19 @@ void HttpClient::applyRequestOptions()
         proxyUser_.clear();
         proxyPassword_.clear();
     }
-    if (redirectsDisabled_ || cookieMode_ > 0) setRequestOption(WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS);
+    // The options below only fail without a live request, and then the send fails anyway.
+    if (redirectsDisabled_ || cookieMode_ > 0)
+        static_cast<void>(setRequestOption(WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS));
     // Certificates are checked unless asked otherwise: guarded by HttpClientTest.CertificatesAreVerified, EndToEndPromises.ForgedCertificateFailsTheSignIn.
     if (ignoreCertErrorsPending_) {
-        setRequestOption(WINHTTP_OPTION_SECURITY_FLAGS, kIgnoreAllCertificateErrors);
+        static_cast<void>(setRequestOption(WINHTTP_OPTION_SECURITY_FLAGS, kIgnoreAllCertificateErrors));
         ignoreCertErrorsPending_ = false;
     }
     if (cookieMode_ != 0) {
         disableWinHttpCookies();
-        if (cookieMode_ == 1) addJarCookieHeader();
-        if (cookieMode_ == 2) addStoreCookieHeader();
+        // An empty jar or store adds no line, which is no failure.
+        if (cookieMode_ == 1) static_cast<void>(addJarCookieHeader());
+        if (cookieMode_ == 2) static_cast<void>(addStoreCookieHeader());
     }
 }
 
@@ -282,7 +291,7 @@ bool HttpClient::send(std::string_view body, int ignoreDeletions, int retries)
     if (!request_ || isCancelled()) return false;
     if (retries < 0) retries = 0;
     applyRequestOptions();
-    if (defaultHeadersOn_) addDefaultHeaders(!body.empty());
+    if (defaultHeadersOn_) static_cast<void>(addDefaultHeaders(!body.empty()));  // a request without them still goes
 
     const DWORD length = static_cast<DWORD>(body.size());
     void* data = body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<char*>(body.data());
@@ -296,7 +305,7 @@ bool HttpClient::send(std::string_view body, int ignoreDeletions, int retries)
         if (!isConnectionFailure(GetLastError()) || isCancelled()) return false;
     }
     if (!answered || isCancelled()) return false;
-    processResponseHeaders(ignoreDeletions);
+    static_cast<void>(processResponseHeaders(ignoreDeletions));  // no headers: the length reads as unknown
     bytesMoved_.fetch_add(responseHeaders_.size() + 1);  // an answer that came moved something
     followRedirect(ignoreDeletions, retries);
     return true;
@@ -342,7 +351,8 @@ void HttpClient::followRedirect(int ignoreDeletions, int retries)
         redirectCount_ = 0;
         return;
     }
-    if (open({}, location)) send({}, ignoreDeletions, retries);
+    // The caller judges the last answer: a failed hop leaves none to read.
+    if (open({}, location)) static_cast<void>(send({}, ignoreDeletions, retries));
 }
 
 std::string HttpClient::redirectLocation(bool absolute) const
