@@ -173,6 +173,6 @@ private:
     // The process-wide list of live exchanges, for cancelAll (guarded by its lock).
     HttpClient* previousLive_ = nullptr;
     HttpClient* nextLive_ = nullptr;
-    volatile long cancelled_ = 0;
+    std::atomic<bool> cancelled_{false};
     std::atomic<uint64_t> bytesMoved_{0};
 };
