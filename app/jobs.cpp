@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "tasks/message_pump.h"
+#include "tasks/thread_name.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ struct Start {
 
 DWORD WINAPI jobThread(void* parameter)
 {
+    nameThisThread(L"Piclade job");
     Start* start = static_cast<Start*>(parameter);
     start->routine(start->context);
     InterlockedDecrement(&gSlots[start->context.kind()].running);
