@@ -8,6 +8,7 @@
 
 #include "net/http_client.h"
 #include "tasks/critical_section.h"
+#include "tasks/debug_trace.h"
 
 namespace {
 
@@ -67,6 +68,7 @@ void HttpClient::cancelHeld()
     if (cancelled_) return;
     cancelled_.store(true);
     if (request_) WinHttpCloseHandle(request_.get());
+    trace(L"An exchange was cancelled");
 }
 
 void HttpClient::cancel()

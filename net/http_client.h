@@ -15,6 +15,20 @@
 #include "net/body_buffer.h"
 #include "net/internet_handle.h"
 
+// Why an operation of an HttpClient failed. The client never fails on an answer's status: a
+// 404 is an answer like any other, for the caller to judge.
+struct HttpFailure {
+    enum class Kind {
+        None,
+        WindowsError,  // the system refused a step; windowsError says why
+        CutBody,       // the body stopped short of its end (windowsError when a read failed, else 0)
+        Cancelled,     // cancel or cancelAll ended the exchange
+        TooLarge,      // the body was longer than kMaxBodyBytes
+    };
+    Kind kind = Kind::None;
+    unsigned long windowsError = 0;
+};
+
 class HttpClient {
 public:
     // Reading stops past this size and the body reads as empty: no server can exhaust memory.
@@ -73,6 +87,9 @@ public:
     // closed a body of unknown length) and every byte it announced arrived. A read broken off by
     // an error, a cancel or the size limit is not complete, whatever bytes it kept.
     [[nodiscard]] bool responseComplete();
+    // The reason of the last failure since the open that began this exchange (that open's own
+    // included); None when nothing failed.
+    HttpFailure lastFailure() const { return lastFailure_; }
     int statusCode();
     std::string statusText();
     std::string responseHeaders() const { return responseHeaders_; }
@@ -141,6 +158,9 @@ private:
     // Every change of the request handle goes through here, under the lock `cancel` takes.
     void replaceRequest(void* handle);
     void cancelHeld();  // with the lock held
+    // Keeps the reason of a failed step (Cancelled instead once the exchange is cancelled) and
+    // tells a debugger.
+    void noteFailure(const wchar_t* step, HttpFailure::Kind kind, unsigned long windowsError = 0);
 
     [[nodiscard]] bool addHeaderLine(std::string_view line, unsigned flags);
     [[nodiscard]] bool setRequestOption(unsigned option, unsigned value);
@@ -174,5 +194,6 @@ private:
     HttpClient* previousLive_ = nullptr;
     HttpClient* nextLive_ = nullptr;
     std::atomic<bool> cancelled_{false};
+    HttpFailure lastFailure_;
     std::atomic<uint64_t> bytesMoved_{0};
 };

@@ -192,6 +192,10 @@ BREAKS = {
         "a cancelled exchange passes its closed request handle on, whose value may name another thread's new request",
         [("net/http_cancel.cpp", "    return cancelled_ ? nullptr : request_.get();", "    return request_.get();")],
         "net_test", "HttpCancel.*"),
+    "cancel-reads-as-a-system-failure": (
+        "an exchange ended by a cancel reports the system's error of the interrupted call instead of the cancel",
+        [("net/http_client.cpp", "    if (isCancelled()) kind = HttpFailure::Kind::Cancelled;\n", "")],
+        "net_test", "HttpCancel.*"),
     "error-pages-kept-as-pictures": (
         "a picture answered 200 with the service's error object is saved and counted",
         [("app/download.cpp", "return !bytes.empty() && !isTextPage(bytes) && (", "return !bytes.empty() && (")],

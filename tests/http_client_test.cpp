@@ -1,6 +1,8 @@
 // HttpClient against the local service emulator (started by the test fixture) on 127.0.0.1.
 #include "net/http_client.h"
 
+#include <winsock2.h>
+
 #include <gtest/gtest.h>
 #include <string>
 #include <windows.h>
@@ -164,6 +166,48 @@ TEST_F(HttpClientTest, ABodyBeyond128MiBReadsAsEmpty)
     ASSERT_TRUE(client.open("GET", control("/blob?size=" + std::to_string(HttpClient::kMaxBodyBytes + 4096))));
     ASSERT_TRUE(client.send());
     EXPECT_TRUE(client.responseBytes().empty());
+    EXPECT_EQ(client.lastFailure().kind, HttpFailure::Kind::TooLarge);
+}
+
+TEST_F(HttpClientTest, ACutBodyIsToldFromAWholeOne)
+{
+    HttpClient client;
+    ASSERT_TRUE(client.open("GET", control("/blob?size=30000")));
+    ASSERT_TRUE(client.send());
+    EXPECT_EQ(client.responseBytes().size(), 30000u);
+    EXPECT_EQ(client.lastFailure().kind, HttpFailure::Kind::None);
+
+    ASSERT_TRUE(client.open("GET", control("/blob?size=200000&mode=drop")));
+    ASSERT_TRUE(client.send());
+    EXPECT_EQ(client.lastFailure().kind, HttpFailure::Kind::None);  // the answer came; its body is not read yet
+    EXPECT_EQ(client.responseBytes().size(), 100000u);
+    EXPECT_EQ(client.lastFailure().kind, HttpFailure::Kind::CutBody);
+
+    // A new exchange starts without the old one's failure.
+    ASSERT_TRUE(client.open("GET", control("/echo")));
+    EXPECT_EQ(client.lastFailure().kind, HttpFailure::Kind::None);
+}
+
+TEST_F(HttpClientTest, ARefusedConnectionKeepsTheSystemsReason)
+{
+    // A port bound here and never listened on: nothing there answers, and nobody else takes it.
+    WSADATA data;
+    ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);
+    const SOCKET holder = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    int length = sizeof address;
+    ASSERT_EQ(getsockname(holder, reinterpret_cast<sockaddr*>(&address), &length), 0);
+
+    HttpClient client;
+    ASSERT_TRUE(client.open("GET", "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/"));
+    EXPECT_FALSE(client.send());
+    closesocket(holder);
+    WSACleanup();
+    EXPECT_EQ(client.lastFailure().kind, HttpFailure::Kind::WindowsError);
+    EXPECT_EQ(client.lastFailure().windowsError, static_cast<unsigned long>(ERROR_WINHTTP_CANNOT_CONNECT));
 }
 
 TEST_F(HttpClientTest, OwnRedirectsStopAfterTwentyAndResetTheCount)
