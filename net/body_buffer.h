@@ -21,10 +21,10 @@ public:
     BodyBuffer& operator=(const BodyBuffer&) = delete;
 
     // Drops the old storage and reserves room for up to `maxBytes`, none of it usable yet.
-    bool reserve(size_t maxBytes);
+    [[nodiscard]] bool reserve(size_t maxBytes);
     // Makes the first `capacity` bytes usable. Past the reservation the bytes move to a larger
     // one. False when the system refuses the memory; what was there stays.
-    bool grow(size_t capacity);
+    [[nodiscard]] bool grow(size_t capacity);
     void release();
 
     char* data() const { return base_; }

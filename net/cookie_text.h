@@ -20,15 +20,15 @@ std::vector<std::string> splitCookieText(std::string_view text);
 std::vector<std::string> setCookiePairs(std::string_view headers);
 
 // A pair ending in exactly "=deleted", "=DELETED" or "=Deleted".
-bool isDeletion(std::string_view pair);
+[[nodiscard]] bool isDeletion(std::string_view pair);
 
 // The value of a header line ("\r\n" + name + ":" ignoring case), leading blanks removed.
 std::string headerValue(std::string_view headers, std::string_view name);
 
 // Jar operations; each returns whether the jar changed.
-bool jarAdd(std::string& jar, std::string_view cookies);
-bool jarRemove(std::string& jar, std::string_view names);
-bool jarMerge(std::string& jar, const std::vector<std::string>& setCookies, bool ignoreDeletions);
+[[nodiscard]] bool jarAdd(std::string& jar, std::string_view cookies);
+[[nodiscard]] bool jarRemove(std::string& jar, std::string_view names);
+[[nodiscard]] bool jarMerge(std::string& jar, const std::vector<std::string>& setCookies, bool ignoreDeletions);
 std::string jarValue(std::string_view jar, std::string_view name, bool withName);
 // The jar as a cookie text (without its leading and trailing "; ").
 std::string jarText(std::string_view jar);

@@ -8,6 +8,7 @@
 
 #include "net/http_client.h"
 #include "tasks/critical_section.h"
+#include "tasks/debug_trace.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ void HttpClient::enlist()
     nextLive_ = gFirstLive;
     if (gFirstLive) gFirstLive->previousLive_ = this;
     gFirstLive = this;
-    if (gRefusing) cancelled_ = 1;
+    if (gRefusing) cancelled_ = true;
 }
 
 void HttpClient::delist()
@@ -40,7 +41,7 @@ void HttpClient::delist()
     previousLive_ = nextLive_ = nullptr;
 }
 
-bool HttpClient::isCancelled() const { return InterlockedCompareExchange(const_cast<volatile long*>(&cancelled_), 0, 0) != 0; }
+bool HttpClient::isCancelled() const { return cancelled_.load(); }
 
 // Once closed, a handle's value may at once name another thread's new request (WinHTTP hands out
 // freed values again), so a cancelled exchange never passes it on: not even to the read that
@@ -65,8 +66,9 @@ void HttpClient::replaceRequest(void* handle)
 void HttpClient::cancelHeld()
 {
     if (cancelled_) return;
-    InterlockedExchange(&cancelled_, 1);
+    cancelled_.store(true);
     if (request_) WinHttpCloseHandle(request_.get());
+    trace(L"An exchange was cancelled");
 }
 
 void HttpClient::cancel()

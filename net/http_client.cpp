@@ -6,6 +6,7 @@
 #include <winhttp.h>
 
 #include "net/cookie_text.h"
+#include "tasks/debug_trace.h"
 #include "text/encoding.h"
 
 namespace {
@@ -60,8 +61,9 @@ bool isConnectionFailure(DWORD error)
 HttpClient::HttpClient()
 {
     enlist();
-    openSession();
-    resetDefaults();
+    // Without a session every open fails, which is where the caller learns of it.
+    static_cast<void>(openSession());
+    static_cast<void>(resetDefaults());
 }
 
 HttpClient::~HttpClient()
@@ -75,7 +77,8 @@ bool HttpClient::openSession(std::string_view userAgent)
     const std::wstring agent = wide(userAgent.empty() ? std::string_view(kDefaultUserAgent) : userAgent);
     session_.reset(WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
     // The body buffer exists from here on with its starting capacity.
-    if (body_.reserve(kBodyStartCapacity)) body_.grow(kBodyStartCapacity);
+    // Refused, it stays empty: the first read reserves its own room.
+    if (body_.reserve(kBodyStartCapacity)) static_cast<void>(body_.grow(kBodyStartCapacity));
     return static_cast<bool>(session_);
 }
 
@@ -112,8 +115,8 @@ bool HttpClient::resetDefaults()
 void HttpClient::reinit(std::string_view userAgent)
 {
     close();
-    openSession(userAgent);
-    resetDefaults();
+    static_cast<void>(openSession(userAgent));  // as in the constructor: the next open fails
+    static_cast<void>(resetDefaults());
 }
 
 bool HttpClient::setTimeouts(std::optional<int> resolveMs, std::optional<int> connectMs, std::optional<int> sendMs,
@@ -169,9 +172,20 @@ bool HttpClient::setProxy(std::string_view proxy, std::string_view user, std::st
     return WinHttpSetOption(session_.get(), WINHTTP_OPTION_PROXY, &info, sizeof info);
 }
 
+void HttpClient::noteFailure(const wchar_t* step, HttpFailure::Kind kind, unsigned long windowsError)
+{
+    if (isCancelled()) kind = HttpFailure::Kind::Cancelled;
+    lastFailure_ = {kind, windowsError};
+    trace(L"%ls failed (reason %d, error %lu)", step, static_cast<int>(kind), windowsError);
+}
+
 bool HttpClient::open(std::string_view method, std::string_view url)
 {
-    if (!session_ || isCancelled()) return false;
+    lastFailure_ = {};
+    if (!session_ || isCancelled()) {
+        noteFailure(L"Opening an address", HttpFailure::Kind::WindowsError, ERROR_INVALID_HANDLE);
+        return false;
+    }
     url_ = url;
     if (url_.size() < 8) {
         url_.insert(0, "http://");
@@ -187,7 +201,10 @@ bool HttpClient::open(std::string_view method, std::string_view url)
     parts.dwHostNameLength = static_cast<DWORD>(-1);
     parts.dwUrlPathLength = static_cast<DWORD>(-1);
     parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-    if (!WinHttpCrackUrl(wideUrl.c_str(), static_cast<DWORD>(wideUrl.size()), 0, &parts)) return false;
+    if (!WinHttpCrackUrl(wideUrl.c_str(), static_cast<DWORD>(wideUrl.size()), 0, &parts)) {
+        noteFailure(L"Reading an address", HttpFailure::Kind::WindowsError, GetLastError());
+        return false;
+    }
 
     bodyLength_ = 0;
     bodyRead_ = false;
@@ -201,7 +218,10 @@ bool HttpClient::open(std::string_view method, std::string_view url)
     if (!connection_ || host != host_ || parts.nPort != port_) {
         connection_.reset();
         connection_.reset(WinHttpConnect(session_.get(), wideHost.c_str(), parts.nPort, 0));
-        if (!connection_) return false;
+        if (!connection_) {
+            noteFailure(L"Connecting", HttpFailure::Kind::WindowsError, GetLastError());
+            return false;
+        }
         host_ = host;
         port_ = parts.nPort;
     }
@@ -220,6 +240,7 @@ bool HttpClient::open(std::string_view method, std::string_view url)
     const DWORD flags = parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
     replaceRequest(WinHttpOpenRequest(connection_.get(), wide(verb).c_str(), object.c_str(), nullptr, WINHTTP_NO_REFERER,
                                       WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
+    if (!request_) noteFailure(L"Opening the request", HttpFailure::Kind::WindowsError, GetLastError());
     return static_cast<bool>(request_);
 }
 
@@ -238,7 +259,11 @@ void HttpClient::setProxyCredentials(std::string_view user, std::string_view pas
                      static_cast<DWORD>(widePassword.size()));
 }
 
-void HttpClient::disableWinHttpCookies() { setRequestOption(WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES); }
+// Best effort: without a request there is nothing to keep cookies off.
+void HttpClient::disableWinHttpCookies()
+{
+    static_cast<void>(setRequestOption(WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES));
+}
 
 void HttpClient::applyRequestOptions()
 {
@@ -248,16 +273,19 @@ void HttpClient::applyRequestOptions()
         proxyUser_.clear();
         proxyPassword_.clear();
     }
-    if (redirectsDisabled_ || cookieMode_ > 0) setRequestOption(WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS);
+    // The options below only fail without a live request, and then the send fails anyway.
+    if (redirectsDisabled_ || cookieMode_ > 0)
+        static_cast<void>(setRequestOption(WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS));
     // Certificates are checked unless asked otherwise: guarded by HttpClientTest.CertificatesAreVerified, EndToEndPromises.ForgedCertificateFailsTheSignIn.
     if (ignoreCertErrorsPending_) {
-        setRequestOption(WINHTTP_OPTION_SECURITY_FLAGS, kIgnoreAllCertificateErrors);
+        static_cast<void>(setRequestOption(WINHTTP_OPTION_SECURITY_FLAGS, kIgnoreAllCertificateErrors));
         ignoreCertErrorsPending_ = false;
     }
     if (cookieMode_ != 0) {
         disableWinHttpCookies();
-        if (cookieMode_ == 1) addJarCookieHeader();
-        if (cookieMode_ == 2) addStoreCookieHeader();
+        // An empty jar or store adds no line, which is no failure.
+        if (cookieMode_ == 1) static_cast<void>(addJarCookieHeader());
+        if (cookieMode_ == 2) static_cast<void>(addStoreCookieHeader());
     }
 }
 
@@ -279,24 +307,35 @@ bool HttpClient::addDefaultHeaders(bool hasBody)
 
 bool HttpClient::send(std::string_view body, int ignoreDeletions, int retries)
 {
-    if (!request_ || isCancelled()) return false;
+    if (!request_ || isCancelled()) {
+        noteFailure(L"Sending without a request", HttpFailure::Kind::WindowsError, ERROR_INVALID_HANDLE);
+        return false;
+    }
     if (retries < 0) retries = 0;
     applyRequestOptions();
-    if (defaultHeadersOn_) addDefaultHeaders(!body.empty());
+    if (defaultHeadersOn_) static_cast<void>(addDefaultHeaders(!body.empty()));  // a request without them still goes
 
     const DWORD length = static_cast<DWORD>(body.size());
     void* data = body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<char*>(body.data());
     bool answered = false;
+    DWORD error = ERROR_SUCCESS;
     for (int attempt = 0; attempt <= retries && !answered; ++attempt) {
         if (WinHttpSendRequest(liveRequest(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, data, length, length, 0) &&
             WinHttpReceiveResponse(liveRequest(), nullptr)) {
             answered = true;
             break;
         }
-        if (!isConnectionFailure(GetLastError()) || isCancelled()) return false;
+        error = GetLastError();
+        if (!isConnectionFailure(error) || isCancelled()) {
+            noteFailure(L"Sending the request", HttpFailure::Kind::WindowsError, error);
+            return false;
+        }
     }
-    if (!answered || isCancelled()) return false;
-    processResponseHeaders(ignoreDeletions);
+    if (!answered || isCancelled()) {
+        noteFailure(L"Sending the request", HttpFailure::Kind::WindowsError, error);
+        return false;
+    }
+    static_cast<void>(processResponseHeaders(ignoreDeletions));  // no headers: the length reads as unknown
     bytesMoved_.fetch_add(responseHeaders_.size() + 1);  // an answer that came moved something
     followRedirect(ignoreDeletions, retries);
     return true;
@@ -342,7 +381,8 @@ void HttpClient::followRedirect(int ignoreDeletions, int retries)
         redirectCount_ = 0;
         return;
     }
-    if (open({}, location)) send({}, ignoreDeletions, retries);
+    // The caller judges the last answer: a failed hop leaves none to read.
+    if (open({}, location)) static_cast<void>(send({}, ignoreDeletions, retries));
 }
 
 std::string HttpClient::redirectLocation(bool absolute) const
@@ -372,7 +412,10 @@ std::string_view HttpClient::responseView()
 {
     if (!request_ || contentLength_ == 0) return {};
     if (bodyRead_) return std::string_view(body_.data(), bodyLength_);
-    if (isCancelled()) return {};
+    if (isCancelled()) {
+        noteFailure(L"Reading the body", HttpFailure::Kind::Cancelled);
+        return {};
+    }
     bodyRead_ = true;
     bodyLength_ = 0;
     bodyEndedCleanly_ = false;
@@ -380,35 +423,65 @@ std::string_view HttpClient::responseView()
     const bool unknown = contentLength_ < 0;
     const size_t declared = unknown ? 0 : static_cast<size_t>(contentLength_);
     // A body larger than the limit is refused whole: announced, it is not even read.
-    if (declared > kMaxBodyBytes) return {};
+    if (declared > kMaxBodyBytes) {
+        noteFailure(L"Reading the body", HttpFailure::Kind::TooLarge);
+        return {};
+    }
     // Room for the whole body (one byte past the limit when its length is unknown, to notice a
     // longer one); the capacity grows inside it by the usual steps without copying. Bytes past an
     // announced length still fit: the buffer then moves to a larger room.
     const size_t room = unknown ? kMaxBodyBytes + 1 : declared;
     const size_t capacity = unknown ? kBodyStartCapacity : std::min(declared, kBodyLargeStep);
-    if (!body_.reserve(room) || !body_.grow(capacity)) return {};
+    if (!body_.reserve(room) || !body_.grow(capacity)) {
+        noteFailure(L"Making room for the body", HttpFailure::Kind::WindowsError, GetLastError());
+        return {};
+    }
 
     size_t read = 0;
     for (;;) {
         DWORD available = 0;
-        if (!WinHttpQueryDataAvailable(liveRequest(), &available)) break;
+        if (!WinHttpQueryDataAvailable(liveRequest(), &available)) {
+            noteFailure(L"Reading the body", HttpFailure::Kind::CutBody, GetLastError());
+            break;
+        }
         if (available == 0) {
             bodyEndedCleanly_ = true;
             break;
         }
         const size_t needed = read + available;
-        if (needed > kMaxBodyBytes) return {};
-        if (needed > body_.capacity() && !body_.grow(nextBodyCapacity(needed, contentLength_))) break;
+        if (needed > kMaxBodyBytes) {
+            noteFailure(L"Reading the body", HttpFailure::Kind::TooLarge);
+            return {};
+        }
+        if (needed > body_.capacity() && !body_.grow(nextBodyCapacity(needed, contentLength_))) {
+            noteFailure(L"Growing the body", HttpFailure::Kind::CutBody, GetLastError());
+            break;
+        }
         DWORD got = 0;
         // No more than is there: the read then returns at once, and the progress shows as it comes.
         const size_t space = std::min<size_t>(body_.capacity() - read, available);
-        if (space == 0 || !WinHttpReadData(liveRequest(), body_.data() + read, static_cast<DWORD>(space), &got)) break;
-        if (isCancelled()) return {};  // a body cut short by a cancel is no body
+        if (space == 0 || !WinHttpReadData(liveRequest(), body_.data() + read, static_cast<DWORD>(space), &got)) {
+            noteFailure(L"Reading the body", HttpFailure::Kind::CutBody, space == 0 ? 0 : GetLastError());
+            break;
+        }
+        if (isCancelled()) {  // a body cut short by a cancel is no body
+            noteFailure(L"Reading the body", HttpFailure::Kind::Cancelled);
+            return {};
+        }
         read += got;
         bytesMoved_.fetch_add(got);
-        if (read > kMaxBodyBytes) return {};
+        if (read > kMaxBodyBytes) {
+            noteFailure(L"Reading the body", HttpFailure::Kind::TooLarge);
+            return {};
+        }
     }
-    if (isCancelled()) return {};  // cancelled while waiting for more: what came is no body
+    if (isCancelled()) {  // cancelled while waiting for more: what came is no body
+        noteFailure(L"Reading the body", HttpFailure::Kind::Cancelled);
+        return {};
+    }
+    // The connection ended before the announced length: the reads themselves did not fail.
+    if (bodyEndedCleanly_ && contentLength_ > 0 && static_cast<int64_t>(read) < contentLength_)
+        noteFailure(L"Reading the body", HttpFailure::Kind::CutBody);
     bodyLength_ = read;
     return std::string_view(body_.data(), bodyLength_);
 }

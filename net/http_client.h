@@ -15,6 +15,20 @@
 #include "net/body_buffer.h"
 #include "net/internet_handle.h"
 
+// Why an operation of an HttpClient failed. The client never fails on an answer's status: a
+// 404 is an answer like any other, for the caller to judge.
+struct HttpFailure {
+    enum class Kind {
+        None,
+        WindowsError,  // the system refused a step; windowsError says why
+        CutBody,       // the body stopped short of its end (windowsError when a read failed, else 0)
+        Cancelled,     // cancel or cancelAll ended the exchange
+        TooLarge,      // the body was longer than kMaxBodyBytes
+    };
+    Kind kind = Kind::None;
+    unsigned long windowsError = 0;
+};
+
 class HttpClient {
 public:
     // Reading stops past this size and the body reads as empty: no server can exhaust memory.
@@ -27,38 +41,41 @@ public:
     HttpClient& operator=(const HttpClient&) = delete;
 
     // Session.
-    bool openSession(std::string_view userAgent = {});
+    [[nodiscard]] bool openSession(std::string_view userAgent = {});
     void close();
-    bool resetDefaults();
+    [[nodiscard]] bool resetDefaults();
     void reinit(std::string_view userAgent = {});
     // A value not given takes its default (10000, 15000, 120000, 300000 ms); every given one is used.
-    bool setTimeouts(std::optional<int> resolveMs = {}, std::optional<int> connectMs = {}, std::optional<int> sendMs = {},
-                     std::optional<int> receiveMs = {});
-    bool setProxy(std::string_view proxy, std::string_view user, std::string_view password);
+    [[nodiscard]] bool setTimeouts(std::optional<int> resolveMs = {}, std::optional<int> connectMs = {},
+                                   std::optional<int> sendMs = {}, std::optional<int> receiveMs = {});
+    [[nodiscard]] bool setProxy(std::string_view proxy, std::string_view user, std::string_view password);
     void setDefaultHeaders(bool enabled = true) { defaultHeadersOn_ = enabled; }
     void setAutoRedirect(bool allow = true) { redirectsDisabled_ = !allow; }
     void ignoreCertificateErrors() { ignoreCertErrorsPending_ = true; }
 
     // One exchange.
-    bool open(std::string_view method, std::string_view url);
-    bool send(std::string_view body = {}, int ignoreDeletions = 0, int retries = 0);
-    bool sendBytes(std::string_view body = {}, int ignoreDeletions = 0, int retries = 0) { return send(body, ignoreDeletions, retries); }
+    [[nodiscard]] bool open(std::string_view method, std::string_view url);
+    [[nodiscard]] bool send(std::string_view body = {}, int ignoreDeletions = 0, int retries = 0);
+    [[nodiscard]] bool sendBytes(std::string_view body = {}, int ignoreDeletions = 0, int retries = 0)
+    {
+        return send(body, ignoreDeletions, retries);
+    }
 
     // Request headers (after open).
     // Flags not given: add, replacing a header of the same name.
-    bool setHeader(std::string_view name, std::string_view value, std::optional<unsigned> flags = {});
-    bool removeHeader(std::string_view name);
-    bool setCredentials(std::string_view user, std::string_view password, int target = 0, int authScheme = 1);
+    [[nodiscard]] bool setHeader(std::string_view name, std::string_view value, std::optional<unsigned> flags = {});
+    [[nodiscard]] bool removeHeader(std::string_view name);
+    [[nodiscard]] bool setCredentials(std::string_view user, std::string_view password, int target = 0, int authScheme = 1);
     // level 1: connection, 2: request, anything else: session.
-    bool setOption(int level, int option, int value, int size = 4);
-    bool setUserAgent(std::string_view value = kDefaultUserAgent);
-    bool setReferer();
-    bool setReferer(std::string_view value);
-    bool setAccept(std::string_view value = "*/*");
-    bool setAcceptLanguage(std::string_view value = "zh-cn");
-    bool setContentType(std::string_view value = "application/x-www-form-urlencoded");
-    bool markAjax();
-    bool setForwardedFor(std::string_view address);
+    [[nodiscard]] bool setOption(int level, int option, int value, int size = 4);
+    [[nodiscard]] bool setUserAgent(std::string_view value = kDefaultUserAgent);
+    [[nodiscard]] bool setReferer();
+    [[nodiscard]] bool setReferer(std::string_view value);
+    [[nodiscard]] bool setAccept(std::string_view value = "*/*");
+    [[nodiscard]] bool setAcceptLanguage(std::string_view value = "zh-cn");
+    [[nodiscard]] bool setContentType(std::string_view value = "application/x-www-form-urlencoded");
+    [[nodiscard]] bool markAjax();
+    [[nodiscard]] bool setForwardedFor(std::string_view address);
 
     // The answer. Bytes are read once and kept; later calls give the same bytes.
     std::string responseBytes();
@@ -70,6 +87,9 @@ public:
     // closed a body of unknown length) and every byte it announced arrived. A read broken off by
     // an error, a cancel or the size limit is not complete, whatever bytes it kept.
     [[nodiscard]] bool responseComplete();
+    // The reason of the last failure since the open that began this exchange (that open's own
+    // included); None when nothing failed.
+    HttpFailure lastFailure() const { return lastFailure_; }
     int statusCode();
     std::string statusText();
     std::string responseHeaders() const { return responseHeaders_; }
@@ -81,22 +101,22 @@ public:
     // Bytes of answers received so far by this object (headers and bodies, every exchange); read
     // from any thread, to tell a stalled exchange from a slow one.
     uint64_t bytesMoved() const { return bytesMoved_.load(); }
-    bool isPost() const { return isPost_; }
+    [[nodiscard]] bool isPost() const { return isPost_; }
     const std::string& url() const { return url_; }
 
     // Cookies.
     void setCookieMode(int mode = 1) { cookieMode_ = mode < 0 || mode > 2 ? 0 : mode; }
     int cookieMode() const { return cookieMode_; }
-    bool setCookies(std::string_view cookies);
+    [[nodiscard]] bool setCookies(std::string_view cookies);
     std::string responseHeader(std::string_view name) const;
     std::string responseCookies() const;
     std::string responseCookie(std::string_view name) const;
     std::string cookieJar() const;
     std::string cookieJar(std::string_view jar);
     std::string jarCookie(std::string_view name, bool withName = false) const;
-    bool addJarCookies(std::string_view cookies);
-    bool removeJarCookies(std::string_view names);
-    bool storeCookieText(std::string_view cookies);
+    [[nodiscard]] bool addJarCookies(std::string_view cookies);
+    [[nodiscard]] bool removeJarCookies(std::string_view names);
+    [[nodiscard]] bool storeCookieText(std::string_view cookies);
 
     // Ends this exchange from any thread, even while its owner is blocked inside send or a read:
     // closing the request handle makes the blocked synchronous WinHTTP call return at once. Every
@@ -119,28 +139,31 @@ public:
     // order: applyRequestOptions, addDefaultHeaders, then after the answer processResponseHeaders
     // and followRedirect.
     void applyRequestOptions();
-    bool addDefaultHeaders(bool hasBody);
-    bool processResponseHeaders(int ignoreDeletions);
+    [[nodiscard]] bool addDefaultHeaders(bool hasBody);
+    [[nodiscard]] bool processResponseHeaders(int ignoreDeletions);
     void followRedirect(int ignoreDeletions, int retries);
     // Cookie mode 1: the answer's cookies into the jar; the jar as the request's "Cookie:" line.
     void mergeSetCookies(int ignoreDeletions);
-    bool addJarCookieHeader();
+    [[nodiscard]] bool addJarCookieHeader();
     // Cookie mode 2: the same with the system's cookie store, for the current address.
     void storeSetCookies(int ignoreDeletions);
-    bool addStoreCookieHeader();
+    [[nodiscard]] bool addStoreCookieHeader();
 
 private:
     void enlist();
     void delist();
-    bool isCancelled() const;
+    [[nodiscard]] bool isCancelled() const;
     // The request handle for one WinHTTP call; null once cancelled, so the call fails.
     void* liveRequest() const;
     // Every change of the request handle goes through here, under the lock `cancel` takes.
     void replaceRequest(void* handle);
     void cancelHeld();  // with the lock held
+    // Keeps the reason of a failed step (Cancelled instead once the exchange is cancelled) and
+    // tells a debugger.
+    void noteFailure(const wchar_t* step, HttpFailure::Kind kind, unsigned long windowsError = 0);
 
-    bool addHeaderLine(std::string_view line, unsigned flags);
-    bool setRequestOption(unsigned option, unsigned value);
+    [[nodiscard]] bool addHeaderLine(std::string_view line, unsigned flags);
+    [[nodiscard]] bool setRequestOption(unsigned option, unsigned value);
     void disableWinHttpCookies();
     void setProxyCredentials(std::string_view user, std::string_view password);
 
@@ -170,6 +193,7 @@ private:
     // The process-wide list of live exchanges, for cancelAll (guarded by its lock).
     HttpClient* previousLive_ = nullptr;
     HttpClient* nextLive_ = nullptr;
-    volatile long cancelled_ = 0;
+    std::atomic<bool> cancelled_{false};
+    HttpFailure lastFailure_;
     std::atomic<uint64_t> bytesMoved_{0};
 };

@@ -65,7 +65,10 @@ bool HttpClient::addJarCookies(std::string_view cookies) { return jarAdd(jar_, c
 
 bool HttpClient::removeJarCookies(std::string_view names) { return jarRemove(jar_, names); }
 
-void HttpClient::mergeSetCookies(int ignoreDeletions) { jarMerge(jar_, setCookiePairs(responseHeaders_), ignoreDeletions == 1); }
+void HttpClient::mergeSetCookies(int ignoreDeletions)
+{
+    static_cast<void>(jarMerge(jar_, setCookiePairs(responseHeaders_), ignoreDeletions == 1));  // unchanged is fine
+}
 
 bool HttpClient::addJarCookieHeader() { return addHeaderLine("Cookie:" + jarText(jar_), WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE); }
 
@@ -87,12 +90,13 @@ void HttpClient::storeSetCookies(int ignoreDeletions)
         if (equals == std::string::npos) continue;
         const std::string name = pair.substr(0, equals);
         if (isDeletion(pair)) {
-            if (ignoreDeletions != 1) storeSystemCookie(url_, name, "");
+            // A cookie the store refuses is simply not sent back later.
+            if (ignoreDeletions != 1) static_cast<void>(storeSystemCookie(url_, name, ""));
             continue;
         }
         const std::string value = pair.substr(equals + 1);
         if (ignoreDeletions == 1 && value.find_first_not_of(' ') == std::string::npos) continue;
-        storeSystemCookie(url_, name, value);
+        static_cast<void>(storeSystemCookie(url_, name, value));
     }
 }
 

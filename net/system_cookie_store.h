@@ -3,6 +3,6 @@
 
 #include <string>
 
-bool storeSystemCookie(const std::string& url, const std::string& name, const std::string& value);
+[[nodiscard]] bool storeSystemCookie(const std::string& url, const std::string& name, const std::string& value);
 // All cookies the store holds for the URL as one cookie text; empty when none.
 std::string systemCookiesFor(const std::string& url);

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "tasks/message_pump.h"
+#include "tasks/thread_name.h"
 
 namespace {
 
@@ -272,6 +273,7 @@ bool ThreadPool::start(std::optional<int> initialThreads, std::optional<int> max
 
 void ThreadPool::workerLoop(bool idleExit)
 {
+    nameThisThread(L"Piclade download worker");  // the program's one pool fetches the pictures
     InterlockedIncrement(&liveThreads_);
     SetEvent(startedEvent_);
     HANDLE port = port_;

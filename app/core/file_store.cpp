@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "tasks/debug_trace.h"
 #include "text/encoding.h"
 
 namespace {
@@ -124,6 +125,7 @@ unsigned long writePictureFile(std::string_view folder, std::string_view name, s
     if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
     if (error == ERROR_SUCCESS) error = renameIntoPlace(temporary, target);
     if (error != ERROR_SUCCESS) {
+        traceFailure(L"Writing a picture", error);
         DeleteFileW(temporary.c_str());
         return error ? error : ERROR_WRITE_FAULT;
     }

@@ -14,10 +14,10 @@
 std::wstring fileFunctionPath(std::wstring path);
 
 // Whether `path`, made absolute and normalised, lies below `folder` (also normalised).
-bool isPathInside(std::string_view path, std::string_view folder);
+[[nodiscard]] bool isPathInside(std::string_view path, std::string_view folder);
 
 // Creates the last level of the path when it is not a directory yet; true when it is one now.
-bool ensureFolder(std::string_view path);
+[[nodiscard]] bool ensureFolder(std::string_view path);
 
 // Writes the bytes to a temporary file in the folder and renames it over `name` only when every
 // byte is written, so no partial picture ever carries a final name. The temporary name is no
@@ -25,7 +25,7 @@ bool ensureFolder(std::string_view path);
 // thread, and never a picture's name. 0 on success, else the Windows error code (the temporary
 // file is removed; a short write is ERROR_DISK_FULL). With `modifiedTime` (seconds since 1970, UTC) the file's last-write time is
 // that moment instead of now.
-unsigned long writePictureFile(std::string_view folder, std::string_view name, std::string_view bytes,
+[[nodiscard]] unsigned long writePictureFile(std::string_view folder, std::string_view name, std::string_view bytes,
                                std::optional<int64_t> modifiedTime = std::nullopt);
 
 // The temporary name used while `name` is written by the thread `threadId`.

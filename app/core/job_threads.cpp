@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "tasks/message_pump.h"
+#include "tasks/thread_name.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ struct Start {
 
 DWORD WINAPI jobThread(void* parameter)
 {
+    nameThisThread(L"Piclade job");
     Start* start = static_cast<Start*>(parameter);
     start->routine(start->context);
     --gSlots[start->context.kind()].running;

@@ -19,7 +19,7 @@ public:
     void remember(std::string_view folder, std::string_view name, std::string_view sizePath, uint64_t bytes);
     // True when the file was written by this run at this size and is still there as it was
     // written: the same length and last-write time. File names do not carry the size: another size always fetches again.
-    bool haveAlready(std::string_view folder, std::string_view name, std::string_view sizePath) const;
+    [[nodiscard]] bool haveAlready(std::string_view folder, std::string_view name, std::string_view sizePath) const;
 
 private:
     struct Written {

@@ -126,8 +126,8 @@ std::string fetchBytes(std::string_view address, const JobContext* job)
     HttpClient client;
     std::optional<WatchedExchange> watch;
     if (job) watch.emplace(client, *job);
-    client.open("GET", address);
-    client.send();
+    static_cast<void>(client.open("GET", address));  // a failed exchange reads as no bytes
+    static_cast<void>(client.send());
     return client.responseBytes();
 }
 

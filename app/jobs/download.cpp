@@ -186,8 +186,8 @@ void albumJob(const JobContext& job)
     const std::string albumFolder = withBackslash(ownerFolder + safeName(album.caption, album.albumId));
     // Cleaned names never leave the save folder; should one still do, nothing is made there.
     if (isPathInside(albumFolder, saveFolder)) {
-        ensureFolder(ownerFolder);
-        ensureFolder(albumFolder);
+        static_cast<void>(ensureFolder(ownerFolder));  // a missing folder fails each picture's write
+        static_cast<void>(ensureFolder(albumFolder));
     }
     if (!photoStore().setFolder(job, albumFolder)) return;
     // "打开目录" shows the folder of the download that is current when it is chosen.

@@ -62,10 +62,10 @@ bool sendToService(HttpClient& client, const ServiceRequest& request, const JobC
     client.setAutoRedirect(false);
     std::string next(request.address);
     for (int hop = 0; hop <= kMostHops; ++hop) {
-        client.open("GET", next);
+        static_cast<void>(client.open("GET", next));  // a failed open fails the send below
         // A mistyped address or a hop elsewhere never receives the session.
-        if (!request.cookies.empty() && isServiceAddress(next)) client.setCookies(request.cookies);
-        if (!request.referer.empty()) client.setReferer(request.referer);
+        if (!request.cookies.empty() && isServiceAddress(next)) static_cast<void>(client.setCookies(request.cookies));
+        if (!request.referer.empty()) static_cast<void>(client.setReferer(request.referer));  // optional header
         if (!client.send()) return false;
         const std::string location = isRedirect(client.statusCode()) ? client.redirectLocation(true) : std::string();
         if (location.empty()) return true;

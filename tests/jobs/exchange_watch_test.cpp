@@ -37,8 +37,8 @@ void drippingJob(const JobContext& job)
     const WatchedExchange watch(client, job);
     const ULONGLONG start = GetTickCount64();
     SetEvent(gDrip->started);
-    client.open("GET", "http://127.0.0.1:" + std::to_string(PICLADE_TEST_PORT_BASE + 9) + "/blob?size=4096&mode=drip");
-    if (client.send()) gDrip->bytes = client.responseView().size();
+    if (client.open("GET", "http://127.0.0.1:" + std::to_string(PICLADE_TEST_PORT_BASE + 9) + "/blob?size=4096&mode=drip") &&
+        client.send()) gDrip->bytes = client.responseView().size();
     gDrip->complete = client.responseComplete();
     gDrip->tookMs = GetTickCount64() - start;
     gDrip->stalled = watch.stalled();

@@ -142,8 +142,10 @@ TEST(HttpCancel, CancelledWaitForAnAnswerFailsAndNothingMoreGoesOut)
     bool sent = true;
     withCancel(client, [&] { sent = client.send(); });
     EXPECT_FALSE(sent);
+    EXPECT_EQ(client.lastFailure().kind, HttpFailure::Kind::Cancelled);
     // The object is done with: no new exchange, no answer, and its end closes nothing twice.
     EXPECT_FALSE(client.open("GET", server.url()));
+    EXPECT_EQ(client.lastFailure().kind, HttpFailure::Kind::Cancelled);  // not a failure of the system
     EXPECT_EQ(client.statusCode(), 0);
     EXPECT_TRUE(client.responseBytes().empty());
 }
@@ -158,6 +160,7 @@ TEST(HttpCancel, BodyCutShortByACancelIsNoBody)
     std::string body = "unread";
     withCancel(client, [&] { body = client.responseBytes(); });
     EXPECT_TRUE(body.empty()) << body;  // without the cancel: the 11 bytes that came
+    EXPECT_EQ(client.lastFailure().kind, HttpFailure::Kind::Cancelled);
 }
 
 // The system hands a closed handle's value out again, here to the very next request. An owner

@@ -1,6 +1,8 @@
 // HttpClient against the local service emulator (started by the test fixture) on 127.0.0.1.
 #include "net/http_client.h"
 
+#include <winsock2.h>
+
 #include <gtest/gtest.h>
 #include <string>
 #include <windows.h>
@@ -21,8 +23,7 @@ std::string get(const std::string& url, int cookieMode = 0)
 {
     HttpClient client;
     client.setCookieMode(cookieMode);
-    client.open("GET", url);
-    client.send();
+    if (!client.open("GET", url) || !client.send()) return {};
     return client.responseText();
 }
 
@@ -54,9 +55,9 @@ TEST_F(HttpClientTest, CompletesTheScheme)
     EXPECT_EQ(client.url(), "http://127.0.0.1:" + std::to_string(kBase + 9) + "/echo");
     ASSERT_TRUE(client.open("GET", "HTTP://127.0.0.1:" + std::to_string(kBase + 9) + "/echo"));
     EXPECT_EQ(client.url().substr(0, 7), "HTTP://");
-    client.open("GET", "a");
+    static_cast<void>(client.open("GET", "a"));  // only the completed address matters here
     EXPECT_EQ(client.url(), "http://a");
-    client.open("GET", "http://");
+    static_cast<void>(client.open("GET", "http://"));  // likewise
     EXPECT_EQ(client.url(), "http://http://");
 }
 
@@ -74,11 +75,11 @@ TEST_F(HttpClientTest, ObjectNameKeepsPathAndQuery)
 TEST_F(HttpClientTest, ReusesTheConnectionForTheSameHostAndPortOnly)
 {
     HttpClient client;
-    client.open("GET", control("/echo"));
+    ASSERT_TRUE(client.open("GET", control("/echo")));
     void* first = client.connectHandle();
-    client.open("GET", control("/state"));
+    ASSERT_TRUE(client.open("GET", control("/state")));
     EXPECT_EQ(client.connectHandle(), first);
-    client.open("GET", "http://127.0.0.1:" + std::to_string(kBase) + "/");
+    ASSERT_TRUE(client.open("GET", "http://127.0.0.1:" + std::to_string(kBase) + "/"));
     EXPECT_NE(client.connectHandle(), nullptr);
     EXPECT_EQ(requestsOf("/echo"), 0);  // opening sends nothing
 }
@@ -86,7 +87,7 @@ TEST_F(HttpClientTest, ReusesTheConnectionForTheSameHostAndPortOnly)
 TEST_F(HttpClientTest, VerbsAndDefaultHeaders)
 {
     HttpClient client;
-    client.open("post", control("/echo"));
+    ASSERT_TRUE(client.open("post", control("/echo")));
     EXPECT_TRUE(client.isPost());
     ASSERT_TRUE(client.send("k=v"));
     const std::string echo = client.responseText();
@@ -96,8 +97,8 @@ TEST_F(HttpClientTest, VerbsAndDefaultHeaders)
     EXPECT_NE(echo.find("\r\nCache-Control: no-cache\r\n"), std::string::npos);
     EXPECT_NE(echo.find("\r\nContent-Type: application/x-www-form-urlencoded\r\n"), std::string::npos);
 
-    client.open("", control("/echo"));
-    client.setAccept("text/html");
+    ASSERT_TRUE(client.open("", control("/echo")));
+    ASSERT_TRUE(client.setAccept("text/html"));
     ASSERT_TRUE(client.send());
     const std::string get = client.responseText();
     EXPECT_EQ(get.substr(0, 4), "GET ");
@@ -108,7 +109,7 @@ TEST_F(HttpClientTest, SetCookiesSendsExactlyOneCookieLine)
 {
     HttpClient client;
     EXPECT_FALSE(client.setCookies("a=1"));  // no request yet
-    client.open("GET", control("/echo"));
+    ASSERT_TRUE(client.open("GET", control("/echo")));
     ASSERT_TRUE(client.setCookies("SUB=abc; SUBP=def"));
     ASSERT_TRUE(client.send());
     const std::string echo = client.responseText();
@@ -119,7 +120,7 @@ TEST_F(HttpClientTest, SetCookiesSendsExactlyOneCookieLine)
 TEST_F(HttpClientTest, BodiesWithoutAUsableLengthStartAt10240)
 {
     HttpClient zero;
-    zero.open("GET", control("/blob?size=30000&mode=zero"));
+    ASSERT_TRUE(zero.open("GET", control("/blob?size=30000&mode=zero")));
     ASSERT_TRUE(zero.send());
     EXPECT_EQ(zero.contentLength(), -1);  // "Content-Length: 0" counts as no usable length
     EXPECT_TRUE(zero.responseBytes().empty());
@@ -127,7 +128,7 @@ TEST_F(HttpClientTest, BodiesWithoutAUsableLengthStartAt10240)
 
     for (const char* mode : {"no_length", "chunked"}) {
         HttpClient client;
-        client.open("GET", control(std::string("/blob?size=30000&mode=") + mode));
+        ASSERT_TRUE(client.open("GET", control(std::string("/blob?size=30000&mode=") + mode)));
         ASSERT_TRUE(client.send()) << mode;
         EXPECT_EQ(client.contentLength(), -1) << mode;
         const std::string body = client.responseBytes();
@@ -139,7 +140,7 @@ TEST_F(HttpClientTest, BodiesWithoutAUsableLengthStartAt10240)
 TEST_F(HttpClientTest, ALargeBodyGrowsByTheRuleToExactlyItsLength)
 {
     HttpClient client;
-    client.open("GET", control("/blob?size=3145728"));
+    ASSERT_TRUE(client.open("GET", control("/blob?size=3145728")));
     ASSERT_TRUE(client.send());
     EXPECT_EQ(client.contentLength(), 3145728);
     const std::string body = client.responseBytes();
@@ -153,7 +154,7 @@ TEST_F(HttpClientTest, ALargeBodyGrowsByTheRuleToExactlyItsLength)
 TEST_F(HttpClientTest, ADroppedConnectionKeepsWhatArrived)
 {
     HttpClient client;
-    client.open("GET", control("/blob?size=200000&mode=drop"));
+    ASSERT_TRUE(client.open("GET", control("/blob?size=200000&mode=drop")));
     ASSERT_TRUE(client.send());
     EXPECT_EQ(client.contentLength(), 200000);
     EXPECT_EQ(client.responseBytes().size(), 100000u);
@@ -162,9 +163,51 @@ TEST_F(HttpClientTest, ADroppedConnectionKeepsWhatArrived)
 TEST_F(HttpClientTest, ABodyBeyond128MiBReadsAsEmpty)
 {
     HttpClient client;
-    client.open("GET", control("/blob?size=" + std::to_string(HttpClient::kMaxBodyBytes + 4096)));
+    ASSERT_TRUE(client.open("GET", control("/blob?size=" + std::to_string(HttpClient::kMaxBodyBytes + 4096))));
     ASSERT_TRUE(client.send());
     EXPECT_TRUE(client.responseBytes().empty());
+    EXPECT_EQ(client.lastFailure().kind, HttpFailure::Kind::TooLarge);
+}
+
+TEST_F(HttpClientTest, ACutBodyIsToldFromAWholeOne)
+{
+    HttpClient client;
+    ASSERT_TRUE(client.open("GET", control("/blob?size=30000")));
+    ASSERT_TRUE(client.send());
+    EXPECT_EQ(client.responseBytes().size(), 30000u);
+    EXPECT_EQ(client.lastFailure().kind, HttpFailure::Kind::None);
+
+    ASSERT_TRUE(client.open("GET", control("/blob?size=200000&mode=drop")));
+    ASSERT_TRUE(client.send());
+    EXPECT_EQ(client.lastFailure().kind, HttpFailure::Kind::None);  // the answer came; its body is not read yet
+    EXPECT_EQ(client.responseBytes().size(), 100000u);
+    EXPECT_EQ(client.lastFailure().kind, HttpFailure::Kind::CutBody);
+
+    // A new exchange starts without the old one's failure.
+    ASSERT_TRUE(client.open("GET", control("/echo")));
+    EXPECT_EQ(client.lastFailure().kind, HttpFailure::Kind::None);
+}
+
+TEST_F(HttpClientTest, ARefusedConnectionKeepsTheSystemsReason)
+{
+    // A port bound here and never listened on: nothing there answers, and nobody else takes it.
+    WSADATA data;
+    ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);
+    const SOCKET holder = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    int length = sizeof address;
+    ASSERT_EQ(getsockname(holder, reinterpret_cast<sockaddr*>(&address), &length), 0);
+
+    HttpClient client;
+    ASSERT_TRUE(client.open("GET", "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/"));
+    EXPECT_FALSE(client.send());
+    closesocket(holder);
+    WSACleanup();
+    EXPECT_EQ(client.lastFailure().kind, HttpFailure::Kind::WindowsError);
+    EXPECT_EQ(client.lastFailure().windowsError, static_cast<unsigned long>(ERROR_WINHTTP_CANNOT_CONNECT));
 }
 
 TEST_F(HttpClientTest, OwnRedirectsStopAfterTwentyAndResetTheCount)
@@ -173,7 +216,7 @@ TEST_F(HttpClientTest, OwnRedirectsStopAfterTwentyAndResetTheCount)
         get(control("/reset"));
         HttpClient client;
         client.setCookieMode(mode);
-        client.open("GET", "http://127.0.0.1:" + std::to_string(kBase + 3) + "/loop/0");
+        ASSERT_TRUE(client.open("GET", "http://127.0.0.1:" + std::to_string(kBase + 3) + "/loop/0"));
         ASSERT_TRUE(client.send());
         EXPECT_EQ(client.redirectCount(), 0);
         EXPECT_EQ(client.responseHeader("Location"), "/loop/21") << mode;
@@ -186,30 +229,30 @@ TEST_F(HttpClientTest, RedirectLocationsBecomeAbsolute)
 {
     HttpClient client;
     client.setAutoRedirect(false);
-    client.open("GET", control("/redirect/dir/page?to=next"));
+    ASSERT_TRUE(client.open("GET", control("/redirect/dir/page?to=next")));
     ASSERT_TRUE(client.send());
     EXPECT_EQ(client.redirectLocation(), "next");
     EXPECT_EQ(client.redirectLocation(true), control("/redirect/dir/next"));
-    client.open("GET", control("/redirect/dir/page?to=/rooted"));
+    ASSERT_TRUE(client.open("GET", control("/redirect/dir/page?to=/rooted")));
     ASSERT_TRUE(client.send());
     EXPECT_EQ(client.redirectLocation(true), control("/rooted"));
-    client.open("GET", "http://127.0.0.1:" + std::to_string(kBase + 9) + "/redirect?to=http%3A%2F%2Fexample.invalid%2Fx");
+    ASSERT_TRUE(client.open("GET", "http://127.0.0.1:" + std::to_string(kBase + 9) + "/redirect?to=http%3A%2F%2Fexample.invalid%2Fx"));
     ASSERT_TRUE(client.send());
     EXPECT_EQ(client.redirectLocation(true), "http://example.invalid/x");
 
     // A network-path reference keeps the scheme and names another host.
-    client.open("GET", control("/redirect/dir/page?to=%2F%2Fexample.invalid%2Fy"));
+    ASSERT_TRUE(client.open("GET", control("/redirect/dir/page?to=%2F%2Fexample.invalid%2Fy")));
     ASSERT_TRUE(client.send());
     EXPECT_EQ(client.redirectLocation(true), "http://example.invalid/y");
     // The query of the current address is not part of its path, even when it holds a "/".
-    client.open("GET", control("/redirect/dir/page?to=next&from=/a/b"));
+    ASSERT_TRUE(client.open("GET", control("/redirect/dir/page?to=next&from=/a/b")));
     ASSERT_TRUE(client.send());
     EXPECT_EQ(client.redirectLocation(true), control("/redirect/dir/next"));
-    client.open("GET", control("/redirect/dir/page?to=%3Fpage%3D2"));
+    ASSERT_TRUE(client.open("GET", control("/redirect/dir/page?to=%3Fpage%3D2")));
     ASSERT_TRUE(client.send());
     EXPECT_EQ(client.redirectLocation(true), control("/redirect/dir/page?page=2"));
     // A Content-Location header before Location is not the redirect.
-    client.open("GET", control("/redirect/dir/page?described=1&to=%2Frooted"));
+    ASSERT_TRUE(client.open("GET", control("/redirect/dir/page?described=1&to=%2Frooted")));
     ASSERT_TRUE(client.send());
     EXPECT_EQ(client.redirectLocation(), "/rooted");
 }
@@ -218,7 +261,7 @@ TEST_F(HttpClientTest, RetriesFailedConnections)
 {
     // The port accepts and resets every connection, counting them.
     HttpClient client;
-    client.open("GET", "http://127.0.0.1:" + std::to_string(kBase + 8) + "/");
+    ASSERT_TRUE(client.open("GET", "http://127.0.0.1:" + std::to_string(kBase + 8) + "/"));
     EXPECT_FALSE(client.send({}, 0, 2));
     EXPECT_EQ(requestsOf("closer"), 3);
 }
@@ -226,7 +269,7 @@ TEST_F(HttpClientTest, RetriesFailedConnections)
 TEST_F(HttpClientTest, ReadsCookiesOfTheAnswer)
 {
     HttpClient client;
-    client.open("GET", control("/setcookie?line=a%3D1%3B%20path%3D%2F&line=b%3Ddeleted&line=c%3DDeLeTeD&line=a%3D2"));
+    ASSERT_TRUE(client.open("GET", control("/setcookie?line=a%3D1%3B%20path%3D%2F&line=b%3Ddeleted&line=c%3DDeLeTeD&line=a%3D2")));
     ASSERT_TRUE(client.send());
     EXPECT_EQ(client.responseCookies(), "a=1; c=DeLeTeD; a=2");
     EXPECT_EQ(client.responseCookie("a"), "1");
@@ -239,16 +282,16 @@ TEST_F(HttpClientTest, JarModeCarriesCookiesBetweenRequests)
     HttpClient client;
     client.setCookieMode(1);
     client.cookieJar("a=1");
-    client.open("GET", control("/setcookie?line=b%3D2"));
+    ASSERT_TRUE(client.open("GET", control("/setcookie?line=b%3D2")));
     ASSERT_TRUE(client.send());
     EXPECT_EQ(client.cookieJar(), "a=1; b=2");
-    client.open("GET", control("/setcookie?line=a%3Ddeleted"));
+    ASSERT_TRUE(client.open("GET", control("/setcookie?line=a%3Ddeleted")));
     ASSERT_TRUE(client.send({}, 1));
     EXPECT_EQ(client.cookieJar(), "a=1; b=2");  // deletions ignored on request
-    client.open("GET", control("/setcookie?line=a%3Ddeleted"));
+    ASSERT_TRUE(client.open("GET", control("/setcookie?line=a%3Ddeleted")));
     ASSERT_TRUE(client.send());
     EXPECT_EQ(client.cookieJar(), "b=2");
-    client.open("GET", control("/echo"));
+    ASSERT_TRUE(client.open("GET", control("/echo")));
     ASSERT_TRUE(client.send());
     EXPECT_NE(client.responseText().find("\r\nCookie: b=2\r\n"), std::string::npos);
 }
@@ -267,14 +310,14 @@ TEST_F(HttpClientTest, CertificatesAreVerified)
 
     HttpClient careless;
     careless.ignoreCertificateErrors();
-    careless.open("GET", sso(364) + "/sso/qrcode/check?qrid=&callback=cb");
+    ASSERT_TRUE(careless.open("GET", sso(364) + "/sso/qrcode/check?qrid=&callback=cb"));
     EXPECT_TRUE(careless.send());
 }
 
 TEST_F(HttpClientTest, Utf8PagesBecomeProgramText)
 {
     HttpClient client;
-    client.open("GET", "http://127.0.0.1:" + std::to_string(kBase) + "/u/1000000001?from=myfollow_all");
+    ASSERT_TRUE(client.open("GET", "http://127.0.0.1:" + std::to_string(kBase) + "/u/1000000001?from=myfollow_all"));
     ASSERT_TRUE(client.send());
     EXPECT_NE(client.responseTextUtf8().find("$CONFIG['onick']='摄影师小王';"), std::string::npos);
 }
@@ -283,9 +326,9 @@ TEST_F(HttpClientTest, StoreModeKeepsCookiesInTheSystemStore)
 {
     HttpClient client;
     client.setCookieMode(2);
-    client.open("GET", control("/setcookie?line=storetest%3D42"));
+    ASSERT_TRUE(client.open("GET", control("/setcookie?line=storetest%3D42")));
     ASSERT_TRUE(client.send());
-    client.open("GET", control("/echo"));
+    ASSERT_TRUE(client.open("GET", control("/echo")));
     ASSERT_TRUE(client.send());
     EXPECT_NE(client.responseText().find("storetest=42"), std::string::npos);
 }
@@ -344,7 +387,7 @@ TEST_F(HttpClientTest, ExplicitValuesAreUsedMinusOneIncluded)
     EXPECT_NE(sessionOption(client, WINHTTP_OPTION_RECEIVE_TIMEOUT), 300000u);
     EXPECT_NE(sessionOption(client, WINHTTP_OPTION_RECEIVE_TIMEOUT), 1234u);
 
-    client.open("GET", control("/echo"));
+    ASSERT_TRUE(client.open("GET", control("/echo")));
     ASSERT_TRUE(client.setHeader("X-Kept", "first"));
     EXPECT_FALSE(client.setHeader("X-Kept", "second", WINHTTP_ADDREQ_FLAG_ADD_IF_NEW));  // not the default
     ASSERT_TRUE(client.send());
@@ -377,7 +420,7 @@ TEST_F(HttpClientTest, GivenHandlesAreUsedAndOwned)
 TEST_F(HttpClientTest, TheStepsOfAnExchangeCanBeDrivenOneByOne)
 {
     HttpClient client;
-    client.open("GET", control("/setcookie?line=x%3D1&line=y%3D2"));
+    ASSERT_TRUE(client.open("GET", control("/setcookie?line=x%3D1&line=y%3D2")));
     ASSERT_TRUE(client.send());
     // The answer's cookies reach the jar and the system store on request, whatever the mode.
     client.mergeSetCookies(0);
@@ -386,7 +429,7 @@ TEST_F(HttpClientTest, TheStepsOfAnExchangeCanBeDrivenOneByOne)
     EXPECT_GT(client.contentLength(), 0);
     client.storeSetCookies(0);
 
-    client.open("GET", control("/echo"));
+    ASSERT_TRUE(client.open("GET", control("/echo")));
     client.setDefaultHeaders(false);
     ASSERT_TRUE(client.addDefaultHeaders(true));
     ASSERT_TRUE(client.addJarCookieHeader());
@@ -395,7 +438,7 @@ TEST_F(HttpClientTest, TheStepsOfAnExchangeCanBeDrivenOneByOne)
     EXPECT_NE(echo.find("\r\nContent-Type: application/x-www-form-urlencoded\r\n"), std::string::npos);
     EXPECT_NE(echo.find("\r\nCookie: x=1; y=2\r\n"), std::string::npos);
 
-    client.open("GET", control("/echo"));
+    ASSERT_TRUE(client.open("GET", control("/echo")));
     ASSERT_TRUE(client.addStoreCookieHeader());
     ASSERT_TRUE(client.send());
     echo = client.responseText();
@@ -404,7 +447,7 @@ TEST_F(HttpClientTest, TheStepsOfAnExchangeCanBeDrivenOneByOne)
 
     // A redirect answered without following, then followed by hand.
     client.setAutoRedirect(false);
-    client.open("GET", control("/redirect?to=/echo"));
+    ASSERT_TRUE(client.open("GET", control("/redirect?to=/echo")));
     client.applyRequestOptions();
     ASSERT_TRUE(client.send());
     EXPECT_EQ(client.redirectLocation(), "/echo");
