@@ -1,7 +1,9 @@
 #include "tasks/mutex.h"
 
+#include <utility>
 #include <windows.h>
 
+#include "tasks/unique_handle.h"
 #include "text/encoding.h"
 
 namespace {
@@ -9,38 +11,46 @@ namespace {
 // Empty text means no name at all (an unnamed mutex), not an empty one.
 std::wstring nameOf(std::string_view name) { return toUtf16(name); }
 
+// Two threads may create at once: the first handle stored stays, the other is closed.
+void storeFirst(std::atomic<void*>& slot, UniqueHandle handle)
+{
+    void* expected = nullptr;
+    if (slot.compare_exchange_strong(expected, handle.get())) (void)handle.release();
+}
+
 } // namespace
 
 bool Mutex::create(bool initialOwner, std::string_view name)
 {
-    if (InterlockedCompareExchangePointer(const_cast<void**>(&handle_), nullptr, nullptr)) return true;
+    if (handle_) return true;
     const std::wstring wide = nameOf(name);
-    HANDLE created = CreateMutexW(nullptr, initialOwner, wide.empty() ? nullptr : wide.c_str());
+    UniqueHandle created(CreateMutexW(nullptr, initialOwner, wide.empty() ? nullptr : wide.c_str()));
     if (!created) return false;
-    if (InterlockedCompareExchangePointer(const_cast<void**>(&handle_), created, nullptr)) CloseHandle(created);
+    storeFirst(handle_, std::move(created));
     return true;
 }
 
 bool Mutex::openExisting(bool inherit, std::string_view name)
 {
-    if (InterlockedCompareExchangePointer(const_cast<void**>(&handle_), nullptr, nullptr)) return true;
+    if (handle_) return true;
     const std::wstring wide = nameOf(name);
-    HANDLE opened = OpenMutexW(MUTEX_ALL_ACCESS, inherit, wide.c_str());
+    UniqueHandle opened(OpenMutexW(MUTEX_ALL_ACCESS, inherit, wide.c_str()));
     if (!opened) return false;
-    if (InterlockedCompareExchangePointer(const_cast<void**>(&handle_), opened, nullptr)) CloseHandle(opened);
+    storeFirst(handle_, std::move(opened));
     return true;
 }
 
 bool Mutex::close()
 {
-    HANDLE taken = InterlockedExchangePointer(const_cast<void**>(&handle_), nullptr);
+    // Closed here rather than by a holder: the caller learns whether closing succeeded.
+    HANDLE taken = handle_.exchange(nullptr);
     return !taken || CloseHandle(taken);
 }
 
 void Mutex::setHandle(void* handle)
 {
-    HANDLE previous = InterlockedExchangePointer(const_cast<void**>(&handle_), handle);
-    if (previous && previous != handle) CloseHandle(previous);
+    UniqueHandle previous(handle_.exchange(handle));
+    if (previous.get() == handle) (void)previous.release();
 }
 
 bool Mutex::lock(unsigned timeoutMs)

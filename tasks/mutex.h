@@ -1,6 +1,7 @@
 // A thin owner of a Win32 mutex: the lock that guards state shared by the program's threads.
 #pragma once
 
+#include <atomic>
 #include <string_view>
 
 class Mutex {
@@ -29,7 +30,7 @@ public:
     bool unlock();
 
 private:
-    void* volatile handle_ = nullptr;
+    std::atomic<void*> handle_ = nullptr;
 };
 
 // Holds a Mutex for one scope.

@@ -73,35 +73,23 @@ int stackSizeForStart(std::optional<int> given)
     return *given / 4096 * 4096;
 }
 
-void closeIfSet(void*& handle)
-{
-    if (handle) CloseHandle(handle);
-    handle = nullptr;
-}
-
 } // namespace
 
 ThreadPool::ThreadPool()
 {
     // The events live as long as the pool, so that no thread ever waits on a closed handle.
-    growEvent_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    startedEvent_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    taskDoneEvent_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    gateEvent_ = CreateEventW(nullptr, TRUE, TRUE, nullptr);
-    stoppedEvent_ = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    growEvent_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    startedEvent_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    taskDoneEvent_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    gateEvent_.reset(CreateEventW(nullptr, TRUE, TRUE, nullptr));
+    stoppedEvent_.reset(CreateEventW(nullptr, TRUE, TRUE, nullptr));
 }
 
 ThreadPool::~ThreadPool()
 {
     stop(2);
-    while (state_ != Stopped) WaitForSingleObject(stoppedEvent_, 20);
-    if (managerThread_) WaitForSingleObject(managerThread_, INFINITE);
-    closeIfSet(managerThread_);
-    closeIfSet(growEvent_);
-    closeIfSet(startedEvent_);
-    closeIfSet(taskDoneEvent_);
-    closeIfSet(gateEvent_);
-    closeIfSet(stoppedEvent_);
+    while (state_ != Stopped) WaitForSingleObject(stoppedEvent_.get(), 20);
+    if (managerThread_) WaitForSingleObject(managerThread_.get(), INFINITE);
 }
 
 // The core workers of one start. A worker that begins after its start gave up on it (no worker
@@ -110,13 +98,13 @@ ThreadPool::~ThreadPool()
 struct ThreadPool::Launch {
     enum Outcome : long { Undecided, Joined, Abandoned };
     ThreadPool* pool;
-    volatile long outcome = Undecided;
-    volatile long refs = 1;  // the start itself and every worker created that has not begun
+    std::atomic<long> outcome = Undecided;
+    std::atomic<long> refs = 1;  // the start itself and every worker created that has not begun
 
     explicit Launch(ThreadPool* owner) : pool(owner) {}
     void release()
     {
-        if (InterlockedDecrement(&refs) == 0) delete this;
+        if (--refs == 0) delete this;
     }
 };
 
@@ -124,7 +112,9 @@ unsigned long __stdcall ThreadPool::workerEntry(void* param)
 {
     auto* launch = static_cast<Launch*>(param);
     ThreadPool* pool = launch->pool;
-    const bool member = InterlockedCompareExchange(&launch->outcome, Launch::Joined, Launch::Undecided) != Launch::Abandoned;
+    long outcome = Launch::Undecided;
+    launch->outcome.compare_exchange_strong(outcome, Launch::Joined);
+    const bool member = outcome != Launch::Abandoned;
     launch->release();
     if (member) pool->workerLoop(false);
     return 0;
@@ -147,23 +137,22 @@ unsigned long __stdcall ThreadPool::managerEntry(void* param)
 // the one its creator took with holdRun.
 bool ThreadPool::createWorker(bool idleExit, Launch* launch)
 {
-    InterlockedIncrement(&activeThreads_);
+    ++activeThreads_;
     if (launch) {
-        InterlockedIncrement(&holders_);
-        InterlockedIncrement(&launch->refs);
+        ++holders_;
+        ++launch->refs;
     }
     void* param = launch ? static_cast<void*>(launch) : static_cast<void*>(this);
-    HANDLE thread = CreateThread(nullptr, static_cast<SIZE_T>(stackSize_), idleExit ? extraWorkerEntry : workerEntry, param,
-                                 0, nullptr);
+    const UniqueHandle thread(CreateThread(nullptr, static_cast<SIZE_T>(stackSize_), idleExit ? extraWorkerEntry : workerEntry,
+                                           param, 0, nullptr));
     if (!thread) {
-        InterlockedDecrement(&activeThreads_);
+        --activeThreads_;
         if (launch) {
             launch->release();
             releaseHolds(1);
         }
         return false;
     }
-    CloseHandle(thread);
     return true;
 }
 
@@ -172,22 +161,21 @@ bool ThreadPool::createWorker(bool idleExit, Launch* launch)
 bool ThreadPool::holdRun()
 {
     for (long count = holders_; count > 0;) {
-        const long seen = InterlockedCompareExchange(&holders_, count + 1, count);
-        if (seen == count) return true;
-        count = seen;
+        if (holders_.compare_exchange_weak(count, count + 1)) return true;
     }
     return false;
 }
 
 void ThreadPool::releaseHolds(long count)
 {
-    if (InterlockedExchangeAdd(&holders_, -count) == count) tearDown();
+    if (holders_.fetch_sub(count) == count) tearDown();
 }
 
 bool ThreadPool::start(std::optional<int> initialThreads, std::optional<int> maxThreads, std::optional<int> idleTimeoutMs,
                        bool pumpMessages, std::optional<int> stackSize)
 {
-    if (InterlockedCompareExchange(&state_, Starting, Stopped) != Stopped) return false;
+    long expected = Stopped;
+    if (!state_.compare_exchange_strong(expected, Starting)) return false;
 
     const int initial = initialCountFrom(initialThreads);
     const int maximum = maxThreads.value_or(20);
@@ -196,20 +184,20 @@ bool ThreadPool::start(std::optional<int> initialThreads, std::optional<int> max
     stackSize_ = stackSizeForStart(stackSize);
 
     // A manager left over from an earlier run that stopped without waiting ends first.
-    if (managerThread_) WaitForSingleObject(managerThread_, INFINITE);
-    closeIfSet(managerThread_);
+    if (managerThread_) WaitForSingleObject(managerThread_.get(), INFINITE);
+    managerThread_.reset();
 
     auto fail = [this] {
-        closeIfSet(port_);
-        InterlockedExchange(&state_, Stopped);
+        UniqueHandle{port_.exchange(nullptr)}.reset();
+        state_ = Stopped;
         return false;
     };
     if (!growEvent_ || !startedEvent_ || !taskDoneEvent_ || !gateEvent_ || !stoppedEvent_) return fail();
-    ResetEvent(growEvent_);
-    ResetEvent(startedEvent_);
-    ResetEvent(taskDoneEvent_);
-    ResetEvent(stoppedEvent_);
-    SetEvent(gateEvent_);
+    ResetEvent(growEvent_.get());
+    ResetEvent(startedEvent_.get());
+    ResetEvent(taskDoneEvent_.get());
+    ResetEvent(stoppedEvent_.get());
+    SetEvent(gateEvent_.get());
     paused_ = 0;
     growSignalled_ = 0;
     doneWaiters_ = 0;
@@ -220,7 +208,7 @@ bool ThreadPool::start(std::optional<int> initialThreads, std::optional<int> max
     liveThreads_ = 0;
     busyThreads_ = 0;
     queuedTasks_ = 0;
-    managerThread_ = CreateThread(nullptr, 8192, managerEntry, this, 0, nullptr);
+    managerThread_.reset(CreateThread(nullptr, 8192, managerEntry, this, 0, nullptr));
     if (!managerThread_) return fail();
 
     auto* launch = new (std::nothrow) Launch(this);
@@ -239,7 +227,7 @@ bool ThreadPool::start(std::optional<int> initialThreads, std::optional<int> max
         const DWORD first = GetTickCount();
         const DWORD limit = static_cast<DWORD>(created) * 10 + 1000;
         for (;;) {
-            const DWORD result = WaitForSingleObject(startedEvent_, 20);
+            const DWORD result = WaitForSingleObject(startedEvent_.get(), 20);
             if (pumpMessages) pumpPendingMessages();
             const DWORD elapsed = GetTickCount() - first;
             if (result == WAIT_OBJECT_0) {
@@ -254,19 +242,20 @@ bool ThreadPool::start(std::optional<int> initialThreads, std::optional<int> max
 
     // The start succeeds when a worker began in time. Otherwise the workers it made, should they
     // begin later, find their launch abandoned and leave the pool alone.
-    const bool joined =
-        launch && InterlockedCompareExchange(&launch->outcome, Launch::Abandoned, Launch::Undecided) == Launch::Joined;
+    long outcome = Launch::Undecided;
+    if (launch) launch->outcome.compare_exchange_strong(outcome, Launch::Abandoned);
+    const bool joined = outcome == Launch::Joined;
     if (launch) launch->release();
     if (joined) {
-        InterlockedExchange(&state_, Running);
+        state_ = Running;
         return true;
     }
-    SetEvent(growEvent_);  // the manager sees the pool is not running and ends
+    SetEvent(growEvent_.get());  // the manager sees the pool is not running and ends
     waitForManager(21, pumpMessages);
     accepting_ = 0;
     if (created == 0) return fail();
     // The abandoned workers' counts and holds go; the last hold to go tears the pool down.
-    InterlockedExchangeAdd(&activeThreads_, -created);
+    activeThreads_ -= created;
     releaseHolds(created);
     return false;
 }
@@ -274,8 +263,8 @@ bool ThreadPool::start(std::optional<int> initialThreads, std::optional<int> max
 void ThreadPool::workerLoop(bool idleExit)
 {
     nameThisThread(L"Piclade download worker");  // the program's one pool fetches the pictures
-    InterlockedIncrement(&liveThreads_);
-    SetEvent(startedEvent_);
+    ++liveThreads_;
+    SetEvent(startedEvent_.get());
     HANDLE port = port_;
     const DWORD wait = idleExit ? static_cast<DWORD>(idleTimeout_) : INFINITE;
 
@@ -284,24 +273,24 @@ void ThreadPool::workerLoop(bool idleExit)
         ULONG_PTR key = 0;
         LPOVERLAPPED overlapped = nullptr;
         const BOOL dequeued = GetQueuedCompletionStatus(port, &bytes, &key, &overlapped, wait);
-        if (paused_) WaitForSingleObject(gateEvent_, INFINITE);  // a paused pool holds its workers here
+        if (paused_) WaitForSingleObject(gateEvent_.get(), INFINITE);  // a paused pool holds its workers here
         if (!dequeued || !overlapped || reinterpret_cast<ULONG_PTR>(overlapped) == kExitMessage) break;
         if (accepting_ != 1) {
             dropPacket(key, overlapped);
             break;
         }
         const BoxedTask task = unpack(bytes, key, overlapped);
-        InterlockedIncrement(&busyThreads_);
-        InterlockedDecrement(&queuedTasks_);
+        ++busyThreads_;
+        --queuedTasks_;
         task.task(task.arg1, task.arg2);
-        InterlockedDecrement(&busyThreads_);
+        --busyThreads_;
         // The flag is what a wait looks at; the event only wakes a thread already waiting.
-        InterlockedExchange(&taskEnded_, 1);
-        if (doneWaiters_) SetEvent(taskDoneEvent_);
+        taskEnded_ = 1;
+        if (doneWaiters_) SetEvent(taskDoneEvent_.get());
     }
 
-    InterlockedDecrement(&liveThreads_);
-    InterlockedDecrement(&activeThreads_);
+    --liveThreads_;
+    --activeThreads_;
     // The pool is torn down by the last of all its holders, not merely the last worker that
     // happened to be running: one created but not yet begun, or a stop still posting, needs the port.
     releaseHolds(1);
@@ -310,30 +299,28 @@ void ThreadPool::workerLoop(bool idleExit)
 void ThreadPool::tearDown()
 {
     // The last holder closes the port, after freeing any boxed task still waiting in it.
-    HANDLE port = InterlockedExchangePointer(&port_, nullptr);
-    if (port) {
+    if (const UniqueHandle port(port_.exchange(nullptr)); port) {
         DWORD bytes;
         ULONG_PTR key;
         LPOVERLAPPED overlapped;
-        while (GetQueuedCompletionStatus(port, &bytes, &key, &overlapped, 0) && overlapped) dropPacket(key, overlapped);
-        CloseHandle(port);
+        while (GetQueuedCompletionStatus(port.get(), &bytes, &key, &overlapped, 0) && overlapped) dropPacket(key, overlapped);
     }
     accepting_ = 0;
-    InterlockedExchange(&liveThreads_, 0);
-    InterlockedExchange(&busyThreads_, 0);
-    InterlockedExchange(&queuedTasks_, 0);
-    SetEvent(growEvent_);
-    SetEvent(stoppedEvent_);
+    liveThreads_ = 0;
+    busyThreads_ = 0;
+    queuedTasks_ = 0;
+    SetEvent(growEvent_.get());
+    SetEvent(stoppedEvent_.get());
     // Last: once the state reads stopped, the object may be destroyed or started again.
-    InterlockedExchange(&state_, Stopped);
+    state_ = Stopped;
 }
 
 void ThreadPool::managerLoop()
 {
-    WaitForSingleObject(growEvent_, INFINITE);
+    WaitForSingleObject(growEvent_.get(), INFINITE);
     int failuresInRow = 0;
     while (state_ == Running) {
-        InterlockedExchange(&growSignalled_, 0);
+        growSignalled_ = 0;
         // Workers created but not yet begun count: they will take queued tasks, and counting only
         // the running ones would let the pool grow past its maximum while a new worker is slow to start.
         if (activeThreads_ < maxThreads_ && activeThreads_ < busyThreads_ + queuedTasks_) {
@@ -346,35 +333,35 @@ void ThreadPool::managerLoop()
                     postExit(port_);
                     releaseHolds(1);
                 }
-                WaitForSingleObject(startedEvent_, static_cast<DWORD>(liveThreads_) * 10 + 1000);
+                WaitForSingleObject(startedEvent_.get(), static_cast<DWORD>(liveThreads_) * 10 + 1000);
             } else {
                 releaseHolds(1);
                 if (++failuresInRow >= 5) {
-                    maxThreads_ = liveThreads_;
+                    maxThreads_ = liveThreads_.load();
                     failuresInRow = 0;
                 }
             }
         } else {
-            WaitForSingleObject(growEvent_, INFINITE);
+            WaitForSingleObject(growEvent_.get(), INFINITE);
         }
-        if (paused_) WaitForSingleObject(gateEvent_, INFINITE);
+        if (paused_) WaitForSingleObject(gateEvent_.get(), INFINITE);
     }
 }
 
 void ThreadPool::signalGrowthIfNeeded()
 {
     if (activeThreads_ < maxThreads_ && activeThreads_ < busyThreads_ + queuedTasks_ &&
-        InterlockedExchange(&growSignalled_, 1) == 0)
-        SetEvent(growEvent_);
+        growSignalled_.exchange(1) == 0)
+        SetEvent(growEvent_.get());
 }
 void ThreadPool::waitForManager(int steps, bool pumpMessages)
 {
     if (!managerThread_) return;
     for (int step = 0; step < steps; ++step) {
-        const DWORD result = WaitForSingleObject(managerThread_, 20);
+        const DWORD result = WaitForSingleObject(managerThread_.get(), 20);
         if (pumpMessages) pumpPendingMessages();
         if (result == WAIT_OBJECT_0) {
-            closeIfSet(managerThread_);
+            managerThread_.reset();
             return;
         }
     }
@@ -383,17 +370,18 @@ void ThreadPool::waitForManager(int steps, bool pumpMessages)
 
 bool ThreadPool::stop(int mode, int timeoutMs, bool pumpMessages)
 {
-    const long previous = InterlockedCompareExchange(&state_, Stopping, Running);
+    long previous = Running;
+    state_.compare_exchange_strong(previous, Stopping);
     if (previous == Stopped) return true;
     if (previous != Running) return false;
     if (mode < 0 || mode > 3) mode = 0;
     if (mode == 0 || mode == 2) accepting_ = 0;
 
-    SetEvent(taskDoneEvent_);
-    SetEvent(startedEvent_);
-    SetEvent(growEvent_);
-    InterlockedExchange(&paused_, 0);  // after the state changed: see pause
-    SetEvent(gateEvent_);
+    SetEvent(taskDoneEvent_.get());
+    SetEvent(startedEvent_.get());
+    SetEvent(growEvent_.get());
+    paused_ = 0;  // after the state changed: see pause
+    SetEvent(gateEvent_.get());
     waitForManager(21, pumpMessages);
 
     // One exit message for every worker, counting those the manager has created but that have
@@ -414,7 +402,7 @@ bool ThreadPool::stop(int mode, int timeoutMs, bool pumpMessages)
 
     const DWORD started = GetTickCount();
     while (state_ == Stopping) {
-        WaitForSingleObject(stoppedEvent_, 20);
+        WaitForSingleObject(stoppedEvent_.get(), 20);
         if (pumpMessages) pumpPendingMessages();
         if (timeoutMs > 0 && GetTickCount() - started > static_cast<DWORD>(timeoutMs)) return false;
     }
@@ -423,14 +411,14 @@ bool ThreadPool::stop(int mode, int timeoutMs, bool pumpMessages)
 
 bool ThreadPool::pause()
 {
-    if (state_ != Running || !ResetEvent(gateEvent_)) return false;
-    InterlockedExchange(&paused_, 1);
+    if (state_ != Running || !ResetEvent(gateEvent_.get())) return false;
+    paused_ = 1;
     // A stop that changed the state before this point may have opened the gate before it was
     // closed above: open it again, or its workers would wait on the gate for ever. A stop after
     // this point opens it itself.
     if (state_ != Running) {
-        InterlockedExchange(&paused_, 0);
-        SetEvent(gateEvent_);
+        paused_ = 0;
+        SetEvent(gateEvent_.get());
         return false;
     }
     return true;
@@ -438,14 +426,14 @@ bool ThreadPool::pause()
 
 bool ThreadPool::resume()
 {
-    if (state_ != Running || !SetEvent(gateEvent_)) return false;
+    if (state_ != Running || !SetEvent(gateEvent_.get())) return false;
     paused_ = 0;
     return true;
 }
 
 bool ThreadPool::waitWhilePaused(unsigned timeoutMs)
 {
-    return state_ == Running && WaitForSingleObject(gateEvent_, timeoutMs) == WAIT_OBJECT_0;
+    return state_ == Running && WaitForSingleObject(gateEvent_.get(), timeoutMs) == WAIT_OBJECT_0;
 }
 
 bool ThreadPool::submit(PoolTask task, intptr_t arg1, intptr_t arg2)
@@ -453,9 +441,9 @@ bool ThreadPool::submit(PoolTask task, intptr_t arg1, intptr_t arg2)
     if (state_ != Running || !task || !holdRun()) return false;
     bool posted = false;
     if (state_ == Running) {  // checked again under the hold: the port is this run's and open
-        InterlockedIncrement(&queuedTasks_);
+        ++queuedTasks_;
         posted = postTask(port_, task, arg1, arg2);
-        if (!posted) InterlockedDecrement(&queuedTasks_);
+        if (!posted) --queuedTasks_;
         signalGrowthIfNeeded();
     }
     releaseHolds(1);
@@ -470,13 +458,13 @@ bool ThreadPool::submitAddress(uintptr_t taskAddress, intptr_t arg1, intptr_t ar
 bool ThreadPool::waitTaskDone(unsigned timeoutMs, bool pumpMessages)
 {
     if (state_ != Running) return false;
-    if (InterlockedExchange(&taskEnded_, 0)) return true;
-    InterlockedIncrement(&doneWaiters_);
+    if (taskEnded_.exchange(0)) return true;
+    ++doneWaiters_;
     const DWORD started = GetTickCount();
     bool done = false;
     for (;;) {
         // A task that ended, or a stop (which signals the event after changing the state).
-        if (InterlockedExchange(&taskEnded_, 0) || state_ != Running) {
+        if (taskEnded_.exchange(0) || state_ != Running) {
             done = true;
             break;
         }
@@ -484,12 +472,12 @@ bool ThreadPool::waitTaskDone(unsigned timeoutMs, bool pumpMessages)
         if (timeoutMs != kInfinite && elapsed > timeoutMs) break;
         if (pumpMessages) pumpPendingMessages();
         const DWORD step = pumpMessages ? 20 : timeoutMs == kInfinite ? INFINITE : timeoutMs - elapsed;
-        if (WaitForSingleObject(taskDoneEvent_, step) != WAIT_OBJECT_0 && !pumpMessages) {
-            done = InterlockedExchange(&taskEnded_, 0) != 0;
+        if (WaitForSingleObject(taskDoneEvent_.get(), step) != WAIT_OBJECT_0 && !pumpMessages) {
+            done = taskEnded_.exchange(0) != 0;
             break;
         }
     }
-    InterlockedDecrement(&doneWaiters_);
+    --doneWaiters_;
     return done;
 }
 

@@ -5,8 +5,11 @@
 //   mode 2: drop queued tasks, return at once;               mode 3: run queued tasks, return at once.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
+
+#include "tasks/unique_handle.h"
 
 using PoolTask = void (*)(intptr_t arg1, intptr_t arg2);
 
@@ -73,29 +76,29 @@ private:
     void closeAll();
     void waitForManager(int steps, bool pumpMessages);
 
-    volatile long state_ = Stopped;
-    void* port_ = nullptr;
-    volatile long accepting_ = 0;
-    void* growEvent_ = nullptr;      // auto-reset: wakes the manager
-    void* startedEvent_ = nullptr;   // auto-reset: a worker has begun
-    void* taskDoneEvent_ = nullptr;  // auto-reset: a task has ended
-    void* gateEvent_ = nullptr;      // manual-reset: reset while paused
-    void* stoppedEvent_ = nullptr;   // manual-reset, lives with the object: the last worker has ended
-    volatile long liveThreads_ = 0;
-    volatile long busyThreads_ = 0;
-    volatile long queuedTasks_ = 0;
-    volatile long activeThreads_ = 0;  // workers created and not yet returned, begun or not
+    std::atomic<long> state_ = Stopped;
+    std::atomic<HANDLE> port_ = nullptr;  // swapped out by whoever tears the pool down
+    std::atomic<long> accepting_ = 0;
+    UniqueHandle growEvent_;      // auto-reset: wakes the manager
+    UniqueHandle startedEvent_;   // auto-reset: a worker has begun
+    UniqueHandle taskDoneEvent_;  // auto-reset: a task has ended
+    UniqueHandle gateEvent_;      // manual-reset: reset while paused
+    UniqueHandle stoppedEvent_;   // manual-reset, lives with the object: the last worker has ended
+    std::atomic<long> liveThreads_ = 0;
+    std::atomic<long> busyThreads_ = 0;
+    std::atomic<long> queuedTasks_ = 0;
+    std::atomic<long> activeThreads_ = 0;  // workers created and not yet returned, begun or not
     // Holds on the running pool: one per worker created, and one for every submit or stop while it
     // posts to the port. Whoever drops the last one tears the pool down, so no post ever reaches
     // a closed port.
-    volatile long holders_ = 0;
-    void* managerThread_ = nullptr;
-    volatile long maxThreads_ = 0;
-    volatile long idleTimeout_ = 10000;
-    volatile long stackSize_ = 0;
+    std::atomic<long> holders_ = 0;
+    UniqueHandle managerThread_;
+    std::atomic<long> maxThreads_ = 0;
+    std::atomic<long> idleTimeout_ = 10000;
+    std::atomic<long> stackSize_ = 0;
     // Each event signal is a kernel call; these skip the ones nobody needs.
-    volatile long paused_ = 0;          // workers look at the gate only while this is set
-    volatile long doneWaiters_ = 0;     // threads inside waitTaskDone
-    volatile long taskEnded_ = 0;       // a task ended since the last successful waitTaskDone
-    volatile long growSignalled_ = 0;   // growEvent is already set for the manager
+    std::atomic<long> paused_ = 0;          // workers look at the gate only while this is set
+    std::atomic<long> doneWaiters_ = 0;     // threads inside waitTaskDone
+    std::atomic<long> taskEnded_ = 0;       // a task ended since the last successful waitTaskDone
+    std::atomic<long> growSignalled_ = 0;   // growEvent is already set for the manager
 };

@@ -3,6 +3,7 @@
 // mnemonic clicks. Runs on the GUI thread.
 #pragma once
 
+#include "ui/gdi_holders.h"
 #include "ui/held_property.h"
 #include "ui/window_record.h"
 
@@ -12,6 +13,9 @@ constexpr UINT kLayoutMinimumSize = WM_USER + 3;
 
 // The layout object that places a window's children; the window holds a reference on it.
 inline constexpr RecordReference kLayoutReference("qvLayout");
+// The window's own copy of the cursor shown over its client area, and the font it was given.
+inline constexpr OwnedHandle<UniqueCursor> kCursorProperty("hCursor");
+inline constexpr OwnedHandle<UniqueFont> kFontProperty("hFont");
 
 intptr_t controlHandleMessage(WindowRecord* record, HWND window, UINT message, WPARAM wParam, LPARAM lParam, int* handled);
 

@@ -66,3 +66,32 @@ public:
 private:
     const char* name_;
 };
+
+// A handle the record owns, kept in one of the Unique* holders' terms: the holder's release
+// function lets it go when it is replaced or released, so no reader casts and frees it by hand.
+template <typename Holder>
+class OwnedHandle {
+public:
+    using Handle = typename Holder::pointer;
+    constexpr explicit OwnedHandle(const char* name) : name_(name) {}
+
+    Handle get(const PropertyTable& properties) const { return reinterpret_cast<Handle>(properties.get(name_)); }
+    // Takes ownership of `handle` (an empty one is stored as 0) and releases the one held before,
+    // unless it is the same.
+    void reset(PropertyTable& properties, Holder handle) const
+    {
+        Holder previous(get(properties));
+        const Handle taken = handle.release();
+        properties.set(name_, reinterpret_cast<intptr_t>(taken));
+        if (previous.get() == taken) (void)previous.release();
+    }
+    // Releases the handle held and removes the name.
+    void release(PropertyTable& properties) const
+    {
+        Holder previous(get(properties));
+        properties.remove(name_);
+    }
+
+private:
+    const char* name_;
+};

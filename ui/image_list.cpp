@@ -1,31 +1,12 @@
 #include "ui/image_list.h"
 
+#include <atomic>
 #include <objidl.h>
 
 #include "text/encoding.h"
 
-namespace {
-
-// Bitmaps made for adding are deleted right after: the list keeps copies.
-class OwnedBitmap {
-public:
-    explicit OwnedBitmap(HBITMAP bitmap) : bitmap_(bitmap) {}
-    ~OwnedBitmap()
-    {
-        if (bitmap_) DeleteObject(bitmap_);
-    }
-    OwnedBitmap(const OwnedBitmap&) = delete;
-    OwnedBitmap& operator=(const OwnedBitmap&) = delete;
-    HBITMAP get() const { return bitmap_; }
-
-private:
-    HBITMAP bitmap_;
-};
-
-} // namespace
-
 struct ImageListObject::Record {
-    volatile long refs = 1;
+    std::atomic<long> refs = 1;
     HIMAGELIST list = nullptr;
 
     void releaseResources() { destroy(); }
@@ -99,37 +80,33 @@ int ImageListObject::AddFile(std::wstring_view file, int kind)
     const UINT type = kind == 1 ? IMAGE_ICON : IMAGE_BITMAP;
     HANDLE loaded = LoadImageW(nullptr, std::wstring(file).c_str(), type, width, height, LR_LOADFROMFILE);
     if (!loaded) return -1;
-    int index = -1;
     if (type == IMAGE_ICON) {
-        index = ImageList_AddIcon(Handle(), static_cast<HICON>(loaded));
-        DestroyIcon(static_cast<HICON>(loaded));
-    } else {
-        index = ImageList_Add(Handle(), static_cast<HBITMAP>(loaded), nullptr);
-        DeleteObject(loaded);
+        const UniqueIcon icon(static_cast<HICON>(loaded));
+        return ImageList_AddIcon(Handle(), icon.get());
     }
-    return index;
+    const UniqueBitmap bitmap(static_cast<HBITMAP>(loaded));
+    return ImageList_Add(Handle(), bitmap.get(), nullptr);
 }
 
 int ImageListObject::AddIconCopy(HICON icon)
 {
-    HICON copy = CopyIcon(icon);
+    const UniqueIcon copy(CopyIcon(icon));
     if (!copy) return -1;
-    const int index = ImageList_AddIcon(Handle(), copy);
-    DestroyIcon(copy);
-    return index;
+    return ImageList_AddIcon(Handle(), copy.get());
 }
 
 int ImageListObject::AddImage(const ImageObject& image, const ImageObject* mask)
 {
-    OwnedBitmap bitmap(image.ToHBITMAP(0));
-    OwnedBitmap maskBitmap(mask ? mask->ToHBITMAP(0) : nullptr);
+    // Bitmaps made for adding are deleted right after: the list keeps copies.
+    const UniqueBitmap bitmap = image.ToHBITMAP(0);
+    const UniqueBitmap maskBitmap = mask ? mask->ToHBITMAP(0) : UniqueBitmap();
     if (!bitmap.get()) return -1;
     return ImageList_Add(Handle(), bitmap.get(), maskBitmap.get());
 }
 
 int ImageListObject::AddMasked(const ImageObject& image, COLORREF mask)
 {
-    OwnedBitmap bitmap(image.ToHBITMAP(0));
+    const UniqueBitmap bitmap = image.ToHBITMAP(0);
     if (!bitmap.get()) return -1;
     return ImageList_AddMasked(Handle(), bitmap.get(), mask);
 }
@@ -150,8 +127,9 @@ bool ImageListObject::ReplaceIcon(int index, HICON icon) { return ImageList_Repl
 
 bool ImageListObject::Replace(int index, const ImageObject& image, const ImageObject* mask)
 {
-    OwnedBitmap bitmap(image.ToHBITMAP(0));
-    OwnedBitmap maskBitmap(mask ? mask->ToHBITMAP(0) : nullptr);
+    // Bitmaps made for adding are deleted right after: the list keeps copies.
+    const UniqueBitmap bitmap = image.ToHBITMAP(0);
+    const UniqueBitmap maskBitmap = mask ? mask->ToHBITMAP(0) : UniqueBitmap();
     return bitmap.get() && ImageList_Replace(Handle(), index, bitmap.get(), maskBitmap.get());
 }
 

@@ -1,5 +1,6 @@
 #include "ui/image_object.h"
 
+#include <atomic>
 #include <vector>
 
 #include "text/encoding.h"
@@ -63,7 +64,7 @@ bool decodesWhole(GpImage* image)
 } // namespace
 
 struct ImageObject::Record {
-    volatile long refs = 1;
+    std::atomic<long> refs = 1;
     GpImage* image = nullptr;
     IStream* stream = nullptr;
 
@@ -261,32 +262,28 @@ bool ImageObject::SelectFrame(std::string_view dimension, int index)
     return GdipImageSelectActiveFrame(static_cast<GpImage*>(GetNativeImage()), &guid, static_cast<UINT>(index)) == Ok;
 }
 
-HBITMAP ImageObject::ToHBITMAP(unsigned background) const
+UniqueBitmap ImageObject::ToHBITMAP(unsigned background) const
 {
-    HBITMAP bitmap = nullptr;
-    GdipCreateHBITMAPFromBitmap(static_cast<GpBitmap*>(GetNativeImage()), &bitmap, background);
+    UniqueBitmap bitmap;
+    GdipCreateHBITMAPFromBitmap(static_cast<GpBitmap*>(GetNativeImage()), bitmap.put(), background);
     return bitmap;
 }
 
-HICON ImageObject::ToHICON() const
+UniqueIcon ImageObject::ToHICON() const
 {
-    HICON icon = nullptr;
-    GdipCreateHICONFromBitmap(static_cast<GpBitmap*>(GetNativeImage()), &icon);
+    UniqueIcon icon;
+    GdipCreateHICONFromBitmap(static_cast<GpBitmap*>(GetNativeImage()), icon.put());
     return icon;
 }
 
 bool ImageObject::DrawBlt(HDC target, int x, int y, int width, int height, int sourceX, int sourceY, DWORD rop,
                           unsigned background) const
 {
-    HBITMAP bitmap = ToHBITMAP(background);
+    const UniqueBitmap bitmap = ToHBITMAP(background);
     if (!bitmap) return false;
-    HDC memory = CreateCompatibleDC(target);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    const bool drawn = BitBlt(target, x, y, width, height, memory, sourceX, sourceY, rop);
-    SelectObject(memory, previous);
-    DeleteDC(memory);
-    DeleteObject(bitmap);
-    return drawn;
+    const UniqueDc memory(CreateCompatibleDC(target));
+    const SelectedObject selected(memory.get(), bitmap.get());
+    return BitBlt(target, x, y, width, height, memory.get(), sourceX, sourceY, rop);
 }
 
 bool ImageObject::DrawAlpha(HDC target, int x, int y, int width, int height, int sourceX, int sourceY, int sourceWidth,
@@ -294,14 +291,10 @@ bool ImageObject::DrawAlpha(HDC target, int x, int y, int width, int height, int
 {
     if (sourceWidth < 0) sourceWidth = Width();
     if (sourceHeight < 0) sourceHeight = Height();
-    HBITMAP bitmap = ToHBITMAP(background);
+    const UniqueBitmap bitmap = ToHBITMAP(background);
     if (!bitmap) return false;
-    HDC memory = CreateCompatibleDC(target);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
+    const UniqueDc memory(CreateCompatibleDC(target));
+    const SelectedObject selected(memory.get(), bitmap.get());
     const BLENDFUNCTION blend{AC_SRC_OVER, 0, static_cast<BYTE>(alpha), AC_SRC_ALPHA};
-    const bool drawn = AlphaBlend(target, x, y, width, height, memory, sourceX, sourceY, sourceWidth, sourceHeight, blend);
-    SelectObject(memory, previous);
-    DeleteDC(memory);
-    DeleteObject(bitmap);
-    return drawn;
+    return AlphaBlend(target, x, y, width, height, memory.get(), sourceX, sourceY, sourceWidth, sourceHeight, blend);
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <windows.h>
 
+#include "ui/gdi_holders.h"
 #include "ui/shared_record.h"
 
 class ImageObject {
@@ -45,9 +46,9 @@ public:
     bool Thumbnail(int width, int height, ImageObject& target) const;
     int FrameCount(std::string_view dimension) const;
     bool SelectFrame(std::string_view dimension, int index);
-    // The caller owns what these return.
-    HBITMAP ToHBITMAP(unsigned background = 0) const;
-    HICON ToHICON() const;
+    // New GDI copies of the picture, owned by the caller; empty when there is no picture.
+    UniqueBitmap ToHBITMAP(unsigned background = 0) const;
+    UniqueIcon ToHICON() const;
     bool DrawBlt(HDC target, int x, int y, int width, int height, int sourceX = 0, int sourceY = 0, DWORD rop = SRCCOPY,
                  unsigned background = 0) const;
     // Source width or height -1: the whole picture.

@@ -1,6 +1,8 @@
 #include "ui/menu.h"
 #include "ui/application.h"
 
+#include <utility>
+
 #include "text/encoding.h"
 
 bool Menu::CreateMenuBar()
@@ -46,23 +48,18 @@ void Menu::releaseBackground()
         info.hbrBack = nullptr;
         SetMenuInfo(menu_, &info);
     }
-    DeleteObject(background_);
-    background_ = nullptr;
+    background_.reset();
 }
 
-bool Menu::setBackground(HBRUSH brush)
+bool Menu::setBackground(UniqueBrush brush)
 {
     if (!brush) return false;
     MENUINFO info{};
     info.cbSize = sizeof info;
     info.fMask = MIM_BACKGROUND;
-    info.hbrBack = brush;
-    if (!menu_ || !SetMenuInfo(menu_, &info)) {
-        DeleteObject(brush);
-        return false;
-    }
-    if (background_) DeleteObject(background_);
-    background_ = brush;
+    info.hbrBack = brush.get();
+    if (!menu_ || !SetMenuInfo(menu_, &info)) return false;
+    background_ = std::move(brush);
     return true;
 }
 
@@ -111,7 +108,7 @@ std::wstring Menu::GetItemTextW(UINT item, bool byPosition) const
     return std::wstring(text, length > 0 ? length : 0);
 }
 
-bool Menu::SetBackColor(COLORREF color) { return setBackground(CreateSolidBrush(color)); }
+bool Menu::SetBackColor(COLORREF color) { return setBackground(UniqueBrush(CreateSolidBrush(color))); }
 
 BOOL Menu::Popup(int x, int y, HWND owner, UINT flags)
 {
@@ -128,7 +125,7 @@ bool Menu::AttachToWindow(HWND window)
     return true;
 }
 
-bool Menu::SetBackImage(HBITMAP bitmap) { return setBackground(bitmap ? CreatePatternBrush(bitmap) : nullptr); }
+bool Menu::SetBackImage(HBITMAP bitmap) { return setBackground(UniqueBrush(bitmap ? CreatePatternBrush(bitmap) : nullptr)); }
 
 bool Menu::SetItemInfo(UINT item, const MENUITEMINFOW& info, bool byPosition)
 {

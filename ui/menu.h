@@ -6,6 +6,8 @@
 #include <string_view>
 #include <windows.h>
 
+#include "ui/gdi_holders.h"
+
 class Menu {
 public:
     Menu() = default;
@@ -54,10 +56,10 @@ public:
 private:
     // The object owns the background brush, whoever owns the menu: a window destroys its menu
     // but never the menu's brush.
-    bool setBackground(HBRUSH brush);
+    bool setBackground(UniqueBrush brush);
     void releaseBackground();
 
     HMENU menu_ = nullptr;
     bool owned_ = false;
-    HBRUSH background_ = nullptr;
+    UniqueBrush background_;
 };

@@ -1,11 +1,13 @@
 #include "ui/panel.h"
 
+#include <atomic>
+
 #include "ui/window_background.h"
 
 namespace {
 
 // Control ids for panels created without one, counting down like other controls.
-volatile long gNextPanelId = -100000;
+std::atomic<long> gNextPanelId = -100000;
 
 } // namespace
 
@@ -42,7 +44,7 @@ Panel::Panel()
 bool Panel::Create(HWND parent, POINT position, SIZE size, DWORD style, DWORD exStyle, int id)
 {
     registerFrameworkClass(L"qvPanel");
-    if (id == 0) id = static_cast<int>(InterlockedDecrement(&gNextPanelId));
+    if (id == 0) id = static_cast<int>(--gNextPanelId);
     return CreateControl(parent, "", position, size, id, style | WS_CHILD | WS_CLIPCHILDREN, exStyle | WS_EX_CONTROLPARENT, L"qvPanel");
 }
 

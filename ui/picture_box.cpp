@@ -1,8 +1,10 @@
 #include "ui/picture_box.h"
 
+#include <atomic>
 #include <memory>
 #include <type_traits>
 
+#include "tasks/unique_handle.h"
 #include "ui/gdiplus_include.h"
 #include "ui/window_background.h"
 #include "ui/window_calls.h"
@@ -18,22 +20,18 @@ constexpr PROPID kFrameDelayTag = 0x5100;
 // table is no place for it: the table is not safe to read from another thread.
 struct PlayState {
     PlayState() { InitializeCriticalSection(&lock); }
-    ~PlayState()
-    {
-        DeleteCriticalSection(&lock);
-        if (event) CloseHandle(event);
-    }
+    ~PlayState() { DeleteCriticalSection(&lock); }
     PlayState(const PlayState&) = delete;
     PlayState& operator=(const PlayState&) = delete;
 
     CRITICAL_SECTION lock;
-    HANDLE event = nullptr;  // manual reset: signalled = play
+    UniqueHandle event;  // manual reset: signalled = play
     HWND window = nullptr;
     std::vector<uint32_t> delays;  // hundredths of a second, frame by frame
     int frameCount = 0;
     int index = 0;
     bool playerRunning = false;
-    volatile LONG closing = 0;  // set once by the GUI thread when the window goes
+    std::atomic<LONG> closing = 0;  // set once by the GUI thread when the window goes
 };
 
 using SharedPlayState = std::shared_ptr<PlayState>;
@@ -64,7 +62,7 @@ DWORD WINAPI playerThread(void* parameter)
             Sleep(100);
             continue;
         }
-        if (WaitForSingleObject(state.event, INFINITE) != WAIT_OBJECT_0) continue;
+        if (WaitForSingleObject(state.event.get(), INFINITE) != WAIT_OBJECT_0) continue;
         if (state.closing) break;
 
         EnterCriticalSection(&state.lock);
@@ -72,7 +70,7 @@ DWORD WINAPI playerThread(void* parameter)
             // Nothing to play (a still picture replaced the animation): wait for the next one.
             // Reset under the lock, so a new animation's signal, given after it stored its
             // frames, is never lost.
-            ResetEvent(state.event);
+            ResetEvent(state.event.get());
             LeaveCriticalSection(&state.lock);
             continue;
         }
@@ -116,9 +114,9 @@ void startPlayback(WindowRecord* record, const ImageObject& image)
     if (GdipGetPropertyItem(native, kFrameDelayTag, size, item) != Gdiplus::Ok) return;
 
     SharedPlayState state = stateOf(record, true);
-    if (!state->event) state->event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!state->event) state->event.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!state->event) return;
-    ResetEvent(state->event);
+    ResetEvent(state->event.get());
     EnterCriticalSection(&state->lock);
     const auto* values = static_cast<const uint32_t*>(item->value);
     state->delays.assign(values, values + item->length / 4);
@@ -128,12 +126,10 @@ void startPlayback(WindowRecord* record, const ImageObject& image)
     const bool startThread = !state->playerRunning;
     state->playerRunning = true;
     LeaveCriticalSection(&state->lock);
-    if (record->properties.get("PlayGif")) SetEvent(state->event);
+    if (record->properties.get("PlayGif")) SetEvent(state->event.get());
     if (startThread) {
-        HANDLE thread = CreateThread(nullptr, 0, playerThread, new SharedPlayState(state), 0, nullptr);
-        if (thread) {
-            CloseHandle(thread);
-        } else {
+        const UniqueHandle thread(CreateThread(nullptr, 0, playerThread, new SharedPlayState(state), 0, nullptr));
+        if (!thread) {
             EnterCriticalSection(&state->lock);
             state->playerRunning = false;
             LeaveCriticalSection(&state->lock);
@@ -147,8 +143,8 @@ void pictureBoxCleanUp(WindowRecord* record)
     if (SharedPlayState* slot = stateSlot(record)) {
         record->properties.remove("PlayState");
         // Wake a waiting player so that it sees the window is gone and ends.
-        InterlockedExchange(&(*slot)->closing, 1);
-        if ((*slot)->event) SetEvent((*slot)->event);
+        (*slot)->closing = 1;
+        if ((*slot)->event) SetEvent((*slot)->event.get());
         delete slot;
     }
 }
@@ -156,7 +152,7 @@ void pictureBoxCleanUp(WindowRecord* record)
 void showPicture(WindowRecord* record, const ImageObject& image)
 {
     if (SharedPlayState state = stateOf(record, false)) {
-        if (state->event) ResetEvent(state->event);
+        if (state->event) ResetEvent(state->event.get());
         // The frames of the picture shown before go with it; an animation stores its own below.
         EnterCriticalSection(&state->lock);
         state->delays.clear();
@@ -298,12 +294,12 @@ bool PictureBox::PlayGif(bool play, bool apply)
         SharedPlayState state = record_ ? stateOf(record_, false) : nullptr;
         if (!state || !state->event) return true;
         if (!play) {
-            ResetEvent(state->event);
+            ResetEvent(state->event.get());
             return true;
         }
         // A still picture has nothing to resume: the player is only woken for frames.
         EnterCriticalSection(&state->lock);
-        if (state->frameCount > 1) SetEvent(state->event);
+        if (state->frameCount > 1) SetEvent(state->event.get());
         LeaveCriticalSection(&state->lock);
         return true;
     });

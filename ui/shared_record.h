@@ -1,9 +1,9 @@
 // A counted handle on a record that several objects share (a picture, an image list): copies add
 // a reference, and the last one lets the record release its resources and frees it. The record
-// type provides `volatile long refs` (starting at 1) and `releaseResources()`.
+// type provides `std::atomic<long> refs` (starting at 1) and `releaseResources()`.
 #pragma once
 
-#include <windows.h>
+#include <atomic>
 
 template <typename Record>
 class SharedRecord {
@@ -12,11 +12,11 @@ public:
     ~SharedRecord() { reset(); }
     SharedRecord(const SharedRecord& other) : record_(other.record_)
     {
-        if (record_) InterlockedIncrement(&record_->refs);
+        if (record_) ++record_->refs;
     }
     SharedRecord& operator=(const SharedRecord& other)
     {
-        if (other.record_) InterlockedIncrement(&other.record_->refs);
+        if (other.record_) ++other.record_->refs;
         reset();
         record_ = other.record_;
         return *this;
@@ -41,7 +41,7 @@ public:
     {
         if (!record_) {
             record_ = new Record();
-            InterlockedIncrement(&live_);
+            ++live_;
         }
         return record_;
     }
@@ -52,14 +52,14 @@ public:
 private:
     void reset()
     {
-        if (record_ && InterlockedDecrement(&record_->refs) == 0) {
+        if (record_ && --record_->refs == 0) {
             record_->releaseResources();
             delete record_;
-            InterlockedDecrement(&live_);
+            --live_;
         }
         record_ = nullptr;
     }
 
     Record* record_ = nullptr;
-    static inline volatile long live_ = 0;
+    static inline std::atomic<long> live_ = 0;
 };

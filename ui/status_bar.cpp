@@ -30,8 +30,8 @@ void destroyPartIcons(WindowRecord* record)
     for (int part = -1; part < parts; ++part) {
         const auto icon = reinterpret_cast<HICON>(SendMessageW(bar, SB_GETICON, static_cast<WPARAM>(part), 0));
         if (!icon) continue;
+        const UniqueIcon copy(icon);
         SendMessageW(bar, SB_SETICON, static_cast<WPARAM>(part), 0);
-        DestroyIcon(icon);
     }
 }
 
@@ -84,8 +84,10 @@ RECT StatusBar::GetPartRect(int part)
 
 bool StatusBar::SetPartIcon(int part, HICON icon)
 {
-    if (const auto previous = reinterpret_cast<HICON>(Send(SB_GETICON, static_cast<WPARAM>(part)))) DestroyIcon(previous);
-    return Send(SB_SETICON, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(icon ? CopyIcon(icon) : nullptr)) != 0;
+    // The bar shows the copy but never destroys it: the previous one goes here.
+    const UniqueIcon previous(reinterpret_cast<HICON>(Send(SB_GETICON, static_cast<WPARAM>(part))));
+    UniqueIcon copy(icon ? CopyIcon(icon) : nullptr);
+    return Send(SB_SETICON, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(copy.release())) != 0;
 }
 
 bool StatusBar::Create(HWND parent, std::string_view text, POINT position, SIZE size, DWORD style, DWORD exStyle, int id)

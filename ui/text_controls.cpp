@@ -4,12 +4,12 @@
 
 namespace {
 
+// The brush the control's background is painted with; the control owns it.
+constexpr OwnedHandle<UniqueBrush> kBackBrush("BackBrush");
+
 void textControlCleanUp(WindowRecord* record)
 {
-    if (const intptr_t brush = record->properties.get("BackBrush")) {
-        DeleteObject(reinterpret_cast<HBRUSH>(brush));
-        record->properties.remove("BackBrush");
-    }
+    if (kBackBrush.get(record->properties)) kBackBrush.release(record->properties);
 }
 
 // The button reference a root window keeps (its default or cancel button).
@@ -29,12 +29,12 @@ void centreEditText(HWND edit)
 {
     RECT client{};
     GetClientRect(edit, &client);
-    HDC dc = GetDC(edit);
-    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(edit, WM_GETFONT, 0, 0)));
     TEXTMETRICW metrics{};
-    GetTextMetricsW(dc, &metrics);
-    SelectObject(dc, previous);
-    ReleaseDC(edit, dc);
+    {
+        const UniqueWindowDc dc(edit);
+        const SelectedObject font(dc.get(), reinterpret_cast<HFONT>(SendMessageW(edit, WM_GETFONT, 0, 0)));
+        GetTextMetricsW(dc.get(), &metrics);
+    }
     const int lineHeight = metrics.tmHeight;
     RECT format = client;
     format.left = 1;
@@ -64,7 +64,7 @@ intptr_t textControlReflected(WindowRecord* record, HWND, UINT message, WPARAM w
     if (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC) {
         const auto dc = reinterpret_cast<HDC>(wParam);
         SetTextColor(dc, static_cast<COLORREF>(record->properties.get("TextColor")));
-        const intptr_t brush = record->properties.get("BackBrush");
+        const auto brush = reinterpret_cast<intptr_t>(kBackBrush.get(record->properties));
         if (!brush) return 0;
         const intptr_t background = record->properties.get("BackColor");
         if (background == -1) {
@@ -112,8 +112,7 @@ TextControl::TextControl()
 
 void TextControl::SetBackBrush(HBRUSH brush)
 {
-    if (const intptr_t previous = GetProperty("BackBrush")) DeleteObject(reinterpret_cast<HBRUSH>(previous));
-    SetProperty("BackBrush", reinterpret_cast<intptr_t>(brush));
+    if (record_) kBackBrush.reset(record_->properties, UniqueBrush(brush));
     Invalidate();
 }
 

@@ -4,8 +4,13 @@
 #include <shellapi.h>
 
 #include "text/encoding.h"
+#include "ui/gdi_holders.h"
+#include "ui/held_property.h"
 
 namespace {
+
+// The window's own copy of the icon shown in the notification area.
+constexpr OwnedHandle<UniqueIcon> kTrayIcon("NotifyIcon");
 
 // The record is the system's structure up to the balloon fields (its "version 2" size).
 constexpr DWORD kRecordSize = NOTIFYICONDATAW_V2_SIZE;
@@ -28,10 +33,8 @@ void copyField(wchar_t (&field)[N], std::string_view text)
 
 void replaceIconCopy(WindowRecord* record, HICON icon)
 {
-    if (const intptr_t previous = record->properties.get("NotifyIcon")) DestroyIcon(reinterpret_cast<HICON>(previous));
-    const HICON copy = icon ? CopyIcon(icon) : nullptr;
-    record->properties.set("NotifyIcon", reinterpret_cast<intptr_t>(copy));
-    if (NOTIFYICONDATAW* data = recordOf(record)) data->hIcon = copy;
+    kTrayIcon.reset(record->properties, UniqueIcon(icon ? CopyIcon(icon) : nullptr));
+    if (NOTIFYICONDATAW* data = recordOf(record)) data->hIcon = kTrayIcon.get(record->properties);
 }
 
 void freeRecord(WindowRecord* record)
@@ -144,10 +147,7 @@ void readdTrayIcon(WindowRecord* record)
 
 void releaseTray(WindowRecord* record)
 {
-    if (const intptr_t icon = record->properties.get("NotifyIcon")) {
-        DestroyIcon(reinterpret_cast<HICON>(icon));
-        record->properties.remove("NotifyIcon");
-    }
+    if (kTrayIcon.get(record->properties)) kTrayIcon.release(record->properties);
     if (NOTIFYICONDATAW* data = recordOf(record)) {
         data->hIcon = nullptr;
         Shell_NotifyIconW(NIM_DELETE, data);

@@ -1,5 +1,8 @@
 #include "ui/window_background.h"
 
+#include <optional>
+
+#include "ui/gdi_holders.h"
 #include "ui/gdiplus_include.h"
 
 using namespace Gdiplus::DllExports;
@@ -11,9 +14,7 @@ class OffscreenBuffer {
 public:
     OffscreenBuffer(int width, int height)
     {
-        HDC screen = GetDC(nullptr);
-        dc_ = CreateCompatibleDC(screen);
-        ReleaseDC(nullptr, screen);
+        dc_.reset(CreateCompatibleDC(UniqueWindowDc(nullptr).get()));
         BITMAPINFO info{};
         info.bmiHeader.biSize = sizeof info.bmiHeader;
         info.bmiHeader.biWidth = width;
@@ -21,29 +22,28 @@ public:
         info.bmiHeader.biPlanes = 1;
         info.bmiHeader.biBitCount = 32;
         void* bits = nullptr;
-        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        bitmap_.reset(CreateDIBSection(dc_.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
         if (dc_ && bitmap_) {
-            previous_ = SelectObject(dc_, bitmap_);
-            GdipCreateFromHDC(dc_, &graphics_);
+            selection_.emplace(dc_.get(), bitmap_.get());
+            GdipCreateFromHDC(dc_.get(), &graphics_);
         }
     }
+    // The graphics goes first, then the members in reverse: the bitmap is selected out before
+    // it is deleted, and the device context last.
     ~OffscreenBuffer()
     {
         if (graphics_) GdipDeleteGraphics(graphics_);
-        if (previous_) SelectObject(dc_, previous_);
-        if (bitmap_) DeleteObject(bitmap_);
-        if (dc_) DeleteDC(dc_);
     }
     OffscreenBuffer(const OffscreenBuffer&) = delete;
     OffscreenBuffer& operator=(const OffscreenBuffer&) = delete;
 
     Gdiplus::GpGraphics* graphics() const { return graphics_; }
-    HDC dc() const { return dc_; }
+    HDC dc() const { return dc_.get(); }
 
 private:
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ previous_ = nullptr;
+    UniqueDc dc_;
+    UniqueBitmap bitmap_;
+    std::optional<SelectedObject> selection_;
     Gdiplus::GpGraphics* graphics_ = nullptr;
 };
 

@@ -75,7 +75,7 @@ WindowRecord* Window::FindControl(HWND child) const
 intptr_t windowBaseHandleMessage(WindowRecord* record, HWND window, UINT message, WPARAM wParam, LPARAM lParam, int* handled)
 {
     if (message == WM_SETCURSOR) {
-        const auto cursor = reinterpret_cast<HCURSOR>(record->properties.get("hCursor"));
+        const HCURSOR cursor = kCursorProperty.get(record->properties);
         if (cursor && LOWORD(lParam) == HTCLIENT && reinterpret_cast<HWND>(wParam) == record->handle()) {
             *handled = 1;
             return reinterpret_cast<intptr_t>(SetCursor(cursor));
@@ -88,13 +88,7 @@ intptr_t windowBaseHandleMessage(WindowRecord* record, HWND window, UINT message
 void windowBaseCleanUp(WindowRecord* record)
 {
     PropertyTable& properties = record->properties;
-    if (const intptr_t cursor = properties.get("hCursor")) {
-        DestroyCursor(reinterpret_cast<HCURSOR>(cursor));
-        properties.remove("hCursor");
-    }
-    if (const intptr_t font = properties.get("hFont")) {
-        DeleteObject(reinterpret_cast<HFONT>(font));
-        properties.remove("hFont");
-    }
+    if (kCursorProperty.get(properties)) kCursorProperty.release(properties);
+    if (kFontProperty.get(properties)) kFontProperty.release(properties);
     kControls.release(properties);
 }

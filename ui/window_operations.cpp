@@ -1,7 +1,9 @@
 #include "ui/window_operations.h"
 #include "ui/application.h"
 
+#include <atomic>
 #include <shellapi.h>
+#include <utility>
 #include <vector>
 
 #include "text/encoding.h"
@@ -11,7 +13,7 @@
 namespace {
 
 // Ids of controls created without one: -1, -2, ... across the process.
-volatile long gNextControlId = 0;
+std::atomic<long> gNextControlId = 0;
 
 RECT rectInParent(HWND window)
 {
@@ -90,7 +92,7 @@ bool WindowOperations::CreateChildControl(HWND parent, std::string_view title, P
                                           const wchar_t* className, DWORD style, DWORD exStyle, int id)
 {
     if (!record() || handle()) return false;
-    if (id == 0) id = static_cast<int>(InterlockedDecrement(&gNextControlId));
+    if (id == 0) id = static_cast<int>(--gNextControlId);
     applyControlBorder(static_cast<int>(properties()->get("Border")), style, exStyle);
     style |= WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
     const HWND window = CreateWindowExW(exStyle, className, toUtf16(title).c_str(), style, position.x, position.y, size.cx,
@@ -151,9 +153,8 @@ std::wstring WindowOperations::GetClassName() const
 void WindowOperations::SetCursor(HCURSOR cursor)
 {
     if (!properties()) return;
-    if (const intptr_t previous = properties()->get("hCursor")) DestroyCursor(reinterpret_cast<HCURSOR>(previous));
-    const HCURSOR copy = cursor ? reinterpret_cast<HCURSOR>(CopyIcon(cursor)) : nullptr;
-    properties()->set("hCursor", reinterpret_cast<intptr_t>(copy));
+    UniqueCursor copy(cursor ? reinterpret_cast<HCURSOR>(CopyIcon(cursor)) : nullptr);
+    kCursorProperty.reset(*properties(), std::move(copy));
 }
 
 RECT WindowOperations::GetClientRect() const
@@ -242,8 +243,7 @@ int WindowOperations::MessageBox(std::string_view text, UINT type, std::string_v
 void WindowOperations::SetFont(HFONT font)
 {
     if (!properties()) return;
-    if (const intptr_t previous = properties()->get("hFont")) DeleteObject(reinterpret_cast<HFONT>(previous));
-    properties()->set("hFont", reinterpret_cast<intptr_t>(font));
+    kFontProperty.reset(*properties(), UniqueFont(font));
     SendMessageW(handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), 1);
 }
 

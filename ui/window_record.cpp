@@ -7,7 +7,7 @@
 
 namespace {
 
-volatile long gLiveRecords = 0;
+std::atomic<long> gLiveRecords = 0;
 
 std::unordered_map<HWND, WindowRecord*>& handles()
 {
@@ -17,11 +17,11 @@ std::unordered_map<HWND, WindowRecord*>& handles()
 
 intptr_t queryRecord(WindowRecord*) { return 1; }
 
-long addRefRecord(WindowRecord* record) { return InterlockedIncrement(&record->refCount); }
+long addRefRecord(WindowRecord* record) { return ++record->refCount; }
 
 long releaseRecord(WindowRecord* record)
 {
-    const long count = InterlockedDecrement(&record->refCount);
+    const long count = --record->refCount;
     if (count == 0) {
         // The clean-up may send messages to the window, which is still bound to the record and
         // takes and drops a reference of its own per message: one held here keeps those from
@@ -29,7 +29,7 @@ long releaseRecord(WindowRecord* record)
         record->refCount = 1;
         record->slots.onFinalRelease(record);
         delete record;
-        InterlockedDecrement(&gLiveRecords);
+        --gLiveRecords;
     }
     return count;
 }
@@ -43,7 +43,7 @@ WindowRecord* WindowRecord::create()
     auto* record = new (std::nothrow) WindowRecord();
     if (!record) return nullptr;
     record->slots = {queryRecord, addRefRecord, releaseRecord, controlHandleMessage, ignoreReflected, detachRecord};
-    InterlockedIncrement(&gLiveRecords);
+    ++gLiveRecords;
     return record;
 }
 

@@ -3,6 +3,7 @@
 // finds the record of a window from its handle.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <windows.h>
 
@@ -31,7 +32,7 @@ struct RecordSlots {
 
 struct WindowRecord {
     RecordSlots slots;  // the record's own copy: a class may replace entries record by record
-    volatile long refCount = 1;
+    std::atomic<long> refCount = 1;
     PropertyTable properties;
 
     // A new record with one reference and the plain control's slots; null when memory runs out.

@@ -79,7 +79,7 @@ TEST_F(Pictures, BytesThatAreNoWholePictureFailAndLeaveItEmpty)
     EXPECT_TRUE(image.IsEmpty());
     EXPECT_FALSE(image.LoadBytes(png.substr(0, 30)));
     EXPECT_TRUE(image.SaveBytes().empty());
-    EXPECT_EQ(image.ToHBITMAP(), nullptr);
+    EXPECT_EQ(image.ToHBITMAP().get(), nullptr);
 }
 
 TEST_F(Pictures, SavesInItsOwnFormatAndLoadsBack)
@@ -106,14 +106,13 @@ TEST_F(Pictures, ThumbnailsClonesAndBitmaps)
     ImageObject clone = image.Clone();
     image.Dispose();
     EXPECT_EQ(clone.Width(), 100);
-    HBITMAP bitmap = clone.ToHBITMAP();
-    ASSERT_NE(bitmap, nullptr);
+    const UniqueBitmap bitmap = clone.ToHBITMAP();
+    ASSERT_NE(bitmap.get(), nullptr);
     HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ previous = SelectObject(dc, bitmap);
+    HGDIOBJ previous = SelectObject(dc, bitmap.get());
     EXPECT_EQ(GetPixel(dc, 5, 5), RGB(0, 0, 255));
     SelectObject(dc, previous);
     DeleteDC(dc);
-    DeleteObject(bitmap);
 }
 
 TEST_F(Pictures, DrawsOntoADeviceContext)
@@ -158,7 +157,7 @@ TEST_F(Pictures, GdiObjectsDoNotLeak)
     HDC dc = CreateCompatibleDC(nullptr);
     auto exercise = [&](int rounds) {
         for (int i = 0; i < rounds; ++i) image.DrawBlt(dc, 0, 0, 8, 8);
-        for (int i = 0; i < rounds; ++i) DestroyIcon(image.ToHICON());
+        for (int i = 0; i < rounds; ++i) image.ToHICON();  // each icon goes with its owner
         ImageListObject list;
         list.Create(32, 32);
         for (int i = 0; i < rounds; ++i) list.AddImage(image);

@@ -282,3 +282,31 @@ TEST_F(Ownership, BuildingAndDroppingControlsLeavesNoGdiObjects)
     for (int i = 0; i < 50; ++i) buildAndDrop();
     EXPECT_LE(gdiHandleWatermark(), before + 10);  // one object left per round would take 50
 }
+
+TEST_F(Ownership, AReplacedFontOrBrushIsDeletedAndTheLastGoesWithTheWindow)
+{
+    auto label = std::make_unique<Label>();
+    ASSERT_TRUE(label->Create(window.GetHandle(), "x", {0, 0}, {40, 20}));
+    const HFONT first = CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
+    const HFONT second = CreateFontW(-14, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
+    label->SetFont(first);
+    label->SetFont(second);
+    EXPECT_EQ(GetObjectType(first), 0u);
+    EXPECT_EQ(GetObjectType(second), static_cast<DWORD>(OBJ_FONT));
+    label->SetFont(second);  // the font held already stays alive
+    EXPECT_EQ(GetObjectType(second), static_cast<DWORD>(OBJ_FONT));
+    EXPECT_EQ(label->GetProperty("hFont"), reinterpret_cast<intptr_t>(second));
+
+    const HBRUSH oldBrush = CreateSolidBrush(RGB(1, 1, 1));
+    const HBRUSH newBrush = CreateSolidBrush(RGB(2, 2, 2));
+    label->SetBackBrush(oldBrush);
+    label->SetBackBrush(newBrush);
+    EXPECT_EQ(GetObjectType(oldBrush), 0u);
+    EXPECT_EQ(label->GetProperty("BackBrush"), reinterpret_cast<intptr_t>(newBrush));
+
+    DestroyWindow(label->GetHandle());
+    EXPECT_EQ(GetObjectType(second), 0u);  // the font goes with the window
+    EXPECT_EQ(GetObjectType(newBrush), static_cast<DWORD>(OBJ_BRUSH));
+    label.reset();
+    EXPECT_EQ(GetObjectType(newBrush), 0u);  // the brush with the object
+}
