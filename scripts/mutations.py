@@ -196,6 +196,14 @@ BREAKS = {
         "an exchange ended by a cancel reports the system's error of the interrupted call instead of the cancel",
         [("net/http_client.cpp", "    if (isCancelled()) kind = HttpFailure::Kind::Cancelled;\n", "")],
         "net_test", "HttpCancel.*"),
+    "job-reaches-into-the-window": (
+        "a job includes the main window's header and with it every control",
+        [("app/jobs/download_run.cpp", '#include "app/jobs/job_window.h"\n', '#include "app/jobs/job_window.h"\n#include "app/shell/main_window.h"\n')],
+        "layers_check", ""),
+    "core-knows-the-stores-owner": (
+        "the photo store counts through the shared objects instead of the state it was given",
+        [("app/core/photo_store.cpp", '#include "app/core/app_state.h"\n', '#include "app/core/app_state.h"\n#include "app/core/shared_objects.h"\n')],
+        "layers_check", ""),
     "error-pages-kept-as-pictures": (
         "a picture answered 200 with the service's error object is saved and counted",
         [("app/jobs/download.cpp", "return !bytes.empty() && !isTextPage(bytes) && (", "return !bytes.empty() && (")],

@@ -42,9 +42,8 @@ bool Mutex::openExisting(bool inherit, std::string_view name)
 
 bool Mutex::close()
 {
-    // Closed here rather than by a holder: the caller learns whether closing succeeded.
-    HANDLE taken = handle_.exchange(nullptr);
-    return !taken || CloseHandle(taken);
+    // The caller learns whether closing succeeded.
+    return UniqueHandle(handle_.exchange(nullptr)).close();
 }
 
 void Mutex::setHandle(void* handle)

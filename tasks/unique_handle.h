@@ -39,6 +39,13 @@ public:
         const T previous = std::exchange(value_, value);
         if (previous != empty() && previous != value) Release(previous);
     }
+    // Releases the handle now and says whether that worked: closing a file may be where its last
+    // write fails. (For release functions that report success.)
+    [[nodiscard]] bool close()
+    {
+        const T value = release();
+        return value == empty() || Release(value);
+    }
     // Where a creating call writes its new handle, after the one held is released.
     T* put()
     {

@@ -5,11 +5,8 @@
 
 #include "ui/gdi_holders.h"
 #include "ui/held_property.h"
+#include "ui/private_messages.h"
 #include "ui/window_record.h"
-
-constexpr UINT kLayoutApply = WM_USER + 1;
-constexpr UINT kLayoutResize = WM_USER + 2;
-constexpr UINT kLayoutMinimumSize = WM_USER + 3;
 
 // The layout object that places a window's children; the window holds a reference on it.
 inline constexpr RecordReference kLayoutReference("qvLayout");

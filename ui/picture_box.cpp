@@ -167,8 +167,6 @@ void showPicture(WindowRecord* record, const ImageObject& image)
 
 // Carries an operation of another thread to the window's thread (lParam: its number in the
 // table of window calls).
-constexpr UINT kPictureCallMessage = WM_USER + 0x402;
-
 // Runs `call` on the thread of `window`, waiting for it when another thread asks: the control's
 // properties and its picture belong to the window's thread. Without a window (destroyed or never
 // made) only the thread that made the object may go on; another thread's call is dropped, with

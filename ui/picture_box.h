@@ -8,9 +8,8 @@
 #include <vector>
 
 #include "ui/image_object.h"
+#include "ui/private_messages.h"
 #include "ui/window_object.h"
-
-constexpr UINT kShowFrameMessage = WM_USER + 0x400;
 
 // One consistent reading of the player's state.
 struct PlayerView {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "text/encoding.h"
+#include "ui/private_messages.h"
 #include "ui/tray_icon.h"
 #include "ui/window_background.h"
 
@@ -323,7 +324,7 @@ intptr_t topLevelHandleMessage(WindowRecord* record, HWND window, UINT message, 
     case WM_GETMINMAXINFO:
         if (WindowRecord* layout = kLayoutReference.get(properties)) {
             int ignored = 0;
-            const intptr_t packed = layout->slots.handleMessage(layout, window, WM_USER + 3, 0, 0, &ignored);
+            const intptr_t packed = layout->slots.handleMessage(layout, window, kLayoutMinimumSize, 0, 0, &ignored);
             RECT outer{}, inner{};
             GetWindowRect(window, &outer);
             GetClientRect(window, &inner);

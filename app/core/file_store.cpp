@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "tasks/debug_trace.h"
+#include "tasks/unique_handle.h"
 #include "text/encoding.h"
 
 namespace {
@@ -113,16 +114,16 @@ unsigned long writePictureFile(std::string_view folder, std::string_view name, s
     const std::wstring wideName = toUtf16(name);
     const std::wstring target = fileFunctionPath(wideFolder + wideName);
     const std::wstring temporary = fileFunctionPath(wideFolder + temporaryPictureName(wideName, GetCurrentThreadId()));
-    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return GetLastError();
+    UniqueFile file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr));
+    if (!file) return GetLastError();
     DWORD written = 0;
     DWORD error = ERROR_SUCCESS;
-    if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) error = GetLastError();
+    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) error = GetLastError();
     // A write that took fewer bytes than it was given ran out of room, whatever the last error says.
     // Guarded by FileStore.AShortWriteOnAFullDiskIsAFailureAndLeavesNothing.
     else if (written != bytes.size()) error = ERROR_DISK_FULL;
-    if (error == ERROR_SUCCESS && modifiedTime) setLastWriteTime(file, *modifiedTime);
-    if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
+    if (error == ERROR_SUCCESS && modifiedTime) setLastWriteTime(file.get(), *modifiedTime);
+    if (!file.close() && error == ERROR_SUCCESS) error = GetLastError();
     if (error == ERROR_SUCCESS) error = renameIntoPlace(temporary, target);
     if (error != ERROR_SUCCESS) {
         traceFailure(L"Writing a picture", error);

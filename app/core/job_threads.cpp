@@ -1,9 +1,11 @@
 #include "app/core/job_threads.h"
 
 #include <atomic>
+#include <memory>
 #include <windows.h>
 
 #include "tasks/message_pump.h"
+#include "tasks/unique_handle.h"
 #include "tasks/thread_name.h"
 
 namespace {
@@ -34,10 +36,9 @@ struct Start {
 DWORD WINAPI jobThread(void* parameter)
 {
     nameThisThread(L"Piclade job");
-    Start* start = static_cast<Start*>(parameter);
+    const std::unique_ptr<Start> start(static_cast<Start*>(parameter));
     start->routine(start->context);
     --gSlots[start->context.kind()].running;
-    delete start;
     return 0;
 }
 
@@ -60,15 +61,15 @@ bool startJob(int kind, JobRoutine routine, intptr_t argument, void (*beforeStar
     if (kind < 0 || kind >= kKinds || !routine || gEnding) return false;
     const long generation = ++gSlots[kind].generation;
     if (beforeStart) beforeStart();
-    auto* start = new Start{routine, JobContext(kind, generation, argument)};
+    auto start = std::make_unique<Start>(Start{routine, JobContext(kind, generation, argument)});
     ++gSlots[kind].running;
-    HANDLE thread = CreateThread(nullptr, 0, jobThread, start, 0, nullptr);
+    // The thread owns its start record from here on; its handle is not needed.
+    const UniqueHandle thread(CreateThread(nullptr, 0, jobThread, start.get(), 0, nullptr));
     if (!thread) {
         --gSlots[kind].running;
-        delete start;
         return false;
     }
-    CloseHandle(thread);
+    static_cast<void>(start.release());
     return true;
 }
 

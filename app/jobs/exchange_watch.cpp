@@ -2,11 +2,13 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <deque>
 #include <vector>
 
 #include "net/http_client.h"
 #include "tasks/critical_section.h"
+#include "tasks/unique_handle.h"
 
 constexpr unsigned kTickMs = 250;
 
@@ -16,7 +18,7 @@ struct WatchedExchange::Entry {
     long generation;
     // (tick count, bytes moved) at each tick of the last window.
     std::deque<std::pair<ULONGLONG, uint64_t>> samples;
-    volatile LONG stalled = 0;
+    std::atomic<bool> stalled{false};
 };
 
 namespace {
@@ -29,11 +31,8 @@ public:
         entries_.push_back(entry);
         if (!running_) {
             // The thread ends by itself once nothing is watched; its handle is not needed.
-            HANDLE thread = CreateThread(nullptr, 0, run, this, 0, nullptr);
-            if (thread) {
-                running_ = true;
-                CloseHandle(thread);
-            }
+            const UniqueHandle thread(CreateThread(nullptr, 0, run, this, 0, nullptr));
+            running_ = static_cast<bool>(thread);
         }
     }
 
@@ -83,7 +82,7 @@ private:
         while (entry.samples.size() > 1 && now - entry.samples[1].first >= kStallWindowMs) entry.samples.pop_front();
         const auto& [since, then] = entry.samples.front();
         if (now - since >= kStallWindowMs && moved - then < kStallMinBytes && !entry.stalled) {
-            InterlockedExchange(&entry.stalled, 1);
+            entry.stalled = true;
             entry.client->cancel();
         }
     }
@@ -102,7 +101,7 @@ Watchdog& watchdog()
 } // namespace
 
 WatchedExchange::WatchedExchange(HttpClient& client, const JobContext& job)
-    : entry_(new Entry{&client, job.kind(), job.generation(), {}, 0})
+    : entry_(new Entry{&client, job.kind(), job.generation(), {}})
 {
     entry_->samples.emplace_back(GetTickCount64(), client.bytesMoved());
     watchdog().add(entry_.get());
@@ -111,4 +110,4 @@ WatchedExchange::WatchedExchange(HttpClient& client, const JobContext& job)
 // The entry leaves the watchdog's list before it (and then the client) is freed.
 WatchedExchange::~WatchedExchange() { watchdog().remove(entry_.get()); }
 
-bool WatchedExchange::stalled() const { return InterlockedCompareExchange(&entry_->stalled, 0, 0) != 0; }
+bool WatchedExchange::stalled() const { return entry_->stalled; }

@@ -5,6 +5,7 @@
 
 #include "app/core/file_store.h"
 #include "tasks/message_pump.h"
+#include "ui/gdi_holders.h"
 #include "text/encoding.h"
 
 namespace {
@@ -21,30 +22,28 @@ std::wstring trimmed(std::wstring text)
 
 std::string browseForFolder(std::string_view title)
 {
-    PIDLIST_ABSOLUTE root = nullptr;
-    SHGetFolderLocation(nullptr, CSIDL_DESKTOP, nullptr, 0, &root);
+    UniqueItemList root;
+    static_cast<void>(SHGetFolderLocation(nullptr, CSIDL_DESKTOP, nullptr, 0, root.put()));  // without it: the whole namespace
     wchar_t displayName[MAX_PATH];
     wmemset(displayName, L' ', MAX_PATH - 1);
     displayName[MAX_PATH - 1] = 0;
     const std::wstring wideTitle = toUtf16(title);
     BROWSEINFOW info{};
-    info.pidlRoot = root;
+    info.pidlRoot = root.get();
     info.pszDisplayName = displayName;
     info.lpszTitle = wideTitle.c_str();
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN | BIF_STATUSTEXT | BIF_EDITBOX | BIF_VALIDATE | BIF_NEWDIALOGSTYLE;
-    PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&info);
+    const UniqueItemList item(SHBrowseForFolderW(&info));
     const std::wstring name = trimmed(displayName);
 
     std::wstring result;
     if (item) {
         wchar_t path[MAX_PATH] = {};
-        if (SHGetPathFromIDListW(item, path)) result = path;
+        if (SHGetPathFromIDListW(item.get(), path)) result = path;
         if (result.size() == 3) result.resize(2);  // "D:\" -> "D:", the backslash comes back below
     } else if (!name.empty()) {
         result = L"\\\\" + name;
     }
-    if (item) CoTaskMemFree(item);
-    if (root) CoTaskMemFree(root);
     if (result.size() == 2) result += L"\\";
     // The program keeps paths in code page 936: a folder it cannot name there is of no use.
     const std::string narrow = toNarrow(result);
@@ -57,10 +56,8 @@ bool openAlbumFolder(std::string_view path)
     const std::wstring wide = toUtf16(path);
     if (wide.empty() || GetFileAttributesW(fileFunctionPath(wide).c_str()) == INVALID_FILE_ATTRIBUTES) return false;
     // The shell takes the ordinary form of the path.
-    PIDLIST_ABSOLUTE item = ILCreateFromPathW(wide.c_str());
+    const UniqueItemList item(ILCreateFromPathW(wide.c_str()));
     pumpPendingMessages();
     if (!item) return false;
-    const bool shown = SHOpenFolderAndSelectItems(item, 0, nullptr, 0) == S_OK;
-    ILFree(item);
-    return shown;
+    return SHOpenFolderAndSelectItems(item.get(), 0, nullptr, 0) == S_OK;
 }

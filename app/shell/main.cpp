@@ -5,6 +5,7 @@
 #include "app/shell/main_window.h"
 #include "app/shell/program_lifetime.h"
 #include "text/encoding.h"
+#include "ui/gdi_holders.h"
 #include "ui/top_level_window.h"
 
 namespace {
@@ -39,13 +40,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     // No folder at all rather than a wrong one: downloads then wait until "浏览" sets one.
     const std::string folder = programFolder();
     startProgram(instance, folder.empty() ? folder : withBackslash(folder));
-    const auto icon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_PICLADE), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+    // Outlives the window that shows it.
+    const UniqueIcon icon(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_PICLADE), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE)));
 
-    if (createMainWindow(icon)) RunMessageLoop(mainWindow()->window);
+    if (createMainWindow(icon.get())) RunMessageLoop(mainWindow()->window);
 
     // A thread that is still running may yet use the runtime, the window framework, GDI+ or COM:
     // the process then ends here, before anything of that is destroyed under it.
     if (!endProgram(kExitBudgetMs)) ExitProcess(0);
-    if (icon) DestroyIcon(icon);
     return 0;
 }

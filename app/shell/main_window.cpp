@@ -15,6 +15,7 @@
 #include "app/jobs/job_window.h"
 #include "app/jobs/service_hosts.h"
 #include "text/encoding.h"
+#include "ui/private_messages.h"
 #include "ui/window_calls.h"
 
 const char* const kWindowTitle = "PicladeV5.0 https://piclade.example";
@@ -45,9 +46,8 @@ struct WindowHandles {
 };
 WindowHandles gHandles;
 
-// Carries another thread's call to the window's thread (lParam: its number in the table of
-// window calls).
-constexpr UINT kMainCallMessage = WM_APP + 1;
+// kMainCallMessage carries another thread's call to the window's thread (lParam: its number in
+// the table of window calls).
 
 intptr_t onMainMessage(intptr_t window, intptr_t message, intptr_t, intptr_t lParam, intptr_t handled, intptr_t, intptr_t)
 {

@@ -204,7 +204,7 @@ TEST_F(PictureBoxTest, AStrayCallMessageRunsNothing)
 {
     // The message that carries other threads' calls, as another program or a stale sender could
     // send it: its number names no call, so nothing runs and the box stays as it was.
-    constexpr UINT kCallMessage = WM_USER + 0x402;
+    constexpr UINT kCallMessage = kPictureCallMessage;
     ASSERT_TRUE(box.SetImageData(stillGif()));
     for (const LPARAM number : {LPARAM{0}, LPARAM{1}, LPARAM{0x1234}, reinterpret_cast<LPARAM>(&box)})
         EXPECT_EQ(box.Send(kCallMessage, 0, number), 0);
