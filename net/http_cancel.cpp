@@ -44,8 +44,9 @@ void HttpClient::delist()
 bool HttpClient::isCancelled() const { return cancelled_.load(); }
 
 // Once closed, a handle's value may at once name another thread's new request (WinHTTP hands out
-// freed values again), so a cancelled exchange never passes it on: not even to the read that
-// follows the wait for data during which the cancel came.
+// freed values again), so each call asks for the handle anew and a cancelled exchange gets null:
+// the read that follows a wait the cancel interrupted fails. Only a cancel landing between this
+// read and the call it serves is not seen, a window of a few instructions instead of a whole wait.
 void* HttpClient::liveRequest() const
 {
     Locked hold(liveLock());
@@ -63,18 +64,23 @@ void HttpClient::replaceRequest(void* handle)
     request_.reset(handle);
 }
 
-void HttpClient::cancelHeld()
+bool HttpClient::cancelHeld()
 {
-    if (cancelled_) return;
+    if (cancelled_) return false;
     cancelled_.store(true);
     if (request_) WinHttpCloseHandle(request_.get());
-    trace(L"An exchange was cancelled");
+    return true;
 }
 
 void HttpClient::cancel()
 {
-    Locked hold(liveLock());
-    cancelHeld();
+    bool cancelled = false;
+    {
+        Locked hold(liveLock());
+        cancelled = cancelHeld();
+    }
+    // Outside the lock: a debugger's listener may hold up the trace.
+    if (cancelled) trace(L"An exchange was cancelled");
 }
 
 void HttpClient::cancelAll()

@@ -157,7 +157,7 @@ private:
     void* liveRequest() const;
     // Every change of the request handle goes through here, under the lock `cancel` takes.
     void replaceRequest(void* handle);
-    void cancelHeld();  // with the lock held
+    bool cancelHeld();  // with the lock held; false when it was cancelled already
     // Keeps the reason of a failed step (Cancelled instead once the exchange is cancelled) and
     // tells a debugger.
     void noteFailure(const wchar_t* step, HttpFailure::Kind kind, unsigned long windowsError = 0);

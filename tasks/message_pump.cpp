@@ -30,7 +30,16 @@ void waitServing(unsigned milliseconds)
         pumpPendingMessages();
         return;
     }
-    (void)waitServing(milliseconds, [] { return false; });  // a plain delay: nothing ends it early
+    // Whole slices while time is left, then the remainder once.
+    const DWORD start = GetTickCount();
+    for (unsigned round = 0; round < milliseconds / kSliceMs && GetTickCount() - start < milliseconds; ++round) {
+        Sleep(kSliceMs);
+        pumpPendingMessages();
+    }
+    if (GetTickCount() - start < milliseconds && milliseconds % kSliceMs >= 1) {
+        Sleep(milliseconds % kSliceMs);
+        pumpPendingMessages();
+    }
 }
 
 bool waitServing(unsigned milliseconds, const std::function<bool()>& done)

@@ -61,3 +61,7 @@ using UniqueHandle = UniqueResource<HANDLE, CloseHandle>;
 // CreateFile fails with INVALID_HANDLE_VALUE, not null.
 using UniqueFile = UniqueResource<HANDLE, CloseHandle, -1>;
 using UniqueCoTaskMem = UniqueResource<void*, CoTaskMemFree>;
+// Memory of GlobalAlloc and LocalAlloc (what CommandLineToArgvW and FormatMessage hand back).
+using UniqueHGlobal = UniqueResource<HGLOBAL, GlobalFree>;
+template <typename T>
+using UniqueLocal = UniqueResource<T, LocalFree>;

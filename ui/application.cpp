@@ -5,6 +5,7 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 
+#include "tasks/unique_handle.h"
 #include "text/encoding.h"
 
 namespace {
@@ -50,10 +51,9 @@ HINSTANCE Application::Instance() { return gInstance ? gInstance : GetModuleHand
 std::vector<std::wstring> Application::CommandLineW()
 {
     int count = 0;
-    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    const UniqueLocal<LPWSTR*> arguments(CommandLineToArgvW(GetCommandLineW(), &count));
     std::vector<std::wstring> result;
-    for (int i = 0; arguments && i < count; ++i) result.emplace_back(arguments[i]);
-    if (arguments) LocalFree(arguments);
+    for (int i = 0; arguments && i < count; ++i) result.emplace_back(arguments.get()[i]);
     return result;
 }
 

@@ -24,8 +24,8 @@ intptr_t mouseEvent(WindowRecord* record, const char* event, HWND window, LPARAM
 
 void trackHover(WindowRecord* record, HWND window, LPARAM lParam)
 {
-    if (!record->properties.has("EnlableHover") || record->properties.get("isMoveIn")) return;
-    record->properties.set("isMoveIn", 1);
+    if (!record->properties.has(property::EnableHover) || record->properties.get(property::MouseInside)) return;
+    record->properties.set(property::MouseInside, 1);
     raiseEvent(record, "OnMouseIn", nullptr, reinterpret_cast<intptr_t>(window), signedLow(lParam), signedHigh(lParam),
                keyStateMask());
     TRACKMOUSEEVENT tracking{sizeof tracking, TME_HOVER | TME_LEAVE, window, HOVER_DEFAULT};
@@ -122,7 +122,7 @@ intptr_t reflectTo(HWND target, HWND window, UINT message, WPARAM wParam, LPARAM
 intptr_t controlHandleMessage(WindowRecord* record, HWND window, UINT message, WPARAM wParam, LPARAM lParam, int* handled)
 {
     const auto handle = reinterpret_cast<intptr_t>(window);
-    if (const auto onWndMsg = reinterpret_cast<EventHandler>(record->properties.get("OnWndMsg"))) {
+    if (const auto onWndMsg = reinterpret_cast<EventHandler>(record->properties.get(property::OnWndMsg))) {
         const intptr_t result = onWndMsg(handle, message, static_cast<intptr_t>(wParam), lParam, reinterpret_cast<intptr_t>(handled), 0, 0);
         if (*handled) return result;
     }
@@ -142,7 +142,7 @@ intptr_t controlHandleMessage(WindowRecord* record, HWND window, UINT message, W
         trackHover(record, window, lParam);
         return mouseEvent(record, "OnMouseMove", window, lParam, handled);
     case WM_MOUSELEAVE:
-        record->properties.set("isMoveIn", 0);
+        record->properties.set(property::MouseInside, 0);
         raiseEvent(record, "OnMouseLeave", nullptr, handle);
         return 0;
     case WM_MOUSEHOVER: raiseEvent(record, "OnMouseHover", nullptr, handle); return 0;
@@ -207,12 +207,12 @@ void detachRecord(WindowRecord* record)
 {
     PropertyTable& properties = record->properties;
     if (const HWND window = record->handle()) {
-        if (const intptr_t oldProc = properties.get("oldWndProp")) {
+        if (const intptr_t oldProc = properties.get(property::OldWndProc)) {
             SetWindowLongPtrW(window, GWLP_WNDPROC, oldProc);
-            properties.remove("oldWndProp");
+            properties.remove(property::OldWndProc);
         }
         handle_map::remove(window);
-        properties.remove("hWnd");
+        properties.remove(property::Window);
     }
     kLayoutReference.release(properties);
 }
@@ -242,9 +242,9 @@ bool attachRecord(WindowRecord*& record, HWND window)
     const auto current = GetWindowLongPtrW(window, GWLP_WNDPROC);
     if (current != reinterpret_cast<LONG_PTR>(commonWindowProc)) {
         SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(commonWindowProc));
-        record->properties.set("oldWndProp", current);
+        record->properties.set(property::OldWndProc, current);
     }
-    record->properties.set("hWnd", reinterpret_cast<intptr_t>(window));
+    record->properties.set(property::Window, reinterpret_cast<intptr_t>(window));
     handle_map::add(window, record);
     return true;
 }

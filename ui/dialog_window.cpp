@@ -71,7 +71,7 @@ INT_PTR dialogMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, b
     if (message == WM_INITDIALOG) {
         if (auto* record = reinterpret_cast<WindowRecord*>(lParam)) {
             SetClassLongPtrW(window, GCL_STYLE, GetClassLongPtrW(window, GCL_STYLE) | CS_HREDRAW | CS_VREDRAW);
-            record->properties.set("hWnd", reinterpret_cast<intptr_t>(window));
+            record->properties.set(property::Window, reinterpret_cast<intptr_t>(window));
             handle_map::add(window, record);
         }
     }
@@ -79,7 +79,7 @@ INT_PTR dialogMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, b
         record->addRef();
         int handled = 0;
         const intptr_t result = record->slots.handleMessage(record, window, message, wParam, lParam, &handled);
-        const intptr_t dialogResult = record->properties.get("DialogResult");
+        const intptr_t dialogResult = record->properties.get(property::DialogResult);
         record->release();
         if (handled) {
             if (answeredByReturnValue(message)) return result;

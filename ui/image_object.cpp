@@ -3,6 +3,7 @@
 #include <atomic>
 #include <vector>
 
+#include "tasks/unique_handle.h"
 #include "text/encoding.h"
 #include "ui/gdiplus_include.h"
 
@@ -16,17 +17,15 @@ namespace {
 // A stream over a copy of the bytes, freeing its memory when released.
 IStream* streamOver(std::string_view bytes)
 {
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes.empty() ? 1 : bytes.size());
+    UniqueHGlobal memory(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes.empty() ? 1 : bytes.size()));
     if (!memory) return nullptr;
-    if (void* target = GlobalLock(memory)) {
+    if (void* target = GlobalLock(memory.get())) {
         if (!bytes.empty()) memcpy(target, bytes.data(), bytes.size());
-        GlobalUnlock(memory);
+        GlobalUnlock(memory.get());
     }
     IStream* stream = nullptr;
-    if (CreateStreamOnHGlobal(memory, TRUE, &stream) != S_OK) {
-        GlobalFree(memory);
-        return nullptr;
-    }
+    if (CreateStreamOnHGlobal(memory.get(), TRUE, &stream) != S_OK) return nullptr;
+    static_cast<void>(memory.release());  // the stream frees it now
     return stream;
 }
 

@@ -67,6 +67,6 @@ int Panel::ShowImageType(int kind, bool apply) { return showImageTypeAccess(reco
 
 int Panel::Border(int kind, bool apply)
 {
-    if (!apply) return static_cast<int>(GetProperty("Border"));
+    if (!apply) return static_cast<int>(GetProperty(property::Border));
     return setControlBorder(record_, kind);
 }

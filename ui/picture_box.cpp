@@ -38,7 +38,7 @@ using SharedPlayState = std::shared_ptr<PlayState>;
 
 SharedPlayState* stateSlot(WindowRecord* record)
 {
-    return reinterpret_cast<SharedPlayState*>(record->properties.get("PlayState"));
+    return reinterpret_cast<SharedPlayState*>(record->properties.get(property::PlayState));
 }
 
 SharedPlayState stateOf(WindowRecord* record, bool create)
@@ -47,7 +47,7 @@ SharedPlayState stateOf(WindowRecord* record, bool create)
     if (!create) return nullptr;
     auto* slot = new SharedPlayState(std::make_shared<PlayState>());
     (*slot)->window = record->handle();
-    record->properties.set("PlayState", reinterpret_cast<intptr_t>(slot));
+    record->properties.set(property::PlayState, reinterpret_cast<intptr_t>(slot));
     return *slot;
 }
 
@@ -126,10 +126,14 @@ void startPlayback(WindowRecord* record, const ImageObject& image)
     const bool startThread = !state->playerRunning;
     state->playerRunning = true;
     LeaveCriticalSection(&state->lock);
-    if (record->properties.get("PlayGif")) SetEvent(state->event.get());
+    if (record->properties.get(property::PlayGif)) SetEvent(state->event.get());
     if (startThread) {
-        const UniqueHandle thread(CreateThread(nullptr, 0, playerThread, new SharedPlayState(state), 0, nullptr));
-        if (!thread) {
+        // The thread owns its reference from the start; without a thread it is given back here.
+        auto reference = std::make_unique<SharedPlayState>(state);
+        const UniqueHandle thread(CreateThread(nullptr, 0, playerThread, reference.get(), 0, nullptr));
+        if (thread) {
+            static_cast<void>(reference.release());
+        } else {
             EnterCriticalSection(&state->lock);
             state->playerRunning = false;
             LeaveCriticalSection(&state->lock);
@@ -141,7 +145,7 @@ void pictureBoxCleanUp(WindowRecord* record)
 {
     releaseBackground(record);
     if (SharedPlayState* slot = stateSlot(record)) {
-        record->properties.remove("PlayState");
+        record->properties.remove(property::PlayState);
         // Wake a waiting player so that it sees the window is gone and ends.
         (*slot)->closing = 1;
         if ((*slot)->event) SetEvent((*slot)->event.get());
@@ -228,8 +232,8 @@ PictureBox::PictureBox()
     if (!record_) return;
     record_->slots.handleMessage = pictureBoxHandleMessage;
     record_->slots.onFinalRelease = finalReleaseAfter<pictureBoxCleanUp>;
-    SetProperty("ShowImageType", 3);
-    SetProperty("PlayGif", 1);
+    SetProperty(property::ShowImageType, 3);
+    SetProperty(property::PlayGif, 1);
 }
 
 bool PictureBox::Create(HWND parent, std::string_view text, POINT position, SIZE size, DWORD style)
@@ -287,8 +291,8 @@ COLORREF PictureBox::BackColor(COLORREF color, bool apply)
 bool PictureBox::PlayGif(bool play, bool apply)
 {
     return onWindowThread(record_, window_, [&] {
-        if (!apply) return GetProperty("PlayGif") != 0;
-        SetProperty("PlayGif", play ? 1 : 0);
+        if (!apply) return GetProperty(property::PlayGif) != 0;
+        SetProperty(property::PlayGif, play ? 1 : 0);
         SharedPlayState state = record_ ? stateOf(record_, false) : nullptr;
         if (!state || !state->event) return true;
         if (!play) {

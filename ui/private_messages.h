@@ -12,6 +12,8 @@ enum PrivateMessage : UINT {
     // The picture box: show the player's next frame, and run a call on the control's thread.
     kShowFrameMessage = WM_USER + 0x400,
     kPictureCallMessage = WM_USER + 0x402,
+    // The tray icon's notifications to its window.
+    kTrayCallbackMessage = 0x3019,
     // The main window: run another thread's call on the window's thread.
     kMainCallMessage = WM_APP + 1,
 };

@@ -63,10 +63,10 @@ intptr_t textControlReflected(WindowRecord* record, HWND, UINT message, WPARAM w
     }
     if (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC) {
         const auto dc = reinterpret_cast<HDC>(wParam);
-        SetTextColor(dc, static_cast<COLORREF>(record->properties.get("TextColor")));
+        SetTextColor(dc, static_cast<COLORREF>(record->properties.get(property::TextColor)));
         const auto brush = reinterpret_cast<intptr_t>(kBackBrush.get(record->properties));
         if (!brush) return 0;
-        const intptr_t background = record->properties.get("BackColor");
+        const intptr_t background = record->properties.get(property::BackColor);
         if (background == -1) {
             SetBkMode(dc, TRANSPARENT);
         } else {
@@ -81,7 +81,7 @@ intptr_t textControlReflected(WindowRecord* record, HWND, UINT message, WPARAM w
 intptr_t editHandleMessage(WindowRecord* record, HWND window, UINT message, WPARAM wParam, LPARAM lParam, int* handled)
 {
     const bool wantsReturn = GetWindowLongPtrW(window, GWL_STYLE) & ES_WANTRETURN;
-    const intptr_t bits = record->properties.get("qvStyle");
+    const intptr_t bits = record->properties.get(property::Style);
     if (message == WM_KEYDOWN && wParam == VK_TAB && !wantsReturn && !(bits & 1)) {
         const HWND root = GetAncestor(window, GA_ROOT);
         if (const HWND next = GetNextDlgTabItem(root, window, FALSE)) SetFocus(next);
@@ -93,8 +93,8 @@ intptr_t editHandleMessage(WindowRecord* record, HWND window, UINT message, WPAR
         *handled = 1;
         return 0;
     }
-    if (message == WM_SIZE && record->properties.has("vCenter")) {
-        const auto oldProc = reinterpret_cast<WNDPROC>(record->properties.get("oldWndProp"));
+    if (message == WM_SIZE && record->properties.has(property::VerticalCenter)) {
+        const auto oldProc = reinterpret_cast<WNDPROC>(record->properties.get(property::OldWndProc));
         const LRESULT result = oldProc ? CallWindowProcW(oldProc, window, message, wParam, lParam) : 0;
         centreEditText(window);
         *handled = 1;
@@ -112,7 +112,8 @@ TextControl::TextControl()
 
 void TextControl::SetBackBrush(HBRUSH brush)
 {
-    if (record_) kBackBrush.reset(record_->properties, UniqueBrush(brush));
+    UniqueBrush owned(brush);  // the control's from here on, kept or not
+    if (record_) kBackBrush.reset(record_->properties, std::move(owned));
     Invalidate();
 }
 
@@ -154,23 +155,23 @@ bool Edit::Create(HWND parent, std::string_view text, POINT position, SIZE size,
 void Edit::SetVerticalCentre(bool on)
 {
     if (on) {
-        SetProperty("vCenter", 1);
+        SetProperty(property::VerticalCenter, 1);
         centreEditText(GetHandle());
     } else {
-        RemoveProperty("vCenter");
+        RemoveProperty(property::VerticalCenter);
     }
 }
 
 COLORREF TextControl::TextColor(COLORREF color, bool apply)
 {
-    const auto previous = static_cast<COLORREF>(GetProperty("TextColor"));
+    const auto previous = static_cast<COLORREF>(GetProperty(property::TextColor));
     if (apply) SetTextColor(color);
     return previous;
 }
 
 intptr_t TextControl::BackColor(intptr_t color, bool apply)
 {
-    const intptr_t previous = GetProperty("BackColor");
+    const intptr_t previous = GetProperty(property::BackColor);
     if (apply) SetBackColor(color);
     return previous;
 }

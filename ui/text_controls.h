@@ -11,10 +11,10 @@ public:
     TextControl();
     void OnClick(EventHandler h) { Bind("OnClick", h); }
     // Colours as COLORREF; a background colour of -1 draws the text transparently over the brush.
-    void SetTextColor(COLORREF color) { SetProperty("TextColor", static_cast<intptr_t>(color)); }
+    void SetTextColor(COLORREF color) { SetProperty(property::TextColor, static_cast<intptr_t>(color)); }
     // The control owns the brush from here on.
     void SetBackBrush(HBRUSH brush);
-    void SetBackColor(intptr_t color) { SetProperty("BackColor", color); }
+    void SetBackColor(intptr_t color) { SetProperty(property::BackColor, color); }
     // Accessor form: the previous colour; the new one stored with `apply`.
     COLORREF TextColor(COLORREF color, bool apply);
     intptr_t BackColor(intptr_t color, bool apply);

@@ -43,7 +43,7 @@ bool dialogCommand(WindowRecord* record, HWND window, int id)
     }
     if (id == IDCANCEL) {
         click(kCancelButton);
-        if (properties.get("EscClose")) SendMessageW(window, WM_CLOSE, 0, 0);
+        if (properties.get(property::EscClose)) SendMessageW(window, WM_CLOSE, 0, 0);
         return true;
     }
     return false;
@@ -75,7 +75,7 @@ bool forwardedToHost(WindowRecord* record, MSG& message)
 bool translatedByAccelerators(WindowRecord* record, HWND window, MSG& message)
 {
     WindowRecord* accelerators = kAcceleratorObject.get(record->properties);
-    const auto table = accelerators ? reinterpret_cast<HACCEL>(accelerators->properties.get("hAccel")) : nullptr;
+    const auto table = accelerators ? reinterpret_cast<HACCEL>(accelerators->properties.get(property::Accelerator)) : nullptr;
     return table && TranslateAcceleratorW(window, table, &message);
 }
 
@@ -124,8 +124,8 @@ TopLevelWindow::TopLevelWindow()
     if (!record_) return;
     record_->slots.handleMessage = topLevelHandleMessage;
     record_->slots.onFinalRelease = finalReleaseAfter<topLevelCleanUp>;
-    SetProperty("Border", 2);
-    SetProperty("StartPosition", 2);
+    SetProperty(property::Border, 2);
+    SetProperty(property::StartPosition, 2);
 }
 
 bool TopLevelWindow::flag(const char* name, bool value, bool apply)
@@ -137,7 +137,7 @@ bool TopLevelWindow::flag(const char* name, bool value, bool apply)
 
 void TopLevelWindow::SetBorder(int kind)
 {
-    SetProperty("Border", kind);
+    SetProperty(property::Border, kind);
     if (!GetHandle()) return;
     DWORD style = static_cast<DWORD>(GetStyle());
     DWORD exStyle = static_cast<DWORD>(GetExStyle());
@@ -185,7 +185,7 @@ bool TopLevelWindow::ShowBalloon(std::string_view text, std::string_view title, 
 void TopLevelWindow::BeginWaitCursor()
 {
     const HCURSOR replaced = ::SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    SetProperty("WaitCursor", replaced ? reinterpret_cast<intptr_t>(replaced) : 1);
+    SetProperty(property::WaitCursor, replaced ? reinterpret_cast<intptr_t>(replaced) : 1);
 }
 
 HWND TopLevelWindow::createWindow(const CreateOptions& options, bool modal)
@@ -246,7 +246,7 @@ intptr_t TopLevelWindow::ShowModal(const CreateOptions& options)
         DispatchMessageW(&message);
     }
     if (focused && ::IsWindow(focused)) ::SetFocus(focused);
-    const intptr_t result = keep->properties.get("DialogResult");
+    const intptr_t result = keep->properties.get(property::DialogResult);
     keep->release();
     return result;
 }
@@ -313,13 +313,13 @@ intptr_t topLevelHandleMessage(WindowRecord* record, HWND window, UINT message, 
         }
         break;
     case WM_NCACTIVATE:
-        if (wParam == 0 && properties.get("NCEverActive")) {
+        if (wParam == 0 && properties.get(property::NcEverActive)) {
             *handled = 1;
             return 1;
         }
         break;
     case WM_LBUTTONDOWN:
-        if (properties.get("FreeMove")) SendMessageW(window, WM_SYSCOMMAND, 0xF012, 0);
+        if (properties.get(property::FreeMove)) SendMessageW(window, WM_SYSCOMMAND, 0xF012, 0);
         break;
     case WM_GETMINMAXINFO:
         if (WindowRecord* layout = kLayoutReference.get(properties)) {
@@ -356,16 +356,16 @@ intptr_t topLevelHandleMessage(WindowRecord* record, HWND window, UINT message, 
         }
         break;
     case WM_ACTIVATEAPP:
-        if (!properties.get("FirstActivte") && wParam) {
-            properties.set("FirstActivte", 1);
-            if (properties.get("OnFirstActivate")) {
+        if (!properties.get(property::FirstActivate) && wParam) {
+            properties.set(property::FirstActivate, 1);
+            if (properties.get(property::OnFirstActivate)) {
                 SendMessageW(window, WM_NCACTIVATE, 1, 0);
-                raiseEvent(record, "OnFirstActivate", nullptr, handle);
+                raiseEvent(record, property::OnFirstActivate, nullptr, handle);
             }
         }
         break;
     case WM_SETCURSOR:
-        if (properties.get("WaitCursor")) {
+        if (properties.get(property::WaitCursor)) {
             *handled = 1;
             return reinterpret_cast<intptr_t>(SetCursor(LoadCursorW(nullptr, IDC_WAIT)));
         }
@@ -382,15 +382,15 @@ void topLevelCleanUp(WindowRecord* record)
     PropertyTable& properties = record->properties;
     releaseBackground(record);
     releaseTray(record);
-    if (const intptr_t accelerators = properties.get("hAccelTable")) {
+    if (const intptr_t accelerators = properties.get(property::AcceleratorTable)) {
         DestroyAcceleratorTable(reinterpret_cast<HACCEL>(accelerators));
-        properties.remove("hAccelTable");
+        properties.remove(property::AcceleratorTable);
     }
     kAcceleratorObject.release(properties);
     kHostedControls.release(properties);
     kDefaultButton.release(properties);
     kCancelButton.release(properties);
-    properties.remove("FirstActivte");
+    properties.remove(property::FirstActivate);
 }
 
 bool passesKeyboardFilter(MSG& message)
@@ -398,7 +398,7 @@ bool passesKeyboardFilter(MSG& message)
     if (message.message >= WM_MOUSEFIRST && message.message <= WM_MOUSELAST) return true;
     if (message.message != WM_KEYDOWN && message.message != WM_KEYUP) return false;
     WindowRecord* target = handle_map::find(message.hwnd);
-    const intptr_t bits = target ? target->properties.get("qvStyle") : 0;
+    const intptr_t bits = target ? target->properties.get(property::Style) : 0;
     switch (message.wParam) {
     case VK_TAB: return !(bits & 1);
     case VK_RETURN: return !(bits & (1 | 2));

@@ -7,10 +7,8 @@
 #include "ui/image_object.h"
 #include "ui/window_object.h"
 
-constexpr UINT kTrayMessage = 0x3019;
-
 // Counted references a top-level window holds: the buttons Enter and Esc click, and the object
-// whose "hAccel" property holds its accelerator table.
+// whose property::Accelerator property holds its accelerator table.
 inline constexpr RecordReference kDefaultButton("DefaultButton");
 inline constexpr RecordReference kCancelButton("CancelButton");
 inline constexpr RecordReference kAcceleratorObject("pAccelTable");
@@ -40,15 +38,15 @@ public:
     bool Create(const CreateOptions& options = {});
     intptr_t ShowModal(const CreateOptions& options = {});
 
-    bool FreeMove(bool value = false, bool apply = false) { return flag("FreeMove", value, apply); }
-    bool NCEverActive(bool value = false, bool apply = false) { return flag("NCEverActive", value, apply); }
-    bool EscClose(bool value = false, bool apply = false) { return flag("EscClose", value, apply); }
-    int Border() const { return static_cast<int>(GetProperty("Border")); }
+    bool FreeMove(bool value = false, bool apply = false) { return flag(property::FreeMove, value, apply); }
+    bool NCEverActive(bool value = false, bool apply = false) { return flag(property::NcEverActive, value, apply); }
+    bool EscClose(bool value = false, bool apply = false) { return flag(property::EscClose, value, apply); }
+    int Border() const { return static_cast<int>(GetProperty(property::Border)); }
     void SetBorder(int kind);
-    int StartPosition() const { return static_cast<int>(GetProperty("StartPosition")); }
-    void SetStartPosition(int kind) { SetProperty("StartPosition", kind); }
-    intptr_t DialogResult() const { return GetProperty("DialogResult"); }
-    void SetDialogResult(intptr_t value) { SetProperty("DialogResult", value); }
+    int StartPosition() const { return static_cast<int>(GetProperty(property::StartPosition)); }
+    void SetStartPosition(int kind) { SetProperty(property::StartPosition, kind); }
+    intptr_t DialogResult() const { return GetProperty(property::DialogResult); }
+    void SetDialogResult(intptr_t value) { SetProperty(property::DialogResult, value); }
     // The same values in accessor form: the previous value, the new one stored with `apply`.
     int Border(int kind, bool apply);
     int StartPosition(int kind, bool apply);
@@ -57,12 +55,12 @@ public:
     void SetDefaultButton(WindowObject* button) { setButton(kDefaultButton, button); }
     void SetCancelButton(WindowObject* button) { setButton(kCancelButton, button); }
     void BeginWaitCursor();
-    void EndWaitCursor() { SetProperty("WaitCursor", 0); }
+    void EndWaitCursor() { SetProperty(property::WaitCursor, 0); }
     void SetIcon(HICON icon, bool big) { Send(WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon)); }
     // The window's icon, or its class's when it has none of its own.
     HICON GetIcon(bool big) const;
     void SetRoundCorners(int diameter);
-    // Takes a counted reference on an object whose "hAccel" property holds the table.
+    // Takes a counted reference on an object whose property::Accelerator property holds the table.
     void SetAcceleratorTable(WindowObject* accelerators) { setButton(kAcceleratorObject, accelerators); }
 
     // Background: each setter stores when `apply` is true and answers the previous value.
@@ -76,7 +74,7 @@ public:
     bool SetTrayIcon(HICON icon);
     bool ShowBalloon(std::string_view text, std::string_view title = {}, DWORD iconKind = 1, UINT timeoutMs = 10000);
     bool RemoveTrayIcon();
-    void OnNotifIcon(EventHandler h) { Bind("OnNotifIcon", h); }
+    void OnNotifIcon(EventHandler h) { Bind(property::OnNotifyIcon, h); }
 
     void OnCreate(EventHandler h) { Bind("OnCreate", h); }
     void OnClose(EventHandler h) { Bind("OnClose", h); }
@@ -91,7 +89,7 @@ public:
     void OnInitMenuPopup(EventHandler h) { Bind("OnInitMenuPopup", h); }
     void OnMenuSelect(EventHandler h) { Bind("OnMenuSelect", h); }
     void OnUserClose(EventHandler h) { Bind("OnUserClose", h); }
-    void OnFirstActivate(EventHandler h) { Bind("OnFirstActivate", h); }
+    void OnFirstActivate(EventHandler h) { Bind(property::OnFirstActivate, h); }
 
 private:
     bool flag(const char* name, bool value, bool apply);

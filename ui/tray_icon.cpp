@@ -18,7 +18,7 @@ constexpr UINT kIconFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
 
 NOTIFYICONDATAW* recordOf(WindowRecord* record)
 {
-    return reinterpret_cast<NOTIFYICONDATAW*>(record->properties.get("NotifyiconData"));
+    return reinterpret_cast<NOTIFYICONDATAW*>(record->properties.get(property::NotifyIconData));
 }
 
 // Copies text into a fixed field, cut to the field's size.
@@ -40,7 +40,7 @@ void replaceIconCopy(WindowRecord* record, HICON icon)
 void freeRecord(WindowRecord* record)
 {
     if (NOTIFYICONDATAW* data = recordOf(record)) {
-        record->properties.remove("NotifyiconData");
+        record->properties.remove(property::NotifyIconData);
         HeapFree(GetProcessHeap(), 0, data);
     }
 }
@@ -52,12 +52,12 @@ const NOTIFYICONDATAW* trayRecord(WindowRecord* record) { return recordOf(record
 bool addTrayIcon(WindowRecord* record, HICON icon, std::string_view tip)
 {
     if (!icon) return removeTrayIcon(record);
-    if (!record->properties.get("TaskbarCreatedMsg"))
-        record->properties.set("TaskbarCreatedMsg", RegisterWindowMessageW(L"TaskbarCreated"));
+    if (!record->properties.get(property::TaskbarCreated))
+        record->properties.set(property::TaskbarCreated, RegisterWindowMessageW(L"TaskbarCreated"));
     freeRecord(record);
     auto* data = static_cast<NOTIFYICONDATAW*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(NOTIFYICONDATAW)));
     if (!data) return false;
-    record->properties.set("NotifyiconData", reinterpret_cast<intptr_t>(data));
+    record->properties.set(property::NotifyIconData, reinterpret_cast<intptr_t>(data));
     replaceIconCopy(record, icon);
     data->cbSize = kRecordSize;
     data->hWnd = record->handle();
@@ -106,7 +106,7 @@ bool removeTrayIcon(WindowRecord* record)
 
 void trayCallback(WindowRecord* record, HWND window, LPARAM event)
 {
-    const auto handler = reinterpret_cast<EventHandler>(record->properties.get("OnNotifIcon"));
+    const auto handler = reinterpret_cast<EventHandler>(record->properties.get(property::OnNotifyIcon));
     if (!handler) return;
     const auto handle = reinterpret_cast<intptr_t>(window);
     switch (static_cast<UINT>(event)) {
@@ -132,7 +132,7 @@ void trayCallback(WindowRecord* record, HWND window, LPARAM event)
 
 bool isTaskbarCreated(WindowRecord* record, UINT message)
 {
-    const intptr_t registered = record->properties.get("TaskbarCreatedMsg");
+    const intptr_t registered = record->properties.get(property::TaskbarCreated);
     return registered && static_cast<UINT>(registered) == message;
 }
 

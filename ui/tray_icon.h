@@ -6,9 +6,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "ui/private_messages.h"
 #include "ui/window_record.h"
-
-constexpr UINT kTrayCallbackMessage = 0x3019;
 
 bool addTrayIcon(WindowRecord* record, HICON icon, std::string_view tip);
 bool setTrayTip(WindowRecord* record, std::string_view tip);

@@ -83,9 +83,9 @@ COLORREF colorrefFromArgb(intptr_t argb)
 COLORREF backColorAccess(WindowRecord* record, COLORREF color, bool apply)
 {
     if (!record) return 0;
-    const COLORREF previous = colorrefFromArgb(record->properties.get("BackColor"));
+    const COLORREF previous = colorrefFromArgb(record->properties.get(property::BackColor));
     if (apply) {
-        record->properties.set("BackColor", argbFromColorref(color));
+        record->properties.set(property::BackColor, argbFromColorref(color));
         InvalidateRect(record->handle(), nullptr, TRUE);
     }
     return previous;
@@ -94,9 +94,9 @@ COLORREF backColorAccess(WindowRecord* record, COLORREF color, bool apply)
 int showImageTypeAccess(WindowRecord* record, int kind, bool apply)
 {
     if (!record) return 0;
-    const int previous = static_cast<int>(record->properties.get("ShowImageType"));
+    const int previous = static_cast<int>(record->properties.get(property::ShowImageType));
     if (apply) {
-        record->properties.set("ShowImageType", kind);
+        record->properties.set(property::ShowImageType, kind);
         InvalidateRect(record->handle(), nullptr, TRUE);
     }
     return previous;
@@ -122,19 +122,19 @@ RECT aspectFitRect(int w, int h, int width, int height)
 
 const ImageObject* backgroundImage(WindowRecord* record)
 {
-    return reinterpret_cast<const ImageObject*>(record->properties.get("pBackImage"));
+    return reinterpret_cast<const ImageObject*>(record->properties.get(property::BackImage));
 }
 
 void setBackgroundImage(WindowRecord* record, const ImageObject* image)
 {
     releaseBackground(record);
-    if (image) record->properties.set("pBackImage", reinterpret_cast<intptr_t>(new ImageObject(*image)));
+    if (image) record->properties.set(property::BackImage, reinterpret_cast<intptr_t>(new ImageObject(*image)));
 }
 
 void releaseBackground(WindowRecord* record)
 {
     if (auto* held = const_cast<ImageObject*>(backgroundImage(record))) {
-        record->properties.remove("pBackImage");
+        record->properties.remove(property::BackImage);
         delete held;
     }
 }
@@ -142,7 +142,7 @@ void releaseBackground(WindowRecord* record)
 bool paintBackground(WindowRecord* record, HWND window, HDC dc)
 {
     const ImageObject* image = backgroundImage(record);
-    const intptr_t colour = record->properties.get("BackColor");
+    const intptr_t colour = record->properties.get(property::BackColor);
     if (!image && !colour) return false;
     RECT client{};
     GetClientRect(window, &client);
@@ -154,7 +154,7 @@ bool paintBackground(WindowRecord* record, HWND window, HDC dc)
     const Gdiplus::ARGB clear = colour ? static_cast<Gdiplus::ARGB>(colour)
                                        : static_cast<Gdiplus::ARGB>(argbFromColorref(GetSysColor(COLOR_BTNFACE)));
     GdipGraphicsClear(buffer.graphics(), clear);
-    if (image && !image->IsEmpty()) drawImage(buffer.graphics(), *image, static_cast<int>(record->properties.get("ShowImageType")), width, height);
+    if (image && !image->IsEmpty()) drawImage(buffer.graphics(), *image, static_cast<int>(record->properties.get(property::ShowImageType)), width, height);
     GdipFlush(buffer.graphics(), Gdiplus::FlushIntentionSync);
     BitBlt(dc, client.left, client.top, width, height, buffer.dc(), 0, 0, SRCCOPY);
     return true;

@@ -39,7 +39,7 @@ void WindowObject::Bind(const char* event, EventHandler handler)
 void WindowObject::bindHover(const char* event, EventHandler handler)
 {
     Bind(event, handler);
-    SetProperty("EnlableHover", 1);
+    SetProperty(property::EnableHover, 1);
 }
 
 Window::Window()

@@ -26,7 +26,7 @@ public:
 
     // Binds a handler to an event by name; a null handler unbinds it.
     void Bind(const char* event, EventHandler handler);
-    void OnWndMsg(EventHandler h) { Bind("OnWndMsg", h); }
+    void OnWndMsg(EventHandler h) { Bind(property::OnWndMsg, h); }
     void OnPaint(EventHandler h) { Bind("OnPaint", h); }
     void OnLButtonDown(EventHandler h) { Bind("OnLButtonDown", h); }
     void OnLButtonUp(EventHandler h) { Bind("OnLButtonUp", h); }

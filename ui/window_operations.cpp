@@ -46,7 +46,7 @@ LRESULT CALLBACK frameworkClassProc(HWND window, UINT message, WPARAM wParam, LP
     if (message == WM_NCCREATE) {
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
         if (auto* record = static_cast<WindowRecord*>(create->lpCreateParams)) {
-            record->properties.set("hWnd", reinterpret_cast<intptr_t>(window));
+            record->properties.set(property::Window, reinterpret_cast<intptr_t>(window));
             handle_map::add(window, record);
         }
     }
@@ -93,7 +93,7 @@ bool WindowOperations::CreateChildControl(HWND parent, std::string_view title, P
 {
     if (!record() || handle()) return false;
     if (id == 0) id = static_cast<int>(--gNextControlId);
-    applyControlBorder(static_cast<int>(properties()->get("Border")), style, exStyle);
+    applyControlBorder(static_cast<int>(properties()->get(property::Border)), style, exStyle);
     style |= WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
     const HWND window = CreateWindowExW(exStyle, className, toUtf16(title).c_str(), style, position.x, position.y, size.cx,
                                         size.cy, parent, reinterpret_cast<HMENU>(static_cast<intptr_t>(id)),
@@ -111,7 +111,7 @@ bool WindowOperations::CreateChildControl(HWND parent, std::string_view title, P
 void WindowOperations::SetBorder(int kind)
 {
     if (!properties()) return;
-    properties()->set("Border", kind);
+    properties()->set(property::Border, kind);
     const HWND window = handle();
     if (!window) return;
     auto style = static_cast<DWORD>(GetStyle());
@@ -125,21 +125,21 @@ void WindowOperations::SetBorder(int kind)
 intptr_t WindowOperations::StyleBitsAdd(intptr_t bits)
 {
     const intptr_t previous = StyleBitsGet();
-    if (properties()) properties()->set("qvStyle", previous | bits);
+    if (properties()) properties()->set(property::Style, previous | bits);
     return previous;
 }
 
 intptr_t WindowOperations::StyleBitsRemove(intptr_t bits)
 {
     const intptr_t previous = StyleBitsGet();
-    if (properties()) properties()->set("qvStyle", previous & ~bits);
+    if (properties()) properties()->set(property::Style, previous & ~bits);
     return previous;
 }
 
 intptr_t WindowOperations::StyleBitsSet(intptr_t bits)
 {
     const intptr_t previous = StyleBitsGet();
-    if (properties()) properties()->set("qvStyle", bits);
+    if (properties()) properties()->set(property::Style, bits);
     return previous;
 }
 
@@ -242,8 +242,9 @@ int WindowOperations::MessageBox(std::string_view text, UINT type, std::string_v
 
 void WindowOperations::SetFont(HFONT font)
 {
+    UniqueFont owned(font);  // the window's from here on, kept or not
     if (!properties()) return;
-    kFontProperty.reset(*properties(), UniqueFont(font));
+    kFontProperty.reset(*properties(), std::move(owned));
     SendMessageW(handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), 1);
 }
 
@@ -260,7 +261,7 @@ bool WindowOperations::SetLayout(WindowObject& layout)
 
 LRESULT WindowOperations::DefaultProcessing(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (const auto oldProc = reinterpret_cast<WNDPROC>(properties() ? properties()->get("oldWndProp") : 0))
+    if (const auto oldProc = reinterpret_cast<WNDPROC>(properties() ? properties()->get(property::OldWndProc) : 0))
         return CallWindowProcW(oldProc, handle(), message, wParam, lParam);
     return DefWindowProcW(handle(), message, wParam, lParam);
 }
@@ -335,8 +336,8 @@ int WindowOperations::MessageBoxW(std::wstring_view text, UINT type, std::wstrin
 int setControlBorder(WindowRecord* record, int kind)
 {
     if (!record) return 0;
-    const int previous = static_cast<int>(record->properties.get("Border"));
-    record->properties.set("Border", kind);
+    const int previous = static_cast<int>(record->properties.get(property::Border));
+    record->properties.set(property::Border, kind);
     if (const HWND window = record->handle()) {
         auto style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE));
         auto exStyle = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE));

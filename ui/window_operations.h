@@ -16,7 +16,7 @@ constexpr int kKeepValue = INT32_MIN;  // for Move: take the current value
 
 // Control border kinds, applied to a style pair by CreateChildControl and the Border setter.
 void applyControlBorder(int kind, DWORD& style, DWORD& exStyle);
-// Stores the kind as the window's "Border" and applies it to the live window at once; answers
+// Stores the kind as the window's property::Border and applies it to the live window at once; answers
 // the kind it held before.
 int setControlBorder(WindowRecord* record, int kind);
 
@@ -44,7 +44,7 @@ public:
 
     intptr_t StyleBitsAdd(intptr_t bits);
     intptr_t StyleBitsRemove(intptr_t bits);
-    intptr_t StyleBitsGet() const { return properties() ? properties()->get("qvStyle") : 0; }
+    intptr_t StyleBitsGet() const { return properties() ? properties()->get(property::Style) : 0; }
     intptr_t StyleBitsSet(intptr_t bits);
 
     bool Show(int command = SW_SHOW) { return ShowWindow(handle(), command); }
@@ -89,7 +89,7 @@ public:
     LONG_PTR RemoveStyle(LONG_PTR bits) { return writeLong(GWL_STYLE, GetStyle() & ~bits); }
     // The control border kind (applyControlBorder): kept for CreateChildControl and, on a live
     // control, applied to both styles at once with the frame redrawn.
-    int Border() const { return properties() ? static_cast<int>(properties()->get("Border")) : 0; }
+    int Border() const { return properties() ? static_cast<int>(properties()->get(property::Border)) : 0; }
     void SetBorder(int kind);
     LONG_PTR GetExStyle() const { return GetWindowLongPtrW(handle(), GWL_EXSTYLE); }
     LONG_PTR SetExStyle(LONG_PTR bits) { return writeLong(GWL_EXSTYLE, bits); }

@@ -86,7 +86,7 @@ LRESULT CALLBACK commonWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         record->addRef();
         int handled = 0;
         const intptr_t result = record->slots.handleMessage(record, window, message, wParam, lParam, &handled);
-        const auto oldProc = reinterpret_cast<WNDPROC>(record->properties.get("oldWndProp"));
+        const auto oldProc = reinterpret_cast<WNDPROC>(record->properties.get(property::OldWndProc));
         record->release();
         if (handled) return result;
         if (oldProc) return CallWindowProcW(oldProc, window, message, wParam, lParam);

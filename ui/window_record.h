@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <windows.h>
 
+#include "ui/property_names.h"
 #include "ui/property_table.h"
 
 struct WindowRecord;
@@ -40,7 +41,7 @@ struct WindowRecord {
     long addRef() { return slots.addRef(this); }
     long release() { return slots.release(this); }
 
-    HWND handle() const { return reinterpret_cast<HWND>(properties.get("hWnd")); }
+    HWND handle() const { return reinterpret_cast<HWND>(properties.get(property::Window)); }
 };
 
 // Every window the framework knows, by handle. Holds no reference on the records.

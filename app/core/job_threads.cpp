@@ -35,8 +35,9 @@ struct Start {
 
 DWORD WINAPI jobThread(void* parameter)
 {
-    nameThisThread(L"Piclade job");
     const std::unique_ptr<Start> start(static_cast<Start*>(parameter));
+    static const wchar_t* const names[kKinds] = {L"Piclade analysis job", L"Piclade download job", L"Piclade sign-in job"};
+    nameThisThread(names[start->context.kind()]);
     start->routine(start->context);
     --gSlots[start->context.kind()].running;
     return 0;
@@ -76,18 +77,6 @@ bool startJob(int kind, JobRoutine routine, intptr_t argument, void (*beforeStar
 long currentJobGeneration(int kind) { return kind >= 0 && kind < kKinds ? gSlots[kind].generation.load() : 0; }
 
 bool isCurrentJob(int kind, long generation) { return !gEnding && currentJobGeneration(kind) == generation; }
-
-bool waitWhileCurrent(int kind, long generation, unsigned milliseconds)
-{
-    const DWORD start = GetTickCount();
-    while (isCurrentJob(kind, generation)) {
-        const DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= milliseconds) return true;
-        const DWORD left = milliseconds - elapsed;
-        Sleep(left < 15 ? left : 15);
-    }
-    return false;
-}
 
 bool stopAllJobs(unsigned timeoutMs)
 {

@@ -35,9 +35,6 @@ bool startJob(int kind, JobRoutine routine, intptr_t argument = 0, void (*before
 long currentJobGeneration(int kind);
 // True while the job of that kind and generation is the newest and the program is not ending.
 bool isCurrentJob(int kind, long generation);
-// Sleeps up to `milliseconds` on any thread, waking early (false) once that job is no longer
-// current.
-bool waitWhileCurrent(int kind, long generation, unsigned milliseconds);
 // Tells every job to stop and waits for them while serving messages, at most `timeoutMs`.
 // True when all ended.
 bool stopAllJobs(unsigned timeoutMs);
