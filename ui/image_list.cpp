@@ -3,7 +3,6 @@
 #include <atomic>
 #include <objidl.h>
 
-#include "tasks/unique_handle.h"
 #include "text/encoding.h"
 
 struct ImageListObject::Record {
@@ -49,15 +48,8 @@ bool ImageListObject::ReadBytes(std::string_view bytes, int headerKind)
 {
     Destroy();
     if (headerKind == 1) bytes = bytes.size() >= 8 ? bytes.substr(8) : std::string_view();
-    UniqueHGlobal memory(GlobalAlloc(GMEM_MOVEABLE, bytes.empty() ? 1 : bytes.size()));
-    if (!memory) return false;
-    if (void* target = GlobalLock(memory.get())) {
-        if (!bytes.empty()) memcpy(target, bytes.data(), bytes.size());
-        GlobalUnlock(memory.get());
-    }
-    IStream* stream = nullptr;
-    if (CreateStreamOnHGlobal(memory.get(), TRUE, &stream) != S_OK) return false;
-    static_cast<void>(memory.release());  // the stream frees it now
+    IStream* stream = streamOver(bytes);
+    if (!stream) return false;
     Attach(ImageList_Read(stream));
     stream->Release();
     return Handle() != nullptr;

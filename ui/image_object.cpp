@@ -14,21 +14,6 @@ using Gdiplus::Ok;
 
 namespace {
 
-// A stream over a copy of the bytes, freeing its memory when released.
-IStream* streamOver(std::string_view bytes)
-{
-    UniqueHGlobal memory(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes.empty() ? 1 : bytes.size()));
-    if (!memory) return nullptr;
-    if (void* target = GlobalLock(memory.get())) {
-        if (!bytes.empty()) memcpy(target, bytes.data(), bytes.size());
-        GlobalUnlock(memory.get());
-    }
-    IStream* stream = nullptr;
-    if (CreateStreamOnHGlobal(memory.get(), TRUE, &stream) != S_OK) return nullptr;
-    static_cast<void>(memory.release());  // the stream frees it now
-    return stream;
-}
-
 // The bytes a stream holds: its own size, not the (rounded up) size of the memory under it.
 std::string streamBytes(IStream* stream)
 {
@@ -61,6 +46,20 @@ bool decodesWhole(GpImage* image)
 }
 
 } // namespace
+
+IStream* streamOver(std::string_view bytes)
+{
+    UniqueHGlobal memory(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes.empty() ? 1 : bytes.size()));
+    if (!memory) return nullptr;
+    if (void* target = GlobalLock(memory.get())) {
+        if (!bytes.empty()) memcpy(target, bytes.data(), bytes.size());
+        GlobalUnlock(memory.get());
+    }
+    IStream* stream = nullptr;
+    if (CreateStreamOnHGlobal(memory.get(), TRUE, &stream) != S_OK) return nullptr;
+    static_cast<void>(memory.release());  // the stream frees it now
+    return stream;
+}
 
 struct ImageObject::Record {
     std::atomic<long> refs = 1;

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <windows.h>
 
+#include <objidl.h>
+
 #include "ui/gdi_holders.h"
 #include "ui/shared_record.h"
 
@@ -64,6 +66,9 @@ private:
     struct Record;
     SharedRecord<Record> record_;
 };
+
+// A stream over a copy of the bytes, freeing its memory when released; null on failure.
+IStream* streamOver(std::string_view bytes);
 
 // Registry-form GUID text to a GUID; false when the text is not one.
 bool guidFromText(std::string_view text, GUID& guid);
