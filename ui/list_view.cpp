@@ -61,7 +61,15 @@ int ListView::InsertColumn(std::string_view title, int width, int index, int for
 int ListView::InsertItem(std::optional<std::string_view> text, int image, int index, int check, LPARAM data, int indent,
                          std::optional<int> groupId)
 {
-    std::wstring wide = text ? toUtf16(*text) : std::wstring();
+    std::optional<std::wstring> wide;
+    if (text) wide = toUtf16(*text);
+    return InsertItemW(wide, image, index, check, data, indent, groupId);
+}
+
+int ListView::InsertItemW(std::optional<std::wstring_view> text, int image, int index, int check, LPARAM data, int indent,
+                          std::optional<int> groupId)
+{
+    std::wstring wide = text ? std::wstring(*text) : std::wstring();
     LVITEMW item{};
     item.mask = LVIF_IMAGE | LVIF_PARAM | LVIF_STATE | LVIF_INDENT;
     item.iItem = index == kAppend ? GetItemCount() : index;

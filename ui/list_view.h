@@ -27,6 +27,8 @@ public:
     // LVIF_TEXT); a group id given places it in that group.
     int InsertItem(std::optional<std::string_view> text, int image = -1, int index = kAppend, int check = -1, LPARAM data = 0,
                    int indent = 0, std::optional<int> groupId = {});
+    int InsertItemW(std::optional<std::wstring_view> text, int image = -1, int index = kAppend, int check = -1, LPARAM data = 0,
+                    int indent = 0, std::optional<int> groupId = {});
     bool SetItemText(int item, int column, std::string_view text);
     std::string GetItemText(int item, int column = 0);
     bool SetItemTextW(int item, int column, std::wstring_view text);

@@ -10,7 +10,7 @@
 
 struct AlbumRecord {
     std::string albumId;
-    std::string caption;
+    std::wstring caption;
     int photoCount = 0;
     std::string coverUrl;
     std::string albumIdInAddress;  // as the service gave it, for its photo list's address

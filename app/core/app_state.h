@@ -9,19 +9,34 @@
 #include "tasks/critical_section.h"
 
 // One text read and written by several threads; every access copies under a lock.
-class SharedText {
+template <typename Char>
+class SharedString {
 public:
-    SharedText() = default;
-    SharedText(const SharedText&) = delete;
-    SharedText& operator=(const SharedText&) = delete;
+    SharedString() = default;
+    SharedString(const SharedString&) = delete;
+    SharedString& operator=(const SharedString&) = delete;
 
-    std::string get() const;
-    void set(std::string_view value);
+    std::basic_string<Char> get() const
+    {
+        Locked hold(lock_);
+        return value_;
+    }
+    void set(std::basic_string_view<Char> value)
+    {
+        std::basic_string<Char> copy(value);  // made before the lock is taken
+        Locked hold(lock_);
+        value_.swap(copy);
+    }
 
 private:
     mutable CriticalSection lock_;
-    std::string value_;
+    std::basic_string<Char> value_;
 };
+
+// Program text (code page 936): what is sent to the service and what it answered as text.
+using SharedText = SharedString<char>;
+// UTF-16: paths, and the service's names that paths are made from.
+using SharedWideText = SharedString<wchar_t>;
 
 struct AppState {
     // Held while the fields of a homepage (ownerId and its address form, ownerNick, userId) are written together.
@@ -29,10 +44,10 @@ struct AppState {
     SharedText cookies;
     SharedText ownerId;
     SharedText ownerIdInAddress;  // as the homepage gave it, for the album list's address
-    SharedText ownerNick;
+    SharedWideText ownerNick;
     SharedText userId;
-    SharedText saveFolder;   // always ends with "\"
-    SharedText albumFolder;  // ends with "\"; empty until the first download
+    SharedWideText saveFolder;   // always ends with "\"; empty when the program's folder was unknown
+    SharedWideText albumFolder;  // ends with "\"; empty until the first download
     SharedText ssoTicket;
     SharedText qrId;
     SharedText sizePath;     // "/large/", "/mw1024/", "/mw690/" or "/small/"

@@ -39,18 +39,53 @@ std::wstring withoutForbidden(std::wstring_view text, bool dropBlanks)
 
 bool isHighSurrogate(wchar_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 
-// The longest run of whole characters that fits in `limit` bytes of code page 936.
-std::string cutToBytes(const std::wstring& text, size_t limit)
+// The UTF-16 units of the character that starts at `at`: a surrogate pair is one character.
+size_t characterUnits(std::wstring_view text, size_t at)
 {
-    std::string result;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const size_t units = (i + 1 < text.size() && isHighSurrogate(text[i])) ? 2 : 1;
-        const std::string piece = toNarrow(std::wstring_view(text).substr(i, units));
-        if (result.size() + piece.size() > limit) break;
-        result += piece;
-        i += units - 1;
+    return at + 1 < text.size() && isHighSurrogate(text[at]) ? 2 : 1;
+}
+
+// The bytes one character takes in code page 936, or in UTF-8 when that code page lacks it: a
+// code page 936 name is cut where its own bytes say, and a name of other letters stays within
+// what a file system of UTF-8 names holds.
+size_t characterBytes(std::wstring_view character)
+{
+    const wchar_t first = character.front();
+    if (first < 0x80) return 1;
+    if (first >= 0x4E00 && first <= 0x9FA5) return 2;  // the common ideographs, all in code page 936
+    const std::string narrow = toNarrow(character);
+    if (toUtf16(narrow) == character) return narrow.size();
+    if (character.size() == 2) return 4;
+    return first < 0x800 ? 2 : 3;
+}
+
+// The longest run of whole characters that fits in `limit` bytes.
+std::wstring cutToBytes(std::wstring_view text, size_t limit)
+{
+    size_t bytes = 0;
+    size_t at = 0;
+    while (at < text.size()) {
+        const size_t units = characterUnits(text, at);
+        bytes += characterBytes(text.substr(at, units));
+        if (bytes > limit) break;
+        at += units;
     }
-    return result;
+    return std::wstring(text.substr(0, at));
+}
+
+// Whether a "." is among the characters that hold the last `limit` bytes of the text. Code page
+// 936 never has a "." as the second byte of a character, so for its texts this is the byte test.
+bool dotInLastBytes(std::wstring_view text, size_t limit)
+{
+    size_t bytes = 0;
+    size_t at = text.size();
+    while (at > 0 && bytes < limit) {
+        const size_t units = at >= 2 && isHighSurrogate(text[at - 2]) ? 2 : 1;
+        at -= units;
+        if (text[at] == L'.') return true;
+        bytes += characterBytes(text.substr(at, units));
+    }
+    return false;
 }
 
 wchar_t upper(wchar_t unit) { return unit >= L'a' && unit <= L'z' ? static_cast<wchar_t>(unit - L'a' + L'A') : unit; }
@@ -92,9 +127,9 @@ bool isProgramEnding(std::wstring_view ending)
 }
 
 // A folder name's cleaning, before the last check.
-std::wstring cleanedFolderName(std::string_view name)
+std::wstring cleanedFolderName(std::wstring_view name)
 {
-    std::wstring cleaned = toUtf16(cutToBytes(withoutForbidden(toUtf16(name), false), 200));
+    std::wstring cleaned = cutToBytes(withoutForbidden(name, false), kMaxCaptionBytes);
     while (!cleaned.empty() && (cleaned.back() == L'.' || cleaned.back() == L' ')) cleaned.pop_back();
     if (!cleaned.empty() && isDeviceName(cleaned)) cleaned.insert(0, L"_");
     const size_t dot = cleaned.rfind(L'.');
@@ -129,10 +164,10 @@ void civilFromDays(int64_t days, int64_t& year, unsigned& month, unsigned& day)
 } // namespace
 
 
-std::string withBackslash(std::string_view path)
+std::wstring withBackslash(std::wstring_view path)
 {
-    std::string result(path);
-    if (result.empty() || result.back() != '\\') result += '\\';
+    std::wstring result(path);
+    if (result.empty() || result.back() != L'\\') result += L'\\';
     return result;
 }
 
@@ -155,11 +190,10 @@ std::string photoTimePrefix(int64_t timestamp)
 }
 
 // Guarded by FileNaming.CleanCaptionDropsWhatNamesCannotHold, FileNaming.LongCaptionsAreCutWithoutSplittingACharacter.
-std::string cleanCaption(std::string_view caption)
+std::wstring cleanCaption(std::wstring_view caption)
 {
     // First the cut to 200 bytes (never through a character), then the deletions.
-    const std::string cut = cutToBytes(toUtf16(caption), kMaxCaptionBytes);
-    return toNarrow(withoutForbidden(toUtf16(cut), true));
+    return withoutForbidden(cutToBytes(caption, kMaxCaptionBytes), true);
 }
 
 // Guarded by FileNaming.SafeFolderNames and EndToEndHostile.HostileNamesStayInsideTheSaveFolder.
@@ -173,50 +207,45 @@ bool isSafeName(std::wstring_view name)
 }
 
 // Guarded by FileNaming.SafeFolderNames.
-std::string safeName(std::string_view name, std::string_view fallback)
+std::wstring safeName(std::wstring_view name, std::wstring_view fallback)
 {
-    for (const std::string_view candidate : {name, fallback}) {
-        const std::wstring cleaned = cleanedFolderName(candidate);
-        if (isSafeName(cleaned)) return toNarrow(cleaned);
+    for (const std::wstring_view candidate : {name, fallback}) {
+        std::wstring cleaned = cleanedFolderName(candidate);
+        if (isSafeName(cleaned)) return cleaned;
     }
-    return "_";
+    return L"_";
 }
 
 // Guarded by FileNaming.PictureFileNames and FileNaming.PictureNamesKeepTheirEndingWithinTheLimit.
-std::string pictureFileName(int64_t timestamp, std::string_view caption, std::string_view picName, int copy)
+std::wstring pictureFileName(int64_t timestamp, std::wstring_view caption, std::wstring_view picName, int copy)
 {
-    const size_t slash = picName.find_last_of("/\\");
-    const std::string_view lastSegment = slash == std::string_view::npos ? picName : picName.substr(slash + 1);
-    const std::string prefix = photoTimePrefix(timestamp);
-    const std::string cleanedCaption = cleanCaption(caption);
+    const size_t slash = picName.find_last_of(L"/\\");
+    const std::wstring_view lastSegment = slash == std::wstring_view::npos ? picName : picName.substr(slash + 1);
+    const std::wstring prefix = toUtf16(photoTimePrefix(timestamp));
+    std::wstring wideCaption = cleanCaption(caption);
     // Cleaned like a folder name but not cut: the length rule below cuts it, keeping its ending.
-    std::wstring widePictureName = withoutForbidden(toUtf16(lastSegment), false);
-    while (!widePictureName.empty() && (widePictureName.back() == L'.' || widePictureName.back() == L' ')) widePictureName.pop_back();
-    std::string picture = widePictureName.empty() ? std::string("picture") : toNarrow(widePictureName);
+    std::wstring picture = withoutForbidden(lastSegment, false);
+    while (!picture.empty() && (picture.back() == L'.' || picture.back() == L' ')) picture.pop_back();
+    if (picture.empty()) picture = L"picture";
     // ".jpg" when the last four bytes of the whole name hold no "."; then once more when what
     // ends the name is no picture's ending.
-    const std::string whole = prefix + cleanedCaption + "-" + picture;
-    const std::string_view tail = std::string_view(whole).substr(whole.size() >= 4 ? whole.size() - 4 : 0);
-    if (tail.find('.') == std::string_view::npos) picture += ".jpg";
-    std::wstring widePicture = toUtf16(picture);
-    const size_t dot = widePicture.rfind(L'.');
-    if (dot == std::wstring::npos || !isPictureEnding(std::wstring_view(widePicture).substr(dot + 1))) widePicture += L".jpg";
+    if (!dotInLastBytes(prefix + wideCaption + L"-" + picture, 4)) picture += L".jpg";
+    const size_t dot = picture.rfind(L'.');
+    if (dot == std::wstring::npos || !isPictureEnding(std::wstring_view(picture).substr(dot + 1))) picture += L".jpg";
 
-    const size_t endingAt = widePicture.rfind(L'.');
-    const std::wstring ending = widePicture.substr(endingAt);
-    std::wstring stem = widePicture.substr(0, endingAt);
+    const size_t endingAt = picture.rfind(L'.');
+    const std::wstring ending = picture.substr(endingAt);
+    std::wstring stem = picture.substr(0, endingAt);
     const std::wstring copyMark = copy > 1 ? L" (" + std::to_wstring(copy) + L")" : std::wstring();
-    const std::wstring widePrefix = toUtf16(prefix);
-    std::wstring wideCaption = toUtf16(cleanedCaption);
     // The caption gives way first, then the picture's own name; the prefix, "-", the copy mark
     // and the ending always fit.
-    const size_t fixed = widePrefix.size() + 1 + copyMark.size() + ending.size();
+    const size_t fixed = prefix.size() + 1 + copyMark.size() + ending.size();
     const size_t room = kMaxNameUnits > fixed ? kMaxNameUnits - fixed : 0;
     if (wideCaption.size() + stem.size() > room) {
         wideCaption = cutToUnits(wideCaption, room > stem.size() ? room - stem.size() : 0);
         stem = cutToUnits(stem, room - wideCaption.size());
     }
-    const std::wstring name = widePrefix + wideCaption + L"-" + stem + copyMark + ending;
-    if (isSafeName(name)) return toNarrow(name);
-    return "_";
+    std::wstring name = prefix + wideCaption + L"-" + stem + copyMark + ending;
+    if (isSafeName(name)) return name;
+    return L"_";
 }

@@ -4,7 +4,6 @@
 
 #include "tasks/debug_trace.h"
 #include "tasks/unique_handle.h"
-#include "text/encoding.h"
 
 namespace {
 
@@ -87,10 +86,10 @@ std::wstring temporaryPictureName(const std::wstring& name, unsigned long thread
 }
 
 // Guarded by FileStore.PathsInsideTheSaveFolder.
-bool isPathInside(std::string_view path, std::string_view folder)
+bool isPathInside(std::wstring_view path, std::wstring_view folder)
 {
-    std::wstring inner = fullPath(toUtf16(path));
-    std::wstring outer = fullPath(toUtf16(folder));
+    std::wstring inner = fullPath(std::wstring(path));
+    std::wstring outer = fullPath(std::wstring(folder));
     if (inner.empty() || outer.empty()) return false;
     if (outer.back() != L'\\') outer += L'\\';
     if (inner.back() != L'\\') inner += L'\\';
@@ -99,19 +98,19 @@ bool isPathInside(std::string_view path, std::string_view folder)
            CompareStringOrdinal(inner.c_str(), static_cast<int>(outer.size()), outer.c_str(), static_cast<int>(outer.size()), TRUE) == CSTR_EQUAL;
 }
 
-bool ensureFolder(std::string_view path)
+bool ensureFolder(std::wstring_view path)
 {
-    const std::wstring wide = fileFunctionPath(toUtf16(path));
+    const std::wstring wide = fileFunctionPath(std::wstring(path));
     if (isDirectory(wide)) return true;
     return CreateDirectoryW(wide.c_str(), nullptr) || isDirectory(wide);
 }
 
 // Guarded by EndToEndPromises.PicturesTakeTheirFinalNameOnlyWhenComplete and the FileStore tests.
-unsigned long writePictureFile(std::string_view folder, std::string_view name, std::string_view bytes,
+unsigned long writePictureFile(std::wstring_view folder, std::wstring_view name, std::string_view bytes,
                                std::optional<int64_t> modifiedTime)
 {
-    const std::wstring wideFolder = toUtf16(folder);
-    const std::wstring wideName = toUtf16(name);
+    const std::wstring wideFolder(folder);
+    const std::wstring wideName(name);
     const std::wstring target = fileFunctionPath(wideFolder + wideName);
     const std::wstring temporary = fileFunctionPath(wideFolder + temporaryPictureName(wideName, GetCurrentThreadId()));
     UniqueFile file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr));

@@ -1,5 +1,5 @@
-// Folders and picture files on disk. Paths are program text, converted to UTF-16 for the W
-// functions, so Chinese names work on every Windows locale.
+// Folders and picture files on disk. Paths are UTF-16 throughout and reach only the W functions,
+// so any folder and any name works on every Windows locale.
 #pragma once
 
 #include <cstdint>
@@ -14,10 +14,10 @@
 std::wstring fileFunctionPath(std::wstring path);
 
 // Whether `path`, made absolute and normalised, lies below `folder` (also normalised).
-[[nodiscard]] bool isPathInside(std::string_view path, std::string_view folder);
+[[nodiscard]] bool isPathInside(std::wstring_view path, std::wstring_view folder);
 
 // Creates the last level of the path when it is not a directory yet; true when it is one now.
-[[nodiscard]] bool ensureFolder(std::string_view path);
+[[nodiscard]] bool ensureFolder(std::wstring_view path);
 
 // Writes the bytes to a temporary file in the folder and renames it over `name` only when every
 // byte is written, so no partial picture ever carries a final name. The temporary name is no
@@ -25,8 +25,8 @@ std::wstring fileFunctionPath(std::wstring path);
 // thread, and never a picture's name. 0 on success, else the Windows error code (the temporary
 // file is removed; a short write is ERROR_DISK_FULL). With `modifiedTime` (seconds since 1970, UTC) the file's last-write time is
 // that moment instead of now.
-[[nodiscard]] unsigned long writePictureFile(std::string_view folder, std::string_view name, std::string_view bytes,
-                               std::optional<int64_t> modifiedTime = std::nullopt);
+[[nodiscard]] unsigned long writePictureFile(std::wstring_view folder, std::wstring_view name, std::string_view bytes,
+                                             std::optional<int64_t> modifiedTime = std::nullopt);
 
 // The temporary name used while `name` is written by the thread `threadId`.
 std::wstring temporaryPictureName(const std::wstring& name, unsigned long threadId);

@@ -18,7 +18,7 @@ void PhotoStore::clear()
     photos_.clear();
 }
 
-bool PhotoStore::setFolder(const JobContext& job, const std::string& folder)
+bool PhotoStore::setFolder(const JobContext& job, const std::wstring& folder)
 {
     Locked hold(lock_);
     if (job.stopping()) return false;
@@ -35,7 +35,7 @@ bool PhotoStore::append(const JobContext& job, const PhotoRecord& photo)
     return true;
 }
 
-bool PhotoStore::take(long generation, PhotoRecord& photo, std::string& folder)
+bool PhotoStore::take(long generation, PhotoRecord& photo, std::wstring& folder)
 {
     Locked hold(lock_);
     if (!isCurrentJob(DownloadJob, generation)) return false;

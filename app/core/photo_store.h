@@ -14,11 +14,11 @@
 struct AppState;
 
 struct PhotoRecord {
-    std::string captionRender;
+    std::wstring captionRender;
     std::string picHost;
-    std::string picName;
+    std::wstring picName;
     int64_t timestamp = 0;
-    std::string fileName;  // its name in the album folder, decided when it is queued
+    std::wstring fileName;  // its name in the album folder, decided when it is queued
     std::string picNameInAddress;  // as the service gave it, for the picture's address
 };
 
@@ -34,12 +34,12 @@ public:
     // Empties the list alone (a new album listing).
     void clear();
     // The album folder of the download `job`, handed to its tasks with their photos.
-    bool setFolder(const JobContext& job, const std::string& folder);
+    bool setFolder(const JobContext& job, const std::wstring& folder);
     // Counts and appends a photo of `job`; false (nothing done) once the job has been replaced.
     bool append(const JobContext& job, const PhotoRecord& photo);
     // Takes the next photo number for a task of download `generation`: the photo and its album
     // folder. False when that download was replaced or every queued photo is taken.
-    bool take(long generation, PhotoRecord& photo, std::string& folder);
+    bool take(long generation, PhotoRecord& photo, std::wstring& folder);
     // Counts a written picture of download `generation`; the new count, or -1 (nothing counted)
     // when that download was replaced meanwhile.
     long countWritten(long generation);
@@ -49,5 +49,5 @@ private:
     CriticalSection lock_;
     // A deque never moves a record while another is appended.
     std::deque<PhotoRecord> photos_;
-    std::string folder_;
+    std::wstring folder_;
 };

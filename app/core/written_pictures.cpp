@@ -3,16 +3,15 @@
 #include <windows.h>
 
 #include "app/core/file_store.h"
-#include "text/encoding.h"
 
 namespace {
 
 // The size and last-write time of a file (in the form that reaches any length); false for a
 // folder or a file that is not there.
-bool fileStamp(const std::string& path, uint64_t& size, uint64_t& modified)
+bool fileStamp(const std::wstring& path, uint64_t& size, uint64_t& modified)
 {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(fileFunctionPath(toUtf16(path)).c_str(), GetFileExInfoStandard, &data)) return false;
+    if (!GetFileAttributesExW(fileFunctionPath(path).c_str(), GetFileExInfoStandard, &data)) return false;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
     size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     modified = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
@@ -22,9 +21,9 @@ bool fileStamp(const std::string& path, uint64_t& size, uint64_t& modified)
 } // namespace
 
 // Guarded by WrittenPictures.OnlyFilesStillThereAtTheSameSizeCount.
-void WrittenPictures::remember(std::string_view folder, std::string_view name, std::string_view sizePath, uint64_t bytes)
+void WrittenPictures::remember(std::wstring_view folder, std::wstring_view name, std::string_view sizePath, uint64_t bytes)
 {
-    std::string path(folder);
+    std::wstring path(folder);
     path += name;
     uint64_t size = 0, modified = 0;
     if (!fileStamp(path, size, modified) || size != bytes) return;  // not as written: nothing to skip later
@@ -32,9 +31,9 @@ void WrittenPictures::remember(std::string_view folder, std::string_view name, s
     written_[path] = Written{std::string(sizePath), bytes, modified};
 }
 
-bool WrittenPictures::haveAlready(std::string_view folder, std::string_view name, std::string_view sizePath) const
+bool WrittenPictures::haveAlready(std::wstring_view folder, std::wstring_view name, std::string_view sizePath) const
 {
-    std::string path(folder);
+    std::wstring path(folder);
     path += name;
     Written found;
     {

@@ -16,10 +16,10 @@ public:
     WrittenPictures(const WrittenPictures&) = delete;
     WrittenPictures& operator=(const WrittenPictures&) = delete;
 
-    void remember(std::string_view folder, std::string_view name, std::string_view sizePath, uint64_t bytes);
+    void remember(std::wstring_view folder, std::wstring_view name, std::string_view sizePath, uint64_t bytes);
     // True when the file was written by this run at this size and is still there as it was
     // written: the same length and last-write time. File names do not carry the size: another size always fetches again.
-    [[nodiscard]] bool haveAlready(std::string_view folder, std::string_view name, std::string_view sizePath) const;
+    [[nodiscard]] bool haveAlready(std::wstring_view folder, std::wstring_view name, std::string_view sizePath) const;
 
 private:
     struct Written {
@@ -28,6 +28,6 @@ private:
         uint64_t modified = 0;  // the file's last-write time when it was written
     };
     mutable CriticalSection lock_;
-    std::map<std::string, Written> written_;  // folder + name
+    std::map<std::wstring, Written> written_;  // folder + name
 };
 

@@ -111,13 +111,13 @@ JsonDocument fetchAlbumListPage(ListingRun& run, const std::string& address)
 
 } // namespace
 
-std::string albumRowText(std::string_view caption, int photoCount)
+std::wstring albumRowText(std::wstring_view caption, int photoCount)
 {
-    std::string text = "[";
+    std::wstring text = L"[";
     text += caption;
-    text += "] ";
-    text += std::to_string(photoCount);
-    text += "张";
+    text += L"] ";
+    text += std::to_wstring(photoCount);
+    text += L"张";
     return text;
 }
 
@@ -143,7 +143,7 @@ int readHomepage(std::string_view address, const JobContext* job)
     state.ownerId.set(utf8ToNarrow(ownerId));
     state.ownerIdInAddress.set(addressPart(ownerId));
     state.userId.set(utf8ToNarrow(cutBetween(page, "$CONFIG['uid']='", "';")));
-    state.ownerNick.set(utf8ToNarrow(cutBetween(page, "$CONFIG['onick']='", "';")));
+    state.ownerNick.set(toUtf16(cutBetween(page, "$CONFIG['onick']='", "';"), kUtf8CodePage));
     return !state.ownerId.get().empty() && !state.userId.get().empty() ? 1 : 0;
 }
 
@@ -179,7 +179,7 @@ void analysisJob(const JobContext& job)
             entry += std::to_string(i);
             entry += "].";
             AlbumRecord album;
-            album.caption = answer.GetText(entry + "caption");
+            album.caption = answer.GetTextW(toUtf16(entry + "caption"));
             album.albumId = answer.GetText(entry + "album_id");
             album.albumIdInAddress = addressValue(answer, entry + "album_id");
             album.photoCount = static_cast<int32_t>(answer.GetInteger(entry + "count.photos"));

@@ -15,7 +15,7 @@ int readHomepage(std::string_view address, const JobContext* job = nullptr);
 // cancelled once `job` is replaced.
 std::string fetchBytes(std::string_view address, const JobContext* job = nullptr);
 // The row text of an album: "[" caption "] " count "张".
-std::string albumRowText(std::string_view caption, int photoCount);
+std::wstring albumRowText(std::wstring_view caption, int photoCount);
 
 // The analysis job: the homepage typed in the window, then its albums as rows.
 void analysisJob(const JobContext& job);

@@ -93,7 +93,7 @@ public:
         if (!pictures_.insert(photo.picNameInAddress).second) return false;
         for (int copy = 1;; ++copy) {
             photo.fileName = pictureFileName(photo.timestamp, photo.captionRender, photo.picName, copy);
-            if (files_.insert(toUtf16(photo.fileName)).second) return true;
+            if (files_.insert(photo.fileName).second) return true;
         }
     }
 
@@ -137,12 +137,12 @@ void downloadTask(intptr_t generationArgument, intptr_t)
     const std::shared_ptr<DownloadRun> run = currentDownloadRun();
     if (!run || run->generation() != generation) return;
     PhotoRecord photo;
-    std::string folder;
+    std::wstring folder;
     if (!photoStore().take(generation, photo, folder)) return;
     AppState& state = appState();
     const std::string sizePath = state.sizePath.get();
     const std::string address = photo.picHost + sizePath + photo.picNameInAddress;
-    const std::string& name = photo.fileName;
+    const std::wstring& name = photo.fileName;
     // Written by an earlier download of this album at this size, and still there.
     if (writtenPictures().haveAlready(folder, name, sizePath)) {
         countDownloaded(generation);
@@ -162,7 +162,7 @@ void downloadTask(intptr_t generationArgument, intptr_t)
     if (error) {
         run->writeFailed();
         StatusHold hold;
-        MessageBoxW(nullptr, toUtf16(errorText(error)).c_str(), toUtf16(name).c_str(), MB_ICONERROR);
+        MessageBoxW(nullptr, toUtf16(errorText(error)).c_str(), name.c_str(), MB_ICONERROR);
         return;
     }
     writtenPictures().remember(folder, name, sizePath, bytes.size());
@@ -181,9 +181,9 @@ void albumJob(const JobContext& job)
         return;
     }
     // Guarded by EndToEndHostile.HostileNamesStayInsideTheSaveFolder.
-    const std::string saveFolder = state.saveFolder.get();
-    const std::string ownerFolder = withBackslash(saveFolder + safeName(state.ownerNick.get(), state.ownerId.get()));
-    const std::string albumFolder = withBackslash(ownerFolder + safeName(album.caption, album.albumId));
+    const std::wstring saveFolder = state.saveFolder.get();
+    const std::wstring ownerFolder = withBackslash(saveFolder + safeName(state.ownerNick.get(), toUtf16(state.ownerId.get())));
+    const std::wstring albumFolder = withBackslash(ownerFolder + safeName(album.caption, toUtf16(album.albumId)));
     // Cleaned names never leave the save folder; should one still do, nothing is made there.
     if (isPathInside(albumFolder, saveFolder)) {
         static_cast<void>(ensureFolder(ownerFolder));  // a missing folder fails each picture's write
@@ -221,9 +221,9 @@ void albumJob(const JobContext& job)
             entry += std::to_string(j);
             entry += "].";
             PhotoRecord photo;
-            photo.captionRender = answer.GetText(entry + "caption_render");
+            photo.captionRender = answer.GetTextW(toUtf16(entry + "caption_render"));
             photo.picHost = answer.GetText(entry + "pic_host");
-            photo.picName = answer.GetText(entry + "pic_name");
+            photo.picName = answer.GetTextW(toUtf16(entry + "pic_name"));
             photo.picNameInAddress = addressValue(answer, entry + "pic_name");
             photo.timestamp = static_cast<int32_t>(answer.GetInteger(entry + "timestamp"));
             if (!names.name(photo)) continue;

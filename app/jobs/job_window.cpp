@@ -38,7 +38,7 @@ void showSignInPicture(const ImageObject& image)
     if (JobWindow* window = gWindow) window->showSignInPicture(image);
 }
 
-void addAlbumRow(const JobContext& job, std::string_view text, const ImageObject& cover)
+void addAlbumRow(const JobContext& job, std::wstring_view text, const ImageObject& cover)
 {
     if (JobWindow* window = gWindow) window->addAlbumRow(job, text, cover);
 }

@@ -25,7 +25,7 @@ public:
     // A new picture on the sign-in page (the QR code, the avatar).
     virtual void showSignInPicture(const ImageObject& image) = 0;
     // A row of the album list with its cover; dropped when `job` has been replaced by then.
-    virtual void addAlbumRow(const JobContext& job, std::string_view text, const ImageObject& cover) = 0;
+    virtual void addAlbumRow(const JobContext& job, std::wstring_view text, const ImageObject& cover) = 0;
     // Runs `step` on the window's thread, the caller waiting, only while `job` is still the
     // current job of its kind there: a replaced job's last steps (its final line, the buttons,
     // the album folder) never land after its successor's first ones.
@@ -45,5 +45,5 @@ void setStatusHeld(std::string_view text);
 void enableJobButtons(bool enabled);
 std::string homepageText();
 void showSignInPicture(const ImageObject& image);
-void addAlbumRow(const JobContext& job, std::string_view text, const ImageObject& cover);
+void addAlbumRow(const JobContext& job, std::wstring_view text, const ImageObject& cover);
 void whileCurrentOnWindow(const JobContext& job, const std::function<void()>& step);

@@ -4,7 +4,6 @@
 #include "app/core/file_naming.h"
 #include "app/shell/main_window.h"
 #include "app/shell/program_lifetime.h"
-#include "text/encoding.h"
 #include "ui/gdi_holders.h"
 #include "ui/top_level_window.h"
 
@@ -12,7 +11,7 @@ namespace {
 
 // The folder of the program's own file, with its "\\"; empty when the system cannot say, never a
 // drive's root by mistake. The path may be longer than MAX_PATH: the buffer grows until it fits.
-std::string programFolder()
+std::wstring programFolder()
 {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
@@ -26,7 +25,7 @@ std::string programFolder()
         path.resize(path.size() * 2);
     }
     const size_t slash = path.rfind(L'\\');
-    return slash == std::wstring::npos ? std::string() : toNarrow(path.substr(0, slash + 1));
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
 } // namespace
@@ -38,7 +37,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     constexpr unsigned kExitBudgetMs = 3000;
 
     // No folder at all rather than a wrong one: downloads then wait until "浏览" sets one.
-    const std::string folder = programFolder();
+    const std::wstring folder = programFolder();
     startProgram(instance, folder.empty() ? folder : withBackslash(folder));
     // Outlives the window that shows it.
     const UniqueIcon icon(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_PICLADE), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE)));

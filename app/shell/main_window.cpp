@@ -135,7 +135,7 @@ public:
         });
     }
 
-    void addAlbumRow(const JobContext& job, std::string_view text, const ImageObject& cover) override
+    void addAlbumRow(const JobContext& job, std::wstring_view text, const ImageObject& cover) override
     {
         onMainThread([&] {
             // A replaced analysis may have sent its row just before the list was cleared for the new one.
@@ -143,7 +143,7 @@ public:
             MainWindow& m = *gMain;
             // Rows and covers stay matched by index: every row adds exactly one image.
             m.covers.AddImage(cover);
-            m.albumList.InsertItem(text, m.albumList.GetItemCount());
+            m.albumList.InsertItemW(text, m.albumList.GetItemCount());
         });
     }
 
@@ -222,7 +222,8 @@ intptr_t onOperationPageCreate(intptr_t page, intptr_t, intptr_t, intptr_t, intp
     m.homepageEdit.SetBorder(1);
     m.saveFolderEdit.SetBorder(1);
     m.homepageEdit.Create(parent, sample, {100, 20}, {300, 25});
-    m.saveFolderEdit.Create(parent, appState().saveFolder.get(), {100, 50}, {300, 25});
+    m.saveFolderEdit.Create(parent, "", {100, 50}, {300, 25});
+    m.saveFolderEdit.SetTextW(appState().saveFolder.get());
     return 0;
 }
 
@@ -321,10 +322,10 @@ intptr_t onButtonClick(intptr_t, intptr_t id, intptr_t, intptr_t, intptr_t, intp
         m.albumList.DeleteAllItems();
         startJob(AnalysisJob, analysisJob);
     } else if (id == IDC_BROWSE) {
-        const std::string chosen = browseForFolder("请选择保存目录");
+        const std::wstring chosen = browseForFolder(L"请选择保存目录");
         if (!chosen.empty()) {
             appState().saveFolder.set(withBackslash(chosen));
-            m.saveFolderEdit.SetText(appState().saveFolder.get());
+            m.saveFolderEdit.SetTextW(appState().saveFolder.get());
         }
     }
     return 0;

@@ -15,7 +15,7 @@ bool gOleStarted = false;
 
 } // namespace
 
-bool startProgram(HINSTANCE instance, const std::string& saveFolder)
+bool startProgram(HINSTANCE instance, const std::wstring& saveFolder)
 {
     // OLE, not bare COM: the folder dialog's new style also offers drag and drop.
     gOleStarted = SUCCEEDED(OleInitialize(nullptr));

@@ -7,18 +7,18 @@
 
 namespace {
 
-std::string tempRoot()
+std::wstring tempRoot()
 {
     wchar_t path[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, path);
-    std::string root = toNarrow(path) + "piclade-test-" + std::to_string(GetCurrentProcessId()) + "\\";
-    CreateDirectoryW(toUtf16(root).c_str(), nullptr);
+    std::wstring root = std::wstring(path) + L"piclade-test-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    CreateDirectoryW(root.c_str(), nullptr);
     return root;
 }
 
-std::string readFile(const std::string& path)
+std::string readFile(const std::wstring& path)
 {
-    HANDLE file = CreateFileW(toUtf16(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return "<missing>";
     char buffer[4096];
     DWORD read = 0;
@@ -27,16 +27,16 @@ std::string readFile(const std::string& path)
     return std::string(buffer, read);
 }
 
-std::string withSlash(std::string folder)
+std::wstring withSlash(std::wstring folder)
 {
-    if (folder.empty() || folder.back() != '\\') folder += '\\';
+    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
     return folder;
 }
 
-int filesIn(const std::string& folder)
+int filesIn(const std::wstring& folder)
 {
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(toUtf16(folder + "*").c_str(), &data);
+    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
     int count = 0;
     if (find == INVALID_HANDLE_VALUE) return 0;
     do {
@@ -50,53 +50,53 @@ int filesIn(const std::string& folder)
 
 TEST(FileStore, FoldersWithChineseNames)
 {
-    const std::string root = tempRoot();
-    const std::string owner = root + "摄影师小王\\";
+    const std::wstring root = tempRoot();
+    const std::wstring owner = root + L"摄影师小王\\";
     EXPECT_TRUE(ensureFolder(owner));
     EXPECT_TRUE(ensureFolder(owner));  // already there
-    EXPECT_TRUE(ensureFolder(owner + "旅行 2017"));
-    EXPECT_FALSE(ensureFolder(root + "missing\\deeper"));  // only the last level is made
+    EXPECT_TRUE(ensureFolder(owner + L"旅行 2017"));
+    EXPECT_FALSE(ensureFolder(root + L"missing\\deeper"));  // only the last level is made
 }
 
 TEST(FileStore, WritesReplaceAndLeaveNoTemporaryFile)
 {
-    const std::string folder = tempRoot() + "相册\\";
+    const std::wstring folder = tempRoot() + L"相册\\";
     ASSERT_TRUE(ensureFolder(folder));
-    EXPECT_EQ(writePictureFile(folder, "[1970.01.01-08.00]-abc.jpg", "first"), 0u);
-    EXPECT_EQ(writePictureFile(folder, "[1970.01.01-08.00]-abc.jpg", "second"), 0u);
-    EXPECT_EQ(readFile(folder + "[1970.01.01-08.00]-abc.jpg"), "second");
-    EXPECT_EQ(writePictureFile(folder, "empty.jpg", ""), 0u);
-    EXPECT_EQ(readFile(folder + "empty.jpg"), "");
+    EXPECT_EQ(writePictureFile(folder, L"[1970.01.01-08.00]-abc.jpg", "first"), 0u);
+    EXPECT_EQ(writePictureFile(folder, L"[1970.01.01-08.00]-abc.jpg", "second"), 0u);
+    EXPECT_EQ(readFile(folder + L"[1970.01.01-08.00]-abc.jpg"), "second");
+    EXPECT_EQ(writePictureFile(folder, L"empty.jpg", ""), 0u);
+    EXPECT_EQ(readFile(folder + L"empty.jpg"), "");
     EXPECT_EQ(filesIn(folder), 2);
 }
 
 TEST(FileStore, AMissingFolderFailsWithItsCodeAndLeavesNothing)
 {
-    const std::string folder = tempRoot() + "nowhere\\";
-    EXPECT_EQ(writePictureFile(folder, "a.jpg", "bytes"), static_cast<unsigned long>(ERROR_PATH_NOT_FOUND));
-    EXPECT_EQ(readFile(folder + "a.jpg"), "<missing>");
+    const std::wstring folder = tempRoot() + L"nowhere\\";
+    EXPECT_EQ(writePictureFile(folder, L"a.jpg", "bytes"), static_cast<unsigned long>(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(readFile(folder + L"a.jpg"), "<missing>");
 }
 
 TEST(FileStore, AFileHeldOpenElsewhereIsNotReplaced)
 {
-    const std::string folder = tempRoot() + "held\\";
+    const std::wstring folder = tempRoot() + L"held\\";
     ASSERT_TRUE(ensureFolder(folder));
-    ASSERT_EQ(writePictureFile(folder, "a.jpg", "old"), 0u);
-    HANDLE held = CreateFileW(toUtf16(folder + "a.jpg").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_EQ(writePictureFile(folder, L"a.jpg", "old"), 0u);
+    HANDLE held = CreateFileW((folder + L"a.jpg").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    EXPECT_NE(writePictureFile(folder, "a.jpg", "new"), 0u);
+    EXPECT_NE(writePictureFile(folder, L"a.jpg", "new"), 0u);
     CloseHandle(held);
-    EXPECT_EQ(readFile(folder + "a.jpg"), "old");
+    EXPECT_EQ(readFile(folder + L"a.jpg"), "old");
     EXPECT_EQ(filesIn(folder), 1);  // the temporary file is gone
 }
 
 TEST(FileStore, AFileHeldForAMomentIsReplacedOnceItIsLetGo)
 {
     // A scanner or indexer that opens the picture for a moment delays the rename, never fails it.
-    const std::string folder = tempRoot() + "scanned\\";
+    const std::wstring folder = tempRoot() + L"scanned\\";
     ASSERT_TRUE(ensureFolder(folder));
-    ASSERT_EQ(writePictureFile(folder, "a.jpg", "old"), 0u);
-    HANDLE held = CreateFileW(toUtf16(folder + "a.jpg").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_EQ(writePictureFile(folder, L"a.jpg", "old"), 0u);
+    HANDLE held = CreateFileW((folder + L"a.jpg").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     HANDLE releaser = CreateThread(nullptr, 0, [](void* file) -> DWORD {
         Sleep(300);
@@ -104,61 +104,78 @@ TEST(FileStore, AFileHeldForAMomentIsReplacedOnceItIsLetGo)
         return 0;
     }, held, 0, nullptr);
     ASSERT_NE(releaser, nullptr);
-    EXPECT_EQ(writePictureFile(folder, "a.jpg", "new"), 0u);
+    EXPECT_EQ(writePictureFile(folder, L"a.jpg", "new"), 0u);
     WaitForSingleObject(releaser, INFINITE);
     CloseHandle(releaser);
-    EXPECT_EQ(readFile(folder + "a.jpg"), "new");
+    EXPECT_EQ(readFile(folder + L"a.jpg"), "new");
     EXPECT_EQ(filesIn(folder), 1);
+}
+
+// Names of letters no one code page holds reach the disk as they are, as a program folder or
+// profile folder of such a name does.
+TEST(FileStore, FoldersAndPicturesOfAnyLetters)
+{
+    const std::wstring save = tempRoot() + L"J\u00F6rg-\uC0AC\uC9C4-\U0001F4F7\\";
+    ASSERT_TRUE(ensureFolder(save));
+    const std::wstring album = save + L"\u65C5\u4EBA\U0001F697\\\u65C5\u884C\u2708\\";
+    ASSERT_TRUE(ensureFolder(save + L"\u65C5\u4EBA\U0001F697\\"));
+    ASSERT_TRUE(ensureFolder(album));
+    EXPECT_TRUE(isPathInside(album, save));
+    EXPECT_FALSE(isPathInside(save + L"..\\x\\", save));
+    const std::wstring name = L"[1970.01.01-08.00]\uAE40\U0001F697-p.jpg";
+    EXPECT_EQ(writePictureFile(album, name, "bytes"), 0u);
+    EXPECT_EQ(readFile(album + name), "bytes");
+    EXPECT_EQ(filesIn(album), 1);
 }
 
 TEST(FileStore, PathsInsideTheSaveFolder)
 {
-    const std::string root = tempRoot() + "save\\";
-    EXPECT_TRUE(isPathInside(root + "owner\\album\\", root));
-    EXPECT_TRUE(isPathInside(root + "owner\\a.jpg", root.substr(0, root.size() - 1)));
-    EXPECT_TRUE(isPathInside(root + "....escape\\", root));  // dots inside a name are a name
+    const std::wstring root = tempRoot() + L"save\\";
+    EXPECT_TRUE(isPathInside(root + L"owner\\album\\", root));
+    EXPECT_TRUE(isPathInside(root + L"owner\\a.jpg", root.substr(0, root.size() - 1)));
+    EXPECT_TRUE(isPathInside(root + L"....escape\\", root));  // dots inside a name are a name
     EXPECT_FALSE(isPathInside(root, root));
-    EXPECT_FALSE(isPathInside(root + "..\\..\\escape_oid\\", root));
-    EXPECT_FALSE(isPathInside(root + "owner\\..\\..\\x.jpg", root));
-    EXPECT_FALSE(isPathInside(root + "owner/../../x.jpg", root));
-    EXPECT_FALSE(isPathInside(root.substr(0, root.size() - 1) + "-beside\\x.jpg", root));  // a sibling sharing the prefix
-    EXPECT_FALSE(isPathInside("C:\\elsewhere\\x.jpg", root));
+    EXPECT_FALSE(isPathInside(root + L"..\\..\\escape_oid\\", root));
+    EXPECT_FALSE(isPathInside(root + L"owner\\..\\..\\x.jpg", root));
+    EXPECT_FALSE(isPathInside(root + L"owner/../../x.jpg", root));
+    EXPECT_FALSE(isPathInside(root.substr(0, root.size() - 1) + L"-beside\\x.jpg", root));  // a sibling sharing the prefix
+    EXPECT_FALSE(isPathInside(L"C:\\elsewhere\\x.jpg", root));
     // Case does not make another folder on Windows.
-    std::string upper = root;
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    EXPECT_TRUE(isPathInside(upper + "x.jpg", root));
+    std::wstring upper = root;
+    for (wchar_t& c : upper)
+        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+    EXPECT_TRUE(isPathInside(upper + L"x.jpg", root));
 }
 
 // A disk too small for the picture: CI mounts one (PICLADE_SMALL_DISK names it, as Wine sees it).
 TEST(FileStore, AShortWriteOnAFullDiskIsAFailureAndLeavesNothing)
 {
-    char disk[MAX_PATH] = {};
-    if (!GetEnvironmentVariableA("PICLADE_SMALL_DISK", disk, sizeof disk) || GetFileAttributesA(disk) == INVALID_FILE_ATTRIBUTES)
+    wchar_t disk[MAX_PATH] = {};
+    if (!GetEnvironmentVariableW(L"PICLADE_SMALL_DISK", disk, MAX_PATH) || GetFileAttributesW(disk) == INVALID_FILE_ATTRIBUTES)
         GTEST_SKIP() << "no small disk mounted";
-    const std::string folder = withSlash(disk);
+    const std::wstring folder = withSlash(disk);
     const std::string picture(122880, 'p');
-    const unsigned long error = writePictureFile(folder, "big.jpg", picture);
+    const unsigned long error = writePictureFile(folder, L"big.jpg", picture);
     EXPECT_EQ(error, static_cast<unsigned long>(ERROR_DISK_FULL));
-    EXPECT_EQ(readFile(folder + "big.jpg"), "<missing>");
+    EXPECT_EQ(readFile(folder + L"big.jpg"), "<missing>");
     EXPECT_EQ(filesIn(folder), 0);  // the temporary file is gone too
 }
 
 namespace {
 
-std::string readLongPath(const std::string& path) { return readFile("\\\\?\\" + path); }
+std::string readLongPath(const std::wstring& path) { return readFile(L"\\\\?\\" + path); }
 
 } // namespace
 
 TEST(FileStore, PicturesArriveInAFolderDeeperThanMaxPath)
 {
-    std::string folder = tempRoot();
+    std::wstring folder = tempRoot();
     for (int level = 0; folder.size() <= 300; ++level) {
-        folder += "第" + std::to_string(level) + "层" + std::string(40, 'd') + "\\";
+        folder += L"第" + std::to_wstring(level) + L"层" + std::wstring(40, L'd') + L"\\";
         ASSERT_TRUE(ensureFolder(folder)) << folder.size();
     }
-    const std::string name = "[2017.09.02-12.00]" + std::string(60, 'p') + "-picture.jpg";
-    ASSERT_GT(toUtf16(folder + name).size(), static_cast<size_t>(MAX_PATH));
+    const std::wstring name = L"[2017.09.02-12.00]" + std::wstring(60, L'p') + L"-picture.jpg";
+    ASSERT_GT((folder + name).size(), static_cast<size_t>(MAX_PATH));
     EXPECT_EQ(writePictureFile(folder, name, "deep bytes"), 0u);
     EXPECT_EQ(readLongPath(folder + name), "deep bytes");
     EXPECT_EQ(writePictureFile(folder, name, "replaced"), 0u);
@@ -167,9 +184,9 @@ TEST(FileStore, PicturesArriveInAFolderDeeperThanMaxPath)
 
 TEST(FileStore, ANameAtTheLengthLimitIsWrittenThroughATemporaryNameThatFitsToo)
 {
-    const std::string folder = tempRoot() + "limit\\";
+    const std::wstring folder = tempRoot() + L"limit\\";
     ASSERT_TRUE(ensureFolder(folder));
-    const std::string name = std::string(251, 'n') + ".jpg";  // 255 units, the longest a name can be
+    const std::wstring name = std::wstring(251, L'n') + L".jpg";  // 255 units, the longest a name can be
     EXPECT_EQ(writePictureFile(folder, name, "bytes"), 0u);
     EXPECT_EQ(readFile(folder + name), "bytes");
     EXPECT_EQ(filesIn(folder), 1);

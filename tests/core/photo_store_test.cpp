@@ -16,31 +16,31 @@ TEST(PhotoStore, AReplacedDownloadReachesNothingOfItsSuccessor)
     const auto begin = [] { store.beginDownload(); };
     ASSERT_TRUE(startJob(DownloadJob, noJob, 0, begin));
     const JobContext first(DownloadJob, currentJobGeneration(DownloadJob), 0);
-    ASSERT_TRUE(store.setFolder(first, "A\\"));
-    ASSERT_TRUE(store.append(first, PhotoRecord{"a", "http://h", "1.jpg", 0, {}, {}}));
-    ASSERT_TRUE(store.append(first, PhotoRecord{"b", "http://h", "2.jpg", 0, {}, {}}));
+    ASSERT_TRUE(store.setFolder(first, L"A\\"));
+    ASSERT_TRUE(store.append(first, PhotoRecord{L"a", "http://h", L"1.jpg", 0, {}, {}}));
+    ASSERT_TRUE(store.append(first, PhotoRecord{L"b", "http://h", L"2.jpg", 0, {}, {}}));
     PhotoRecord photo;
-    std::string folder;
+    std::wstring folder;
     ASSERT_TRUE(store.take(first.generation(), photo, folder));
-    EXPECT_EQ(photo.picName, "1.jpg");
-    EXPECT_EQ(folder, "A\\");
+    EXPECT_EQ(photo.picName, L"1.jpg");
+    EXPECT_EQ(folder, L"A\\");
 
     // A second download replaces the first: the first can take, count and add nothing more.
     ASSERT_TRUE(startJob(DownloadJob, noJob, 0, begin));
     const JobContext second(DownloadJob, currentJobGeneration(DownloadJob), 0);
     EXPECT_FALSE(store.take(first.generation(), photo, folder));
     EXPECT_EQ(store.countWritten(first.generation()), -1);
-    EXPECT_FALSE(store.append(first, PhotoRecord{"c", "http://h", "old.jpg", 0, {}, {}}));
-    EXPECT_FALSE(store.setFolder(first, "A\\"));
+    EXPECT_FALSE(store.append(first, PhotoRecord{L"c", "http://h", L"old.jpg", 0, {}, {}}));
+    EXPECT_FALSE(store.setFolder(first, L"A\\"));
     EXPECT_EQ(state.queuedCount, 0);
     EXPECT_EQ(state.nextPhotoIndex, 0);
 
     // The second one starts from photo 1 of its own list.
-    ASSERT_TRUE(store.setFolder(second, "B\\"));
-    ASSERT_TRUE(store.append(second, PhotoRecord{"d", "http://h", "3.jpg", 0, {}, {}}));
+    ASSERT_TRUE(store.setFolder(second, L"B\\"));
+    ASSERT_TRUE(store.append(second, PhotoRecord{L"d", "http://h", L"3.jpg", 0, {}, {}}));
     ASSERT_TRUE(store.take(second.generation(), photo, folder));
-    EXPECT_EQ(photo.picName, "3.jpg");
-    EXPECT_EQ(folder, "B\\");
+    EXPECT_EQ(photo.picName, L"3.jpg");
+    EXPECT_EQ(folder, L"B\\");
     EXPECT_EQ(store.countWritten(second.generation()), 1);
     EXPECT_FALSE(store.take(second.generation(), photo, folder));  // every queued photo is taken
     EXPECT_EQ(state.queuedCount, 1);

@@ -6,7 +6,8 @@
 
 TEST(Analysis, RowTextsAndServiceAddresses)
 {
-    EXPECT_EQ(albumRowText("旅行", 35), "[旅行] 35张");
+    EXPECT_EQ(albumRowText(L"旅行", 35), L"[旅行] 35张");
+    EXPECT_EQ(albumRowText(L"旅行\U0001F697", 2), L"[旅行\U0001F697] 2张");  // every character of the caption
     const std::string port = std::to_string(PICLADE_TEST_PORT_BASE);
     EXPECT_TRUE(isServiceAddress("http://127.0.0.1:" + port + "/u/1?from=myfollow_all"));
     EXPECT_FALSE(isServiceAddress("http://127.0.0.2:" + port + "/u/1"));

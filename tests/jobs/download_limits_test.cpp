@@ -28,13 +28,13 @@ constexpr uint64_t kMinute = 60 * kSecond;
 // Waits out the gate's pause on the fake clock.
 void passPause(RateGate& gate) { gNow += gate.msUntilResume(); }
 
-std::string temporaryFolder(const wchar_t* name)
+std::wstring temporaryFolder(const wchar_t* name)
 {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
     const std::wstring folder = std::wstring(temp) + name + std::to_wstring(GetCurrentProcessId()) + L"\\";
     CreateDirectoryW(folder.c_str(), nullptr);
-    return toNarrow(folder);
+    return folder;
 }
 
 } // namespace
@@ -211,47 +211,47 @@ TEST(DownloadRun, AWaitEndsAtOnceWhenTheJobIsReplaced)
 
 TEST(WrittenPictures, OnlyFilesStillThereAtTheSameSizeCount)
 {
-    const std::string folder = temporaryFolder(L"piclade-written-");
+    const std::wstring folder = temporaryFolder(L"piclade-written-");
     WrittenPictures written;
-    ASSERT_EQ(writePictureFile(folder, "a.jpg", "12345"), 0u);
-    ASSERT_EQ(writePictureFile(folder, "b.jpg", "12345"), 0u);
-    ASSERT_EQ(writePictureFile(folder, "c.jpg", "12345"), 0u);
-    written.remember(folder, "a.jpg", "/mw1024/", 5);
-    written.remember(folder, "b.jpg", "/mw1024/", 5);
-    written.remember(folder, "c.jpg", "/mw1024/", 5);
+    ASSERT_EQ(writePictureFile(folder, L"a.jpg", "12345"), 0u);
+    ASSERT_EQ(writePictureFile(folder, L"b.jpg", "12345"), 0u);
+    ASSERT_EQ(writePictureFile(folder, L"c.jpg", "12345"), 0u);
+    written.remember(folder, L"a.jpg", "/mw1024/", 5);
+    written.remember(folder, L"b.jpg", "/mw1024/", 5);
+    written.remember(folder, L"c.jpg", "/mw1024/", 5);
 
-    EXPECT_TRUE(written.haveAlready(folder, "a.jpg", "/mw1024/"));
-    EXPECT_FALSE(written.haveAlready(folder, "a.jpg", "/large/"));    // names do not carry the size
-    EXPECT_FALSE(written.haveAlready(folder, "d.jpg", "/mw1024/"));   // never written
-    DeleteFileW(toUtf16(folder + "b.jpg").c_str());
-    EXPECT_FALSE(written.haveAlready(folder, "b.jpg", "/mw1024/"));   // removed since
-    ASSERT_EQ(writePictureFile(folder, "c.jpg", "123"), 0u);
-    EXPECT_FALSE(written.haveAlready(folder, "c.jpg", "/mw1024/"));   // changed since
+    EXPECT_TRUE(written.haveAlready(folder, L"a.jpg", "/mw1024/"));
+    EXPECT_FALSE(written.haveAlready(folder, L"a.jpg", "/large/"));    // names do not carry the size
+    EXPECT_FALSE(written.haveAlready(folder, L"d.jpg", "/mw1024/"));   // never written
+    DeleteFileW((folder + L"b.jpg").c_str());
+    EXPECT_FALSE(written.haveAlready(folder, L"b.jpg", "/mw1024/"));   // removed since
+    ASSERT_EQ(writePictureFile(folder, L"c.jpg", "123"), 0u);
+    EXPECT_FALSE(written.haveAlready(folder, L"c.jpg", "/mw1024/"));   // changed since
     // Replaced by another program with a file of the same length: its time tells.
-    ASSERT_EQ(writePictureFile(folder, "e.jpg", "12345", 1500000000), 0u);
-    written.remember(folder, "e.jpg", "/mw1024/", 5);
-    EXPECT_TRUE(written.haveAlready(folder, "e.jpg", "/mw1024/"));
-    ASSERT_EQ(writePictureFile(folder, "e.jpg", "54321", 1600000000), 0u);
-    EXPECT_FALSE(written.haveAlready(folder, "e.jpg", "/mw1024/"));
+    ASSERT_EQ(writePictureFile(folder, L"e.jpg", "12345", 1500000000), 0u);
+    written.remember(folder, L"e.jpg", "/mw1024/", 5);
+    EXPECT_TRUE(written.haveAlready(folder, L"e.jpg", "/mw1024/"));
+    ASSERT_EQ(writePictureFile(folder, L"e.jpg", "54321", 1600000000), 0u);
+    EXPECT_FALSE(written.haveAlready(folder, L"e.jpg", "/mw1024/"));
     // Written again at another size: the first size no longer matches.
-    written.remember(folder, "a.jpg", "/large/", 5);
-    EXPECT_FALSE(written.haveAlready(folder, "a.jpg", "/mw1024/"));
-    EXPECT_TRUE(written.haveAlready(folder, "a.jpg", "/large/"));
+    written.remember(folder, L"a.jpg", "/large/", 5);
+    EXPECT_FALSE(written.haveAlready(folder, L"a.jpg", "/mw1024/"));
+    EXPECT_TRUE(written.haveAlready(folder, L"a.jpg", "/large/"));
 
-    for (const char* name : {"a.jpg", "c.jpg", "e.jpg"}) DeleteFileW(toUtf16(folder + name).c_str());
-    RemoveDirectoryW(toUtf16(folder).c_str());
+    for (const wchar_t* name : {L"a.jpg", L"c.jpg", L"e.jpg"}) DeleteFileW((folder + name).c_str());
+    RemoveDirectoryW(folder.c_str());
 }
 
 TEST(FileStore, PictureCarriesThePhotoTime)
 {
-    const std::string folder = temporaryFolder(L"piclade-times-");
-    ASSERT_EQ(writePictureFile(folder, "t.jpg", "bytes", 1500003600), 0u);
+    const std::wstring folder = temporaryFolder(L"piclade-times-");
+    ASSERT_EQ(writePictureFile(folder, L"t.jpg", "bytes", 1500003600), 0u);
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    ASSERT_TRUE(GetFileAttributesExW(toUtf16(folder + "t.jpg").c_str(), GetFileExInfoStandard, &data));
+    ASSERT_TRUE(GetFileAttributesExW((folder + L"t.jpg").c_str(), GetFileExInfoStandard, &data));
     ULARGE_INTEGER time;
     time.LowPart = data.ftLastWriteTime.dwLowDateTime;
     time.HighPart = data.ftLastWriteTime.dwHighDateTime;
     EXPECT_EQ(time.QuadPart / 10000000 - 11644473600ull, 1500003600u);
-    DeleteFileW(toUtf16(folder + "t.jpg").c_str());
-    RemoveDirectoryW(toUtf16(folder).c_str());
+    DeleteFileW((folder + L"t.jpg").c_str());
+    RemoveDirectoryW(folder.c_str());
 }

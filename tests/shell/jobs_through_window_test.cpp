@@ -58,8 +58,8 @@ TEST(Jobs, SignInAnalyseAndDownload)
     statusLock().create();
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
-    const std::string saveFolder = toNarrow(temp) + "piclade-jobs-" + std::to_string(GetCurrentProcessId()) + "\\";
-    CreateDirectoryW(toUtf16(saveFolder).c_str(), nullptr);
+    const std::wstring saveFolder = std::wstring(temp) + L"piclade-jobs-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    CreateDirectoryW(saveFolder.c_str(), nullptr);
     appState().saveFolder.set(saveFolder);
     ASSERT_TRUE(createMainWindow(nullptr));  // OnCreate starts the sign-in
     MainWindow& m = *mainWindow();
@@ -89,7 +89,7 @@ TEST(Jobs, SignInAnalyseAndDownload)
     EXPECT_EQ(m.albumList.GetItemText(1), "[家人] 33张");
     EXPECT_EQ(m.albumList.GetItemText(2), "[空相册] 0张");
     EXPECT_EQ(m.covers.Count(), 3);
-    EXPECT_EQ(appState().ownerNick.get(), "摄影师小王");
+    EXPECT_EQ(appState().ownerNick.get(), L"摄影师小王");
     EXPECT_EQ(appState().userId.get(), "2000000001");
 
     // Download of the album of 33 photos: two pages, every picture in the chosen size. The first
@@ -102,10 +102,10 @@ TEST(Jobs, SignInAnalyseAndDownload)
     EXPECT_EQ(waitForStatus(m, finished, 60000).back(), finished);
     EXPECT_EQ(photoListRequests() - listRequests, 3);
     EXPECT_FALSE(m.analyseButton.Disabled());
-    const std::string albumFolder = saveFolder + "摄影师小王\\家人\\";
+    const std::wstring albumFolder = saveFolder + L"摄影师小王\\家人\\";
     EXPECT_EQ(appState().albumFolder.get(), albumFolder);
-    const std::string firstName = "[2017.07.14-11.40]照片1-35500000020001pic.jpg";
-    HANDLE file = CreateFileW(toUtf16(albumFolder + firstName).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    const std::wstring firstName = L"[2017.07.14-11.40]照片1-35500000020001pic.jpg";
+    HANDLE file = CreateFileW((albumFolder + firstName).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     std::string written(100000, '\0');
     DWORD read = 0;
@@ -114,7 +114,7 @@ TEST(Jobs, SignInAnalyseAndDownload)
     written.resize(read);
     EXPECT_EQ(written, fetchBytes("http://127.0.0.1:" + std::to_string(PICLADE_TEST_PORT_BASE + 3) + "/mw1024/35500000020001pic.jpg"));
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(toUtf16(albumFolder + "*.jpg").c_str(), &found);
+    HANDLE search = FindFirstFileW((albumFolder + L"*.jpg").c_str(), &found);
     int files = 0;
     if (search != INVALID_HANDLE_VALUE) {
         do ++files; while (FindNextFileW(search, &found));

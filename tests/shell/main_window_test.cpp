@@ -21,7 +21,7 @@ protected:
     // The program's own start-up and end, on this (the GUI) thread.
     static void SetUpTestSuite()
     {
-        comReady = startProgram(GetModuleHandleW(nullptr), "C:\\");
+        comReady = startProgram(GetModuleHandleW(nullptr), L"C:\\");
         ASSERT_TRUE(createMainWindow(nullptr));
     }
     static void TearDownTestSuite() { endProgram(3000); }
@@ -132,14 +132,14 @@ TEST_F(MainWindowTest, DownloadWithoutASaveFolderDoesNothing)
 {
     // The program's folder could not be named: the save folder stays empty, never a drive's root.
     struct Restore {
-        std::string saveFolder = appState().saveFolder.get();
+        std::wstring saveFolder = appState().saveFolder.get();
         ~Restore()
         {
             appState().saveFolder.set(saveFolder);
             mainWindow()->albumList.DeleteAllItems();
         }
     } restore;
-    appState().saveFolder.set("");
+    appState().saveFolder.set(L"");
     const int row = m().albumList.InsertItem("[家人] 3张");
     ASSERT_GE(row, 0);
     ASSERT_TRUE(m().albumList.Select(row));
@@ -191,8 +191,8 @@ TEST_F(MainWindowTest, AnotherThreadChangesTheControlsOnlyThroughTheWindowsThrea
         setStatus("  状态:另一个线程写的");
         enableJobButtons(false);
         homepage = homepageText();
-        addAlbumRow(current, "[家人] 3张", cover);
-        addAlbumRow(replaced, "[旧的] 1张", cover);  // an analysis replaced meanwhile: dropped
+        addAlbumRow(current, L"[家人] 3张", cover);
+        addAlbumRow(replaced, L"[旧的] 1张", cover);  // an analysis replaced meanwhile: dropped
         showSignInPicture(cover);
     });
     EXPECT_EQ(m().status.GetText(), "  状态:另一个线程写的");
@@ -241,7 +241,7 @@ TEST_F(MainWindowTest, AJobsLastStepsRunOnTheWindowsThreadOnlyWhileItIsCurrent)
 
 TEST(MainWindowGone, AnotherThreadsCallsAreDroppedOnceTheWindowIsDestroyed)
 {
-    startProgram(GetModuleHandleW(nullptr), "C:\\");
+    startProgram(GetModuleHandleW(nullptr), L"C:\\");
     ASSERT_TRUE(createMainWindow(nullptr));
     MainWindow& m = *mainWindow();
     // As closing the window does: the objects stay until the program ends.
@@ -255,7 +255,7 @@ TEST(MainWindowGone, AnotherThreadsCallsAreDroppedOnceTheWindowIsDestroyed)
         setStatus("  状态:没有窗口");
         enableJobButtons(false);
         homepage = homepageText();
-        addAlbumRow(current, "[家人] 3张", cover);
+        addAlbumRow(current, L"[家人] 3张", cover);
         showSignInPicture(cover);
     });
     // Nothing was carried out, on either thread: the rows' covers were never added.
