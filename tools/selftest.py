@@ -394,6 +394,23 @@ def check_escaping_owner(check, hosts, cookie):
           and pair[0]["timestamp"] == pair[1]["timestamp"])
 
 
+def check_wanderer(check, hosts, cookie):
+    """The owner at /u/1000000006: names outside code page 936, as UTF-8 in the homepage and as
+    escapes (surrogate pairs beyond the BMP) in the ASCII lists."""
+    page = get(hosts["main"], "/u/1000000006", {"Cookie": cookie})[1].decode("utf-8")
+    check("wanderer's homepage in UTF-8", "$CONFIG['onick']='旅人🚗';" in page)
+    _, body = get(hosts["photos"], "/albums/get_all?uid=1000000006&page=1&count=20", {"Cookie": cookie})
+    albums = json.loads(body)["data"]["album_list"]
+    hangul = "".join(chr(0xAC00 + k) for k in range(300))
+    check("wanderer's albums", [(a["caption"], a["count"]["photos"]) for a in albums]
+          == [("旅行✈", 2), ("旅行🚗", 3), (hangul, 2)])
+    check("emoji as surrogate pairs in ASCII", all(b < 128 for b in body) and b"\\ud83d\\ude97" in body.lower())
+    _, body = get(hosts["photos"], "/photos/get_all?uid=1000000006&album_id=4220000003&count=32&page=1&type=",
+                  {"Cookie": cookie})
+    photos = json.loads(body)["data"]["photo_list"]
+    check("wanderer's long captions", [p["caption_render"] for p in photos] == [hangul, "中文" + "😀한a" * 30])
+
+
 def main():
     process, hosts = start()
     tls = ssl.create_default_context(cafile=hosts["ca"])
@@ -486,6 +503,7 @@ def main():
         check_chunked_cut(check, hosts, name, large)
         check_redirected_lists(check, hosts, cookie)
         check_escaping_owner(check, hosts, cookie)
+        check_wanderer(check, hosts, cookie)
         check_chaos(check, hosts, cookie)
         try:
             untrusted_ok = get(hosts["sso_untrusted"], "/sso/qrcode/check?qrid=&callback=cb", tls=tls)[0].status == 200

@@ -151,26 +151,6 @@ int pageRequests(const std::string& albumId, int page)
     return count;
 }
 
-// Downloads an album to its final status line, answering the message boxes met on the way (a
-// picture that cannot be written shows one and waits); their texts go to `boxes`.
-bool downloadAnsweringBoxes(ProgramSession& session, int album, DWORD ms, std::vector<MessageBoxSeen>* boxes)
-{
-    Pilot& pilot = session.pilot();
-    if (!pilot.albumMenu(album, L"下载选中")) return false;
-    pilot.waitUntil([&] { return !pilot.buttonEnabled(L"分析"); }, 2000);
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < ms) {
-        MessageBoxSeen box;
-        if (pilot.answerMessageBox(&box, 300)) {
-            boxes->push_back(box);
-            continue;
-        }
-        const std::wstring now = pilot.status();
-        if (endsWith(now, L"请单击鼠标右键打开目录;") && pilot.buttonEnabled(L"分析")) return true;
-    }
-    return false;
-}
-
 } // namespace
 
 TEST(EndToEndHostile, HostileNamesStayInsideTheSaveFolder)
@@ -191,7 +171,7 @@ TEST(EndToEndHostile, HostileNamesStayInsideTheSaveFolder)
     std::map<int, std::set<std::wstring>> saved;
     for (int album = 0; album < 4; ++album) {
         std::vector<MessageBoxSeen> boxes;
-        ASSERT_TRUE(downloadAnsweringBoxes(session, album, 90000, &boxes)) << album;
+        ASSERT_TRUE(session.downloadAnsweringBoxes(album, 90000, &boxes)) << album;
         for (const MessageBoxSeen& box : boxes) ADD_FAILURE() << "album " << album << ": " << utf8(box.caption) << ": " << utf8(box.text);
         const std::set<std::wstring> now = picturesBelow(session.folder());
         for (const std::wstring& path : now)

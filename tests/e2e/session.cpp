@@ -166,12 +166,13 @@ std::wstring finishedStatus(int downloaded, int queued)
            L"张 请单击鼠标右键打开目录;";
 }
 
-ProgramSession::ProgramSession()
+ProgramSession::ProgramSession(const std::wstring& folderSuffix)
 {
     static int runs = 0;
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
-    folder_ = std::wstring(temp) + L"piclade-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++runs) + L"\\";
+    folder_ = std::wstring(temp) + L"piclade-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++runs) +
+              folderSuffix + L"\\";
     removeTree(folder_);
     CreateDirectoryW(folder_.c_str(), nullptr);
     CopyFileW(fromUtf8(PICLADE_EXE).c_str(), (folder_ + L"Piclade.exe").c_str(), FALSE);
@@ -219,6 +220,22 @@ bool ProgramSession::downloadToEnd(int album, DWORD ms, std::vector<std::wstring
     if (!pilot_.albumMenu(album, L"下载选中")) return false;
     pilot_.waitUntil([&] { return !pilot_.buttonEnabled(L"分析"); }, 2000);
     return pilot_.waitStatus([&](const std::wstring& now) { return isFinalStatus(now) && pilot_.buttonEnabled(L"分析"); }, ms, seen);
+}
+
+bool ProgramSession::downloadAnsweringBoxes(int album, DWORD ms, std::vector<MessageBoxSeen>* boxes)
+{
+    if (!pilot_.albumMenu(album, L"下载选中")) return false;
+    pilot_.waitUntil([&] { return !pilot_.buttonEnabled(L"分析"); }, 2000);
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        MessageBoxSeen box;
+        if (pilot_.answerMessageBox(&box, 300)) {
+            boxes->push_back(box);
+            continue;
+        }
+        if (isFinalStatus(pilot_.status()) && pilot_.buttonEnabled(L"分析")) return true;
+    }
+    return false;
 }
 
 ::testing::AssertionResult ProgramSession::picturesIntact(const std::wstring& albumFolder, const std::string& sizePath, size_t expected) const

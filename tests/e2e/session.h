@@ -65,7 +65,9 @@ bool isFinalStatus(const std::wstring& now);
 
 class ProgramSession {
 public:
-    ProgramSession();
+    // The run's folder is "piclade-e2e-<process id>-<run>" with `folderSuffix` after it, in the
+    // temporary folder.
+    explicit ProgramSession(const std::wstring& folderSuffix = {});
     ~ProgramSession();
     ProgramSession(const ProgramSession&) = delete;
     ProgramSession& operator=(const ProgramSession&) = delete;
@@ -79,6 +81,9 @@ public:
     // The same, for any final status line (a download that could not fetch everything); every
     // status seen on the way goes to `seen`.
     bool downloadToEnd(int album, DWORD ms, std::vector<std::wstring>* seen = nullptr);
+    // The same, answering the message boxes met on the way (a picture that cannot be written
+    // shows one and waits); their texts go to `boxes`.
+    bool downloadAnsweringBoxes(int album, DWORD ms, std::vector<MessageBoxSeen>* boxes);
 
     Pilot& pilot() { return pilot_; }
     const std::wstring& folder() const { return folder_; }

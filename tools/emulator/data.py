@@ -102,6 +102,9 @@ def build_owners():
 
     escaper = _escaping_owner()
     owners[escaper.uid] = escaper
+
+    wanderer = _wanderer()
+    owners[wanderer.uid] = wanderer
     return owners
 
 
@@ -125,6 +128,27 @@ def _escaping_owner():
     long_caption = Album("3990000004", HUGE_CAPTION, [photo(31, "long0001pic.jpg", HUGE_CAPTION)])
     return Owner(ESCAPING_UID, "..", [climbing, device, named, long_caption], homepage="1000000005")
 
+
+def _wanderer():
+    """An owner whose names hold characters code page 936 lacks: an emoji in the nick, two captions
+    that differ only in their emoji, photo captions with ö, Hangul and emoji, and an album and
+    captions of 300 Hangul syllables, far past a file name's 200 bytes."""
+    def photos(album_id, count, caption_of):
+        return _photos(album_id, count, caption_of, lambda k: 1500000000 + k * 60)
+
+    flying = Album("4220000001", "旅行✈", photos("4220000001", 2, lambda k: f'Jörg 사진 ✈ "{k}"'))
+    driving = Album("4220000002", "旅行🚗", photos("4220000002", 3, lambda k: f"路上 🚗 {k}"))
+    long_captions = {1: HANGUL_RUN, 2: MIXED_RUN}
+    hangul = Album("4220000003", HANGUL_RUN, photos("4220000003", 2, long_captions.get))
+    return Owner("1000000006", "旅人🚗", [flying, driving, hangul])
+
+
+# 300 different Hangul syllables, none in code page 936: 900 bytes of UTF-8.
+HANGUL_RUN = "".join(chr(0xAC00 + k) for k in range(300))
+# Two Chinese characters (two bytes each in code page 936), then emoji, Hangul and ASCII, counted
+# by their UTF-8 bytes (four, three, one) where code page 936 lacks them: 244 bytes so counted, cut
+# to 200 right after the 25th emoji (counted in UTF-8 alone, the cut would fall before it).
+MIXED_RUN = "中文" + "😀한a" * 30
 
 # The escaping owner's ids hold real backslashes: "..\..\escape_oid".
 ESCAPING_UID = "..\\..\\escape_oid"
