@@ -231,6 +231,16 @@ BREAKS = {
         "a replaced job's final line, buttons and album folder land after its successor's",
         [("app/shell/main_window.cpp", "        if (!job.stopping()) step();", "        step();")],
         "shell_window_test", "MainWindowTest.AJobsLastSteps*"),
+    "service-names-through-code-page": (
+        "album captions are read as code page 936 text, so \"旅行✈\" and \"旅行🚗\" share one folder",
+        [("app/jobs/analysis.cpp", "album.caption = answer.GetTextW(toUtf16(entry + \"caption\"));",
+          "album.caption = toUtf16(answer.GetText(entry + \"caption\"));")],
+        E2E, "EndToEndNames.*"),
+    "program-folder-through-code-page": (
+        "the program's own folder passes through code page 936, so a folder named outside it saves nothing",
+        [("app/shell/main.cpp", "#include \"ui/gdi_holders.h\"\n", "#include \"text/encoding.h\"\n#include \"ui/gdi_holders.h\"\n"),
+         ("app/shell/main.cpp", "std::wstring() : path.substr(0, slash + 1);", "std::wstring() : toUtf16(toNarrow(path.substr(0, slash + 1)));")],
+        E2E, "EndToEndNames.*"),
     "other-letters-cut-as-one-byte": (
         "a letter code page 936 lacks counts one byte in the 200-byte cut, so Hangul and emoji names outgrow 255 UTF-8 bytes",
         [("app/core/file_naming.cpp", "    if (character.size() == 2) return 4;\n    return first < 0x800 ? 2 : 3;", "    return 1;")],
