@@ -26,23 +26,30 @@ bool isForbidden(wchar_t unit)
            unit == L'<' || unit == L'>' || unit == L'|';
 }
 
-// Characters are judged whole (in UTF-16): a byte-wise filter would cut through double-byte
-// characters whose second byte happens to be "\" or "|" in code page 936.
-std::wstring withoutForbidden(std::wstring_view text, bool dropBlanks)
-{
-    std::wstring kept;
-    kept.reserve(text.size());
-    for (const wchar_t unit : text)
-        if (!isForbidden(unit) && !(dropBlanks && unit == L' ')) kept.push_back(unit);
-    return kept;
-}
-
 bool isHighSurrogate(wchar_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool isLowSurrogate(wchar_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
 // The UTF-16 units of the character that starts at `at`: a surrogate pair is one character.
 size_t characterUnits(std::wstring_view text, size_t at)
 {
-    return at + 1 < text.size() && isHighSurrogate(text[at]) ? 2 : 1;
+    return at + 1 < text.size() && isHighSurrogate(text[at]) && isLowSurrogate(text[at + 1]) ? 2 : 1;
+}
+
+// Characters are judged whole (in UTF-16): a byte-wise filter would cut through double-byte
+// characters whose second byte happens to be "\" or "|" in code page 936. Half of a surrogate
+// pair alone (a broken escape) is no character and goes too.
+std::wstring withoutForbidden(std::wstring_view text, bool dropBlanks)
+{
+    std::wstring kept;
+    kept.reserve(text.size());
+    for (size_t at = 0; at < text.size();) {
+        const size_t units = characterUnits(text, at);
+        const wchar_t unit = text[at];
+        const bool loneHalf = units == 1 && (isHighSurrogate(unit) || isLowSurrogate(unit));
+        if (!loneHalf && !isForbidden(unit) && !(dropBlanks && unit == L' ')) kept.append(text.substr(at, units));
+        at += units;
+    }
+    return kept;
 }
 
 // The bytes one character takes in code page 936, or in UTF-8 when that code page lacks it: a
@@ -80,7 +87,7 @@ bool dotInLastBytes(std::wstring_view text, size_t limit)
     size_t bytes = 0;
     size_t at = text.size();
     while (at > 0 && bytes < limit) {
-        const size_t units = at >= 2 && isHighSurrogate(text[at - 2]) ? 2 : 1;
+        const size_t units = at >= 2 && isHighSurrogate(text[at - 2]) && isLowSurrogate(text[at - 1]) ? 2 : 1;
         at -= units;
         if (text[at] == L'.') return true;
         bytes += characterBytes(text.substr(at, units));

@@ -23,7 +23,6 @@ std::wstring trimmed(std::wstring text)
 std::wstring chosenFolder(PCIDLIST_ABSOLUTE item, std::wstring_view displayName)
 {
     const std::wstring name = trimmed(std::wstring(displayName));
-    if (name.find(L'?') != std::wstring::npos) return {};
     std::wstring result;
     if (item) {
         // A chosen folder may lie deeper than MAX_PATH: the longest path the file functions take.
@@ -31,7 +30,8 @@ std::wstring chosenFolder(PCIDLIST_ABSOLUTE item, std::wstring_view displayName)
         if (SHGetPathFromIDListEx(item, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT))
             result.assign(path.c_str());
         if (result.size() == 3) result.resize(2);  // "D:\" -> "D:", the backslash comes back below
-    } else if (!name.empty()) {
+    } else if (!name.empty() && name.find(L'?') == std::wstring::npos) {
+        // A name typed without an item, unless the system itself could not show it.
         result = L"\\\\" + name;
     }
     if (result.size() == 2) result += L"\\";

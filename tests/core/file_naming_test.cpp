@@ -89,6 +89,19 @@ TEST(FileNaming, CaptionsOfOtherLettersAreCutAtWholeCharacters)
     }
 }
 
+// Every character code page 936 has counts its bytes there, not in UTF-8: full-width signs,
+// kana and Cyrillic two, the euro sign one.
+TEST(FileNaming, CodePage936CaptionsAreCutByTheirOwnBytes)
+{
+    EXPECT_EQ(cleanCaption(std::wstring(150, L'\uFF0C')), std::wstring(100, L'\uFF0C'));  // full-width comma
+    EXPECT_EQ(cleanCaption(std::wstring(150, L'\u30A2')), std::wstring(100, L'\u30A2'));  // katakana
+    EXPECT_EQ(cleanCaption(std::wstring(150, L'\u0416')), std::wstring(100, L'\u0416'));  // Cyrillic
+    EXPECT_EQ(cleanCaption(std::wstring(250, L'\u20AC')), std::wstring(200, L'\u20AC'));  // euro sign
+    // Half of a surrogate pair alone is no character: it is dropped, and hides no "." behind it.
+    EXPECT_EQ(cleanCaption(L"a\xD83D" L"b\xDE97"), L"ab");
+    EXPECT_EQ(pictureFileName(0, L"", L"a\xD83D.png"), L"[1970.01.01-08.00]-a.png");
+}
+
 TEST(FileNaming, PictureFileNames)
 {
     EXPECT_EQ(pictureFileName(0, L"", L"abc.jpg"), L"[1970.01.01-08.00]-abc.jpg");
@@ -98,6 +111,11 @@ TEST(FileNaming, PictureFileNames)
     // The last four bytes of "说.说" hold its "."; of "a.说说" they do not.
     EXPECT_EQ(pictureFileName(0, L"", L"说.说"), L"[1970.01.01-08.00]-说.说.jpg");
     EXPECT_EQ(pictureFileName(0, L"", L"a.说说"), L"[1970.01.01-08.00]-a.说说.jpg");
+    // Letters code page 936 lacks count their UTF-8 bytes here too: "." and three bytes of Hangul
+    // are the last four; an emoji's four bytes hide the ".".
+    EXPECT_EQ(pictureFileName(0, L"", L"a.\uC0AC"), L"[1970.01.01-08.00]-a.\uC0AC.jpg");
+    EXPECT_EQ(pictureFileName(0, L"", L"a.\U0001F697.png"), L"[1970.01.01-08.00]-a.\U0001F697.png");
+    EXPECT_EQ(pictureFileName(0, L"", L"a.\U0001F697"), L"[1970.01.01-08.00]-a.\U0001F697.jpg");
     // Only the last path segment of a picture's name counts, so no name leaves its folder.
     EXPECT_EQ(pictureFileName(0, L"", L"..\\..\\evil.jpg"), L"[1970.01.01-08.00]-evil.jpg");
     EXPECT_EQ(pictureFileName(0, L"", L"x/../../y.png"), L"[1970.01.01-08.00]-y.png");
