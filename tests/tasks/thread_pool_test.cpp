@@ -372,8 +372,20 @@ namespace {
 constexpr int kHeldStack = 8 * 1024 * 1024;
 volatile long gHolding = 0;
 volatile long gHeldThreads = 0;   // held threads that have begun waiting
-volatile long gEndedHeld = 0;     // threads with the large stack that have ended
+volatile long gEndedHeld = 0;     // held threads that have ended
 HANDLE gLetThemBegin = nullptr;   // manual-reset
+// The ids of the threads held so far: only their ends count. A large-stack worker of an earlier
+// test may end (its detach runs) well after that test's pool stopped, under load even after the
+// next test began; counting every large-stack end took it for this test's worker.
+constexpr long kMostHeld = 64;
+volatile long gHeldIds[kMostHeld] = {};
+
+bool wasHeld(DWORD id)
+{
+    for (long i = 0; i < kMostHeld && i < gHeldThreads; ++i)
+        if (static_cast<DWORD>(gHeldIds[i]) == id) return true;
+    return false;
+}
 
 bool hasLargeStack()
 {
@@ -388,10 +400,11 @@ bool hasLargeStack()
 void NTAPI holdNewThreads(void*, DWORD reason, void*)
 {
     if (reason == DLL_THREAD_ATTACH && gHolding && hasLargeStack()) {
-        InterlockedIncrement(&gHeldThreads);
+        const long slot = InterlockedIncrement(&gHeldThreads) - 1;
+        if (slot < kMostHeld) InterlockedExchange(&gHeldIds[slot], static_cast<long>(GetCurrentThreadId()));
         WaitForSingleObject(gLetThemBegin, INFINITE);
     }
-    if (reason == DLL_THREAD_DETACH && hasLargeStack()) InterlockedIncrement(&gEndedHeld);
+    if (reason == DLL_THREAD_DETACH && wasHeld(GetCurrentThreadId())) InterlockedIncrement(&gEndedHeld);
 }
 
 } // namespace
@@ -415,6 +428,7 @@ protected:
         gLetThemBegin = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         gHeldThreads = 0;
         gEndedHeld = 0;
+        for (volatile long& id : gHeldIds) id = 0;
     }
     void TearDown() override
     {
@@ -481,7 +495,7 @@ TEST_F(SlowThreadsTest, LateWorkersOfAFailedStartLeaveARestartedPoolAlone)
     // The late worker begins while the pool starts again, and ends without joining the new run.
     letThemBegin();
     ASSERT_TRUE(pool.start(1, 1));
-    ASSERT_TRUE(eventually([] { return gEndedHeld == 1; }));
+    ASSERT_TRUE(eventually([] { return gEndedHeld == 1; })) << gEndedHeld << " of " << gHeldThreads << " held threads ended";
     EXPECT_EQ(pool.currentState(), ThreadPool::Running);
     EXPECT_EQ(pool.threadCount(), 1);
     ASSERT_TRUE(pool.submit(countTask));
