@@ -245,6 +245,20 @@ BREAKS = {
         "full-width signs, kana and the euro sign count their UTF-8 bytes, so code page 936 captions are cut shorter than before",
         [("app/core/file_naming.cpp", "    if (toUtf16(narrow) == character) return narrow.size();\n", "")],
         "core_test", "FileNaming.*"),
+    "full-disk-box-per-picture": (
+        "a full disk shows one error box per picture and the job goes on asking for pictures",
+        [("app/jobs/download.cpp", "        if (diskFull && !run->stopForFullDisk()) return;\n", "        if (diskFull) static_cast<void>(run->stopForFullDisk());\n"),
+         ("app/jobs/download.cpp", "    if (run->diskFull()) return;\n", "")],
+        "shell_jobs_test", ""),
+    "pause-does-nothing": (
+        "\"暂停下载\" shows the held line but the download goes on asking for pictures",
+        [("app/shell/main_window.cpp", "    } else if (isJobRunning(DownloadJob) && downloadPool().pause()) {", "    } else if (isJobRunning(DownloadJob)) {")],
+        E2E, "EndToEndPause.*"),
+    "pause-holds-only-the-pool": (
+        "a held download's pages and retries go on: only the pool's next tasks wait",
+        [("app/jobs/download_run.cpp", "bool DownloadRun::heldByUser() const { return downloadPool().isPaused(); }",
+          "bool DownloadRun::heldByUser() const { return false; }")],
+        "jobs_test", "DownloadRun.*"),
     "other-letters-cut-as-one-byte": (
         "a letter code page 936 lacks counts one byte in the 200-byte cut, so Hangul and emoji names outgrow 255 UTF-8 bytes",
         [("app/core/file_naming.cpp", "    if (character.size() == 2) return 4;\n    return first < 0x800 ? 2 : 3;", "    return 1;")],

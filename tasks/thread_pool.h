@@ -37,6 +37,8 @@ public:
     bool pause();
     bool resume();
     bool waitWhilePaused(unsigned timeoutMs = kInfinite);
+    // Paused: workers take no new task until resumed (tasks running now go on).
+    bool isPaused() const { return paused_ != 0; }
 
     // False when the pool is not running, the task is empty or the port refused the packet.
     bool submit(PoolTask task, intptr_t arg1 = 0, intptr_t arg2 = 0);

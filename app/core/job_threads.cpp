@@ -78,6 +78,8 @@ long currentJobGeneration(int kind) { return kind >= 0 && kind < kKinds ? gSlots
 
 bool isCurrentJob(int kind, long generation) { return !gEnding && currentJobGeneration(kind) == generation; }
 
+bool isJobRunning(int kind) { return kind >= 0 && kind < kKinds && gSlots[kind].running != 0; }
+
 bool stopAllJobs(unsigned timeoutMs)
 {
     gEnding = true;

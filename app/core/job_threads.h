@@ -35,6 +35,8 @@ bool startJob(int kind, JobRoutine routine, intptr_t argument = 0, void (*before
 long currentJobGeneration(int kind);
 // True while the job of that kind and generation is the newest and the program is not ending.
 bool isCurrentJob(int kind, long generation);
+// True while a thread of that kind is alive (a replaced one that has not ended yet counts).
+bool isJobRunning(int kind);
 // Tells every job to stop and waits for them while serving messages, at most `timeoutMs`.
 // True when all ended.
 bool stopAllJobs(unsigned timeoutMs);

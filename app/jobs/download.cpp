@@ -44,6 +44,8 @@ void finishJob(const DownloadRun& run)
     const std::string text = finalStatusText(run.report(), state.downloadedCount, state.queuedCount);
     StatusHold hold;  // after every picture's progress line
     whileCurrentOnWindow(run.job(), [&] {
+        // Held as its last pictures landed: the download is over, nothing is held any more.
+        static_cast<void>(downloadPool().resume());
         enableJobButtons(true);
         setStatusHeld(text);
     });
@@ -110,8 +112,7 @@ void countDownloaded(long generation)
     StatusHold hold;
     const long downloaded = photoStore().countWritten(generation);
     if (downloaded < 0) return;
-    setStatusHeld("  状态:正在下载中,请耐心等待,可能需要一阵子时间;当前下载进度 " + std::to_string(downloaded) + "/" +
-                  std::to_string(state.queuedCount));
+    setStatusHeld(progressStatusText(downloaded, state.queuedCount));
 }
 
 } // namespace
@@ -136,6 +137,8 @@ void downloadTask(intptr_t generationArgument, intptr_t)
     const long generation = static_cast<long>(generationArgument);
     const std::shared_ptr<DownloadRun> run = currentDownloadRun();
     if (!run || run->generation() != generation) return;
+    // After a full disk the photos still queued are left alone: neither asked for nor counted.
+    if (run->diskFull()) return;
     PhotoRecord photo;
     std::wstring folder;
     if (!photoStore().take(generation, photo, folder)) return;
@@ -161,6 +164,10 @@ void downloadTask(intptr_t generationArgument, intptr_t)
     const unsigned long error = inside ? writePictureFile(folder, name, bytes, photo.timestamp) : ERROR_ACCESS_DENIED;
     if (error) {
         run->writeFailed();
+        // One box for a full disk, not one per picture: the job stops at the first.
+        // Guarded by Jobs.SignInAnalyseAndDownload (its full disk) and DownloadLimits.FinalLines.
+        const bool diskFull = error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL;
+        if (diskFull && !run->stopForFullDisk()) return;
         StatusHold hold;
         MessageBoxW(nullptr, toUtf16(errorText(error)).c_str(), name.c_str(), MB_ICONERROR);
         return;
@@ -211,7 +218,7 @@ void albumJob(const JobContext& job)
                                        : (first.GetCount("data.photo_list") > 0 ? mostPages : 0);
     const int64_t pages = std::min(promised, mostPages);
     AlbumNames names;
-    for (int page = 1; page <= pages; ++page) {
+    for (int page = 1; page <= pages && !run->diskFull(); ++page) {
         if (job.stopping()) return;
         JsonDocument answer = fetchPage(page);
         const int count = answer.GetCount("data.photo_list");

@@ -23,9 +23,11 @@ CurrentRun& current()
 std::string finalStatusText(const DownloadReport& report, long downloaded, long queued)
 {
     const std::string counts = "当前已下载 " + std::to_string(downloaded) + "张 共 " + std::to_string(queued) + "张";
-    const bool whole = downloaded == queued && !report.failedPages && !report.failedPictures && !report.failedWrites && !report.gaveUp;
+    const bool whole = downloaded == queued && !report.failedPages && !report.failedPictures && !report.failedWrites &&
+                       !report.gaveUp && !report.diskFull;
     if (whole) return "  状态:全部下载完成," + counts + " 请单击鼠标右键打开目录;";
     std::string text = "  状态:下载未完成,";
+    if (report.diskFull) text += "磁盘空间不足,已停止下载,";
     if (report.gaveUp) text += "服务器持续限制访问频率,已停止下载,";
     if (report.failedPages) text += std::to_string(report.failedPages) + "页照片列表获取失败,";
     if (report.failedPictures) text += std::to_string(report.failedPictures) + "张图片获取失败,";
@@ -39,6 +41,17 @@ std::string pauseStatusText(unsigned seconds, long downloaded, long queued)
 {
     return "  状态:服务器限制了访问频率," + std::to_string(seconds) + "秒后继续下载;当前下载进度 " + std::to_string(downloaded) + "/" +
            std::to_string(queued);
+}
+
+std::string heldStatusText(long downloaded, long queued)
+{
+    return "  状态:下载已暂停,当前下载进度 " + std::to_string(downloaded) + "/" + std::to_string(queued) + ";右键选择\"继续下载\"继续;";
+}
+
+std::string progressStatusText(long downloaded, long queued)
+{
+    if (downloadPool().isPaused()) return heldStatusText(downloaded, queued);
+    return "  状态:正在下载中,请耐心等待,可能需要一阵子时间;当前下载进度 " + std::to_string(downloaded) + "/" + std::to_string(queued);
 }
 
 DownloadRun::DownloadRun(const JobContext& job, long generation, RateGate::Clock clock)
@@ -58,8 +71,13 @@ void DownloadRun::showPause(uint64_t msLeft)
         shownSeconds_ = seconds;
     }
     const AppState& state = appState();
+    // The user's pause holds the line; a rate limit met just before it is waited out unseen.
+    if (heldByUser()) return;
     setStatus(pauseStatusText(seconds, state.downloadedCount, state.queuedCount));
 }
+
+// The pool's pause is the user's: its workers take no new picture, and this holds the rest.
+bool DownloadRun::heldByUser() const { return downloadPool().isPaused(); }
 
 void DownloadRun::pageFailed()
 {
@@ -77,6 +95,20 @@ void DownloadRun::writeFailed()
 {
     Locked hold(lock_);
     ++report_.failedWrites;
+}
+
+bool DownloadRun::stopForFullDisk()
+{
+    Locked hold(lock_);
+    if (report_.diskFull) return false;
+    report_.diskFull = true;
+    return true;
+}
+
+bool DownloadRun::diskFull() const
+{
+    Locked hold(lock_);
+    return report_.diskFull;
 }
 
 void DownloadRun::setAlbumTotal(int total)

@@ -19,6 +19,7 @@ struct DownloadReport {
     int failedWrites = 0;    // pictures that came but could not be written
     int albumTotal = 0;      // "data.total" of the first page; 0 when unknown
     bool gaveUp = false;     // limited for too long without a success
+    bool diskFull = false;   // a write found the disk full: the job stopped there
 };
 
 // "全部下载完成…" only when every queued photo is saved and nothing failed; otherwise a text that
@@ -26,6 +27,10 @@ struct DownloadReport {
 std::string finalStatusText(const DownloadReport& report, long downloaded, long queued);
 // The status line while the job waits out a rate limit.
 std::string pauseStatusText(unsigned seconds, long downloaded, long queued);
+// The status line while the user holds the download.
+std::string heldStatusText(long downloaded, long queued);
+// The status line as pictures arrive: their progress, or that the user holds the download.
+std::string progressStatusText(long downloaded, long queued);
 
 class DownloadRun : public PatientJob {
 public:
@@ -37,11 +42,17 @@ public:
     void pageFailed();
     void pictureFailed();
     void writeFailed();
+    // A write found the disk full (error 112 or 39): the job stops taking pictures. True only for
+    // the first such write of the job, which alone tells the user.
+    [[nodiscard]] bool stopForFullDisk();
+    // Whether the job has stopped for a full disk: no further page or picture is asked for.
+    bool diskFull() const;
     void setAlbumTotal(int total);
     DownloadReport report() const;
 
 protected:
     void showPause(uint64_t msLeft) override;
+    bool heldByUser() const override;
 
 private:
     long generation_;

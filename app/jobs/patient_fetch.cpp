@@ -25,6 +25,10 @@ bool PatientJob::waitForResume()
 {
     for (;;) {
         if (job_.stopping() || gate_.givenUp()) return false;
+        if (heldByUser()) {
+            if (!job_.pause(100)) return false;
+            continue;
+        }
         const uint64_t left = gate_.msUntilResume();
         if (left == 0) return true;
         showPause(left);

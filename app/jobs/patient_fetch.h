@@ -27,13 +27,16 @@ public:
     RateGate& gate() { return gate_; }
     const RateGate& gate() const { return gate_; }
 
-    // Waits until requests may go again, counting down on the status line. False when the job
-    // is replaced, the program ends or the job gave up meanwhile: the caller drops its request.
+    // Waits until requests may go again (the rate limit waited out, the user's pause ended),
+    // counting down on the status line. False when the job is replaced, the program ends or the
+    // job gave up meanwhile: the caller drops its request.
     [[nodiscard]] bool waitForResume();
 
 protected:
     // Shows that the job waits `msLeft` more milliseconds for the service.
     virtual void showPause(uint64_t msLeft) = 0;
+    // Whether the user holds the job: no request starts until this is false again.
+    virtual bool heldByUser() const { return false; }
 
 private:
     JobContext job_;

@@ -9,6 +9,7 @@
 #include "app/shell/folder_actions.h"
 #include "app/jobs/analysis.h"
 #include "app/jobs/download.h"
+#include "app/jobs/download_run.h"
 #include "app/jobs/sign_in.h"
 #include "app/core/job_threads.h"
 #include "app/core/shared_objects.h"
@@ -197,6 +198,32 @@ intptr_t onSignInPageCreate(intptr_t page, intptr_t, intptr_t, intptr_t, intptr_
 intptr_t ignoreSize(intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t) { return 0; }
 
 intptr_t onButtonClick(intptr_t, intptr_t id, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t);
+// "暂停下载" while a download runs, "继续下载" while it is held, greyed while none runs.
+// Guarded by EndToEndPause.*.
+void showPauseItem(Menu& menu)
+{
+    const bool held = downloadPool().isPaused();
+    std::wstring text = held ? L"继续下载" : L"暂停下载";
+    MENUITEMINFOW item{};
+    item.fMask = MIIM_STRING | MIIM_STATE;
+    item.dwTypeData = text.data();
+    item.fState = isJobRunning(DownloadJob) ? MFS_ENABLED : MFS_GRAYED;
+    static_cast<void>(menu.SetItemInfo(IDM_PAUSE_DOWNLOAD, item));
+}
+
+// Holds the running download (the pool's workers take no new picture, its requests wait), or
+// lets it go on.
+void pauseOrContinueDownload(MainWindow& m)
+{
+    const AppState& state = appState();
+    if (downloadPool().isPaused()) {
+        static_cast<void>(downloadPool().resume());
+        m.status.SetText(progressStatusText(state.downloadedCount, state.queuedCount));
+    } else if (isJobRunning(DownloadJob) && downloadPool().pause()) {
+        m.status.SetText(heldStatusText(state.downloadedCount, state.queuedCount));
+    }
+}
+
 intptr_t onAlbumListRClick(intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t);
 
 intptr_t onOperationPageCreate(intptr_t page, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t)
@@ -273,6 +300,8 @@ intptr_t onMainCreate(intptr_t window, intptr_t, intptr_t, intptr_t, intptr_t, i
     m.contextMenu.AppendItem("打开目录", IDM_OPEN_FOLDER);
     m.contextMenu.AppendSeparator();
     m.contextMenu.AppendSubMenu(m.sizeMenu, "下载类型");
+    m.contextMenu.AppendSeparator();
+    m.contextMenu.AppendItem("暂停下载", IDM_PAUSE_DOWNLOAD);
     onMainMenuItem(window, IDM_SIZE_MIDDLE, 0, 0, 0, 0, 0);
 
     m.signInPage.OnCreate(onSignInPageCreate);
@@ -335,6 +364,7 @@ intptr_t onAlbumListRClick(intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, int
 {
     POINT cursor{};
     GetCursorPos(&cursor);
+    showPauseItem(gMain->contextMenu);
     gMain->contextMenu.Popup(cursor.x, cursor.y, gMain->window.GetHandle());
     return 0;
 }
@@ -352,8 +382,16 @@ intptr_t onMainMenuItem(intptr_t, intptr_t command, intptr_t, intptr_t, intptr_t
         if (selected < 0 || state.saveFolder.get().empty()) return 0;
         enableJobButtons(false);
         // The photos and counters are reset once the running download has been told to stop and
-        // before the new one exists, so no task of the old one can reach the new one's.
-        startJob(DownloadJob, albumJob, selected + 1, [] { photoStore().beginDownload(); });
+        // before the new one exists, so no task of the old one can reach the new one's. A new
+        // download is never born held.
+        startJob(DownloadJob, albumJob, selected + 1, [] {
+            photoStore().beginDownload();
+            static_cast<void>(downloadPool().resume());
+        });
+        return 0;
+    }
+    if (command == IDM_PAUSE_DOWNLOAD) {
+        pauseOrContinueDownload(m);
         return 0;
     }
     if (command == IDM_OPEN_FOLDER) {

@@ -4,6 +4,7 @@
 #include "app/jobs/download_run.h"
 #include "app/core/file_store.h"
 #include "app/core/job_threads.h"
+#include "app/core/shared_objects.h"
 #include "app/jobs/rate_gate.h"
 #include "app/core/written_pictures.h"
 #include "text/encoding.h"
@@ -164,6 +165,13 @@ TEST(DownloadLimits, FinalLines)
     EXPECT_EQ(finalStatusText(report(2, 4, 1, 100, true), 20, 60),
               "  状态:下载未完成,服务器持续限制访问频率,已停止下载,2页照片列表获取失败,4张图片获取失败,1张图片写入失败,"
               "当前已下载 20张 共 60张 相册共 100张 请单击鼠标右键打开目录;");
+    // A full disk stopped the job: said first, and never whole.
+    DownloadReport full = report(0, 0, 3, 0, false);
+    full.diskFull = true;
+    EXPECT_EQ(finalStatusText(full, 7, 500),
+              "  状态:下载未完成,磁盘空间不足,已停止下载,3张图片写入失败,当前已下载 7张 共 500张 请单击鼠标右键打开目录;");
+    full.failedWrites = 0;
+    EXPECT_EQ(finalStatusText(full, 3, 3), "  状态:下载未完成,磁盘空间不足,已停止下载,当前已下载 3张 共 3张 请单击鼠标右键打开目录;");
     // A write that failed is never whole, even when the counts agree.
     EXPECT_EQ(finalStatusText(report(0, 0, 1, 0, false), 3, 3),
               "  状态:下载未完成,1张图片写入失败,当前已下载 3张 共 3张 请单击鼠标右键打开目录;");
@@ -194,6 +202,38 @@ void limitedJob(const JobContext& job)
 }
 
 } // namespace
+
+namespace {
+
+void heldJob(const JobContext& job)
+{
+    DownloadRun run(job, 1);
+    SetEvent(gProbe->waiting);
+    InterlockedExchange(&gProbe->resumed, run.waitForResume() ? 1 : 0);
+    SetEvent(gProbe->done);
+}
+
+} // namespace
+
+// The user's pause holds every request of the download, not only the pool's next tasks: a page
+// or a picture's next try waits at the same place as for a rate limit, and goes once let go.
+TEST(DownloadRun, AHeldDownloadAsksForNothingUntilLetGo)
+{
+    ASSERT_TRUE(downloadPool().start(1, 5));
+    ASSERT_TRUE(downloadPool().pause());
+    WaitProbe probe;
+    gProbe = &probe;
+    ASSERT_TRUE(startJob(DownloadJob, heldJob));
+    ASSERT_TRUE(waitServed(probe.waiting, 5000));
+    EXPECT_FALSE(waitServed(probe.done, 500));
+    EXPECT_EQ(progressStatusText(3, 9), "  状态:下载已暂停,当前下载进度 3/9;右键选择\"继续下载\"继续;");
+    ASSERT_TRUE(downloadPool().resume());
+    ASSERT_TRUE(waitServed(probe.done, 5000));
+    EXPECT_EQ(probe.resumed, 1);
+    EXPECT_EQ(progressStatusText(3, 9), "  状态:正在下载中,请耐心等待,可能需要一阵子时间;当前下载进度 3/9");
+    gProbe = nullptr;
+    downloadPool().stop(0);
+}
 
 TEST(DownloadRun, AWaitEndsAtOnceWhenTheJobIsReplaced)
 {
