@@ -285,7 +285,8 @@ int Pilot::selectedAlbum() const
 
 bool Pilot::albumMenu(int index, const std::wstring& command)
 {
-    // The menu as the user sees it: two commands, a separator, then the sizes' submenu.
+    // The menu as the user sees it: two commands, a separator, the sizes' submenu, a separator,
+    // then the pause command under either of its names.
     static const wchar_t* const kCommands[] = {L"下载选中", L"打开目录"};
     static const wchar_t* const kSizes[] = {L"原图", L"高清", L"标清", L"缩略"};
     std::vector<UINT> keys;
@@ -297,6 +298,7 @@ bool Pilot::albumMenu(int index, const std::wstring& command)
         keys.push_back(VK_RIGHT);  // opens the submenu on its first item
         keys.insert(keys.end(), i, VK_DOWN);
     }
+    if (command == L"暂停下载" || command == L"继续下载") keys.assign(4, VK_DOWN);  // both separators are skipped
     if (keys.empty()) return false;
 
     const HWND list = albumList();

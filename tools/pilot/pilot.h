@@ -54,7 +54,8 @@ public:
     bool selectAlbum(int index);
     int selectedAlbum() const;
     // Right-clicks the album and picks a command of its menu by its text: "下载选中", "打开目录",
-    // or one of the picture sizes under "下载类型" ("原图", "高清", "标清", "缩略").
+    // one of the picture sizes under "下载类型" ("原图", "高清", "标清", "缩略"), or "暂停下载"
+    // ("继续下载" while a download is held).
     bool albumMenu(int index, const std::wstring& command);
     // The colour on screen at the centre of the sign-in page's picture (the QR code, later the
     // avatar); false when the page or its picture cannot be seen.
