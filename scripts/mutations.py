@@ -176,7 +176,8 @@ BREAKS = {
     "final-line-claims-complete": (
         "\"全部下载完成\" whatever pictures failed, as long as every page came",
         [("app/jobs/download_run.cpp",
-          "    const bool whole = downloaded == queued && !report.failedPages && !report.failedPictures && !report.failedWrites && !report.gaveUp;",
+          "    const bool whole = downloaded == queued && !report.failedPages && !report.failedPictures && !report.failedWrites &&\n"
+          "                       !report.gaveUp && !report.diskFull;",
           "    const bool whole = !report.failedPages && !report.gaveUp;")],
         "jobs_test|" + E2E, "DownloadLimits.*:EndToEndFaults.ServerErrors*"),
     "stalls-not-watched": (
