@@ -61,6 +61,8 @@ DownloadRun::DownloadRun(const JobContext& job, long generation, RateGate::Clock
 
 void DownloadRun::showPause(uint64_t msLeft)
 {
+    // The user's pause holds the line; a rate limit met just before it is waited out unseen.
+    if (heldByUser()) return;
     const unsigned seconds = static_cast<unsigned>((msLeft + 999) / 1000);
     const uint64_t round = gate().round();
     {
@@ -71,8 +73,6 @@ void DownloadRun::showPause(uint64_t msLeft)
         shownSeconds_ = seconds;
     }
     const AppState& state = appState();
-    // The user's pause holds the line; a rate limit met just before it is waited out unseen.
-    if (heldByUser()) return;
     setStatus(pauseStatusText(seconds, state.downloadedCount, state.queuedCount));
 }
 

@@ -34,20 +34,6 @@ std::wstring mixedRunKept()
     return kept + L"😀";
 }
 
-std::set<std::wstring> foldersIn(const std::wstring& folder)
-{
-    std::set<std::wstring> names;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        const std::wstring name = found.cFileName;
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"." && name != L"..") names.insert(name);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    return names;
-}
-
 std::string shown(const std::vector<std::wstring>& names)
 {
     std::string text;

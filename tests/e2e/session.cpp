@@ -90,19 +90,30 @@ std::string readWholeFile(const std::wstring& path)
     return bytes;
 }
 
-std::vector<std::wstring> filesIn(const std::wstring& folder)
+namespace {
+
+// The names of the files, or of the folders ("." and ".." left out), in a folder, sorted.
+std::vector<std::wstring> entriesIn(const std::wstring& folder, bool folders)
 {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return names;
     do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+        const std::wstring name = found.cFileName;
+        const bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (isFolder == folders && name != L"." && name != L"..") names.push_back(name);
     } while (FindNextFileW(search, &found));
     FindClose(search);
     std::sort(names.begin(), names.end());
     return names;
 }
+
+} // namespace
+
+std::vector<std::wstring> filesIn(const std::wstring& folder) { return entriesIn(folder, false); }
+
+std::vector<std::wstring> foldersIn(const std::wstring& folder) { return entriesIn(folder, true); }
 
 int emulatorCount(const char* kind, const std::string& path)
 {

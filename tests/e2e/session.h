@@ -41,6 +41,8 @@ std::string pictureBytes(const std::string& sizePath, const std::string& name);
 std::string readWholeFile(const std::wstring& path);
 // The names of the files in a folder, sorted.
 std::vector<std::wstring> filesIn(const std::wstring& folder);
+// The names of the folders in a folder, sorted.
+std::vector<std::wstring> foldersIn(const std::wstring& folder);
 // How often the emulator was asked for a path since the last reset (`kind` "requests"), or
 // answered it whole ("answered"); with a trailing "/" every path under it together.
 int emulatorCount(const char* kind, const std::string& path);

@@ -35,13 +35,6 @@ std::vector<std::string> waitForStatus(MainWindow& m, const std::string& wanted,
     return statuses;
 }
 
-// How often the emulator has been asked for the photo list so far (any page).
-int photoListRequests()
-{
-    JsonDocument state;
-    state.Parse(fetchBytes("http://127.0.0.1:" + std::to_string(PICLADE_TEST_PORT_BASE + 9) + "/state"), true);
-    return static_cast<int>(state.GetInteger("requests./photos/get_all"));
-}
 
 // Closes every message box of this process that is open now; each one is counted once in `seen`.
 void answerBoxes(std::set<HWND>& seen)
@@ -80,9 +73,9 @@ std::string waitForStatusAnsweringBoxes(MainWindow& m, const std::string& prefix
     return status;
 }
 
-// How many pictures the image host was asked for so far, in one size ("/mw1024/"). Paths hold
+// How many requests the emulator had so far for the paths that begin with `path`. Paths hold
 // dots, so the counts are read as the children of "requests", key by key.
-int pictureRequests(const std::string& sizePath)
+int requestsUnder(const std::string& path)
 {
     JsonDocument state;
     state.Parse(fetchBytes("http://127.0.0.1:" + std::to_string(PICLADE_TEST_PORT_BASE + 9) + "/state"), true);
@@ -92,9 +85,14 @@ int pictureRequests(const std::string& sizePath)
     state.GetChildren("requests", counts);
     int total = 0;
     for (size_t i = 0; i < keys.size() && i < counts.size(); ++i)
-        if (keys[i].rfind(sizePath, 0) == 0) total += static_cast<int>(counts[i].GetInteger());
+        if (keys[i].rfind(path, 0) == 0) total += static_cast<int>(counts[i].GetInteger());
     return total;
 }
+
+// How often the emulator has been asked for the photo list so far (any page).
+int photoListRequests() { return requestsUnder("/photos/get_all"); }
+// How many pictures the image host was asked for so far, in one size ("/mw1024/").
+int pictureRequests(const std::string& sizePath) { return requestsUnder(sizePath); }
 
 void analyse(MainWindow& m, const std::string& owner)
 {
