@@ -229,7 +229,8 @@ def check_redirected_lists(check, hosts, cookie):
     check("redirect_lists", sent_on.status == 302 and sent_on.getheader("Location") == f"http://{stranger}{path}"
           and albums_on.status == 302 and homepage.status == 200 and stranger.startswith("127.0.0.2:")
           and there == whole)
-    check("the stranger host is logged", {"service": "stranger", "host": stranger, "path": path} in log)
+    check("the stranger host is logged", {"service": "stranger", "host": stranger, "path": path, "kind": "photo_list"}
+          in [{k: v for k, v in entry.items() if k != "time"} for entry in log])
 
 
 def raw_exchange(address, path, seconds=10):
@@ -411,6 +412,27 @@ def check_wanderer(check, hosts, cookie):
     check("wanderer's long captions", [p["caption_render"] for p in photos] == [hangul, "中文" + "😀한a" * 30])
 
 
+def check_request_timing(check, hosts, cookie):
+    """Every logged request has its kind and a time on the clock of /request_log's "now"."""
+    control = hosts["control"]
+    get(control, "/reset")
+    start = json.loads(get(control, "/request_log")[1])["now"]
+    asked = [(hosts["images"], "/small/35500000010001pic.jpg"), (hosts["main"], "/u/1000000001"),
+             (hosts["photos"], "/albums/get_all?uid=1000000001&page=1&count=20")]
+    for address, path in asked:
+        get(address, path, {"Cookie": cookie})
+        time.sleep(0.3)
+    answer = json.loads(get(control, "/request_log")[1])
+    log = answer["requests"]
+    times = [entry["time"] for entry in log]
+    recent = json.loads(get(control, f"/request_log?since={times[1] if len(times) == 3 else 0}")[1])["requests"]
+    check("request log: kinds and monotonic times", [(e["service"], e["kind"]) for e in log]
+          == [("images", "picture"), ("main", "homepage"), ("photos", "album_list")]
+          and start <= times[0] and all(0.25 < b - a < 1.5 for a, b in zip(times, times[1:]))
+          and times[-1] < answer["now"] and json.loads(get(control, "/state")[1])["now"] >= answer["now"])
+    check("request log: since= keeps the later ones", [e["path"] for e in recent] == [path for _, path in asked[1:]])
+
+
 def main():
     process, hosts = start()
     tls = ssl.create_default_context(cafile=hosts["ca"])
@@ -505,6 +527,7 @@ def main():
         check_escaping_owner(check, hosts, cookie)
         check_wanderer(check, hosts, cookie)
         check_chaos(check, hosts, cookie)
+        check_request_timing(check, hosts, cookie)
         try:
             untrusted_ok = get(hosts["sso_untrusted"], "/sso/qrcode/check?qrid=&callback=cb", tls=tls)[0].status == 200
         except ssl.SSLError:

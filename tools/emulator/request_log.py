@@ -1,8 +1,36 @@
-"""Which host each request went to and the Cookie header it carried (none at all is not the same
-as an empty one), for the tests that check where the session's cookies are sent. Read with
-/request_log on the control port; /reset empties it."""
+"""Which host each request went to, when, what kind of request it was and the Cookie header it
+carried (none at all is not the same as an empty one), for the tests that check where the session's
+cookies are sent and when requests stop and start again. Read with /request_log on the control port
+(since=T: those at T or later); /reset empties it."""
 
 import threading
+import time
+
+PICTURE_SIZES = ("/large/", "/mw1024/", "/mw690/", "/small/")
+
+
+def kind_of(service, path):
+    """What a request asked for, by its host and path."""
+    route = path.partition("?")[0]
+    if service in ("sso", "cross"):
+        return "sign_in"
+    if route == "/albums/get_all":
+        return "album_list"
+    if route == "/photos/get_all":
+        return "photo_list"
+    if route.startswith(PICTURE_SIZES):
+        return "picture"
+    if route.startswith("/thumb150/"):
+        return "cover"
+    if route.startswith("/avatar/"):
+        return "avatar"
+    if route.startswith("/qr/"):
+        return "qr"
+    if route.startswith("/u/"):
+        return "homepage"
+    if service == "main" and route == "/":
+        return "main_page"
+    return "other"
 
 
 class RequestLog:
@@ -13,7 +41,9 @@ class RequestLog:
         self.entries = []
 
     def record(self, service, path, headers):
-        entry = {"service": service, "host": headers.get("Host", ""), "path": path}
+        # The monotonic clock of /state's and /request_log's "now": tests read the time there.
+        entry = {"service": service, "host": headers.get("Host", ""), "path": path,
+                 "kind": kind_of(service, path), "time": time.monotonic()}
         cookies = headers.get_all("Cookie")
         if cookies is not None:
             entry["cookie"] = "; ".join(cookies)
@@ -25,6 +55,6 @@ class RequestLog:
         with self.lock:
             self.entries.clear()
 
-    def snapshot(self):
+    def snapshot(self, since=None):
         with self.lock:
-            return [dict(entry) for entry in self.entries]
+            return [dict(entry) for entry in self.entries if since is None or entry["time"] >= since]

@@ -31,7 +31,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if self.server.service_name != "control":
             log.record(self.server.service_name, self.path, self.headers)
         elif split.path == "/request_log":
-            return self.send(json_answer({"ok": True, "requests": log.snapshot()}), split.path)
+            try:
+                since = float(parse_query(split.query)["since"])
+            except (KeyError, ValueError):
+                since = None
+            return self.send(json_answer({"ok": True, "now": time.monotonic(), "requests": log.snapshot(since)}),
+                             split.path)
         elif split.path == "/certificate":
             self.server.services.forged_certificate = parse_query(split.query).get("forged") == "1"
             return self.send(json_answer({"ok": True}), split.path)

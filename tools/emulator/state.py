@@ -214,7 +214,7 @@ class ServiceState:
         with self.lock:
             return {"faults": dict(self.faults), "qr": dict(self.qr_settings),
                     "requests": dict(self.requests), "answered": dict(self.answered),
-                    "sessions": len(self.sessions),
+                    "sessions": len(self.sessions), "now": time.monotonic(),
                     "qr_codes": {k: dict(v) for k, v in self.qr_codes.items()}}
 
 
