@@ -412,6 +412,22 @@ def check_wanderer(check, hosts, cookie):
     check("wanderer's long captions", [p["caption_render"] for p in photos] == [hangul, "中文" + "😀한a" * 30])
 
 
+def check_picture_limits(check, hosts, name):
+    """Pictures answered 432 or 429 instead of 418, with Retry-After."""
+    control, images = hosts["control"], hosts["images"]
+    get(control, "/reset")
+    get(control, "/faults?limit_status=432&limit_count=1&retry_after=3")
+    limited, again = get(images, "/mw690/" + name)[0], get(images, "/mw690/" + name)[0]
+    get(control, "/reset")
+    get(control, "/faults?limit_status=429&rate_limit=1")
+    shared = get(images, "/mw690/" + name)[0]
+    refused = json.loads(get(control, "/faults?limit_status=500")[1])
+    get(control, "/reset")
+    check("pictures answered 432 with Retry-After, or 429", limited.status == 432
+          and limited.getheader("Retry-After") == "3" and again.status == 200 and shared.status == 429
+          and shared.getheader("Retry-After") is None and refused["ok"] is False)
+
+
 def check_request_timing(check, hosts, cookie):
     """Every logged request has its kind and a time on the clock of /request_log's "now"."""
     control = hosts["control"]
@@ -527,6 +543,7 @@ def main():
         check_escaping_owner(check, hosts, cookie)
         check_wanderer(check, hosts, cookie)
         check_chaos(check, hosts, cookie)
+        check_picture_limits(check, hosts, name)
         check_request_timing(check, hosts, cookie)
         try:
             untrusted_ok = get(hosts["sso_untrusted"], "/sso/qrcode/check?qrid=&callback=cb", tls=tls)[0].status == 200

@@ -84,8 +84,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             if attempts <= faults["fail_first"] or state.draw(faults["error_rate"]):
                 response = Response(500, b"<html>500 internal error</html>", "text/html")
             elif state.take_limit() or state.draw(faults["rate_limit"]):
-                wait = faults["retry_after"]
-                response = Response(418, b"<html>418 slow down</html>", "text/html",
+                wait, status = faults["retry_after"], faults["limit_status"]
+                response = Response(status, f"<html>{status} slow down</html>".encode(), "text/html",
                                     headers=[("Retry-After", str(wait))] if wait >= 0 else [])
         if is_picture and response.status == 200 and self.server.service_name == "images":
             state.picture_served()

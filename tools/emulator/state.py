@@ -18,7 +18,8 @@ DEFAULT_FAULTS = {
     "limit_count": 0,      # the next N requests answered 418
     "limit_ms": 0,         # requests answered 418 for N ms (from now, or after every limit_every pictures)
     "limit_every": 0,      # the limit_ms window opens after every N pictures served
-    "retry_after": -1,     # the Retry-After seconds of 418 answers; -1: none
+    "retry_after": -1,     # the Retry-After seconds of the rate-limit answers; -1: none
+    "limit_status": 418,   # their status: 418, 429 or 432
     "fail_page": 0,        # this page of every photo list ...
     "fail_album_page": 0,  # ... or of every album list ...
     "fail_page_times": 0,  # ... is answered as a failure this many times (-1: always) ...
@@ -41,6 +42,7 @@ DEFAULT_FAULTS = {
 # How a failing list page is answered: a server error, a 200 that is no list (an error object, an
 # empty body, an HTML page), a refusal (403) or rate limit (432), or the list cut off halfway.
 PAGE_FAILURE_SHAPES = ("500", "error_object", "empty", "html", "403", "432", "cut")
+LIMIT_STATUSES = (418, 429, 432)
 
 DEFAULT_QR = {"scan_after": 3, "confirm_after": 6, "expire_after": 0}
 
@@ -156,6 +158,8 @@ class ServiceState:
                     value = kind(value)
                 if key == "fail_page_shape" and value not in PAGE_FAILURE_SHAPES:
                     raise ValueError(f"fail_page_shape: {value}")
+                if key == "limit_status" and value not in LIMIT_STATUSES:
+                    raise ValueError(f"limit_status: {value}")
                 self.faults[key] = value
             self.random = random.Random(self.faults["seed"])
             self._arm_counters(changes)
