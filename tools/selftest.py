@@ -412,6 +412,131 @@ def check_wanderer(check, hosts, cookie):
     check("wanderer's long captions", [p["caption_render"] for p in photos] == [hangul, "中文" + "😀한a" * 30])
 
 
+def sign_in(hosts, tls):
+    """The Cookie header of a new session, through the whole QR flow with the code confirmed at once."""
+    sso, control = hosts["sso"], hosts["control"]
+    qrid = jsonp(get(sso, "/sso/qrcode/image?entry=weibo&size=180&callback=cb", tls=tls)[1])["data"]["qrid"]
+    get(control, f"/qr?qrid={qrid}&action=confirm")
+    alt = jsonp(get(sso, f"/sso/qrcode/check?entry=weibo&qrid={qrid}&callback=cb", tls=tls)[1])["data"]["alt"]
+    cross = jsonp(get(sso, f"/sso/login.php?entry=weibo&returntype=TEXT&alt={alt}&callback=cb", tls=tls)[1])
+    split = cross["crossDomainUrlList"][2].split("/", 3)
+    first, _ = get(split[2], "/" + split[3])
+    final, _ = get(split[2], first.getheader("Location"))
+    return "; ".join(value.split(";")[0] for name, value in final.getheaders() if name.lower() == "set-cookie")
+
+
+def albums_of(address, uid, page, cookie=None, count=20):
+    return json.loads(get(address, f"/albums/get_all?uid={uid}&page={page}&count={count}",
+                          {"Cookie": cookie} if cookie else {})[1])["data"]
+
+
+def photos_of(address, uid, album_id, page, cookie, count=32):
+    return json.loads(get(address, f"/photos/get_all?uid={uid}&album_id={album_id}&count={count}&page={page}&type=",
+                          {"Cookie": cookie})[1])["data"]
+
+
+def check_account(check, hosts, cookie):
+    """The whole account at /u/1000000007: 25 albums over two pages of 20, 2 to 6 photos each, newest
+    first; /account?photos=N puts N photos in each, /reset takes them back."""
+    control, photos = hosts["control"], hosts["photos"]
+    page = get(hosts["main"], "/u/1000000007", {"Cookie": cookie})[1].decode("utf-8")
+    check("account: homepage", "$CONFIG['oid']='1000000007';" in page and "$CONFIG['onick']='整个账号';" in page)
+    first, second = albums_of(photos, "1000000007", 1, cookie), albums_of(photos, "1000000007", 2, cookie)
+    albums = first["album_list"] + second["album_list"]
+    wanted = [(f"43300000{n:02d}", f"账号相册 {n:02d}", 2 + n % 5) for n in range(1, 26)]
+    check("account: 25 albums over two pages of 20", first["total"] == 25 and second["total"] == 25
+          and len(first["album_list"]) == 20 and len(second["album_list"]) == 5
+          and [(a["album_id"], a["caption"], a["count"]["photos"]) for a in albums] == wanted
+          and all(a["uid"] == "1000000007" and a["cover_pic"].endswith(f"/thumb150/{a['album_id']}cover.jpg")
+                  for a in albums))
+    listed = photos_of(photos, "1000000007", "4330000004", 1, cookie)
+    times = [p["timestamp"] for p in listed["photo_list"]]
+    check("account: photos newest first", listed["total"] == 6 and times == sorted(times, reverse=True)
+          and len(set(times)) == 6 and [p["pic_name"] for p in listed["photo_list"]]
+          == [f"4330000004{k:04d}pic.jpg" for k in range(1, 7)])
+    cover = picture(get(hosts["images"], "/thumb150/4330000025cover.jpg")[1])
+    check("account: covers are drawn", cover is not None and cover.size == (140, 140))
+
+    set_to = json.loads(get(control, "/account?photos=200")[1])
+    counts = [a["count"]["photos"] for a in albums_of(photos, "1000000007", 1, cookie)["album_list"]]
+    last = photos_of(photos, "1000000007", "4330000025", 7, cookie)
+    names = [p["pic_name"] for k in range(1, 8) for p in photos_of(photos, "1000000007", "4330000025", k, cookie)["photo_list"]]
+    check("account: /account?photos=200 fills every album", set_to == {"ok": True, "account_photos": 200}
+          and counts == [200] * 20 and last["total"] == 200 and len(last["photo_list"]) == 8
+          and len(names) == 200 and len(set(names)) == 200 and names[199] == "43300000250200pic.jpg")
+    late = get(hosts["images"], "/mw690/43300000250150pic.jpg")[1]
+    check("account: a photo past the usual count has its own picture", picture(late) is not None
+          and late != get(hosts["images"], "/mw690/43300000250149pic.jpg")[1]
+          and json.loads(get(control, "/state")[1])["account_photos"] == 200)
+    refused = json.loads(get(control, "/account?photos=201")[1])
+    get(control, "/reset")
+    counts = [a["count"]["photos"] for a in albums_of(photos, "1000000007", 1, cookie)["album_list"]]
+    check("account: 201 refused, /reset takes the count back", refused["ok"] is False
+          and counts == [c for _, _, c in wanted[:20]]
+          and get(hosts["images"], "/mw690/43300000250150pic.jpg")[1] == late)
+
+
+def check_account_option(check):
+    """--account-photos N at start-up: every album holds N, and /reset keeps it."""
+    base = BASE + 20
+    process = subprocess.Popen([sys.executable, "-m", "tools.emulator", "--port-base", str(base), "--account-photos", "7"],
+                               cwd=ROOT, stdout=subprocess.PIPE, text=True)
+    try:
+        hosts = json.loads(process.stdout.readline()[6:])
+        before = [a["count"]["photos"] for a in albums_of(hosts["stranger"], "1000000007", 2)["album_list"]]
+        get(hosts["control"], "/account?photos=3")
+        changed = [a["count"]["photos"] for a in albums_of(hosts["stranger"], "1000000007", 2)["album_list"]]
+        get(hosts["control"], "/reset")
+        after = [a["count"]["photos"] for a in albums_of(hosts["stranger"], "1000000007", 2)["album_list"]]
+        check("account: --account-photos 7, kept by /reset", before == [7] * 5 and changed == [3] * 5 and after == [7] * 5)
+    finally:
+        process.terminate()
+        process.wait(10)
+
+
+def check_growth(check, hosts, cookie):
+    """/grow puts new photos, newer than any, at the front of an album; counts follow; /reset undoes it."""
+    control, photos, stranger = hosts["control"], hosts["photos"], hosts["stranger"]
+    path = "/photos/get_all?uid=1000000001&album_id=3550000001&count=32&page=1&type="
+    before = get(photos, path, {"Cookie": cookie})[1]
+    old = json.loads(before)["data"]["photo_list"]
+    grown = json.loads(get(control, "/grow?album_id=3550000001&count=3")[1])
+    page = photos_of(photos, "1000000001", "3550000001", 1, cookie)
+    names = [p["pic_name"] for p in page["photo_list"]]
+    times = [p["timestamp"] for p in page["photo_list"]]
+    count = albums_of(photos, "1000000001", 1, cookie)["album_list"][0]["count"]["photos"]
+    second = photos_of(photos, "1000000001", "3550000001", 2, cookie)["photo_list"]
+    check("growth: new photos first, newest first, counts follow", grown["ok"] and grown["total"] == 35
+          and names[:3] == ["3550000001new3pic.jpg", "3550000001new2pic.jpg", "3550000001new1pic.jpg"]
+          and grown["new"] == names[:3] and times[0] > times[1] > times[2] > max(p["timestamp"] for p in old)
+          and names[3:] == [p["pic_name"] for p in old[:29]] and page["total"] == 35 and count == 35
+          and [p["pic_name"] for p in second] == [p["pic_name"] for p in old[29:]])
+    again = json.loads(get(control, "/grow?album_id=3550000001&count=2")[1])
+    names = [p["pic_name"] for p in photos_of(stranger, "1000000001", "3550000001", 1, cookie)["photo_list"]]
+    check("growth: a second growth goes before the first, on every host", again["grown"] == 5
+          and again["total"] == 37 and names[:3] == ["3550000001new5pic.jpg", "3550000001new4pic.jpg",
+                                                      "3550000001new3pic.jpg"])
+    new = get(hosts["images"], "/mw1024/3550000001new5pic.jpg")[1]
+    check("growth: a new photo has a picture of its own", picture(new) is not None
+          and new not in (get(hosts["images"], "/mw1024/3550000001new4pic.jpg")[1],
+                          get(hosts["images"], "/mw1024/" + old[0]["pic_name"])[1]))
+    climbing = json.loads(get(control, "/grow?album_id=..%5C..%5Cescape_album&count=1")[1])
+    empty = json.loads(get(control, "/grow?album_id=3550000003&count=2")[1])
+    listed = photos_of(photos, "1000000001", "3550000003", 1, cookie)
+    refused = [json.loads(get(control, query)[1])["ok"] for query in
+               ("/grow?album_id=9999999999&count=1", "/grow?album_id=3550000001&count=0")]
+    check("growth: any album of any owner, unknown albums and counts refused",
+          climbing["new"] == ["escape_albumnew1pic.jpg"] and climbing["total"] == 4
+          and empty["total"] == 2 and [p["pic_name"] for p in listed["photo_list"]]
+          == ["3550000003new2pic.jpg", "3550000003new1pic.jpg"] and refused == [False, False]
+          and json.loads(get(control, "/state")[1])["grown"]["3550000001"] == 5)
+    get(control, "/reset")
+    count = albums_of(photos, "1000000001", 1, cookie)["album_list"][0]["count"]["photos"]
+    check("growth: /reset undoes it", get(photos, path, {"Cookie": cookie})[1] == before and count == 32
+          and photos_of(photos, "1000000001", "3550000003", 1, cookie)["total"] == 0
+          and json.loads(get(control, "/state")[1])["grown"] == {})
+
+
 def check_picture_limits(check, hosts, name):
     """Pictures answered 432 or 429 instead of 418, with Retry-After."""
     control, images = hosts["control"], hosts["images"]
@@ -543,6 +668,9 @@ def main():
         check_escaping_owner(check, hosts, cookie)
         check_wanderer(check, hosts, cookie)
         check_chaos(check, hosts, cookie)
+        check_account(check, hosts, cookie)
+        check_account_option(check)
+        check_growth(check, hosts, cookie)
         check_picture_limits(check, hosts, name)
         check_request_timing(check, hosts, cookie)
         try:

@@ -26,6 +26,8 @@ def main(argv=None):
     parser.add_argument("--scan-after", type=int, default=3, help="polls before a QR code reads as scanned (0: never)")
     parser.add_argument("--confirm-after", type=int, default=6, help="polls before it is confirmed (0: never)")
     parser.add_argument("--expire-after", type=int, default=0, help="polls before it expires (0: never)")
+    parser.add_argument("--account-photos", type=int, default=0,
+                        help="photos in each album of the whole account, 1 to 200 (0: its own 2 to 6)")
     for name, value in DEFAULT_FAULTS.items():
         kind = type(value)
         if kind is bool:
@@ -37,7 +39,7 @@ def main(argv=None):
     certificates = make_certificates(args.state_dir)
     faults = {name: getattr(args, name) for name in DEFAULT_FAULTS}
     state = ServiceState({"scan_after": args.scan_after, "confirm_after": args.confirm_after,
-                          "expire_after": args.expire_after}, faults)
+                          "expire_after": args.expire_after}, faults, args.account_photos)
     servers = start_all(state, args.port_base, certificates, PictureCache())
 
     stopping = threading.Event()

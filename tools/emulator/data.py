@@ -1,5 +1,8 @@
 """Sample accounts, albums and photos. Deterministic: the same every run, so tests can name exact
-file names and counts."""
+file names and counts. What changes while the emulator runs (the account's photo count, albums
+grown by a test) is kept by the state; the functions at the end give an album's photos as listed."""
+
+import re
 
 SIGNED_IN_UID = "2000000001"
 SIGNED_IN_NICK = "测试用户"
@@ -105,7 +108,28 @@ def build_owners():
 
     wanderer = _wanderer()
     owners[wanderer.uid] = wanderer
+
+    account = _account()
+    owners[account.uid] = account
     return owners
+
+
+# The whole account: 25 albums over two album pages of 20, a few photos each, or with the account's
+# photo count set (--account-photos, /account?photos=) that many in every album, for benchmarks.
+ACCOUNT_UID = "1000000007"
+ACCOUNT_ALBUM_IDS = tuple(f"43300000{n:02d}" for n in range(1, 26))
+MOST_ACCOUNT_PHOTOS = 200
+
+
+def _account_photos(album_id, count):
+    # Newest first, as the service lists an album: photo 1 is the latest.
+    return _photos(album_id, count, timestamp_of=lambda k: 1600000000 - k * 3600)
+
+
+def _account():
+    albums = [Album(album_id, f"账号相册 {n:02d}", _account_photos(album_id, 2 + n % 5))
+              for n, album_id in enumerate(ACCOUNT_ALBUM_IDS, 1)]
+    return Owner(ACCOUNT_UID, "整个账号", albums)
 
 
 def _escaping_owner():
@@ -180,3 +204,66 @@ def find_album(owner_uid, album_id):
         return None
     forms = _id_forms(album_id)
     return next((album for album in owner.albums if album.album_id in forms), None)
+
+
+# -- albums as listed while the emulator runs ------------------------------------------------------
+# Grown photos are named after the album's id with whatever is not a letter, digit or "_" left out,
+# so that a climbing id (..\..\escape_album) gives a plain name ("escape_albumnew1pic.jpg").
+GROWN_NAME = re.compile(r"^(\w+)new(\d+)pic\.jpg$", re.ASCII)
+ACCOUNT_NAME = re.compile(r"^(43300000\d\d)(\d{4})pic\.jpg$")
+
+
+def name_stem(album_id):
+    return re.sub(r"[^0-9A-Za-z_]", "", album_id) or "album"
+
+
+def _albums_by_id():
+    albums = {}
+    for owner in OWNERS.values():
+        for album in owner.albums:
+            albums.setdefault(album.album_id, album)
+    return albums
+
+
+ALBUMS = _albums_by_id()
+STEMS = {name_stem(album_id): album for album_id, album in ALBUMS.items()}
+
+
+def find_any_album(album_id):
+    """An album of any owner by its id alone (ids are unique across the sample owners)."""
+    for form in _id_forms(album_id):
+        if form in ALBUMS:
+            return ALBUMS[form]
+    return None
+
+
+def grown_photos(album, listed, count):
+    """`count` photos newer than every photo listed, newest first: the j-th added is named
+    "<stem>new<j>pic.jpg" and is a minute newer than the one added before it."""
+    newest = max((photo.timestamp for photo in listed), default=1500000000)
+    stem = name_stem(album.album_id)
+    return [Photo(f"{stem}new{j:04d}", f"{stem}new{j}pic.jpg", f"新照片 {j}", newest + j * 60)
+            for j in range(count, 0, -1)]
+
+
+def listed_photos(album, account_photos=0, grown=0):
+    """An album's photos as the service lists them now: the account's albums hold `account_photos`
+    when it is set, and `grown` new photos come first."""
+    photos = album.photos
+    if account_photos and album.album_id in ACCOUNT_ALBUM_IDS:
+        photos = _account_photos(album.album_id, account_photos)
+    if grown:
+        photos = grown_photos(album, photos, grown) + photos
+    return photos
+
+
+def extra_photo(name):
+    """(album, label) of a photo that only an account photo count or growth lists, else None:
+    its number alone, since the album's count changes with the setting."""
+    found = ACCOUNT_NAME.match(name)
+    if found and found.group(1) in ACCOUNT_ALBUM_IDS and int(found.group(2)) > 0:
+        return ALBUMS[found.group(1)], str(int(found.group(2)))
+    found = GROWN_NAME.match(name)
+    if found and found.group(1) in STEMS and int(found.group(2)) > 0:
+        return STEMS[found.group(1)], f"新 {int(found.group(2))}"
+    return None

@@ -34,7 +34,15 @@ def _index_photos():
             for number, name in enumerate(names, 1):
                 photos[name] = (album.caption, number, len(names))
                 following[name] = names[number:number + PictureCache.AHEAD]
+                ALBUM_OF.setdefault(name, album)
     return photos, following, albums
+
+
+ALBUM_OF = {}  # picture name -> the sample album that first lists it
+
+
+def album_of(name):
+    return ALBUM_OF.get(name)
 
 
 def _chunk(kind, body):
@@ -75,6 +83,11 @@ def photo(width, height, name):
         return scenes.label(scenes.scene(width, height, seed), album.caption, f"{len(album.photos)}张")
     if name == PLACEHOLDER:
         return placeholder(width, height)
+    extra = data.extra_photo(name)
+    if extra:
+        # Past the sample data (the account's photo count, growth): the same bytes whatever the
+        # album holds at the time, so a picture never changes with a setting.
+        return scenes.label(scenes.scene(width, height, name), extra[0].caption, extra[1])
     return scenes.label(scenes.scene(width, height, name), name.rsplit(".", 1)[0])
 
 
@@ -109,9 +122,10 @@ class PictureCache:
         while True:
             self._photo(*self._ahead.get())
 
-    def get(self, size_path, name):
+    def get(self, size_path, name, following_names=None):
+        """A picture; `following_names`, when given, are drawn ahead instead of the sample data's."""
         body = self._photo(size_path, name)
-        for following in FOLLOWING.get(name, ()):
+        for following in FOLLOWING.get(name, ()) if following_names is None else following_names:
             key = (size_path, following)
             if key not in self._asked_ahead:
                 self._asked_ahead.add(key)

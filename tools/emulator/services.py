@@ -6,7 +6,8 @@ import urllib.parse
 
 from . import data, ports
 from .chaos import Chaos
-from .images import SIZES
+from .images import SIZES, PictureCache
+from .images import album_of as images_album_of
 
 PICTURE_PATHS = ("/large/", "/mw1024/", "/mw690/", "/small/")
 LIST_PATHS = ("/albums/get_all", "/photos/get_all")
@@ -166,10 +167,10 @@ class Services:
             return json_answer({"result": True, "data": {"total": claimed or len(albums), "album_list": [{
                 "album_id": album.album_id, "caption": album.caption, "uid": owner.uid,
                 "cover_pic": self.image_url(f"/thumb150/{album.album_id}cover.jpg") if album.cover else "",
-                "count": {"photos": len(album.photos), "likes": 0}} for album in chosen]}})
+                "count": {"photos": len(self.state.photos_of(album)), "likes": 0}} for album in chosen]}})
         if path == "/photos/get_all":
             album = data.find_album(query.get("uid", ""), query.get("album_id", ""))
-            photos = album.photos if album else []
+            photos = self.state.photos_of(album) if album else []
             chosen = photos[(page - 1) * count: page * count]
             return json_answer({"result": True, "data": {"total": claimed or len(photos), "album_id": query.get("album_id", ""),
                                 "photo_list": [{
@@ -184,7 +185,8 @@ class Services:
             if path.startswith(size_path) and len(path) > len(size_path):
                 if self.state.faults["need_referer"] and headers.get("Referer") != f"http://{ports.address('main', self.base)}/":
                     return html_answer("<html><body>403 hotlinking refused</body></html>", 403)
-                return Response(body=self.pictures.get(size_path, path[len(size_path):]), content_type="image/png")
+                name = path[len(size_path):]
+                return Response(body=self.pictures.get(size_path, name, self.following(name)), content_type="image/png")
         if path.startswith("/qr/"):
             qrid = path[len("/qr/"):].rsplit(".", 1)[0]
             confirm = f"http://{ports.address('control', self.base)}/qr?qrid={qrid}&action=confirm"
@@ -196,6 +198,19 @@ class Services:
             step = _int(path[len("/loop/"):], 0)
             return Response(302, b"", headers=[("Location", f"/loop/{step + 1}")])
         return not_found()
+
+    def following(self, name):
+        """The names listed after a photo in an album that is listed otherwise than the sample data
+        has it (grown, or the account's photo count set), for drawing ahead; None for the rest."""
+        extra = data.extra_photo(name)
+        album = extra[0] if extra else images_album_of(name)
+        if album is None or not self.state.changed(album):
+            return None
+        names = [photo.pic_name for photo in self.state.photos_of(album)]
+        if name not in names:
+            return ()
+        at = names.index(name) + 1
+        return names[at:at + PictureCache.AHEAD]
 
     # -- control requests for tests -----------------------------------------------------------
     def control(self, path, query, headers):
@@ -224,7 +239,28 @@ class Services:
             return json_answer({"ok": True, "qr": self.state.snapshot()["qr"]})
         if path == "/state":
             return json_answer(self.state.snapshot())
+        if path == "/account":
+            try:
+                self.state.set_account_photos(query.get("photos", "0"))
+            except ValueError as error:
+                return json_answer({"ok": False, "error": str(error)})
+            return json_answer({"ok": True, "account_photos": self.state.snapshot()["account_photos"]})
+        if path == "/grow":
+            return self.grow(query)
         return self.testing(path, query, headers)
+
+    def grow(self, query):
+        """/grow?album_id=&count=: new photos in front of an album of any sample owner."""
+        album = data.find_any_album(query.get("album_id", ""))
+        if album is None:
+            return json_answer({"ok": False, "error": "unknown album"})
+        try:
+            front = self.state.grow(album.album_id, int(query.get("count", "1")))
+        except ValueError as error:
+            return json_answer({"ok": False, "error": str(error)})
+        photos = self.state.photos_of(album)
+        return json_answer({"ok": True, "album_id": album.album_id, "grown": front, "total": len(photos),
+                            "new": [photo.pic_name for photo in photos[:front]]})
 
     # -- answers shaped for the HTTP client's tests, on the control port ----------------------
     def testing(self, path, query, headers):

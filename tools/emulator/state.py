@@ -1,10 +1,13 @@
-"""What the emulator remembers while it runs: QR codes, sign-on tickets, sessions, faults and
-request counts. Every handler thread goes through one lock."""
+"""What the emulator remembers while it runs: QR codes, sign-on tickets, sessions, faults, request
+counts, and the sample data's changes (the account's photo count, grown albums). Every handler
+thread goes through one lock."""
 
 import random
 import secrets
 import threading
 import time
+
+from . import data
 
 DEFAULT_FAULTS = {
     "latency": 0,          # ms added to every answer
@@ -48,7 +51,7 @@ DEFAULT_QR = {"scan_after": 3, "confirm_after": 6, "expire_after": 0}
 
 
 class ServiceState:
-    def __init__(self, qr_settings=None, faults=None):
+    def __init__(self, qr_settings=None, faults=None, account_photos=0):
         self.lock = threading.Lock()
         self.qr_settings = dict(DEFAULT_QR, **(qr_settings or {}))
         self.initial_qr_settings = dict(self.qr_settings)
@@ -60,6 +63,8 @@ class ServiceState:
         self.sessions = set()     # valid SUB cookie values
         self.requests = {}        # path -> how many times it was asked for
         self.answered = {}        # path -> how many answers to it went out whole
+        self.initial_account_photos = self.account_photos = _account_photos(account_photos)
+        self.grown = {}           # album id -> photos added in front of it
         self._arm_counters(self.faults)
 
     # -- QR codes ----------------------------------------------------------------------------
@@ -129,6 +134,31 @@ class ServiceState:
         values = _cookie_values(cookie_header)
         with self.lock:
             return not self.faults["refuse_sessions"] and values.get("SUB") in self.sessions
+
+    # -- the sample data's changes -----------------------------------------------------------
+    def set_account_photos(self, count):
+        with self.lock:
+            self.account_photos = _account_photos(count)
+
+    def grow(self, album_id, count):
+        """Adds `count` new photos in front of an album; the photos it now has in front."""
+        if count < 1:
+            raise ValueError(f"count: {count}")
+        with self.lock:
+            self.grown[album_id] = self.grown.get(album_id, 0) + count
+            return self.grown[album_id]
+
+    def photos_of(self, album):
+        """An album's photos as the service lists them now."""
+        with self.lock:
+            account_photos, grown = self.account_photos, self.grown.get(album.album_id, 0)
+        return data.listed_photos(album, account_photos, grown)
+
+    def changed(self, album):
+        """Whether an album is listed otherwise than the sample data has it."""
+        with self.lock:
+            return album.album_id in self.grown or (
+                bool(self.account_photos) and album.album_id in data.ACCOUNT_ALBUM_IDS)
 
     # -- faults and counts -------------------------------------------------------------------
     def count_request(self, path):
@@ -212,14 +242,24 @@ class ServiceState:
             self.requests.clear()
             self.answered.clear()
             self.pictures_served = 0
+            self.account_photos = self.initial_account_photos
+            self.grown.clear()
             self._arm_counters(self.faults)
 
     def snapshot(self):
         with self.lock:
             return {"faults": dict(self.faults), "qr": dict(self.qr_settings),
                     "requests": dict(self.requests), "answered": dict(self.answered),
-                    "sessions": len(self.sessions), "now": time.monotonic(),
+                    "sessions": len(self.sessions), "account_photos": self.account_photos,
+                    "grown": dict(self.grown), "now": time.monotonic(),
                     "qr_codes": {k: dict(v) for k, v in self.qr_codes.items()}}
+
+
+def _account_photos(count):
+    count = int(count)
+    if not 0 <= count <= data.MOST_ACCOUNT_PHOTOS:
+        raise ValueError(f"account photos: {count} (0 to {data.MOST_ACCOUNT_PHOTOS})")
+    return count
 
 
 def _cookie_values(header):
