@@ -537,6 +537,62 @@ def check_growth(check, hosts, cookie):
           and json.loads(get(control, "/state")[1])["grown"] == {})
 
 
+def check_expiry(check, hosts, tls):
+    """expire_session_after=N: a session's list requests past N are sent to the login page and the
+    session counts as signed in nowhere; a new sign-in works again, for N more."""
+    control, photos, main = hosts["control"], hosts["photos"], hosts["main"]
+    albums = "/albums/get_all?uid=1000000001&page=1&count=20"
+    listing = "/photos/get_all?uid=1000000001&album_id=3550000002&count=32&page=2&type="
+
+    def signed_in(cookie):
+        return "$CONFIG['uid']='2000000001';" in get(main, "/", {"Cookie": cookie})[1].decode("utf-8")
+
+    def statuses(cookie, paths):
+        return [get(photos, path, {"Cookie": cookie})[0].status for path in paths]
+
+    get(control, "/reset")
+    first = sign_in(hosts, tls)
+    get(control, "/faults?expire_session_after=3")
+    answered = statuses(first, (albums, listing, albums))
+    lapsed, body = get(photos, listing, {"Cookie": first})
+    location = lapsed.getheader("Location") or ""
+    login = urllib.parse.urlsplit(location)
+    page, text = get(login.netloc, f"{login.path}?{login.query}", tls=tls) if login.netloc else (None, b"")
+    check("expiry: past N list requests, a 302 to the login page", answered == [200, 200, 200]
+          and lapsed.status == 302 and location.startswith(f"https://{hosts['sso']}/sso/login.php?")
+          and urllib.parse.parse_qs(login.query)["r"] == [f"http://{photos}{listing}"] and page.status == 200
+          and page.getheader("Content-Type").startswith("text/html") and "<form" in text.decode("utf-8"))
+    homepage = get(main, "/u/1000000001", {"Cookie": first})[1].decode("utf-8")
+    again = statuses(first, (albums,))
+    state = json.loads(get(control, "/state")[1])
+    check("expiry: the old cookie is signed in nowhere", not signed_in(first) and "$CONFIG['uid']='';" in homepage
+          and again == [302] and state["lapsed_sessions"] == 1 and state["lapsed_answers"] == 2)
+
+    second = sign_in(hosts, tls)
+    before = signed_in(second)
+    answered = statuses(second, (albums, albums, listing, listing))
+    check("expiry: a new sign-in works, for N more list requests", before and answered == [200, 200, 200, 302]
+          and not signed_in(second) and json.loads(get(control, "/state")[1])["lapsed_sessions"] == 2)
+
+    get(control, "/faults?expire_session_after=1&expire_session_times=1")
+    once, later = sign_in(hosts, tls), sign_in(hosts, tls)
+    check("expiry: expire_session_times=1 lapses one session only", statuses(once, (albums, albums)) == [200, 302]
+          and statuses(later, (albums,) * 4) == [200] * 4 and signed_in(later))
+
+    get(control, "/reset")
+    revived = signed_in(first) and statuses(first, (albums,)) == [200]
+    get(control, "/faults?expire_session_after=1&expire_session_shape=html")
+    answers = [get(photos, listing, {"Cookie": first}) for _ in range(2)]
+    (_, whole), (html_answer, html_body) = answers
+    check("expiry: /reset revives, the html shape is a login page where JSON was", revived
+          and json.loads(whole)["result"] is True and html_answer.status == 200
+          and html_answer.getheader("Content-Type").startswith("text/html") and b"<form" in html_body
+          and not signed_in(first) and json.loads(get(control, "/state")[1])["lapsed_answers"] == 1)
+    refused = json.loads(get(control, "/faults?expire_session_shape=teapot")[1])
+    get(control, "/reset")
+    check("expiry: an unknown shape refused", refused["ok"] is False)
+
+
 def check_picture_limits(check, hosts, name):
     """Pictures answered 432 or 429 instead of 418, with Retry-After."""
     control, images = hosts["control"], hosts["images"]
@@ -671,6 +727,7 @@ def main():
         check_account(check, hosts, cookie)
         check_account_option(check)
         check_growth(check, hosts, cookie)
+        check_expiry(check, hosts, tls)
         check_picture_limits(check, hosts, name)
         check_request_timing(check, hosts, cookie)
         try:

@@ -1,6 +1,7 @@
 """The answers of each emulated host, in the form the program reads them. Each function takes the
 request (path, query, headers) and gives a Response."""
 
+import html
 import json
 import urllib.parse
 
@@ -71,6 +72,9 @@ class Services:
             if alt:
                 answer["data"] = {"alt": alt}
             return jsonp_answer(callback, answer)
+        if path == "/sso/login.php" and "r" in query and "alt" not in query:
+            # Where a lapsed session is sent: the login page, with the address to return to.
+            return html_answer(self.login_page(query["r"]))
         if path == "/sso/login.php":
             ticket = self.state.use_ticket(query.get("alt", ""))
             if not ticket:
@@ -124,6 +128,9 @@ class Services:
             # The same request, sent on to a host that is not the service's.
             target = headers.request_line.split(" ")[1]
             return Response(302, b"", headers=[("Location", f"http://{ports.address('stranger', self.base)}{target}")])
+        if path in LIST_PATHS and self.state.list_request(headers.get("Cookie")):
+            return self.lapsed_answer(headers.get("Host") or ports.address("photos", self.base),
+                                      headers.request_line.split(" ")[1], self.state.faults["expire_session_shape"])
         if not self.state.is_session(headers.get("Cookie")):
             return json_answer({"result": False, "code": "100002", "msg": "not login", "data": {}})
         if path in LIST_PATHS:
@@ -136,6 +143,26 @@ class Services:
     # -- a host that is not the service's: it keeps no sessions and lists for anybody ---------
     def stranger(self, path, query, headers):
         return self.lists(path, query)
+
+    # -- a lapsed session: sent to sign in again ---------------------------------------------
+    def login_address(self, return_to):
+        return (f"https://{ports.address('sso', self.base)}/sso/login.php?entry=weibo&r="
+                + urllib.parse.quote(return_to, safe=""))
+
+    def login_page(self, return_to):
+        action = html.escape(f"https://{ports.address('sso', self.base)}/sso/login.php", quote=True)
+        return ("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>登录 - 通行证</title></head><body>"
+                f"<form action=\"{action}\" method=\"post\"><input type=\"hidden\" name=\"r\" "
+                f"value=\"{html.escape(return_to, quote=True)}\"><p>登录状态已失效,请重新登录</p>"
+                "<input name=\"username\"><input name=\"password\" type=\"password\"></form></body></html>")
+
+    def lapsed_answer(self, host, target, shape):
+        """A list request of a lapsed session: 302 to the login page (LAPSE_SHAPES "redirect"), or
+        the login page itself where JSON was expected ("html")."""
+        asked = f"http://{host}{target}"
+        if shape == "html":
+            return html_answer(self.login_page(asked))
+        return Response(302, b"", "text/html", headers=[("Location", self.login_address(asked))])
 
     def failed_page(self, shape, whole):
         """A list page answered as a failure of the given shape (state.PAGE_FAILURE_SHAPES)."""

@@ -1,6 +1,6 @@
-"""What the emulator remembers while it runs: QR codes, sign-on tickets, sessions, faults, request
-counts, and the sample data's changes (the account's photo count, grown albums). Every handler
-thread goes through one lock."""
+"""What the emulator remembers while it runs: QR codes, sign-on tickets, sessions and their
+lapses, faults, request counts, and the sample data's changes (the account's photo count, grown
+albums). Every handler thread goes through one lock."""
 
 import random
 import secrets
@@ -40,11 +40,16 @@ DEFAULT_FAULTS = {
     "refuse_sessions": False,  # the main site treats every session cookie as unknown
     "slow_path": "",       # one path (a homepage "/u/<id>", say) answered late ...
     "slow_path_ms": 0,     # ... by this many ms
+    "expire_session_after": 0,  # a session's list requests after this many are answered as lapsed (0: never)
+    "expire_session_times": -1,  # how many sessions may lapse so (-1: every one)
+    "expire_session_shape": "redirect",  # a lapse's answer: LAPSE_SHAPES
 }
 
 # How a failing list page is answered: a server error, a 200 that is no list (an error object, an
 # empty body, an HTML page), a refusal (403) or rate limit (432), or the list cut off halfway.
 PAGE_FAILURE_SHAPES = ("500", "error_object", "empty", "html", "403", "432", "cut")
+# A lapsed session's list answer: a 302 to the sign-on host's login page, or that page itself (200).
+LAPSE_SHAPES = ("redirect", "html")
 LIMIT_STATUSES = (418, 429, 432)
 
 DEFAULT_QR = {"scan_after": 3, "confirm_after": 6, "expire_after": 0}
@@ -63,6 +68,8 @@ class ServiceState:
         self.sessions = set()     # valid SUB cookie values
         self.requests = {}        # path -> how many times it was asked for
         self.answered = {}        # path -> how many answers to it went out whole
+        self.lapsed = set()       # SUB values of sessions that lapsed (no longer in `sessions`)
+        self.lapsed_answers = 0   # list answers sent as a lapsed session's
         self.initial_account_photos = self.account_photos = _account_photos(account_photos)
         self.grown = {}           # album id -> photos added in front of it
         self._arm_counters(self.faults)
@@ -135,6 +142,28 @@ class ServiceState:
         with self.lock:
             return not self.faults["refuse_sessions"] and values.get("SUB") in self.sessions
 
+    def list_request(self, cookie_header):
+        """Counts one list request of a session; True when it is to be answered as lapsed: its
+        session lapsed before, or lapses now, past expire_session_after list requests. A lapsed
+        session counts as signed in nowhere."""
+        session = _cookie_values(cookie_header).get("SUB")
+        with self.lock:
+            if session in self.lapsed:
+                self.lapsed_answers += 1
+                return True
+            after = self.faults["expire_session_after"]
+            if not after or self.faults["refuse_sessions"] or session not in self.sessions or self.lapses_left == 0:
+                return False
+            self.list_counts[session] = self.list_counts.get(session, 0) + 1
+            if self.list_counts[session] <= after:
+                return False
+            if self.lapses_left > 0:
+                self.lapses_left -= 1
+            self.sessions.discard(session)
+            self.lapsed.add(session)
+            self.lapsed_answers += 1
+            return True
+
     # -- the sample data's changes -----------------------------------------------------------
     def set_account_photos(self, count):
         with self.lock:
@@ -188,6 +217,8 @@ class ServiceState:
                     value = kind(value)
                 if key == "fail_page_shape" and value not in PAGE_FAILURE_SHAPES:
                     raise ValueError(f"fail_page_shape: {value}")
+                if key == "expire_session_shape" and value not in LAPSE_SHAPES:
+                    raise ValueError(f"expire_session_shape: {value}")
                 if key == "limit_status" and value not in LIMIT_STATUSES:
                     raise ValueError(f"limit_status: {value}")
                 self.faults[key] = value
@@ -205,6 +236,10 @@ class ServiceState:
         if "fail_page_times" in changes or "fail_page" in changes or "fail_album_page" in changes:
             # Each list counts its own failures: "once" fails one photo page and one album page.
             self.page_failures_left = {"photos": self.faults["fail_page_times"], "albums": self.faults["fail_page_times"]}
+        if "expire_session_after" in changes or "expire_session_times" in changes:
+            # Every session counts its list requests from the moment the lapse is set.
+            self.list_counts = {}
+            self.lapses_left = self.faults["expire_session_times"]
         if not hasattr(self, "pictures_served"):
             self.pictures_served = 0
 
@@ -242,6 +277,10 @@ class ServiceState:
             self.requests.clear()
             self.answered.clear()
             self.pictures_served = 0
+            # Lapsed sessions count as signed in again, as if the lapse had never been set.
+            self.sessions |= self.lapsed
+            self.lapsed.clear()
+            self.lapsed_answers = 0
             self.account_photos = self.initial_account_photos
             self.grown.clear()
             self._arm_counters(self.faults)
@@ -250,7 +289,8 @@ class ServiceState:
         with self.lock:
             return {"faults": dict(self.faults), "qr": dict(self.qr_settings),
                     "requests": dict(self.requests), "answered": dict(self.answered),
-                    "sessions": len(self.sessions), "account_photos": self.account_photos,
+                    "sessions": len(self.sessions), "lapsed_sessions": len(self.lapsed),
+                    "lapsed_answers": self.lapsed_answers, "account_photos": self.account_photos,
                     "grown": dict(self.grown), "now": time.monotonic(),
                     "qr_codes": {k: dict(v) for k, v in self.qr_codes.items()}}
 
