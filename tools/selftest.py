@@ -630,6 +630,44 @@ def check_request_timing(check, hosts, cookie):
     check("request log: since= keeps the later ones", [e["path"] for e in recent] == [path for _, path in asked[1:]])
 
 
+def check_chaos_expiry(check, hosts, tls):
+    """Chaos mode's session lapse: only when asked for (with=expire_session), at addresses the seed
+    gives; the lapsed session's later lists lapse too; other answers keep their faults."""
+    control, photos = hosts["control"], hosts["photos"]
+    seed, level = 5, "ci"
+    owner = chaos_values.Plan(seed, level)
+    base = f"uid={urllib.parse.quote(owner.oid, safe='')}&page=1&count=20"
+    found = next(i for i in range(2000) if chaos.choose_expiry(seed, level, "GET", "/albums/get_all",
+                                                               f"{base}&e={i}", 1)[0])
+    shape = chaos.choose_expiry(seed, level, "GET", "/albums/get_all", f"{base}&e={found}", 1)[1]
+    target = f"/albums/get_all?{base}&e={found}"
+
+    plain = sign_in(hosts, tls)
+    get(control, f"/chaos?seed={seed}&level={level}")
+    get(photos, target, {"Cookie": plain})
+    record = json.loads(get(control, "/chaos/record")[1])["entries"]
+    rows = [row["name"] for row in json.loads(get(control, "/chaos/coverage")[1])["coverage"]["faults"]]
+    check("chaos: no session lapse unless asked for", record[-1]["fault"] != "expire_session"
+          and "expire_session" not in rows and json.loads(get(control, "/state")[1])["lapsed_sessions"] == 0)
+
+    cookie = sign_in(hosts, tls)
+    started = json.loads(get(control, f"/chaos?seed={seed}&level={level}&with=expire_session")[1])
+    lapsed, body = get(photos, target, {"Cookie": cookie})
+    later = [get(photos, f"/albums/get_all?{base}&e=later{i}", {"Cookie": cookie})[0] for i in range(3)]
+    record = json.loads(get(control, "/chaos/record")[1])["entries"]
+    coverage = json.loads(get(control, "/chaos/coverage")[1])["coverage"]
+    row = next((r["counts"] for r in coverage["faults"] if r["name"] == "expire_session"), [])
+    shaped = (lapsed.status == 302 and "/sso/login.php?" in lapsed.getheader("Location", "")) if shape == "redirect" \
+        else (lapsed.status == 200 and b"<form" in body)
+    state = json.loads(get(control, "/state")[1])
+    refused = json.loads(get(control, f"/chaos?seed={seed}&level={level}&with=teapot")[1])
+    get(control, "/reset")
+    check("chaos: with=expire_session lapses the session where the seed says", started["plan"]["with"] == ["expire_session"]
+          and shaped and [entry["fault"] for entry in record[-4:]] == ["expire_session"] * 4
+          and all(answer.status in (200, 302) for answer in later) and row[coverage["kinds"].index("album_list")] == 4
+          and state["lapsed_sessions"] == 1 and state["lapsed_answers"] == 4 and refused["ok"] is False)
+
+
 def main():
     process, hosts = start()
     tls = ssl.create_default_context(cafile=hosts["ca"])
@@ -730,6 +768,7 @@ def main():
         check_expiry(check, hosts, tls)
         check_picture_limits(check, hosts, name)
         check_request_timing(check, hosts, cookie)
+        check_chaos_expiry(check, hosts, tls)
         try:
             untrusted_ok = get(hosts["sso_untrusted"], "/sso/qrcode/check?qrid=&callback=cb", tls=tls)[0].status == 200
         except ssl.SSLError:

@@ -33,6 +33,13 @@ FAULTS = ("delay", "stall", "cut_short", "cut_chunked", "cut_close", "cut_unfram
           "418", "429", "432", "error_object", "html", "empty", "redirect_same", "redirect_service",
           "redirect_stranger")
 REDIRECTS = ("redirect_same", "redirect_service", "redirect_stranger")
+# Faults a run must ask for by name (/chaos?...&with=expire_session): a lapsed session needs a new
+# sign-in before anything goes on, which a run that does not expect it cannot give.
+OPTIONAL_FAULTS = ("expire_session",)
+# The share of signed-in list answers (album and photo lists, main site and photo service) that
+# end the session when expire_session is asked for; drawn apart from the other faults, so that
+# asking for it leaves every other answer's fault as it was.
+EXPIRE_RATE = 0.04
 LIMITS = ("418", "429", "432")
 # Rows of the coverage table beyond the classes: how limits named their wait.
 LIMIT_ROWS = ("limit with Retry-After", "limit without Retry-After")
@@ -89,6 +96,15 @@ def choose_fault(seed, level, method, path, query, n, kind, hop, without=()):
     return Fault(name, hop=hop + 1)
 
 
+def choose_expiry(seed, level, method, path, query, n):
+    """(lapses, shape) of a signed-in list answer in a run that asked for expire_session: whether it
+    ends the session, and whether a lapsed answer there is a 302 to the login page ("redirect") or
+    the page itself ("html"). From its fields alone, as choose_fault."""
+    d = Draw("expire", seed, level, method, path, query, n)
+    shape = "html" if d.chance(0.5) else "redirect"
+    return d.chance(EXPIRE_RATE), shape
+
+
 def _strip_hop(target):
     found = HOP_PATTERN.search(target)
     return (target[:found.start()], int(found.group(1))) if found else (target, 0)
@@ -123,20 +139,25 @@ class Chaos:
         self.lock = threading.Lock()
         self.plan = None
         self.without = ()
+        self.optional = ()  # OPTIONAL_FAULTS asked for
         self.names, self.keys = {}, {}  # pic_name -> key, key -> (album index, photo)
         self.counts = {}  # (method, path, query) -> requests so far
         self.record = []
 
     # -- control ------------------------------------------------------------------------------
-    def start(self, seed, level, without=(), plain=()):
+    def start(self, seed, level, without=(), plain=(), optional=()):
         unknown = [item for item in without if item.partition("@")[0] not in FAULTS
                    or item.partition("@")[2] not in ("", *KINDS)]
         if unknown:
             raise ValueError(f"without: {', '.join(unknown)}")
+        unknown = [item for item in optional if item not in OPTIONAL_FAULTS]
+        if unknown:
+            raise ValueError(f"with: {', '.join(unknown)}")
         plan = Plan(int(seed), level, plain)
         with self.lock:
             self.plan = plan
             self.without = tuple(without)
+            self.optional = tuple(optional)
             self.counts = {}
             self.record = []
             self.names = {photo.pic_name: key for key, (_, photo) in plan.photo_keys().items()}
@@ -146,6 +167,7 @@ class Chaos:
     def stop(self):
         with self.lock:
             self.plan = None
+            self.optional = ()
             self.counts = {}
             self.record = []
 
@@ -155,10 +177,14 @@ class Chaos:
             try:
                 plan = self.start(query.get("seed", "1"), query.get("level", "ci"),
                                   [item for item in query.get("without", "").split(",") if item],
-                                  [item for item in query.get("plain", "").split(",") if item])
+                                  [item for item in query.get("plain", "").split(",") if item],
+                                  [item for item in query.get("with", "").split(",") if item])
             except ValueError as error:
                 return json_answer({"ok": False, "error": str(error)})
-            return json_answer({"ok": True, "plan": dict(plan.describe(), without=list(self.without))})
+            described = dict(plan.describe(), without=list(self.without))
+            if self.optional:
+                described["with"] = list(self.optional)
+            return json_answer({"ok": True, "plan": described})
         plan = self.plan
         if plan is None:
             return json_answer({"ok": False, "error": "chaos is off"})
@@ -182,10 +208,13 @@ class Chaos:
 
     def coverage(self):
         """Answers per fault class and kind, and the hostile values the owner holds, per class."""
-        faults = {name: {kind: 0 for kind in KINDS} for name in FAULTS + LIMIT_ROWS}
         with self.lock:
             entries = list(self.record)
             plan = self.plan
+            # An optional fault has a row only in a run that asked for it: a run's coverage needs
+            # every row it shows.
+            rows = FAULTS + self.optional + LIMIT_ROWS
+        faults = {name: {kind: 0 for kind in KINDS} for name in rows}
         for entry in entries:
             name = entry["fault"]
             if not name:
@@ -197,7 +226,7 @@ class Chaos:
         # Lists, not objects: the rows' names hold blanks.
         values = plan.coverage() if plan else {}
         return {"kinds": list(KINDS), "faults": [{"name": name, "counts": [faults[name][kind] for kind in KINDS]}
-                                                 for name in FAULTS + LIMIT_ROWS],
+                                                 for name in rows],
                 "values": [{"name": name, "count": count} for name, count in values.items()]}
 
     # -- requests -----------------------------------------------------------------------------
@@ -311,6 +340,9 @@ class Chaos:
             entry["n"] = n
             if entry["resolved"]:
                 fault = choose_fault(plan.seed, plan.level, *address, n, kind, hop, self.without)
+            lapse = self.lapse(plan, handler, service, kind, address, n)
+            if lapse:
+                fault, response = lapse
             if fault:
                 entry["fault"] = fault.name
                 if fault.name in ("418", "429", "432"):
@@ -325,6 +357,22 @@ class Chaos:
                 fault is None or fault.name in ("delay", "stall"))
             if listed is not None and entry["whole"]:
                 entry["listed"] = listed
+
+    def lapse(self, plan, handler, service, kind, address, n):
+        """(fault, answer) when a list request is answered as a lapsed session's: its session lapsed
+        before, or lapses now (one in EXPIRE_RATE, drawn from the address as the faults are); None
+        when the run did not ask for expire_session."""
+        if "expire_session" not in self.optional or kind not in ("album_list", "photo_list") \
+                or service not in ("main", "photos"):
+            return None
+        state, cookie = self.services.state, handler.headers.get("Cookie")
+        lapses, shape = choose_expiry(plan.seed, plan.level, *address, n)
+        if state.is_lapsed(cookie):
+            state.note_lapsed_answer()
+        elif not (lapses and state.lapse(cookie)):
+            return None
+        host = handler.headers.get("Host") or ports.address(service, self.services.base)
+        return Fault("expire_session", shape=shape), self.services.lapsed_answer(host, handler.path, shape)
 
     def redirect_target(self, fault, kind, service, target, hop):
         separator = "&" if "?" in target else "?"

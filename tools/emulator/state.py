@@ -164,6 +164,25 @@ class ServiceState:
             self.lapsed_answers += 1
             return True
 
+    def lapse(self, cookie_header):
+        """Ends a session at once (chaos mode's lapse); True when there was one to end."""
+        session = _cookie_values(cookie_header).get("SUB")
+        with self.lock:
+            if session not in self.sessions:
+                return False
+            self.sessions.discard(session)
+            self.lapsed.add(session)
+            self.lapsed_answers += 1
+            return True
+
+    def is_lapsed(self, cookie_header):
+        with self.lock:
+            return _cookie_values(cookie_header).get("SUB") in self.lapsed
+
+    def note_lapsed_answer(self):
+        with self.lock:
+            self.lapsed_answers += 1
+
     # -- the sample data's changes -----------------------------------------------------------
     def set_account_photos(self, count):
         with self.lock:
