@@ -12,6 +12,7 @@
 #define IDM_SIZE_MIDDLE 10003
 #define IDM_SIZE_SMALL 10004
 #define IDM_SIZE_THUMBNAIL 10005
+#define IDM_DOWNLOAD_ALL 10006
 #define IDM_PAUSE_DOWNLOAD 10007
 
 // The operation page's buttons.

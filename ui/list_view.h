@@ -42,6 +42,12 @@ public:
     bool IsSelected(int item) { return Send(LVM_GETITEMSTATE, static_cast<WPARAM>(item), LVIS_SELECTED) == LVIS_SELECTED; }
     bool Select(int item) { return setState(item, LVIS_SELECTED, LVIS_SELECTED); }
     bool Deselect(int item) { return setState(item, 0, LVIS_SELECTED); }
+    // The item's image from the LVSIL_STATE list, 1-based; 0 shows none.
+    bool SetStateImage(int item, int index) { return setState(item, INDEXTOSTATEIMAGEMASK(index), LVIS_STATEIMAGEMASK); }
+    int GetStateImage(int item)
+    {
+        return static_cast<int>((Send(LVM_GETITEMSTATE, static_cast<WPARAM>(item), LVIS_STATEIMAGEMASK) & LVIS_STATEIMAGEMASK) >> 12);
+    }
     int GetSelectedCount() { return static_cast<int>(Send(LVM_GETSELECTEDCOUNT)); }
     int GetItemCount() { return static_cast<int>(Send(LVM_GETITEMCOUNT)); }
     bool DeleteItem(int item) { return Send(LVM_DELETEITEM, static_cast<WPARAM>(item)) != 0; }

@@ -5,11 +5,24 @@
 void PhotoStore::beginDownload()
 {
     Locked hold(lock_);
+    resetLocked();
+}
+
+void PhotoStore::resetLocked()
+{
     photos_.clear();
     folder_.clear();
     state_.downloadedCount = 0;
     state_.nextPhotoIndex = 0;
     state_.queuedCount = 0;
+}
+
+bool PhotoStore::beginAlbum(const JobContext& job)
+{
+    Locked hold(lock_);
+    if (job.stopping()) return false;
+    resetLocked();
+    return true;
 }
 
 void PhotoStore::clear()

@@ -31,6 +31,9 @@ public:
 
     // A new download begins (its generation already current): no photos, counters at 0.
     void beginDownload();
+    // The next album of a running download of every album: no photos, counters at 0; false (nothing
+    // done) once `job` has been replaced. Called only while none of its pictures is in the pool.
+    bool beginAlbum(const JobContext& job);
     // Empties the list alone (a new album listing).
     void clear();
     // The album folder of the download `job`, handed to its tasks with their photos.
@@ -45,6 +48,8 @@ public:
     long countWritten(long generation);
 
 private:
+    void resetLocked();  // the lock held
+
     AppState& state_;  // not owned: the state outlives the store
     CriticalSection lock_;
     // A deque never moves a record while another is appended.

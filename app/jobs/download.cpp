@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <set>
+#include <vector>
 
 namespace {
 
@@ -37,11 +38,9 @@ std::string photoListAddress(const std::string& ownerId, const std::string& albu
     return address;
 }
 
-// The final line and the buttons, unless a newer download has begun by the time they would land.
-void finishJob(const DownloadRun& run)
+// The buttons back and the final line, unless a newer download has begun by the time they would land.
+void finishJob(const DownloadRun& run, const std::string& text)
 {
-    AppState& state = appState();
-    const std::string text = finalStatusText(run.report(), state.downloadedCount, state.queuedCount);
     StatusHold hold;  // after every picture's progress line
     whileCurrentOnWindow(run.job(), [&] {
         // Held as its last pictures landed: the download is over, nothing is held any more.
@@ -112,7 +111,7 @@ void countDownloaded(long generation)
     StatusHold hold;
     const long downloaded = photoStore().countWritten(generation);
     if (downloaded < 0) return;
-    setStatusHeld(progressStatusText(downloaded, state.queuedCount));
+    setStatusHeld(currentProgressText(downloaded, state.queuedCount));
 }
 
 } // namespace
@@ -137,8 +136,9 @@ void downloadTask(intptr_t generationArgument, intptr_t)
     const long generation = static_cast<long>(generationArgument);
     const std::shared_ptr<DownloadRun> run = currentDownloadRun();
     if (!run || run->generation() != generation) return;
-    // After a full disk the photos still queued are left alone: neither asked for nor counted.
-    if (run->diskFull()) return;
+    // After a full disk or a refused folder the photos still queued are left alone: neither asked
+    // for nor counted.
+    if (run->albumHalted()) return;
     PhotoRecord photo;
     std::wstring folder;
     if (!photoStore().take(generation, photo, folder)) return;
@@ -168,24 +168,39 @@ void downloadTask(intptr_t generationArgument, intptr_t)
         // Guarded by Jobs.SignInAnalyseAndDownload (its full disk) and DownloadLimits.FinalLines.
         const bool diskFull = error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL;
         if (diskFull && !run->stopForFullDisk()) return;
+        // In a download of every album a folder that takes no picture at all stops its album alone,
+        // with one box. Guarded by EndToEndAccount.UnwritableFolderStopsOnlyItsAlbum.
+        const bool refused = error == ERROR_PATH_NOT_FOUND || error == ERROR_ACCESS_DENIED;
+        if (refused && !diskFull && !run->stopAlbumForFolder() && run->albumHalted()) return;
         StatusHold hold;
         MessageBoxW(nullptr, toUtf16(errorText(error)).c_str(), name.c_str(), MB_ICONERROR);
         return;
     }
+    run->pictureWritten();
     writtenPictures().remember(folder, name, sizePath, bytes.size());
     // Written into the job's own folder; counted only while the job is still the current one.
     countDownloaded(generation);
 }
 
-void albumJob(const JobContext& job)
+// Until the pool has no picture left: woken by each picture's end, never later than half a second.
+bool waitForPictures(const JobContext& job)
 {
-    const std::shared_ptr<DownloadRun> run = startDownloadRun(job, job.generation());
+    while (!downloadPool().isIdle()) {
+        if (job.stopping()) return false;
+        static_cast<void>(downloadPool().waitTaskDone(500, true));
+    }
+    return !job.stopping();
+}
+
+AlbumOutcome downloadAlbum(const JobContext& job, DownloadRun& run, int position)
+{
+    AlbumOutcome outcome;
     AppState& state = appState();
     AlbumRecord album;
-    if (!albumStore().at(static_cast<int>(job.argument()), album)) {
+    if (!albumStore().at(position, album)) {
         MessageBoxW(nullptr, toUtf16("数组访问越界,大于数组成员数;").c_str(), toUtf16("信息").c_str(), MB_ICONERROR);
-        enableJobButtons(true);
-        return;
+        outcome.missing = true;
+        return outcome;
     }
     // Guarded by EndToEndHostile.HostileNamesStayInsideTheSaveFolder.
     const std::wstring saveFolder = state.saveFolder.get();
@@ -196,7 +211,8 @@ void albumJob(const JobContext& job)
         static_cast<void>(ensureFolder(ownerFolder));  // a missing folder fails each picture's write
         static_cast<void>(ensureFolder(albumFolder));
     }
-    if (!photoStore().setFolder(job, albumFolder)) return;
+    outcome.stopped = true;
+    if (!photoStore().setFolder(job, albumFolder)) return outcome;
     // "打开目录" shows the folder of the download that is current when it is chosen.
     whileCurrentOnWindow(job, [&] { state.albumFolder.set(albumFolder); });
 
@@ -204,11 +220,11 @@ void albumJob(const JobContext& job)
     // Every page, the first one included, is asked for within the loop, each answer in its own
     // document: a page that fails queues nothing, whatever an earlier answer held.
     auto fetchPage = [&](int page) {
-        return fetchPhotoListPage(*run, photoListAddress(ownerId, album.albumIdInAddress, page), state.cookies.get(), page == 1);
+        return fetchPhotoListPage(run, photoListAddress(ownerId, album.albumIdInAddress, page), state.cookies.get(), page == 1);
     };
     JsonDocument first = fetchPage(1);
     const int total = static_cast<int32_t>(first.GetInteger("data.total"));
-    run->setAlbumTotal(total);
+    run.setAlbumTotal(total);
     // The pages the first answer promises, but never far more than the album list said it holds:
     // a service that keeps answering cannot keep the job paging. A first page that lists photos
     // is believed over a total below one: those photos are not dropped.
@@ -218,8 +234,8 @@ void albumJob(const JobContext& job)
                                        : (first.GetCount("data.photo_list") > 0 ? mostPages : 0);
     const int64_t pages = std::min(promised, mostPages);
     AlbumNames names;
-    for (int page = 1; page <= pages && !run->diskFull(); ++page) {
-        if (job.stopping()) return;
+    for (int page = 1; page <= pages && !run.albumHalted(); ++page) {
+        if (job.stopping()) return outcome;
         JsonDocument answer = fetchPage(page);
         const int count = answer.GetCount("data.photo_list");
         int added = 0;
@@ -235,15 +251,53 @@ void albumJob(const JobContext& job)
             photo.timestamp = static_cast<int32_t>(answer.GetInteger(entry + "timestamp"));
             if (!names.name(photo)) continue;
             // Counted and kept only while this job is the current download.
-            if (!photoStore().append(job, photo)) return;
+            if (!photoStore().append(job, photo)) return outcome;
             downloadPool().submit(downloadTask, job.generation());
             ++added;
         }
         // A page that answered but brought nothing new: the service has run out of photos.
         if (page > 1 && added == 0 && answer.HasRoot()) break;
     }
-    while (!downloadPool().isIdle()) {
-        if (!job.pause(500)) return;
+    if (!waitForPictures(job)) return outcome;
+    outcome.stopped = false;
+    outcome.report = run.report();
+    outcome.downloaded = state.downloadedCount;
+    outcome.queued = state.queuedCount;
+    const bool whole = isWholeAlbum(outcome.report, outcome.downloaded, outcome.queued);
+    showAlbumState(job, position - 1, whole ? AlbumState::Complete : AlbumState::Incomplete);
+    return outcome;
+}
+
+void albumJob(const JobContext& job)
+{
+    const std::shared_ptr<DownloadRun> run = startDownloadRun(job, job.generation());
+    const AlbumOutcome outcome = downloadAlbum(job, *run, static_cast<int>(job.argument()));
+    if (outcome.missing) {
+        enableJobButtons(true);
+        return;
     }
-    finishJob(*run);  // a replaced job leaves the status line to its successor
+    // A replaced job leaves the status line to its successor.
+    if (!outcome.stopped) finishJob(*run, finalStatusText(outcome.report, outcome.downloaded, outcome.queued));
+}
+
+// Guarded by EndToEndAccount.*.
+void accountJob(const JobContext& job)
+{
+    const std::shared_ptr<DownloadRun> run = startDownloadRun(job, job.generation());
+    const std::vector<AlbumRecord> albums = albumStore().snapshot();
+    AccountTally tally;
+    tally.albums = static_cast<int>(albums.size());
+    for (int position = 1; position <= tally.albums; ++position) {
+        // A full disk or a rate limit that never ends concerns every album: the rest stay undone.
+        if (run->diskFull() || run->gate().givenUp()) break;
+        if (position > 1 && !photoStore().beginAlbum(job)) return;
+        run->beginAlbum({position, tally.albums, albums[static_cast<size_t>(position - 1)].caption});
+        setStatus(accountProgressText(position, tally.albums, albums[static_cast<size_t>(position - 1)].caption, 0, 0));
+        const AlbumOutcome outcome = downloadAlbum(job, *run, position);
+        if (outcome.stopped) return;
+        tally.downloaded += outcome.downloaded;
+        tally.listed += outcome.queued;
+        if (!outcome.missing && isWholeAlbum(outcome.report, outcome.downloaded, outcome.queued)) ++tally.complete;
+    }
+    finishJob(*run, accountFinalText(tally));
 }

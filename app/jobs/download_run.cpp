@@ -3,6 +3,7 @@
 #include "app/core/app_state.h"
 #include "app/core/shared_objects.h"
 #include "app/jobs/job_window.h"
+#include "text/encoding.h"
 
 namespace {
 
@@ -19,13 +20,17 @@ CurrentRun& current()
 
 } // namespace
 
+bool isWholeAlbum(const DownloadReport& report, long downloaded, long queued)
+{
+    return downloaded == queued && !report.failedPages && !report.failedPictures && !report.failedWrites && !report.gaveUp &&
+           !report.diskFull && !report.folderRefused;
+}
+
 // Guarded by EndToEndHostile.ErrorObjectPageIsRetriedNotTakenAsEmpty and DownloadLimits.FinalLines.
 std::string finalStatusText(const DownloadReport& report, long downloaded, long queued)
 {
     const std::string counts = "当前已下载 " + std::to_string(downloaded) + "张 共 " + std::to_string(queued) + "张";
-    const bool whole = downloaded == queued && !report.failedPages && !report.failedPictures && !report.failedWrites &&
-                       !report.gaveUp && !report.diskFull;
-    if (whole) return "  状态:全部下载完成," + counts + " 请单击鼠标右键打开目录;";
+    if (isWholeAlbum(report, downloaded, queued)) return "  状态:全部下载完成," + counts + " 请单击鼠标右键打开目录;";
     std::string text = "  状态:下载未完成,";
     if (report.diskFull) text += "磁盘空间不足,已停止下载,";
     if (report.gaveUp) text += "服务器持续限制访问频率,已停止下载,";
@@ -52,6 +57,35 @@ std::string progressStatusText(long downloaded, long queued)
 {
     if (downloadPool().isPaused()) return heldStatusText(downloaded, queued);
     return "  状态:正在下载中,请耐心等待,可能需要一阵子时间;当前下载进度 " + std::to_string(downloaded) + "/" + std::to_string(queued);
+}
+
+std::wstring accountProgressText(int position, int count, std::wstring_view caption, long downloaded, long queued)
+{
+    std::wstring text = toUtf16("  状态:正在下载第" + std::to_string(position) + "/" + std::to_string(count) + "个相册[");
+    text += caption;
+    text += toUtf16("],当前下载进度 " + std::to_string(downloaded) + "/" + std::to_string(queued));
+    return text;
+}
+
+// Guarded by DownloadLimits.AccountLines and EndToEndAccount.*.
+std::string accountFinalText(const AccountTally& tally)
+{
+    const std::string counts = "当前已下载 " + std::to_string(tally.downloaded) + "张 共 " + std::to_string(tally.listed) +
+                               "张 请单击鼠标右键打开目录;";
+    const std::string albums = "共" + std::to_string(tally.albums) + "个相册,";
+    if (tally.complete == tally.albums) return "  状态:全部相册下载完成," + albums + counts;
+    return "  状态:相册下载未完成," + albums + "完整" + std::to_string(tally.complete) + "个,未完成" +
+           std::to_string(tally.albums - tally.complete) + "个," + counts;
+}
+
+std::wstring currentProgressText(long downloaded, long queued)
+{
+    const std::shared_ptr<DownloadRun> run = currentDownloadRun();
+    if (!downloadPool().isPaused() && run && run->isAccountRun()) {
+        const AccountPlace place = run->place();
+        return accountProgressText(place.position, place.count, place.caption, downloaded, queued);
+    }
+    return toUtf16(progressStatusText(downloaded, queued));
 }
 
 DownloadRun::DownloadRun(const JobContext& job, long generation, RateGate::Clock clock)
@@ -115,6 +149,48 @@ void DownloadRun::setAlbumTotal(int total)
 {
     Locked hold(lock_);
     report_.albumTotal = total;
+}
+
+void DownloadRun::beginAlbum(const AccountPlace& place)
+{
+    Locked hold(lock_);
+    place_ = place;
+    const bool diskFull = report_.diskFull;
+    report_ = DownloadReport{};
+    report_.diskFull = diskFull;
+    albumWrote_ = false;
+}
+
+AccountPlace DownloadRun::place() const
+{
+    Locked hold(lock_);
+    return place_;
+}
+
+bool DownloadRun::isAccountRun() const
+{
+    Locked hold(lock_);
+    return place_.position > 0;
+}
+
+void DownloadRun::pictureWritten()
+{
+    Locked hold(lock_);
+    albumWrote_ = true;
+}
+
+bool DownloadRun::stopAlbumForFolder()
+{
+    Locked hold(lock_);
+    if (place_.position == 0 || albumWrote_ || report_.folderRefused) return false;
+    report_.folderRefused = true;
+    return true;
+}
+
+bool DownloadRun::albumHalted() const
+{
+    Locked hold(lock_);
+    return report_.diskFull || report_.folderRefused;
 }
 
 DownloadReport DownloadRun::report() const

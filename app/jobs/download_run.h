@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "app/core/job_threads.h"
 #include "app/jobs/patient_fetch.h"
@@ -20,7 +21,11 @@ struct DownloadReport {
     int albumTotal = 0;      // "data.total" of the first page; 0 when unknown
     bool gaveUp = false;     // limited for too long without a success
     bool diskFull = false;   // a write found the disk full: the job stopped there
+    bool folderRefused = false;  // the album's folder took no picture: the album stopped there
 };
+
+// Whether an album's download is whole: every listed picture saved and nothing failed.
+bool isWholeAlbum(const DownloadReport& report, long downloaded, long queued);
 
 // "全部下载完成…" only when every queued photo is saved and nothing failed; otherwise a text that
 // says the album is incomplete and why.
@@ -31,6 +36,25 @@ std::string pauseStatusText(unsigned seconds, long downloaded, long queued);
 std::string heldStatusText(long downloaded, long queued);
 // The status line as pictures arrive: their progress, or that the user holds the download.
 std::string progressStatusText(long downloaded, long queued);
+// The status line of an album downloaded as the `position`-th of `count` in a download of every album.
+std::wstring accountProgressText(int position, int count, std::wstring_view caption, long downloaded, long queued);
+
+// What a download of every album came to.
+struct AccountTally {
+    int albums = 0;       // albums listed
+    int complete = 0;     // albums whole at their end
+    long downloaded = 0;  // pictures saved, over every album
+    long listed = 0;      // pictures listed, over every album
+};
+// The final line of a download of every album.
+std::string accountFinalText(const AccountTally& tally);
+
+// Where a download of every album has come to: its status lines name the album.
+struct AccountPlace {
+    int position = 0;  // 1-based; 0: a single album's download
+    int count = 0;
+    std::wstring caption;
+};
 
 class DownloadRun : public PatientJob {
 public:
@@ -50,6 +74,21 @@ public:
     void setAlbumTotal(int total);
     DownloadReport report() const;
 
+    // A download of every album moves on to its next album: the status names it, and what the
+    // report tells about pictures, pages and the album total starts anew. A full disk and the
+    // rate-limit gate's state stay: they concern every album.
+    void beginAlbum(const AccountPlace& place);
+    AccountPlace place() const;
+    bool isAccountRun() const;
+    // A picture was written into the album's folder.
+    void pictureWritten();
+    // The album's folder refused its first picture (error 3 or 5) in a download of every album:
+    // the album stops, the run goes on with the next. True only for the first such refusal of the
+    // album, which alone tells the user; false once a picture of the album was written.
+    [[nodiscard]] bool stopAlbumForFolder();
+    // No further picture or page of the album is asked for (a full disk, a refused folder).
+    bool albumHalted() const;
+
 protected:
     void showPause(uint64_t msLeft) override;
     bool heldByUser() const override;
@@ -58,6 +97,8 @@ private:
     long generation_;
     mutable CriticalSection lock_;
     DownloadReport report_;
+    AccountPlace place_;
+    bool albumWrote_ = false;  // a picture of the current album was written
     uint64_t shownRound_ = UINT64_MAX;  // the pause and second last put on the status line
     unsigned shownSeconds_ = 0;
 };
@@ -66,3 +107,7 @@ private:
 // find it with currentDownloadRun.
 std::shared_ptr<DownloadRun> startDownloadRun(const JobContext& job, long generation);
 std::shared_ptr<DownloadRun> currentDownloadRun();
+
+// The status line for the current download's progress: held by the user, an album of a download
+// of every album, or a single album.
+std::wstring currentProgressText(long downloaded, long queued);

@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "text/encoding.h"
+
 namespace {
 
 std::atomic<JobWindow*> gWindow{nullptr};
@@ -12,12 +14,16 @@ void connectJobWindow(JobWindow* window) { gWindow = window; }
 
 bool jobWindowConnected() { return gWindow != nullptr; }
 
-void setStatus(std::string_view text)
+void setStatus(std::string_view text) { setStatus(std::wstring_view(toUtf16(text))); }
+
+void setStatus(std::wstring_view text)
 {
     if (JobWindow* window = gWindow) window->setStatus(text);
 }
 
-void setStatusHeld(std::string_view text)
+void setStatusHeld(std::string_view text) { setStatusHeld(std::wstring_view(toUtf16(text))); }
+
+void setStatusHeld(std::wstring_view text)
 {
     if (JobWindow* window = gWindow) window->setStatusHeld(text);
 }
@@ -41,6 +47,11 @@ void showSignInPicture(const ImageObject& image)
 void addAlbumRow(const JobContext& job, std::wstring_view text, const ImageObject& cover)
 {
     if (JobWindow* window = gWindow) window->addAlbumRow(job, text, cover);
+}
+
+void showAlbumState(const JobContext& job, int row, AlbumState state)
+{
+    if (JobWindow* window = gWindow) window->showAlbumState(job, row, state);
 }
 
 void whileCurrentOnWindow(const JobContext& job, const std::function<void()>& step)

@@ -12,12 +12,15 @@
 
 class ImageObject;
 
+// How an album's row shows its download: the index of its state image.
+enum class AlbumState { NotDownloaded = 1, Complete = 2, Incomplete = 3 };
+
 class JobWindow {
 public:
     // The status line, written under the status lock.
-    virtual void setStatus(std::string_view text) = 0;
+    virtual void setStatus(std::wstring_view text) = 0;
     // The same for a caller that already holds the status lock (a StatusHold in scope).
-    virtual void setStatusHeld(std::string_view text) = 0;
+    virtual void setStatusHeld(std::wstring_view text) = 0;
     // The analyse and browse buttons, enabled again at the end of a download.
     virtual void enableJobButtons(bool enabled) = 0;
     // The homepage typed in the edit field.
@@ -26,6 +29,8 @@ public:
     virtual void showSignInPicture(const ImageObject& image) = 0;
     // A row of the album list with its cover; dropped when `job` has been replaced by then.
     virtual void addAlbumRow(const JobContext& job, std::wstring_view text, const ImageObject& cover) = 0;
+    // The state image of the album's row (0-based); nothing when `job` has been replaced by then.
+    virtual void showAlbumState(const JobContext& job, int row, AlbumState state) = 0;
     // Runs `step` on the window's thread, the caller waiting, only while `job` is still the
     // current job of its kind there: a replaced job's last steps (its final line, the buttons,
     // the album folder) never land after its successor's first ones.
@@ -40,10 +45,14 @@ protected:
 void connectJobWindow(JobWindow* window);
 bool jobWindowConnected();
 
+// Program text (code page 936) or any text.
 void setStatus(std::string_view text);
+void setStatus(std::wstring_view text);
 void setStatusHeld(std::string_view text);
+void setStatusHeld(std::wstring_view text);
 void enableJobButtons(bool enabled);
 std::string homepageText();
 void showSignInPicture(const ImageObject& image);
 void addAlbumRow(const JobContext& job, std::wstring_view text, const ImageObject& cover);
+void showAlbumState(const JobContext& job, int row, AlbumState state);
 void whileCurrentOnWindow(const JobContext& job, const std::function<void()>& step);

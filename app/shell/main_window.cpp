@@ -4,8 +4,10 @@
 #include <memory>
 #include <string>
 
+#include "app/core/album_store.h"
 #include "app/core/app_state.h"
 #include "app/core/file_naming.h"
+#include "app/shell/album_state_images.h"
 #include "app/shell/folder_actions.h"
 #include "app/jobs/analysis.h"
 #include "app/jobs/download.h"
@@ -77,7 +79,7 @@ class MainWindowView final : public JobWindow {
 public:
     // The window's thread never waits for the status lock: a worker may hold that lock across a
     // message box for as long as the user leaves it open, and the window must go on answering.
-    void setStatus(std::string_view text) override
+    void setStatus(std::wstring_view text) override
     {
         if (onWindowThread()) {
             setStatusHeld(text);
@@ -88,13 +90,13 @@ public:
         setStatusHeld(text);
     }
 
-    void setStatusHeld(std::string_view text) override
+    void setStatusHeld(std::wstring_view text) override
     {
         if (onWindowThread()) {
-            if (gMain) gMain->status.SetText(text);
+            if (gMain) gMain->status.SetTextW(text);
             return;
         }
-        const std::wstring wide = toUtf16(text);
+        const std::wstring wide(text);
         if (gHandles.status) SendMessageW(gHandles.status, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
     }
 
@@ -144,7 +146,16 @@ public:
             MainWindow& m = *gMain;
             // Rows and covers stay matched by index: every row adds exactly one image.
             m.covers.AddImage(cover);
-            m.albumList.InsertItemW(text, m.albumList.GetItemCount());
+            const int row = m.albumList.InsertItemW(text, m.albumList.GetItemCount());
+            if (row >= 0) m.albumList.SetStateImage(row, static_cast<int>(AlbumState::NotDownloaded));
+        });
+    }
+
+    void showAlbumState(const JobContext& job, int row, AlbumState state) override
+    {
+        onMainThread([&] {
+            if (!gMain || job.stopping() || row < 0 || row >= gMain->albumList.GetItemCount()) return;
+            gMain->albumList.SetStateImage(row, static_cast<int>(state));
         });
     }
 
@@ -218,13 +229,28 @@ void pauseOrContinueDownload(MainWindow& m)
     const AppState& state = appState();
     if (downloadPool().isPaused()) {
         static_cast<void>(downloadPool().resume());
-        m.status.SetText(progressStatusText(state.downloadedCount, state.queuedCount));
+        m.status.SetTextW(currentProgressText(state.downloadedCount, state.queuedCount));
     } else if (isJobRunning(DownloadJob) && downloadPool().pause()) {
         m.status.SetText(heldStatusText(state.downloadedCount, state.queuedCount));
     }
 }
 
 intptr_t onAlbumListRClick(intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t);
+
+// The photos and counters are reset once the running download has been told to stop and before
+// the new one exists, so no task of the old one can reach the new one's. A new download is never
+// born held.
+void beginDownload()
+{
+    photoStore().beginDownload();
+    static_cast<void>(downloadPool().resume());
+}
+
+bool isAccountRunGoingOn()
+{
+    const std::shared_ptr<DownloadRun> run = currentDownloadRun();
+    return run && run->isAccountRun() && isJobRunning(DownloadJob) && isCurrentJob(DownloadJob, run->generation());
+}
 
 intptr_t onOperationPageCreate(intptr_t page, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t)
 {
@@ -237,6 +263,7 @@ intptr_t onOperationPageCreate(intptr_t page, intptr_t, intptr_t, intptr_t, intp
     m.albumList.InsertColumn("进度", 50);
     m.albumList.InsertColumn("运行状态", 450);
     m.albumList.SetImageList(m.covers, 0);
+    if (makeAlbumStateImages(m.albumStates, 16)) m.albumList.SetImageList(m.albumStates, 2);
     m.albumList.OnRClick(onAlbumListRClick);
     m.homepageLabel.Create(parent, "用户主页：", {20, 20}, {70, 25}, SS_RIGHT | SS_CENTERIMAGE);
     m.analyseButton.Create(parent, "分析", {0, 20}, {70, 25}, IDC_ANALYSE);
@@ -301,6 +328,7 @@ intptr_t onMainCreate(intptr_t window, intptr_t, intptr_t, intptr_t, intptr_t, i
     m.contextMenu.AppendSeparator();
     m.contextMenu.AppendSubMenu(m.sizeMenu, "下载类型");
     m.contextMenu.AppendSeparator();
+    m.contextMenu.AppendItem("下载全部相册", IDM_DOWNLOAD_ALL);
     m.contextMenu.AppendItem("暂停下载", IDM_PAUSE_DOWNLOAD);
     onMainMenuItem(window, IDM_SIZE_MIDDLE, 0, 0, 0, 0, 0);
 
@@ -381,13 +409,14 @@ intptr_t onMainMenuItem(intptr_t, intptr_t command, intptr_t, intptr_t, intptr_t
         const int selected = m.albumList.GetFirstSelected();
         if (selected < 0 || state.saveFolder.get().empty()) return 0;
         enableJobButtons(false);
-        // The photos and counters are reset once the running download has been told to stop and
-        // before the new one exists, so no task of the old one can reach the new one's. A new
-        // download is never born held.
-        startJob(DownloadJob, albumJob, selected + 1, [] {
-            photoStore().beginDownload();
-            static_cast<void>(downloadPool().resume());
-        });
+        startJob(DownloadJob, albumJob, selected + 1, beginDownload);
+        return 0;
+    }
+    if (command == IDM_DOWNLOAD_ALL) {
+        // Nothing to do before a listing; a running download is replaced as by "下载选中".
+        if (albumStore().snapshot().empty() || state.saveFolder.get().empty()) return 0;
+        enableJobButtons(false);
+        startJob(DownloadJob, accountJob, 0, beginDownload);
         return 0;
     }
     if (command == IDM_PAUSE_DOWNLOAD) {
@@ -400,8 +429,9 @@ intptr_t onMainMenuItem(intptr_t, intptr_t command, intptr_t, intptr_t, intptr_t
     }
     for (int position = 0; position < 4; ++position) {
         if (kSizes[position].command != static_cast<UINT>(command)) continue;
-        // The size in use stays while pictures are on their way.
-        if (!downloadPool().isIdle()) return 0;
+        // The size in use stays while pictures are on their way, and for the whole of a download
+        // of every album.
+        if (!downloadPool().isIdle() || isAccountRunGoingOn()) return 0;
         state.sizePath.set(kSizes[position].path);
         m.sizeMenu.CheckRadio(static_cast<UINT>(position), 0, 3);
     }

@@ -28,6 +28,7 @@ struct MainWindow {
     Edit homepageEdit, saveFolderEdit;
     ListView albumList;
     ImageListObject covers;
+    ImageListObject albumStates;  // complete, incomplete, not saved yet
     PictureBox aboutPicture;
     Menu sizeMenu, contextMenu;
 };

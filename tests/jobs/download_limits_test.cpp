@@ -177,6 +177,70 @@ TEST(DownloadLimits, FinalLines)
               "  状态:下载未完成,1张图片写入失败,当前已下载 3张 共 3张 请单击鼠标右键打开目录;");
 }
 
+// A download of every album: its progress names the album, its last line counts albums and pictures.
+TEST(DownloadLimits, AccountLines)
+{
+    EXPECT_EQ(accountProgressText(3, 25, L"\u65C5\u884C\U0001F697", 2, 6),
+              toUtf16("  状态:正在下载第3/25个相册[") + L"\u65C5\u884C\U0001F697" + toUtf16("],当前下载进度 2/6"));
+    EXPECT_EQ(accountFinalText({25, 25, 100, 100}), "  状态:全部相册下载完成,共25个相册,当前已下载 100张 共 100张 请单击鼠标右键打开目录;");
+    EXPECT_EQ(accountFinalText({25, 24, 96, 100}),
+              "  状态:相册下载未完成,共25个相册,完整24个,未完成1个,当前已下载 96张 共 100张 请单击鼠标右键打开目录;");
+    // An account without albums is whole at once.
+    EXPECT_EQ(accountFinalText({}), "  状态:全部相册下载完成,共0个相册,当前已下载 0张 共 0张 请单击鼠标右键打开目录;");
+
+    // An album whose folder refused its pictures is never whole.
+    DownloadReport refused;
+    refused.folderRefused = true;
+    EXPECT_FALSE(isWholeAlbum(refused, 0, 0));
+    EXPECT_TRUE(isWholeAlbum({}, 4, 4));
+    EXPECT_FALSE(isWholeAlbum({}, 3, 4));
+}
+
+namespace {
+
+HANDLE gAccountRunDone = nullptr;
+
+void accountRunJob(const JobContext& job)
+{
+    struct Done {
+        ~Done() { SetEvent(gAccountRunDone); }
+    } done;
+    DownloadRun run(job, 1);
+    // A single album's download never stops for a folder: each picture tells its own failure.
+    EXPECT_FALSE(run.stopAlbumForFolder());
+    EXPECT_FALSE(run.albumHalted());
+    run.beginAlbum({1, 2, L"a"});
+    EXPECT_TRUE(run.isAccountRun());
+    // The first refusal of an album stops it and alone tells the user.
+    EXPECT_TRUE(run.stopAlbumForFolder());
+    EXPECT_FALSE(run.stopAlbumForFolder());
+    EXPECT_TRUE(run.albumHalted());
+    // The next album starts anew; once it wrote a picture, a refusal is that picture's own.
+    run.pageFailed();
+    run.beginAlbum({2, 2, L"b"});
+    EXPECT_FALSE(run.albumHalted());
+    EXPECT_EQ(run.report().failedPages, 0);
+    run.pictureWritten();
+    EXPECT_FALSE(run.stopAlbumForFolder());
+    EXPECT_FALSE(run.albumHalted());
+    // A full disk stays for every album after it.
+    EXPECT_TRUE(run.stopForFullDisk());
+    run.beginAlbum({3, 3, L"c"});
+    EXPECT_TRUE(run.diskFull());
+    EXPECT_TRUE(run.albumHalted());
+}
+
+} // namespace
+
+TEST(DownloadRun, AccountAlbumsStartAnewButAFullDiskStays)
+{
+    gAccountRunDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_TRUE(startJob(DownloadJob, accountRunJob));
+    EXPECT_TRUE(waitServed(gAccountRunDone, 10000));
+    CloseHandle(gAccountRunDone);
+    gAccountRunDone = nullptr;
+}
+
 namespace {
 
 struct WaitProbe {

@@ -233,6 +233,14 @@ bool Pilot::buttonEnabled(const std::wstring& text) const
 
 int Pilot::albumCount() const { return static_cast<int>(SendMessageW(albumList(), LVM_GETITEMCOUNT, 0, 0)); }
 
+int Pilot::albumState(int index) const
+{
+    const LRESULT state = SendMessageW(albumList(), LVM_GETITEMSTATE, static_cast<WPARAM>(index), LVIS_STATEIMAGEMASK);
+    return static_cast<int>((state & LVIS_STATEIMAGEMASK) >> 12);
+}
+
+bool Pilot::hasAlbumStateImages() const { return SendMessageW(albumList(), LVM_GETIMAGELIST, LVSIL_STATE, 0) != 0; }
+
 std::wstring Pilot::albumText(int index) const
 {
     constexpr size_t kChars = 1024;
@@ -286,7 +294,7 @@ int Pilot::selectedAlbum() const
 bool Pilot::albumMenu(int index, const std::wstring& command)
 {
     // The menu as the user sees it: two commands, a separator, the sizes' submenu, a separator,
-    // then the pause command under either of its names.
+    // then the download of every album and the pause command under either of its names.
     static const wchar_t* const kCommands[] = {L"下载选中", L"打开目录"};
     static const wchar_t* const kSizes[] = {L"原图", L"高清", L"标清", L"缩略"};
     std::vector<UINT> keys;
@@ -298,7 +306,9 @@ bool Pilot::albumMenu(int index, const std::wstring& command)
         keys.push_back(VK_RIGHT);  // opens the submenu on its first item
         keys.insert(keys.end(), i, VK_DOWN);
     }
-    if (command == L"暂停下载" || command == L"继续下载") keys.assign(4, VK_DOWN);  // both separators are skipped
+    // Both separators are skipped.
+    if (command == L"下载全部相册") keys.assign(4, VK_DOWN);
+    if (command == L"暂停下载" || command == L"继续下载") keys.assign(5, VK_DOWN);
     if (keys.empty()) return false;
 
     const HWND list = albumList();

@@ -49,12 +49,15 @@ public:
     bool buttonEnabled(const std::wstring& text) const;
 
     int albumCount() const;
+    // The row's state image (1-based; 0: none), and whether the list has a state image list at all.
+    int albumState(int index) const;
+    bool hasAlbumStateImages() const;
     std::wstring albumText(int index) const;
     std::vector<std::wstring> albums() const;
     bool selectAlbum(int index);
     int selectedAlbum() const;
     // Right-clicks the album and picks a command of its menu by its text: "下载选中", "打开目录",
-    // one of the picture sizes under "下载类型" ("原图", "高清", "标清", "缩略"), or "暂停下载"
+    // one of the picture sizes under "下载类型" ("原图", "高清", "标清", "缩略"), "下载全部相册", or "暂停下载"
     // ("继续下载" while a download is held).
     bool albumMenu(int index, const std::wstring& command);
     // The colour on screen at the centre of the sign-in page's picture (the QR code, later the

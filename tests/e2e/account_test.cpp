@@ -1,0 +1,150 @@
+// "下载全部相册": every album of the listing, one after another, in list order, each with every rule
+// of a single download; a progress line that names the album, one line for the whole account at
+// the end, and a state image on each row.
+#include <gtest/gtest.h>
+
+#include <cwctype>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/session.h"
+
+namespace {
+
+// The sample account: 25 albums, "账号相册 01" to "账号相册 25", the n-th with 2 + n % 5 photos.
+const char* const kAccountOwner = "1000000007";
+const wchar_t* const kAccountNick = L"整个账号";
+constexpr int kAccountAlbums = 25;
+
+int photosOf(int album) { return 2 + album % 5; }
+
+std::wstring captionOf(int album)
+{
+    wchar_t number[8] = {};
+    swprintf(number, 8, L"%02d", album);
+    return std::wstring(L"账号相册 ") + number;
+}
+
+const std::wstring kAllDonePrefix = L"  状态:全部相册下载完成,";
+const std::wstring kNotAllDonePrefix = L"  状态:相册下载未完成,";
+const std::wstring kAccountProgressPrefix = L"  状态:正在下载第";
+
+bool isAccountFinal(const std::wstring& line) { return line.rfind(kAllDonePrefix, 0) == 0 || line.rfind(kNotAllDonePrefix, 0) == 0; }
+
+// Chooses "下载全部相册" and waits for the account's last line, answering message boxes on the way.
+bool downloadAccount(ProgramSession& session, DWORD ms, std::vector<std::wstring>* seen, std::vector<MessageBoxSeen>* boxes)
+{
+    Pilot& pilot = session.pilot();
+    if (!pilot.albumMenu(0, L"下载全部相册")) return false;
+    pilot.waitUntil([&] { return !pilot.buttonEnabled(L"分析"); }, 2000);
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        MessageBoxSeen box;
+        if (pilot.answerMessageBox(&box, 50)) {
+            boxes->push_back(box);
+            continue;
+        }
+        const std::wstring now = pilot.status();
+        if (seen && (seen->empty() || seen->back() != now)) seen->push_back(now);
+        if (isAccountFinal(now) && pilot.buttonEnabled(L"分析")) return true;
+    }
+    return false;
+}
+
+// "…第K/25个相册[caption],当前下载进度 D/Q": K and the caption; K is 0 for any other line.
+int albumNamedIn(const std::wstring& line, std::wstring* caption)
+{
+    if (line.rfind(kAccountProgressPrefix, 0) != 0) return 0;
+    const size_t slash = line.find(L'/', kAccountProgressPrefix.size());
+    const size_t open = line.find(L'[');
+    const size_t close = line.rfind(L']');
+    if (slash == std::wstring::npos || open == std::wstring::npos || close == std::wstring::npos || close < open) return 0;
+    *caption = line.substr(open + 1, close - open - 1);
+    return std::stoi(line.substr(kAccountProgressPrefix.size(), slash - kAccountProgressPrefix.size()));
+}
+
+} // namespace
+
+TEST(EndToEndAccount, EveryAlbumWholeInListOrderWithRowStatesAndOneLastLine)
+{
+    ProgramSession session;
+    ASSERT_TRUE(session.start());
+    ASSERT_TRUE(session.analyse(kAccountOwner));
+    Pilot& pilot = session.pilot();
+    ASSERT_EQ(pilot.albumCount(), kAccountAlbums);
+    ASSERT_TRUE(pilot.hasAlbumStateImages());
+    for (int row = 0; row < kAccountAlbums; ++row) EXPECT_EQ(pilot.albumState(row), 1) << row;  // not saved yet
+
+    std::vector<std::wstring> seen;
+    std::vector<MessageBoxSeen> boxes;
+    ASSERT_TRUE(downloadAccount(session, 180000, &seen, &boxes)) << utf8(pilot.status());
+    EXPECT_TRUE(boxes.empty());
+    int total = 0;
+    for (int album = 1; album <= kAccountAlbums; ++album) total += photosOf(album);
+    EXPECT_EQ(pilot.status(), L"  状态:全部相册下载完成,共25个相册,当前已下载 " + std::to_wstring(total) + L"张 共 " + std::to_wstring(total) +
+                                  L"张 请单击鼠标右键打开目录;");
+    for (int album = 1; album <= kAccountAlbums; ++album) {
+        EXPECT_TRUE(session.picturesIntact(session.albumFolder(kAccountNick, captionOf(album)), "/mw1024/", photosOf(album))) << album;
+        EXPECT_EQ(pilot.albumState(album - 1), 2) << album;  // complete
+    }
+    // The progress names each album it reaches, in list order, with its caption.
+    int last = 0;
+    for (const std::wstring& line : seen) {
+        std::wstring caption;
+        const int album = albumNamedIn(line, &caption);
+        if (album == 0) continue;
+        EXPECT_GE(album, last) << utf8(line);
+        EXPECT_EQ(caption, captionOf(album)) << utf8(line);
+        EXPECT_NE(line.find(L"/25个相册["), std::wstring::npos) << utf8(line);
+        last = album;
+    }
+    EXPECT_GT(last, 0);
+}
+
+TEST(EndToEndAccount, UnwritableFolderStopsOnlyItsAlbum)
+{
+    ProgramSession session;
+    ASSERT_TRUE(session.start());
+    ASSERT_TRUE(session.analyse(kAccountOwner));
+    // A file where the third album's folder belongs: none of its pictures can be written.
+    ASSERT_TRUE(CreateDirectoryW((session.folder() + kAccountNick).c_str(), nullptr));
+    const std::wstring third = session.albumFolder(kAccountNick, captionOf(3));
+    ASSERT_TRUE(blockFolder(third.substr(0, third.size() - 1)));
+    std::vector<MessageBoxSeen> boxes;
+    ASSERT_TRUE(downloadAccount(session, 180000, nullptr, &boxes)) << utf8(session.pilot().status());
+    // One box for the album, not one per picture; every other album whole.
+    EXPECT_EQ(boxes.size(), 1u);
+    int total = 0;
+    for (int album = 1; album <= kAccountAlbums; ++album) total += photosOf(album);
+    EXPECT_EQ(session.pilot().status(), L"  状态:相册下载未完成,共25个相册,完整24个,未完成1个,当前已下载 " + std::to_wstring(total - photosOf(3)) +
+                                            L"张 共 " + std::to_wstring(total) + L"张 请单击鼠标右键打开目录;");
+    EXPECT_EQ(session.pilot().albumState(2), 3);  // incomplete
+    EXPECT_EQ(session.pilot().albumState(3), 2);
+    EXPECT_TRUE(session.picturesIntact(session.albumFolder(kAccountNick, captionOf(25)), "/mw1024/", photosOf(25)));
+}
+
+TEST(EndToEndAccount, SizeStaysAndASingleDownloadReplacesTheRun)
+{
+    ProgramSession session;
+    ASSERT_TRUE(control("/faults?picture_latency=300"));
+    ASSERT_TRUE(session.start());
+    ASSERT_TRUE(session.analyse(kAccountOwner));
+    Pilot& pilot = session.pilot();
+    ASSERT_TRUE(pilot.albumMenu(0, L"下载全部相册"));
+    ASSERT_TRUE(pilot.waitStatus([](const std::wstring& now) { return now.rfind(L"  状态:正在下载第2/25个相册[", 0) == 0; }, 30000))
+        << utf8(pilot.status());
+    // Between albums too the size in use stays.
+    ASSERT_TRUE(pilot.albumMenu(0, L"原图"));
+    // "下载选中" replaces the run as it replaces any running download.
+    ASSERT_TRUE(session.download(4, 60000)) << utf8(pilot.status());
+    EXPECT_EQ(pilot.status(), finishedStatus(photosOf(5), photosOf(5)));
+    EXPECT_EQ(imageRequests("/large/"), 0);
+    // The replaced run asks for nothing more: no list page, no picture.
+    const int pictures = imageRequests("/mw1024/");
+    const int pages = emulatorCount("requests", "/photos/get_all");
+    Sleep(1500);
+    EXPECT_EQ(imageRequests("/mw1024/"), pictures);
+    EXPECT_EQ(emulatorCount("requests", "/photos/get_all"), pages);
+    EXPECT_EQ(pilot.status(), finishedStatus(photosOf(5), photosOf(5)));
+    EXPECT_TRUE(session.picturesIntact(session.albumFolder(kAccountNick, captionOf(5)), "/mw1024/", photosOf(5)));
+}
