@@ -54,4 +54,7 @@ struct AppState {
     std::atomic<long> downloadedCount{0};
     std::atomic<long> queuedCount{0};
     std::atomic<long> nextPhotoIndex{0};
+    // Counts the sign-ins of this run: a request sent with the session of one number that finds
+    // the session lapsed waits for the next.
+    std::atomic<long> sessionNumber{0};
 };

@@ -62,10 +62,11 @@ bool isGoodList(JsonDocument& answer, std::string_view listPath, bool firstPage)
 // A photo-list page, parsed; an empty document when it never came usably (a failure is noted for
 // the final status, a stopped job is not a failure).
 // Guarded by EndToEndHostile.ErrorObjectPageIsRetriedNotTakenAsEmpty.
-JsonDocument fetchPhotoListPage(DownloadRun& run, const std::string& address, const std::string& cookies, bool firstPage)
+JsonDocument fetchPhotoListPage(DownloadRun& run, const std::string& address, bool firstPage)
 {
     JsonDocument answer;
-    const FetchResult result = fetchPatiently(run, {address, cookies, {}, AnswerKind::List}, [&](HttpClient& client) {
+    // The session's newest cookies at each try: a lapsed session is renewed while the page waits.
+    const FetchResult result = fetchPatiently(run, {address, {}, {}, AnswerKind::List, true}, [&](HttpClient& client) {
         JsonDocument parsed;
         if (!parsed.Parse(client.responseText(), true) || !isGoodList(parsed, "data.photo_list", firstPage)) return false;
         answer = parsed;
@@ -220,7 +221,7 @@ AlbumOutcome downloadAlbum(const JobContext& job, DownloadRun& run, int position
     // Every page, the first one included, is asked for within the loop, each answer in its own
     // document: a page that fails queues nothing, whatever an earlier answer held.
     auto fetchPage = [&](int page) {
-        return fetchPhotoListPage(run, photoListAddress(ownerId, album.albumIdInAddress, page), state.cookies.get(), page == 1);
+        return fetchPhotoListPage(run, photoListAddress(ownerId, album.albumIdInAddress, page), page == 1);
     };
     JsonDocument first = fetchPage(1);
     const int total = static_cast<int32_t>(first.GetInteger("data.total"));

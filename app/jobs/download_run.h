@@ -36,6 +36,8 @@ std::string pauseStatusText(unsigned seconds, long downloaded, long queued);
 std::string heldStatusText(long downloaded, long queued);
 // The status line as pictures arrive: their progress, or that the user holds the download.
 std::string progressStatusText(long downloaded, long queued);
+// The status line while the download waits for a new sign-in.
+extern const char* const kSessionLapsedStatus;
 // The status line of an album downloaded as the `position`-th of `count` in a download of every album.
 std::wstring accountProgressText(int position, int count, std::wstring_view caption, long downloaded, long queued);
 
@@ -89,6 +91,11 @@ public:
     // No further picture or page of the album is asked for (a full disk, a refused folder).
     bool albumHalted() const;
 
+    // Whether the job waits for a new sign-in: its session lapsed.
+    bool awaitingSignIn() const;
+    bool sessionLapsed(long sessionNumber) override;
+    bool sessionGone() override;
+
 protected:
     void showPause(uint64_t msLeft) override;
     bool heldByUser() const override;
@@ -99,6 +106,7 @@ private:
     DownloadReport report_;
     AccountPlace place_;
     bool albumWrote_ = false;  // a picture of the current album was written
+    long lapsedSession_ = -1;  // the session found lapsed; -1: none
     uint64_t shownRound_ = UINT64_MAX;  // the pause and second last put on the status line
     unsigned shownSeconds_ = 0;
 };

@@ -1,5 +1,7 @@
 #include "app/jobs/patient_fetch.h"
 
+#include "app/core/app_state.h"
+#include "app/core/shared_objects.h"
 #include "app/jobs/exchange_watch.h"
 #include "app/jobs/service_exchange.h"
 #include "net/http_client.h"
@@ -17,6 +19,14 @@ bool isComplete(HttpClient& client)
 {
     const int status = client.statusCode();
     return status >= 200 && status <= 299 && client.responseComplete();
+}
+
+// A web page where JSON belongs: what a service shows a visitor it no longer knows.
+bool isWebPage(HttpClient& client)
+{
+    const std::string_view body = client.responseView();
+    const size_t start = body.find_first_not_of(" \t\r\n");
+    return start != std::string_view::npos && body[start] == '<';
 }
 
 } // namespace
@@ -47,7 +57,15 @@ FetchResult fetchPatiently(PatientJob& run, const FetchRequest& request, const s
         const uint64_t round = run.gate().round();
         HttpClient client;
         const WatchedExchange watch(client, run.job());
-        if (sendToService(client, {request.address, request.cookies, request.referer}, &run.job())) {
+        const long session = appState().sessionNumber;
+        const std::string cookies = request.withSession ? appState().cookies.get() : std::string(request.cookies);
+        bool toSignOn = false;
+        const bool lists = request.kind == AnswerKind::List;
+        if (sendToService(client, {request.address, cookies, request.referer}, &run.job(), lists ? &toSignOn : nullptr)) {
+            // A lapsed session: the job waits for a new sign-in and asks again, no try used up.
+            // Guarded by EndToEndSession.*.
+            if (lists && (toSignOn || (isComplete(client) && isWebPage(client) && run.sessionGone())) && run.sessionLapsed(session))
+                continue;
             const int status = client.statusCode();
             forbiddenInARow = status == 403 ? forbiddenInARow + 1 : 0;
             const bool forbiddenAsLimit = request.kind == AnswerKind::List && status == 403 && forbiddenInARow <= kForbiddenTakenForLimit;

@@ -38,6 +38,16 @@ protected:
     // Whether the user holds the job: no request starts until this is false again.
     virtual bool heldByUser() const { return false; }
 
+public:
+    // A list answer sent with the session of `sessionNumber` says the session lapsed (sent to the
+    // sign-on host, or a page where JSON belongs while the main site no longer knows the user).
+    // True when the job waits for a new sign-in and then asks again; false when it cannot, and the
+    // answer is a failed try.
+    virtual bool sessionLapsed(long /*sessionNumber*/) { return false; }
+    // Whether an answer that is a web page where JSON belongs means the session lapsed; asked only
+    // of jobs that wait for a new sign-in.
+    virtual bool sessionGone() { return false; }
+
 private:
     JobContext job_;
     RateGate gate_;
@@ -51,8 +61,10 @@ enum class AnswerKind {
 struct FetchRequest {
     std::string_view address;
     std::string_view cookies;  // none when empty; only ever sent to the service's own hosts
+                               // (with `withSession`, the session's newest cookies at each try instead)
     std::string_view referer;  // none when empty
     AnswerKind kind = AnswerKind::Picture;
+    bool withSession = false;
 };
 
 // `accept` sees a 2xx answer whose body is complete (ended as announced) and says whether it is

@@ -57,8 +57,9 @@ bool isServiceAddress(std::string_view address)
 }
 
 // Guarded by EndToEndPromises.SessionCookiesGoOnlyToTheServiceOwnHosts and EndToEndHostile.ListRedirectsNeverCarryTheSession.
-bool sendToService(HttpClient& client, const ServiceRequest& request, const JobContext* job)
+bool sendToService(HttpClient& client, const ServiceRequest& request, const JobContext* job, bool* sentToSignOn)
 {
+    if (sentToSignOn) *sentToSignOn = false;
     client.setAutoRedirect(false);
     std::string next(request.address);
     for (int hop = 0; hop <= kMostHops; ++hop) {
@@ -69,6 +70,10 @@ bool sendToService(HttpClient& client, const ServiceRequest& request, const JobC
         if (!client.send()) return false;
         const std::string location = isRedirect(client.statusCode()) ? client.redirectLocation(true) : std::string();
         if (location.empty()) return true;
+        if (sentToSignOn && isAddressOnHost(location, PICLADE_SSO_HOST)) {
+            *sentToSignOn = true;
+            return true;
+        }
         if (isHttps(next) && !isHttps(location)) return false;
         if (job && job->stopping()) return false;
         next = location;

@@ -30,7 +30,10 @@ struct ServiceRequest {
 // A GET of `request.address` on `client`, following at most ten redirects by hand and never from
 // HTTPS down to HTTP. The answer read from `client` afterwards is the last hop's. False when no
 // answer came, the hops ran out or went down to HTTP, or `job` was told to stop on the way.
-[[nodiscard]] bool sendToService(HttpClient& client, const ServiceRequest& request, const JobContext* job = nullptr);
+// With `sentToSignOn`, a redirect to the sign-on host is not followed: it is the answer, and
+// *sentToSignOn says so (the service sends a lapsed session there to sign in again).
+[[nodiscard]] bool sendToService(HttpClient& client, const ServiceRequest& request, const JobContext* job = nullptr,
+                                 bool* sentToSignOn = nullptr);
 
 // A text of a service answer (an id, a picture name) as a part of an address: every character as
 // the service gave it, where the program's own text would turn those outside its code page to "?".

@@ -4,6 +4,7 @@
 
 #include "app/core/app_state.h"
 #include "app/core/shared_objects.h"
+#include "app/jobs/download_run.h"
 #include "app/jobs/job_window.h"
 #include "app/jobs/service_exchange.h"
 #include "app/jobs/service_hosts.h"
@@ -86,12 +87,30 @@ int checkQrCode()
     return static_cast<int32_t>(code);
 }
 
+namespace {
+
+// The main site's front page as the session sees it: it names the signed-in user.
+std::string frontPage(HttpClient& client)
+{
+    const std::string cookies = appState().cookies.get();
+    return sendToService(client, {std::string("http://") + PICLADE_MAIN_SITE_HOST + "/", cookies, {}}) ? client.responseTextUtf8()
+                                                                                                       : std::string();
+}
+
+} // namespace
+
+bool isSignedIn()
+{
+    HttpClient client;
+    const std::string page = frontPage(client);
+    // No answer at all says nothing about the session.
+    return page.empty() || !cutBetween(page, "$CONFIG['uid']='", "';").empty();
+}
+
 int verifySession()
 {
     HttpClient client;
-    const std::string cookies = appState().cookies.get();
-    const std::string page =
-        sendToService(client, {std::string("http://") + PICLADE_MAIN_SITE_HOST + "/", cookies, {}}) ? client.responseTextUtf8() : std::string();
+    const std::string page = frontPage(client);
     const std::string uid = cutBetween(page, "$CONFIG['uid']='", "';");
     const std::string nick = cutBetween(page, "$CONFIG['nick']='", "';");
     const std::string avatar = cutBetween(page, "$CONFIG['avatar_large']='", "';");
@@ -121,6 +140,7 @@ int finishSignIn()
 
 void signInJob(const JobContext& job)
 {
+    const bool renewing = job.argument() == 1;
     int lastCode = 0;
     while (lastCode != kConfirmed) {
         if (job.stopping()) return;
@@ -128,12 +148,22 @@ void signInJob(const JobContext& job)
         if (job.stopping()) return;
         if (lastCode >= kFirstNewCodeStatus && !showNewQrCode()) return;
         if (lastCode == kConfirmed) break;
-        setStatus(std::string("  状态:") + qrStatusMessage(lastCode));
+        if (!renewing) setStatus(std::string("  状态:") + qrStatusMessage(lastCode));
         if (!job.pause(500)) return;
     }
     if (finishSignIn() == 1) {
-        setStatus(std::string("  状态:") + qrStatusMessage(kConfirmed));
+        // Requests that found the session lapsed go again, with the new cookies.
+        ++appState().sessionNumber;
+        if (!renewing) setStatus(std::string("  状态:") + qrStatusMessage(kConfirmed));
+        else setStatus(currentProgressText(appState().downloadedCount, appState().queuedCount));
     } else if (!job.stopping()) {
         MessageBoxW(nullptr, toUtf16("TestCookies = 假").c_str(), toUtf16("信息").c_str(), MB_OK);
     }
+}
+
+void renewSignIn()
+{
+    // The code on screen was used for the lapsed session: the first poll asks for a new one.
+    appState().qrId.set("");
+    static_cast<void>(startJob(SignInJob, signInJob, 1));
 }

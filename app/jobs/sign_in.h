@@ -13,5 +13,12 @@ int verifySession();
 // The message shown for a status code.
 const char* qrStatusMessage(int code);
 
-// The sign-in job: a QR code on the sign-in page until the phone confirms it.
+// Whether the main site still knows the session's user; false also when it did not answer.
+bool isSignedIn();
+
+// The sign-in job: a QR code on the sign-in page until the phone confirms it. Its argument is 1
+// when it renews a lapsed session for a waiting download: the status line then stays the
+// download's.
 void signInJob(const JobContext& job);
+// Starts the sign-in job anew to renew a lapsed session; safe from any thread.
+void renewSignIn();
