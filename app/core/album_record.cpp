@@ -122,11 +122,12 @@ bool endLastLine(HANDLE file)
 
 } // namespace
 
+// Guarded by AlbumRecord.HostileIdsStayInsideTheFolder.
 std::wstring albumRecordName(std::string_view albumId) { return L"." + idInName(albumId); }
 
 std::wstring albumJournalName(std::string_view albumId) { return L"." + idInName(albumId) + L".journal"; }
 
-// Guarded by AlbumRecord.AJournalOverARecordReplacesAndAdds and ...AGarbageRecordLeavesTheJournal.
+// Guarded by AlbumRecord.AJournalOverARecordReplacesAndAdds and ...ABadRecordCountsAsNoneButItsJournalStands.
 std::optional<AlbumLedger> readAlbumRecord(const std::wstring& albumFolder, std::string_view albumId)
 {
     if (albumFolder.empty()) return std::nullopt;
@@ -158,6 +159,7 @@ std::optional<AlbumLedger> readAlbumRecord(const std::wstring& albumFolder, std:
     return ledger;
 }
 
+// Guarded by AlbumRecord.AKilledRunsTornLineSpoilsNoLaterLine.
 bool AlbumJournal::open(const std::wstring& albumFolder, std::string_view albumId)
 {
     Locked hold(lock_);

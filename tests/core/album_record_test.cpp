@@ -12,21 +12,27 @@
 
 namespace {
 
-// Deletes a folder and everything in it.
-void removeTree(const std::wstring& folder)
+// Calls `visit` with each entry's name and attributes, "." and ".." aside.
+template <typename Visit>
+void forEachEntry(const std::wstring& folder, Visit visit)
 {
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..") continue;
-            SetFileAttributesW((folder + name).c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) removeTree(folder + name + L"\\");
-            else DeleteFileW((folder + name).c_str());
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-    }
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name != L"." && name != L"..") visit(name, data.dwFileAttributes);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+}
+
+void removeTree(const std::wstring& folder)
+{
+    forEachEntry(folder, [&](const std::wstring& name, DWORD attributes) {
+        SetFileAttributesW((folder + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) removeTree(folder + name + L"\\");
+        else DeleteFileW((folder + name).c_str());
+    });
     RemoveDirectoryW(folder.c_str());
 }
 
@@ -48,13 +54,9 @@ std::wstring testFolder(const std::wstring& name)
 std::set<std::wstring> filesIn(const std::wstring& folder)
 {
     std::set<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.insert(data.cFileName);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+    forEachEntry(folder, [&](const std::wstring& name, DWORD attributes) {
+        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) names.insert(name);
+    });
     return names;
 }
 
@@ -142,22 +144,19 @@ TEST(AlbumRecord, AWrittenRecordReadsBackEqual)
     EXPECT_FALSE(readAlbumRecord(L"", ledger.albumId).has_value());
 }
 
+// Under Wine every name that begins with "." reads as hidden; on Windows the attribute is the
+// program's own doing.
 TEST(AlbumRecord, RecordAndJournalAreHidden)
 {
     const std::wstring folder = testFolder(L"hidden");
-    const AlbumLedger ledger = ledgerOf("1001", 2);
-    ASSERT_TRUE(writeAlbumRecord(folder, ledger));
-    EXPECT_TRUE(isHidden(folder + albumRecordName("1001")));
+    ASSERT_TRUE(writeAlbumRecord(folder, ledgerOf("1001", 2)));
     AlbumJournal journal;
     ASSERT_TRUE(journal.open(folder, "1001"));
     ASSERT_TRUE(journal.append(photo("new.jpg")));
+    EXPECT_TRUE(isHidden(folder + albumRecordName("1001")));
     EXPECT_TRUE(isHidden(folder + albumJournalName("1001")));
     journal.close();
-    EXPECT_FALSE(journal.append(photo("closed.jpg")));  // nothing to append to once closed
-    // Folded again over the hidden record: replaced, still hidden.
-    ASSERT_TRUE(writeAlbumRecord(folder, ledgerOf("1001", 3)));
-    EXPECT_TRUE(isHidden(folder + albumRecordName("1001")));
-    EXPECT_EQ(readAlbumRecord(folder, "1001"), ledgerOf("1001", 3));
+    EXPECT_FALSE(journal.append(photo("closed.jpg")));
 }
 
 TEST(AlbumRecord, JournalLinesFromManyThreadsAllArrive)
@@ -229,10 +228,25 @@ TEST(AlbumRecord, AJournalOverARecordReplacesAndAdds)
     EXPECT_EQ(read->photos[2].picName, "added.jpg");
 }
 
-TEST(AlbumRecord, AGarbageRecordLeavesTheJournal)
+// A cut record counts as none, and so does another album's record or one past the size limit;
+// a journal beside a cut record still gives what it saved.
+TEST(AlbumRecord, ABadRecordCountsAsNoneButItsJournalStands)
 {
-    const std::wstring folder = testFolder(L"garbage");
+    const std::wstring folder = testFolder(L"bad");
     const std::wstring record = folder + albumRecordName("4004");
+    ASSERT_TRUE(writeRaw(record, formatAlbumRecord(ledgerOf("5005", 2))));
+    EXPECT_FALSE(readAlbumRecord(folder, "4004").has_value());
+    ASSERT_TRUE(writeRaw(record, formatAlbumRecord(ledgerOf("4004", 2))));
+    ASSERT_TRUE(readAlbumRecord(folder, "4004").has_value());
+    // The same record 65 MB long (a sparse end): refused without reading it in.
+    HANDLE file = CreateFileW(record.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER end{};
+    end.QuadPart = 65ll << 20;
+    EXPECT_TRUE(SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file));
+    CloseHandle(file);
+    EXPECT_FALSE(readAlbumRecord(folder, "4004").has_value());
+
     ASSERT_TRUE(writeRaw(record, "piclade album record 1\nalbum\t4004\t7\n"));  // cut before its end
     EXPECT_FALSE(readAlbumRecord(folder, "4004").has_value());
     AlbumJournal journal;
@@ -241,33 +255,7 @@ TEST(AlbumRecord, AGarbageRecordLeavesTheJournal)
     journal.close();
     const std::optional<AlbumLedger> read = readAlbumRecord(folder, "4004");
     ASSERT_TRUE(read.has_value());
-    EXPECT_EQ(read->albumId, "4004");
-    EXPECT_EQ(read->total, 0);
-    ASSERT_EQ(read->photos.size(), 1u);
-    EXPECT_EQ(read->photos[0], photo("kept.jpg"));
-
-    // Another album's whole record under this album's name counts as none.
-    const std::wstring strange = testFolder(L"garbage-other");
-    ASSERT_TRUE(writeRaw(strange + albumRecordName("4004"), formatAlbumRecord(ledgerOf("5005", 2))));
-    EXPECT_FALSE(readAlbumRecord(strange, "4004").has_value());
-}
-
-TEST(AlbumRecord, ARecordPastTheLimitIsNotRead)
-{
-    const std::wstring folder = testFolder(L"huge");
-    const std::wstring record = folder + albumRecordName("6006");
-    const std::string text = formatAlbumRecord(ledgerOf("6006", 1));
-    ASSERT_TRUE(writeRaw(record, text));
-    ASSERT_TRUE(readAlbumRecord(folder, "6006").has_value());
-    // The same record 65 MB long (a sparse end): refused without reading it in.
-    HANDLE file = CreateFileW(record.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    LARGE_INTEGER end{};
-    end.QuadPart = 65ll << 20;
-    EXPECT_TRUE(SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file));
-    CloseHandle(file);
-    EXPECT_FALSE(readAlbumRecord(folder, "6006").has_value());
-    EXPECT_TRUE(DeleteFileW(record.c_str()));
+    EXPECT_EQ(*read, (AlbumLedger{"4004", 0, {photo("kept.jpg")}}));
 }
 
 TEST(AlbumRecord, AFoldLeavesNoJournalAndNoTemporary)

@@ -66,8 +66,6 @@ std::string sealed(const std::string& body, size_t photoLines)
     return body + "end\t" + std::to_string(photoLines) + "\t" + hex16(fnv1a64(body)) + "\n";
 }
 
-const std::string kGoodPhotoLine = "photo\tp.jpg\thttp://h\tcaption\t5\tf.jpg\t/large/\t10\t20\n";
-
 } // namespace
 
 TEST(AlbumRecordText, AHostileLedgerComesBackWhole)
@@ -88,15 +86,6 @@ TEST(AlbumRecordText, AHostileLedgerComesBackWhole)
     }
     EXPECT_EQ(lines, ledger.photos.size() + 3);
     EXPECT_EQ(text.rfind("piclade album record 1\n", 0), 0u);
-}
-
-TEST(AlbumRecordText, AnEmptyAlbumIsARecordToo)
-{
-    AlbumLedger empty;
-    AlbumLedger read;
-    read.albumId = "something";
-    ASSERT_TRUE(parseAlbumRecord(formatAlbumRecord(empty), read));
-    EXPECT_EQ(read, empty);
 }
 
 TEST(AlbumRecordText, ARecordCutAnywhereIsRejected)
@@ -131,98 +120,42 @@ TEST(AlbumRecordText, AnyChangedByteIsRejected)
     EXPECT_FALSE(parseAlbumRecord(text.substr(0, text.size() - 1) + "\r\n", read));
 }
 
-TEST(AlbumRecordText, RecordsOfAnotherVersionOrShapeAreRejected)
+// Only what the writer writes is read: the version, the shape, plain numbers within their type
+// and the escapes of each kind of field.
+TEST(AlbumRecordText, OnlyWhatTheWriterWritesIsRead)
 {
-    const std::string album = "album\t1001\t2\n";
+    const auto withPhoto = [](const std::string& fields, const std::string& header = "piclade album record 1") {
+        AlbumLedger read;
+        return parseAlbumRecord(sealed(header + "\nalbum\tid\t1\nphoto\t" + fields + "\n", 1), read);
+    };
+    EXPECT_TRUE(withPhoto("p.jpg\thttp://h\tcaption\t5\tf.jpg\t/large/\t10\t20"));
+    EXPECT_FALSE(withPhoto("p.jpg\thttp://h\tcaption\t5\tf.jpg\t/large/\t10\t20", "piclade album record 2"));
+    EXPECT_FALSE(withPhoto("p.jpg\thttp://h\tcaption\t5\tf.jpg\t/large/\t10"));  // a field short
     AlbumLedger read;
-    ASSERT_TRUE(parseAlbumRecord(sealed("piclade album record 1\n" + album + kGoodPhotoLine, 1), read));
-    EXPECT_EQ(read.photos.size(), 1u);
-    EXPECT_FALSE(parseAlbumRecord(sealed("piclade album record 2\n" + album + kGoodPhotoLine, 1), read));
-    EXPECT_FALSE(parseAlbumRecord(sealed("piclade album record 1\n" + album + kGoodPhotoLine, 2), read));  // count
-    EXPECT_FALSE(parseAlbumRecord(sealed("piclade album record 1\n" + album + kGoodPhotoLine, 0), read));
-    EXPECT_FALSE(parseAlbumRecord(sealed("piclade album record 1\n" + kGoodPhotoLine, 1), read));        // no album line
-    EXPECT_FALSE(parseAlbumRecord(sealed("piclade album record 1\n" + album + "photo\tp\t\t\t5\t\t\t1\n", 1), read));  // a field short
-    EXPECT_FALSE(parseAlbumRecord(sealed("piclade album record 1\n" + album + "\n", 0), read));            // a blank line
-    EXPECT_FALSE(parseAlbumRecord("", read));
-    EXPECT_FALSE(parseAlbumRecord("\n", read));
-    EXPECT_FALSE(parseAlbumRecord("end\t0\t" + hex16(fnv1a64("")) + "\n", read));
-}
+    EXPECT_FALSE(parseAlbumRecord(sealed("piclade album record 1\nalbum\tid\t1\n", 1), read));  // a line short
 
-TEST(AlbumRecordText, NumbersAreReadStrictly)
-{
-    auto withTotal = [](const std::string& total) {
-        AlbumLedger read;
-        return parseAlbumRecord(sealed("piclade album record 1\nalbum\tid\t" + total + "\n", 0), read);
-    };
-    EXPECT_TRUE(withTotal("0"));
-    EXPECT_TRUE(withTotal("-9223372036854775808"));
-    EXPECT_TRUE(withTotal("9223372036854775807"));
-    for (const char* bad : {"", "-", "-0", "+5", "05", " 5", "5 ", "9223372036854775808", "-9223372036854775809", "1e3",
-                            "0x10", "99999999999999999999999"})
-        EXPECT_FALSE(withTotal(bad)) << bad;
+    EXPECT_TRUE(withPhoto("p\th\tc\t-9223372036854775808\tf\t/large/\t18446744073709551615\t0"));
+    for (const char* number : {"", "-", "-0", "+5", "05", " 5", "9223372036854775808", "-9223372036854775809", "1e3"})
+        EXPECT_FALSE(withPhoto(std::string("p\th\tc\t") + number + "\tf\t/large/\t1\t0")) << number;
+    for (const char* number : {"18446744073709551616", "-1", "0x10"})
+        EXPECT_FALSE(withPhoto(std::string("p\th\tc\t1\tf\t/large/\t") + number + "\t0")) << number;
 
-    auto withBytes = [](const std::string& bytes) {
-        AlbumLedger read;
-        return parseAlbumRecord(sealed("piclade album record 1\nalbum\tid\t1\nphoto\tp\th\tc\t1\tf\t/large/\t" + bytes + "\t0\n", 1), read);
-    };
-    EXPECT_TRUE(withBytes("18446744073709551615"));
-    EXPECT_FALSE(withBytes("18446744073709551616"));
-    EXPECT_FALSE(withBytes("-1"));
-    EXPECT_FALSE(withBytes("184467440737095516150"));
-}
-
-TEST(AlbumRecordText, FieldsTakeOnlyTheEscapesTheyWrite)
-{
-    auto withCaption = [](const std::string& caption, std::wstring* out = nullptr) {
-        AlbumLedger read;
-        const bool good =
-            parseAlbumRecord(sealed("piclade album record 1\nalbum\tid\t1\nphoto\tp\th\t" + caption + "\t1\tf\t/large/\t1\t0\n", 1), read);
-        if (good && out) *out = read.photos[0].caption;
-        return good;
-    };
-    std::wstring caption;
-    ASSERT_TRUE(withCaption("a\\tb\\\\n\\u00e9\\uD83D\\uDE00\xE4\xB8\xAD", &caption));
-    EXPECT_EQ(caption, L"a\tb\\n\u00E9\U0001F600\u4E2D");
-    EXPECT_FALSE(withCaption("trailing\\"));
-    EXPECT_FALSE(withCaption("\\q"));
-    EXPECT_FALSE(withCaption("\\u12"));
-    EXPECT_FALSE(withCaption("raw\rreturn"));
-    EXPECT_FALSE(withCaption("\xC0\x80"));          // an overlong NUL
-    EXPECT_FALSE(withCaption("\xED\xA0\x80"));      // a surrogate spelt in UTF-8
-    EXPECT_FALSE(withCaption("\xF4\x90\x80\x80"));  // past U+10FFFF
-    EXPECT_FALSE(withCaption("\xE4\xB8"));          // a character cut short
-
-    auto withPicName = [](const std::string& name, std::string* out = nullptr) {
-        AlbumLedger read;
-        const bool good =
-            parseAlbumRecord(sealed("piclade album record 1\nalbum\tid\t1\nphoto\t" + name + "\th\tc\t1\tf\t/large/\t1\t0\n", 1), read);
-        if (good && out) *out = read.photos[0].picName;
-        return good;
-    };
-    std::string name;
-    ASSERT_TRUE(withPicName("a\\xC4\\xe3\\t", &name));
-    EXPECT_EQ(name, "a\xC4\xE3\t");
-    EXPECT_FALSE(withPicName("raw\xC4\xE3"));  // 8-bit bytes are always written as escapes
-    EXPECT_FALSE(withPicName("\\u0041"));
-    EXPECT_FALSE(withPicName("\\x4"));
-}
-
-TEST(AlbumRecordText, AJournalLineIsOneLineThatComesBack)
-{
-    for (const SavedPhoto& saved : hostileLedger().photos) {
-        const std::string line = formatJournalLine(saved);
-        ASSERT_FALSE(line.empty());
-        EXPECT_EQ(line.back(), '\n');
-        EXPECT_EQ(line.find('\n'), line.size() - 1);
-        const std::vector<SavedPhoto> read = parseJournal(line);
-        ASSERT_EQ(read.size(), 1u);
-        EXPECT_EQ(read[0], saved);
-    }
+    EXPECT_TRUE(withPhoto("a\\xC4\\xe3\th\ta\\tb\\u00e9\\uD83D\\uDE00\xE4\xB8\xAD\t1\tf\t/large/\t1\t0"));
+    for (const char* caption : {"trailing\\", "\\q", "\\u12", "raw\rreturn", "\\xC4", "\xC0\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+                                "\xE4\xB8"})
+        EXPECT_FALSE(withPhoto(std::string("p\th\t") + caption + "\t1\tf\t/large/\t1\t0")) << caption;
+    for (const char* name : {"raw\xC4\xE3", "\\u0041", "\\x4"})
+        EXPECT_FALSE(withPhoto(std::string(name) + "\th\tc\t1\tf\t/large/\t1\t0")) << name;
 }
 
 TEST(AlbumRecordText, ATornJournalLineIsSkippedAlone)
 {
     const AlbumLedger ledger = hostileLedger();
+    for (const SavedPhoto& saved : ledger.photos) {
+        const std::string line = formatJournalLine(saved);
+        EXPECT_EQ(line.find('\n'), line.size() - 1);  // one whole line, whatever the photo holds
+        EXPECT_EQ(parseJournal(line), std::vector<SavedPhoto>{saved});
+    }
     const std::string first = formatJournalLine(ledger.photos[0]);
     const std::string second = formatJournalLine(ledger.photos[1]);
     const std::string third = formatJournalLine(ledger.photos[3]);
@@ -248,22 +181,4 @@ TEST(AlbumRecordText, ATornJournalLineIsSkippedAlone)
     }
     EXPECT_TRUE(parseJournal("").empty());
     EXPECT_TRUE(parseJournal("\n\n\xFF\n").empty());
-}
-
-TEST(AlbumRecordText, ALargeAlbumsRecordGrowsWithItsPhotos)
-{
-    AlbumLedger ledger;
-    ledger.albumId = "3555502164890927";
-    ledger.total = 2000;
-    for (int i = 0; i < 2000; ++i)
-        ledger.photos.push_back(photo("006pic" + std::to_string(i) + ".jpg", L"\u5BB6\u4EBA " + std::to_wstring(i),
-                                      L"[2017.09.02-12.00]\u5BB6\u4EBA-006pic" + std::to_wstring(i) + L".jpg"));
-    const std::string text = formatAlbumRecord(ledger);
-    size_t lineBytes = 0;
-    for (const SavedPhoto& saved : ledger.photos) lineBytes += formatJournalLine(saved).size();
-    EXPECT_LT(text.size(), lineBytes);  // the record holds no more than the journal lines it folds
-    EXPECT_GT(text.size(), 2000u * 100);
-    AlbumLedger read;
-    ASSERT_TRUE(parseAlbumRecord(text, read));
-    EXPECT_EQ(read, ledger);
 }
