@@ -16,10 +16,10 @@
 #include "tasks/unique_handle.h"
 #include "text/album_record_text.h"
 
-// The file names in the album folder: "." and the album id with every byte but [A-Za-z0-9_-]
-// written "%XX" (an empty id is "%"), so that any id gives one plain name, never a path, a device
-// or a name ending in a dot or blank. An id too long for a name keeps its first part, then "%%"
-// and a hash of the whole id.
+// The file names in the album folder: "." and the album id with every byte but [a-z0-9_-] written
+// "%XX" (capitals too, as Windows names ignore case; an empty id is "%"), so that any id gives one
+// plain name of its own, never a path, a device or a name ending in a dot or blank. An id too long
+// for a name keeps its first part, then "%%" and a hash of the whole id.
 std::wstring albumRecordName(std::string_view albumId);
 std::wstring albumJournalName(std::string_view albumId);
 
