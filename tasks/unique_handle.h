@@ -60,6 +60,8 @@ private:
 using UniqueHandle = UniqueResource<HANDLE, CloseHandle>;
 // CreateFile fails with INVALID_HANDLE_VALUE, not null.
 using UniqueFile = UniqueResource<HANDLE, CloseHandle, -1>;
+// FindFirstFile fails with INVALID_HANDLE_VALUE too, and its handle is closed by FindClose.
+using UniqueFind = UniqueResource<HANDLE, FindClose, -1>;
 using UniqueCoTaskMem = UniqueResource<void*, CoTaskMemFree>;
 // Memory of GlobalAlloc and LocalAlloc (what CommandLineToArgvW and FormatMessage hand back).
 using UniqueHGlobal = UniqueResource<HGLOBAL, GlobalFree>;

@@ -85,6 +85,26 @@ std::wstring temporaryPictureName(const std::wstring& name, unsigned long thread
     return name.substr(0, kept) + marker;
 }
 
+// Guarded by FileStore.TemporaryNamesAreRecognisedAndPicturesNever.
+bool isTemporaryPictureName(std::wstring_view name)
+{
+    const size_t marker = name.rfind(L'~');
+    if (marker == std::wstring_view::npos || name.size() - marker - 1 < 3) return false;
+    for (const wchar_t unit : name.substr(marker + 1))
+        if (!((unit >= L'0' && unit <= L'9') || (unit >= L'a' && unit <= L'z'))) return false;
+    return true;
+}
+
+bool fileStamp(const std::wstring& path, uint64_t& size, uint64_t& modified)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(fileFunctionPath(path).c_str(), GetFileExInfoStandard, &data)) return false;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+    size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    modified = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+    return true;
+}
+
 // Guarded by FileStore.PathsInsideTheSaveFolder.
 bool isPathInside(std::wstring_view path, std::wstring_view folder)
 {

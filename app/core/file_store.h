@@ -30,3 +30,12 @@ std::wstring fileFunctionPath(std::wstring path);
 
 // The temporary name used while `name` is written by the thread `threadId`.
 std::wstring temporaryPictureName(const std::wstring& name, unsigned long threadId);
+
+// Whether a file name is one temporaryPictureName gives for a picture's name: it ends in "~" and
+// three or more lowercase base-36 digits. A picture's name never does (it ends in its picture
+// ending), nor does an album's record or journal.
+[[nodiscard]] bool isTemporaryPictureName(std::wstring_view name);
+
+// The size and last-write time (a FILETIME value) of a file, at any path length; false for a
+// folder or a file that is not there.
+[[nodiscard]] bool fileStamp(const std::wstring& path, uint64_t& size, uint64_t& modified);

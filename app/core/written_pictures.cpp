@@ -4,22 +4,6 @@
 
 #include "app/core/file_store.h"
 
-namespace {
-
-// The size and last-write time of a file (in the form that reaches any length); false for a
-// folder or a file that is not there.
-bool fileStamp(const std::wstring& path, uint64_t& size, uint64_t& modified)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(fileFunctionPath(path).c_str(), GetFileExInfoStandard, &data)) return false;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
-    size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    modified = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
-    return true;
-}
-
-} // namespace
-
 // Guarded by WrittenPictures.OnlyFilesStillThereAtTheSameSizeCount.
 void WrittenPictures::remember(std::wstring_view folder, std::wstring_view name, std::string_view sizePath, uint64_t bytes)
 {

@@ -225,3 +225,18 @@ TEST(FileStore, LongPathsTakeTheExtendedFormShortOnesStayAsTheyAre)
               L"\\\\?\\UNC\\server\\share\\" + std::wstring(300, L'y'));
     EXPECT_EQ(fileFunctionPath(L"\\\\?\\D:\\" + std::wstring(300, L'z')), L"\\\\?\\D:\\" + std::wstring(300, L'z'));
 }
+
+TEST(FileStore, TemporaryNamesAreRecognisedAndPicturesNever)
+{
+    const std::wstring pictures[] = {L"[2017.09.02-12.00]\u65C5\u884C-abc.jpg", L"[2017]-x~abc.png", L"a~bcd.jpeg", L"x.jpg",
+                                     L"[2017]\U0002A6A5\U0002A6A5.gif", L"[2017]-" + std::wstring(232, L'n') + L".webp"};
+    for (const std::wstring& name : pictures) {
+        EXPECT_FALSE(isTemporaryPictureName(name)) << name.size();
+        for (const unsigned long thread : {0ul, 35ul, 36ul * 36ul * 36ul, 4294967295ul})
+            EXPECT_TRUE(isTemporaryPictureName(temporaryPictureName(name, thread))) << name.size() << " " << thread;
+    }
+    // An album's record and journal, and names ending in something else than base-36 digits.
+    for (const wchar_t* name : {L".3555502164890927", L".3555502164890927.journal", L".%2E%2E%5Cx.new", L"notes~AB12",
+                                L"notes~12", L"notes~ab.c", L"~"})
+        EXPECT_FALSE(isTemporaryPictureName(name)) << name;
+}
