@@ -256,7 +256,8 @@ void removeLeftoverTemporaries(const std::wstring& albumFolder)
     if (!find) return;
     do {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        if (!isTemporaryPictureName(found.cFileName)) continue;
+        // Only what this program names so: a user's own "notes~v2" in the folder stays.
+        if (!isTemporaryPictureName(found.cFileName) || !beginsWithPhotoTime(found.cFileName)) continue;
         DeleteFileW(fileFunctionPath(folder + found.cFileName).c_str());
     } while (FindNextFileW(find.get(), &found));
 }

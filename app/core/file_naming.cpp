@@ -1,6 +1,7 @@
 #include "app/core/file_naming.h"
 
 #include <cstdio>
+#include <cwctype>
 
 #include "text/encoding.h"
 
@@ -176,6 +177,22 @@ std::wstring withBackslash(std::wstring_view path)
     std::wstring result(path);
     if (result.empty() || result.back() != L'\\') result += L'\\';
     return result;
+}
+
+bool beginsWithPhotoTime(std::wstring_view name)
+{
+    // "[", the year (a sign before it for times before year 0), then ".MM.DD-hh.mm]".
+    size_t at = 0;
+    if (at >= name.size() || name[at++] != L'[') return false;
+    if (at < name.size() && name[at] == L'-') ++at;
+    const size_t yearStart = at;
+    while (at < name.size() && iswdigit(name[at])) ++at;
+    if (at == yearStart) return false;
+    for (const wchar_t separator : {L'.', L'.', L'-', L'.'}) {
+        if (at + 3 > name.size() || name[at] != separator || !iswdigit(name[at + 1]) || !iswdigit(name[at + 2])) return false;
+        at += 3;
+    }
+    return at < name.size() && name[at] == L']';
 }
 
 std::string photoTimePrefix(int64_t timestamp)

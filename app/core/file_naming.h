@@ -12,6 +12,8 @@ std::wstring withBackslash(std::wstring_view path);
 
 // "[yyyy.mm.dd-hh.mm]" of the time in UTC+8, whatever the computer's own time zone.
 std::string photoTimePrefix(int64_t timestamp);
+// Whether a name begins as every picture name does: with a photo time such as "[2017.08.30-12.05]".
+bool beginsWithPhotoTime(std::wstring_view name);
 
 // The caption cut to at most 200 bytes without splitting a character, then without / \ : * < > |
 // ? " line breaks, blanks and other control characters. A character counts the bytes it has in

@@ -7,6 +7,7 @@
 #include "app/core/file_naming.h"
 #include "app/core/file_store.h"
 #include "app/jobs/job_window.h"
+#include "app/jobs/known_photos.h"
 #include "app/jobs/patient_fetch.h"
 #include "app/core/shared_objects.h"
 #include "app/jobs/service_exchange.h"
@@ -20,6 +21,7 @@
 #include "text/picture_end.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -89,10 +91,17 @@ struct NameLess {
 // Guarded by FileNaming.PictureNamesKeepTheirEndingWithinTheLimit and EndToEndHostile.HostileNamesStayInsideTheSaveFolder.
 class AlbumNames {
 public:
-    // False for a picture already queued; else the photo's file name is set.
-    bool name(PhotoRecord& photo)
+    // A name the album's record gave a photo: kept for it, never given to another.
+    void reserve(const std::wstring& fileName) { files_.insert(fileName); }
+    // False for a picture already queued; else the photo's file name is set: the one its record
+    // gave it, or a new one.
+    bool name(PhotoRecord& photo, const SavedPhoto* known)
     {
         if (!pictures_.insert(photo.picNameInAddress).second) return false;
+        if (known && !known->fileName.empty()) {
+            photo.fileName = known->fileName;
+            return true;
+        }
         for (int copy = 1;; ++copy) {
             photo.fileName = pictureFileName(photo.timestamp, photo.captionRender, photo.picName, copy);
             if (files_.insert(photo.fileName).second) return true;
@@ -103,6 +112,33 @@ private:
     std::set<std::string> pictures_;
     std::set<std::wstring, NameLess> files_;
 };
+
+// A photo of the album's record, queued again as it was recorded.
+PhotoRecord recordedPhoto(const SavedPhoto& saved)
+{
+    PhotoRecord photo;
+    photo.captionRender = saved.caption;
+    photo.picHost = saved.picHost;
+    photo.timestamp = saved.timestamp;
+    photo.fileName = saved.fileName;
+    photo.picNameInAddress = saved.picName;
+    return photo;
+}
+
+// What the record keeps of a queued photo: saved now, saved before and still there, or listed only.
+SavedPhoto recordOf(const PhotoRecord& photo, const std::map<std::string, SavedPhoto>& savedNow, const KnownPhotos& known)
+{
+    if (const auto now = savedNow.find(photo.picNameInAddress); now != savedNow.end()) return now->second;
+    if (photo.alreadySaved)
+        if (const SavedPhoto* before = known.find(photo.picNameInAddress)) return *before;
+    SavedPhoto listed;
+    listed.picName = photo.picNameInAddress;
+    listed.picHost = photo.picHost;
+    listed.caption = photo.captionRender;
+    listed.timestamp = photo.timestamp;
+    listed.fileName = photo.fileName;
+    return listed;
+}
 
 // Counts a picture of download `generation` and shows the progress; nothing once that download
 // has been replaced.
@@ -148,7 +184,7 @@ void downloadTask(intptr_t generationArgument, intptr_t)
     const std::string address = photo.picHost + sizePath + photo.picNameInAddress;
     const std::wstring& name = photo.fileName;
     // Written by an earlier download of this album at this size, and still there.
-    if (writtenPictures().haveAlready(folder, name, sizePath)) {
+    if (photo.alreadySaved || writtenPictures().haveAlready(folder, name, sizePath)) {
         countDownloaded(generation);
         return;
     }
@@ -179,8 +215,27 @@ void downloadTask(intptr_t generationArgument, intptr_t)
     }
     run->pictureWritten();
     writtenPictures().remember(folder, name, sizePath, bytes.size());
+    SavedPhoto saved{photo.picNameInAddress, photo.picHost, photo.captionRender, photo.timestamp, name, sizePath, bytes.size(), 0};
+    uint64_t size = 0;
+    if (fileStamp(folder + name, size, saved.modified) && size == bytes.size()) run->pictureSaved(saved);
     // Written into the job's own folder; counted only while the job is still the current one.
     countDownloaded(generation);
+}
+
+namespace {
+
+// The album's record as this download leaves it: every queued photo in list order, with what is
+// saved of it. A listing that was not read whole is recorded with total 0, so the next download
+// reads it whole again.
+void foldRecord(DownloadRun& run, const std::string& albumId, const std::wstring& albumFolder, const std::vector<PhotoRecord>& queued,
+                const KnownPhotos& known, int64_t total)
+{
+    const std::map<std::string, SavedPhoto> savedNow = run.closeJournal();
+    AlbumLedger ledger{albumId, total, {}};
+    ledger.photos.reserve(queued.size());
+    for (const PhotoRecord& photo : queued) ledger.photos.push_back(recordOf(photo, savedNow, known));
+    // A record that cannot be written leaves the journal: the next download still knows the pictures.
+    static_cast<void>(writeAlbumRecord(albumFolder, ledger));
 }
 
 // Until the pool has no picture left: woken by each picture's end, never later than half a second.
@@ -192,6 +247,8 @@ bool waitForPictures(const JobContext& job)
     }
     return !job.stopping();
 }
+
+} // namespace
 
 AlbumOutcome downloadAlbum(const JobContext& job, DownloadRun& run, int position)
 {
@@ -217,6 +274,11 @@ AlbumOutcome downloadAlbum(const JobContext& job, DownloadRun& run, int position
     // "打开目录" shows the folder of the download that is current when it is chosen.
     whileCurrentOnWindow(job, [&] { state.albumFolder.set(albumFolder); });
 
+    // What an earlier download kept of the album; pictures a killed one left half-written go.
+    removeLeftoverTemporaries(albumFolder);
+    const KnownPhotos known(readAlbumRecord(albumFolder, album.albumId), albumFolder, state.sizePath.get());
+    run.openJournal(albumFolder, album.albumId);
+
     const std::string ownerId = state.ownerIdInAddress.get();
     // Every page, the first one included, is asked for within the loop, each answer in its own
     // document: a page that fails queues nothing, whatever an earlier answer held.
@@ -235,9 +297,26 @@ AlbumOutcome downloadAlbum(const JobContext& job, DownloadRun& run, int position
                                        : (first.GetCount("data.photo_list") > 0 ? mostPages : 0);
     const int64_t pages = std::min(promised, mostPages);
     AlbumNames names;
+    for (const SavedPhoto& saved : known.photos()) names.reserve(saved.fileName);
+    std::vector<PhotoRecord> queued;  // in list order, for the record
+    auto queue = [&](PhotoRecord photo) {
+        const SavedPhoto* saved = known.find(photo.picNameInAddress);
+        photo.alreadySaved = saved && saved->fileName == photo.fileName && known.isSaved(*saved);
+        // Counted and kept only while this job is the current download.
+        if (!photoStore().append(job, photo)) return false;
+        downloadPool().submit(downloadTask, job.generation());
+        queued.push_back(std::move(photo));
+        return true;
+    };
+    // While the listing may still turn out to be the recorded one grown, its photos wait here.
+    bool compared = !known.hasListing();
+    bool wholeListing = true;
+    std::vector<PhotoRecord> waiting;
+    std::vector<std::string> listed;
     for (int page = 1; page <= pages && !run.albumHalted(); ++page) {
         if (job.stopping()) return outcome;
         JsonDocument answer = fetchPage(page);
+        if (!answer.HasRoot()) wholeListing = false;
         const int count = answer.GetCount("data.photo_list");
         int added = 0;
         for (int j = 0; j < count; ++j) {
@@ -250,18 +329,36 @@ AlbumOutcome downloadAlbum(const JobContext& job, DownloadRun& run, int position
             photo.picName = answer.GetTextW(toUtf16(entry + "pic_name"));
             photo.picNameInAddress = addressValue(answer, entry + "pic_name");
             photo.timestamp = static_cast<int32_t>(answer.GetInteger(entry + "timestamp"));
-            if (!names.name(photo)) continue;
-            // Counted and kept only while this job is the current download.
-            if (!photoStore().append(job, photo)) return outcome;
-            downloadPool().submit(downloadTask, job.generation());
+            if (!names.name(photo, known.find(photo.picNameInAddress))) continue;
+            listed.push_back(photo.picNameInAddress);
+            waiting.push_back(std::move(photo));
             ++added;
         }
+        if (!compared) {
+            size_t newCount = 0;
+            const KnownPhotos::Overlap overlap = known.compare(listed, total, &newCount);
+            if (overlap == KnownPhotos::Overlap::Matched) {
+                // The album as recorded, with `newCount` photos before it: no further page is read.
+                waiting.resize(newCount);
+                for (const SavedPhoto& saved : known.photos()) waiting.push_back(recordedPhoto(saved));
+                for (PhotoRecord& photo : waiting)
+                    if (!queue(std::move(photo))) return outcome;
+                waiting.clear();
+                break;
+            }
+            if (overlap == KnownPhotos::Overlap::Unknown && page < pages) continue;
+            compared = true;  // read in full from here on
+        }
+        for (PhotoRecord& photo : waiting)
+            if (!queue(std::move(photo))) return outcome;
+        waiting.clear();
         // A page that answered but brought nothing new: the service has run out of photos.
         if (page > 1 && added == 0 && answer.HasRoot()) break;
     }
     if (!waitForPictures(job)) return outcome;
     outcome.stopped = false;
     outcome.report = run.report();
+    foldRecord(run, album.albumId, albumFolder, queued, known, wholeListing && !outcome.report.failedPages && !run.albumHalted() ? total : 0);
     outcome.downloaded = state.downloadedCount;
     outcome.queued = state.queuedCount;
     const bool whole = isWholeAlbum(outcome.report, outcome.downloaded, outcome.queued);

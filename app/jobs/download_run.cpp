@@ -190,6 +190,28 @@ void DownloadRun::beginAlbum(const AccountPlace& place)
     albumWrote_ = false;
 }
 
+void DownloadRun::openJournal(const std::wstring& albumFolder, const std::string& albumId)
+{
+    Locked hold(lock_);
+    saved_.clear();
+    // Without a journal the pictures are still saved; the next run only knows less of them.
+    static_cast<void>(journal_.open(albumFolder, albumId));
+}
+
+void DownloadRun::pictureSaved(const SavedPhoto& photo)
+{
+    static_cast<void>(journal_.append(photo));  // the file is saved either way
+    Locked hold(lock_);
+    saved_[photo.picName] = photo;
+}
+
+std::map<std::string, SavedPhoto> DownloadRun::closeJournal()
+{
+    Locked hold(lock_);
+    journal_.close();
+    return std::move(saved_);
+}
+
 AccountPlace DownloadRun::place() const
 {
     Locked hold(lock_);

@@ -5,10 +5,12 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "app/core/album_record.h"
 #include "app/core/job_threads.h"
 #include "app/jobs/patient_fetch.h"
 #include "tasks/critical_section.h"
@@ -91,6 +93,13 @@ public:
     // No further picture or page of the album is asked for (a full disk, a refused folder).
     bool albumHalted() const;
 
+    // The album's journal, opened as its download begins; each picture saved is a line in it and
+    // is remembered for the record folded at the album's end.
+    void openJournal(const std::wstring& albumFolder, const std::string& albumId);
+    void pictureSaved(const SavedPhoto& photo);
+    // What the album saved, by picture name; the journal is closed.
+    std::map<std::string, SavedPhoto> closeJournal();
+
     // Whether the job waits for a new sign-in: its session lapsed.
     bool awaitingSignIn() const;
     bool sessionLapsed(long sessionNumber) override;
@@ -107,6 +116,8 @@ private:
     AccountPlace place_;
     bool albumWrote_ = false;  // a picture of the current album was written
     long lapsedSession_ = -1;  // the session found lapsed; -1: none
+    AlbumJournal journal_;
+    std::map<std::string, SavedPhoto> saved_;
     uint64_t shownRound_ = UINT64_MAX;  // the pause and second last put on the status line
     unsigned shownSeconds_ = 0;
 };

@@ -338,6 +338,8 @@ TEST(AlbumRecord, LeftoverTemporariesGoPicturesStay)
     ASSERT_TRUE(journal.open(folder, "9009"));
     journal.close();
     ASSERT_TRUE(writeRaw(folder + L"notes.txt", "the owner's own"));
+    // Named like a temporary, but not a picture's: never this program's.
+    ASSERT_TRUE(writeRaw(folder + L"notes~v2ab", "the owner's own"));
     std::set<std::wstring> kept = filesIn(folder);
     // What killed runs' writer threads left, of every thread id's length.
     for (const unsigned long thread : {0ul, 36ul, 1295ul, 46656ul, 4294967295ul})

@@ -19,6 +19,11 @@ TEST(FileNaming, TimePrefixIsUtcPlusEight)
     EXPECT_EQ(photoTimePrefix(951782400 - 8 * 3600), "[2000.02.29-00.00]");  // a leap day
     EXPECT_EQ(photoTimePrefix(-8 * 3600 - 60), "[1969.12.31-23.59]");
     EXPECT_EQ(photoTimePrefix(4102444800LL), "[2100.01.01-08.00]");
+    // Every time begins a name the way the leftover sweep recognises, and nothing else does.
+    for (const int64_t time : {int64_t{0}, int64_t{1500000000}, int64_t{-62200000000}, int64_t{253402300799}, INT64_C(-9000000000000)})
+        EXPECT_TRUE(beginsWithPhotoTime(toUtf16(photoTimePrefix(time)) + L"x-a.jpg")) << photoTimePrefix(time);
+    for (const wchar_t* name : {L"notes~v2ab", L"[2017.07.14-10.4]x", L"[.07.14-10.40]", L"2017.07.14-10.40]", L"[2017.07.14-10.40", L""})
+        EXPECT_FALSE(beginsWithPhotoTime(name));
 }
 
 TEST(FileNaming, CleanCaptionDropsWhatNamesCannotHold)

@@ -92,8 +92,11 @@ std::string readWholeFile(const std::wstring& path)
 
 namespace {
 
-// The names of the files, or of the folders ("." and ".." left out), in a folder, sorted.
-std::vector<std::wstring> entriesIn(const std::wstring& folder, bool folders)
+enum class Entries { Folders, Files, HiddenFiles };
+
+// The names of the folders ("." and ".." left out), of the files shown, or of the hidden files in
+// a folder, sorted.
+std::vector<std::wstring> entriesIn(const std::wstring& folder, Entries kind)
 {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found;
@@ -102,7 +105,9 @@ std::vector<std::wstring> entriesIn(const std::wstring& folder, bool folders)
     do {
         const std::wstring name = found.cFileName;
         const bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (isFolder == folders && name != L"." && name != L"..") names.push_back(name);
+        const bool hidden = (found.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0;
+        const Entries entry = isFolder ? Entries::Folders : hidden ? Entries::HiddenFiles : Entries::Files;
+        if (entry == kind && name != L"." && name != L"..") names.push_back(name);
     } while (FindNextFileW(search, &found));
     FindClose(search);
     std::sort(names.begin(), names.end());
@@ -111,9 +116,11 @@ std::vector<std::wstring> entriesIn(const std::wstring& folder, bool folders)
 
 } // namespace
 
-std::vector<std::wstring> filesIn(const std::wstring& folder) { return entriesIn(folder, false); }
+std::vector<std::wstring> filesIn(const std::wstring& folder) { return entriesIn(folder, Entries::Files); }
 
-std::vector<std::wstring> foldersIn(const std::wstring& folder) { return entriesIn(folder, true); }
+std::vector<std::wstring> hiddenFilesIn(const std::wstring& folder) { return entriesIn(folder, Entries::HiddenFiles); }
+
+std::vector<std::wstring> foldersIn(const std::wstring& folder) { return entriesIn(folder, Entries::Folders); }
 
 int emulatorCount(const char* kind, const std::string& path)
 {
@@ -209,6 +216,13 @@ bool ProgramSession::start(bool signIn)
 {
     if (!pilot_.launch(folder_ + L"Piclade.exe")) return false;
     return !signIn || pilot_.waitStatusIs(kSignedIn, 30000);
+}
+
+bool ProgramSession::restart(bool kill)
+{
+    DWORD exitCode = 0;
+    if (kill ? !pilot_.kill() : !pilot_.close(20000, &exitCode)) return false;
+    return start();
 }
 
 bool ProgramSession::analyse(const std::string& ownerId)

@@ -39,8 +39,10 @@ std::vector<LoggedRequest> requestLog();
 std::string pictureBytes(const std::string& sizePath, const std::string& name);
 
 std::string readWholeFile(const std::wstring& path);
-// The names of the files in a folder, sorted.
+// The names of the files a folder shows (hidden ones left out), sorted.
 std::vector<std::wstring> filesIn(const std::wstring& folder);
+// The names of the hidden files in a folder (the albums' records), sorted.
+std::vector<std::wstring> hiddenFilesIn(const std::wstring& folder);
 // The names of the folders in a folder, sorted.
 std::vector<std::wstring> foldersIn(const std::wstring& folder);
 // How often the emulator was asked for a path since the last reset (`kind` "requests"), or
@@ -76,6 +78,9 @@ public:
 
     // Starts the program; with `signIn` also waits until it is signed in.
     bool start(bool signIn = true);
+    // Ends the program (closed, or killed as by a crash) and starts it again in the same folder,
+    // signed in.
+    bool restart(bool kill);
     // Types a homepage of the sample owner, presses "分析" and waits for the list.
     bool analyse(const std::string& ownerId);
     // Chooses "下载选中" on the album's menu and waits for the final status line.

@@ -409,3 +409,9 @@ bool Pilot::close(DWORD ms, DWORD* exitCode)
     PostMessageW(main_, WM_CLOSE, 0, 0);
     return process_.waitExit(ms, exitCode);
 }
+
+bool Pilot::kill(DWORD ms)
+{
+    DWORD exitCode = 0;
+    return process_.handle() && TerminateProcess(process_.handle(), 9) && process_.waitExit(ms, &exitCode);
+}

@@ -75,6 +75,8 @@ public:
 
     // Closes the main window as the user would and waits for the program to end.
     bool close(DWORD ms, DWORD* exitCode);
+    // Ends the program at once, as a crash or the task manager would: nothing of it runs on.
+    bool kill(DWORD ms = 10000);
 
 private:
     HWND child(const wchar_t* className, const std::wstring& text = {}, int index = 0) const;

@@ -1,0 +1,158 @@
+// The record each album keeps in its folder: a download killed half-way and started again asks
+// only for what is missing; an album downloaded again asks for nothing, or only for the photos it
+// gained; another size fetches it all again; a damaged record costs a full listing, never a wrong
+// album.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cwctype>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/session.h"
+
+namespace {
+
+// Photo-list requests since the last reset for pages after the first (the first page is asked
+// for twice by every download: once for the album's total, once as the listing's first page).
+int laterPageRequests()
+{
+    int later = 0;
+    for (const LoggedRequest& request : requestLog())
+        if (request.path.rfind("/photos/get_all", 0) == 0 && request.path.find("&page=1&") == std::string::npos) ++later;
+    return later;
+}
+
+// The number before "/" in a progress line ("…当前下载进度 12/500"); -1 when there is none.
+int downloadedIn(const std::wstring& status)
+{
+    const size_t slash = status.rfind(L'/');
+    if (slash == std::wstring::npos) return -1;
+    size_t start = slash;
+    while (start > 0 && iswdigit(status[start - 1])) --start;
+    return start == slash ? -1 : std::stoi(status.substr(start, slash - start));
+}
+
+// The image host's names of the pictures asked for in one size since the last reset.
+std::vector<std::string> picturesAskedFor(const std::string& sizePath)
+{
+    std::vector<std::string> names;
+    for (const LoggedRequest& request : requestLog())
+        if (request.path.rfind(sizePath, 0) == 0) names.push_back(request.path.substr(sizePath.size()));
+    return names;
+}
+
+// The image host's name of a saved picture: what follows its last "-".
+std::string picNameOf(const std::wstring& fileName) { return utf8(fileName.substr(fileName.rfind(L'-') + 1)); }
+
+} // namespace
+
+TEST(EndToEndRecord, AKilledDownloadResumesWithOnlyWhatIsMissing)
+{
+    ProgramSession session;
+    ASSERT_TRUE(control("/faults?picture_latency=50"));
+    ASSERT_TRUE(session.start());
+    ASSERT_TRUE(session.analyse("1000000004"));  // one album of 500 photos
+    Pilot& pilot = session.pilot();
+    ASSERT_TRUE(pilot.albumMenu(0, L"下载选中"));
+    ASSERT_TRUE(pilot.waitStatus([](const std::wstring& now) { return downloadedIn(now) >= 100; }, 60000)) << utf8(pilot.status());
+    ASSERT_TRUE(session.restart(true));
+
+    const std::wstring album = session.albumFolder(L"大相册", L"五百张");
+    const std::vector<std::wstring> before = filesIn(album);
+    ASSERT_GE(before.size(), 100u);
+    ASSERT_LT(before.size(), 500u);
+    std::set<std::string> complete;
+    for (const std::wstring& name : before) complete.insert(picNameOf(name));
+
+    ASSERT_TRUE(control("/reset"));
+    ASSERT_TRUE(session.analyse("1000000004"));
+    ASSERT_TRUE(session.download(0, 120000)) << utf8(pilot.status());
+    // Counted with the pictures the killed run saved.
+    EXPECT_EQ(pilot.status(), finishedStatus(500, 500));
+    const std::vector<std::string> asked = picturesAskedFor("/mw1024/");
+    EXPECT_LE(asked.size(), 500 - before.size() + 5);
+    for (const std::string& name : asked) EXPECT_EQ(complete.count(name), 0u) << name << " was complete, and asked for again";
+    EXPECT_TRUE(noPartialFiles(album));
+    EXPECT_TRUE(session.picturesIntact(album, "/mw1024/", 500));
+    EXPECT_EQ(hiddenFilesIn(album), std::vector<std::wstring>{L".3880000001"});
+}
+
+TEST(EndToEndRecord, ARerunAsksForNothingAndAGrownAlbumOnlyForItsNewPhotos)
+{
+    ProgramSession session;
+    ASSERT_TRUE(session.start());
+    ASSERT_TRUE(session.analyse("1000000001"));
+    ASSERT_TRUE(session.download(1));  // 家人: 33 photos, two list pages
+    const std::wstring album = session.albumFolder(L"摄影师小王", L"家人");
+    ASSERT_EQ(hiddenFilesIn(album), std::vector<std::wstring>{L".3550000002"});
+
+    // A new start knows the album from its record: one list page, no picture.
+    ASSERT_TRUE(session.restart(false));
+    ASSERT_TRUE(control("/reset"));
+    ASSERT_TRUE(session.analyse("1000000001"));
+    ASSERT_TRUE(session.download(1));
+    EXPECT_EQ(session.pilot().status(), finishedStatus(33, 33));
+    EXPECT_EQ(imageRequests("/mw1024/"), 0);
+    EXPECT_EQ(laterPageRequests(), 0);
+
+    // Three photos more, listed first: exactly those three are fetched, from the first page alone.
+    ASSERT_TRUE(session.restart(false));
+    ASSERT_TRUE(control("/reset"));
+    ASSERT_TRUE(control("/grow?album_id=3550000002&count=3"));
+    ASSERT_TRUE(session.analyse("1000000001"));
+    ASSERT_TRUE(session.download(1));
+    EXPECT_EQ(session.pilot().status(), finishedStatus(36, 36));
+    std::vector<std::string> asked = picturesAskedFor("/mw1024/");
+    std::sort(asked.begin(), asked.end());
+    EXPECT_EQ(asked, (std::vector<std::string>{"3550000002new1pic.jpg", "3550000002new2pic.jpg", "3550000002new3pic.jpg"}));
+    EXPECT_EQ(laterPageRequests(), 0);  // the new photos and the record's first ones are on the first page
+    EXPECT_TRUE(session.picturesIntact(album, "/mw1024/", 36));
+
+    // Another size is another download: every picture again, replacing the files.
+    ASSERT_TRUE(control("/grow?album_id=3550000002&count=3"));
+    ASSERT_TRUE(session.pilot().albumMenu(1, L"原图"));
+    ASSERT_TRUE(session.download(1));
+    EXPECT_EQ(session.pilot().status(), finishedStatus(36, 36));
+    EXPECT_EQ(imageRequests("/large/"), 36);
+    EXPECT_TRUE(session.picturesIntact(album, "/large/", 36));
+}
+
+TEST(EndToEndRecord, ADamagedRecordMeansAFullCorrectListing)
+{
+    for (const char* damage : {"cut", "garbage"}) {
+        ProgramSession session;
+        ASSERT_TRUE(session.start());
+        ASSERT_TRUE(session.analyse("1000000001"));
+        ASSERT_TRUE(session.download(1));
+        const std::wstring album = session.albumFolder(L"摄影师小王", L"家人");
+        const std::wstring record = album + L".3550000002";
+        std::string text = readWholeFile(record);
+        ASSERT_GT(text.size(), 100u);
+        text = std::string(damage) == "cut" ? text.substr(0, text.size() / 2) : std::string(text.size(), '\x7f');
+        // The record is hidden: a plain CREATE_ALWAYS would be refused on Windows.
+        HANDLE file = CreateFileW(record.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        ASSERT_TRUE(WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr));
+        CloseHandle(file);
+
+        ASSERT_TRUE(session.restart(false));
+        ASSERT_TRUE(control("/reset"));
+        ASSERT_TRUE(control("/grow?album_id=3550000002&count=1"));
+        ASSERT_TRUE(session.analyse("1000000001"));
+        ASSERT_TRUE(session.download(1));
+        EXPECT_EQ(session.pilot().status(), finishedStatus(34, 34)) << damage;
+        EXPECT_EQ(laterPageRequests(), 1) << damage;  // both pages, as without a record
+        EXPECT_TRUE(session.picturesIntact(album, "/mw1024/", 34)) << damage;
+        // The next download has a sound record again.
+        ASSERT_TRUE(session.restart(false));
+        ASSERT_TRUE(control("/reset"));
+        ASSERT_TRUE(control("/grow?album_id=3550000002&count=1"));
+        ASSERT_TRUE(session.analyse("1000000001"));
+        ASSERT_TRUE(session.download(1));
+        EXPECT_EQ(imageRequests("/mw1024/"), 0) << damage;
+        EXPECT_EQ(laterPageRequests(), 0) << damage;
+    }
+}
