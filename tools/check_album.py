@@ -1,5 +1,6 @@
 """Checks a downloaded album against the image host: the expected number of pictures, each
 byte-for-byte what the host serves under its name (the part after the file name's last "-").
+The album's record and journal (hidden, their names begin with ".") are no pictures.
 
     python3 tools/check_album.py ALBUM_FOLDER IMAGE_BASE_URL COUNT
 """
@@ -10,7 +11,7 @@ import urllib.request
 
 
 def main(folder, base_url, expected):
-    names = sorted(os.listdir(folder)) if os.path.isdir(folder) else []
+    names = sorted(name for name in os.listdir(folder) if not name.startswith(".")) if os.path.isdir(folder) else []
     bad = []
     for name in names:
         pic_name = name.rsplit("-", 1)[-1]

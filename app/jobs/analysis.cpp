@@ -83,6 +83,8 @@ protected:
         setStatus("  状态:服务器限制了访问频率," + std::to_string(seconds) + "秒后继续获取相册列表;");
     }
 
+    void showSignedInAgain() override { setStatus("  状态:正在分析用户信息,获取相册列表中;"); }
+
 private:
     unsigned shownSeconds_ = 0;
 };
@@ -97,8 +99,8 @@ std::string albumListAddress(const std::string& ownerId, int page)
 JsonDocument fetchAlbumListPage(ListingRun& run, const std::string& address)
 {
     JsonDocument answer;
-    const std::string cookies = appState().cookies.get();
-    (void)fetchPatiently(run, {address, cookies, {}, AnswerKind::List}, [&](HttpClient& client) {
+    // The session's newest cookies at each try: a lapsed session is renewed while the page waits.
+    (void)fetchPatiently(run, {address, {}, {}, AnswerKind::List, true}, [&](HttpClient& client) {
         JsonDocument parsed;
         if (!parsed.Parse(client.responseText(), true) || parsed.GetType() != static_cast<int>(JsonKind::Object) ||
             parsed.GetType("data.album_list") != static_cast<int>(JsonKind::Array))

@@ -3,7 +3,6 @@
 #include "app/core/app_state.h"
 #include "app/core/shared_objects.h"
 #include "app/jobs/job_window.h"
-#include "app/jobs/sign_in.h"
 #include "text/encoding.h"
 
 namespace {
@@ -79,8 +78,6 @@ std::string accountFinalText(const AccountTally& tally)
            std::to_string(tally.albums - tally.complete) + "个," + counts;
 }
 
-const char* const kSessionLapsedStatus = "  状态:登录已失效,请在\"登录\"页重新扫码,扫码后自动继续下载;";
-
 std::wstring currentProgressText(long downloaded, long queued)
 {
     const std::shared_ptr<DownloadRun> run = currentDownloadRun();
@@ -114,33 +111,14 @@ void DownloadRun::showPause(uint64_t msLeft)
     setStatus(pauseStatusText(seconds, state.downloadedCount, state.queuedCount));
 }
 
-// The pool's pause is the user's: its workers take no new picture, and this holds the rest. A
-// lapsed session holds every request until the user signed in again.
-bool DownloadRun::heldByUser() const { return downloadPool().isPaused() || awaitingSignIn(); }
+// The pool's pause is the user's: its workers take no new picture, and this holds the rest.
+bool DownloadRun::heldByUser() const { return downloadPool().isPaused(); }
 
-bool DownloadRun::awaitingSignIn() const
+void DownloadRun::showSignedInAgain()
 {
-    Locked hold(lock_);
-    return lapsedSession_ >= 0 && appState().sessionNumber == lapsedSession_;
+    const AppState& state = appState();
+    setStatus(currentProgressText(state.downloadedCount, state.queuedCount));
 }
-
-// Guarded by EndToEndSession.*.
-bool DownloadRun::sessionLapsed(long sessionNumber)
-{
-    {
-        Locked hold(lock_);
-        // Signed in again since the request went: it is simply asked again.
-        if (appState().sessionNumber != sessionNumber) return true;
-        if (lapsedSession_ == sessionNumber) return true;  // already waiting
-        lapsedSession_ = sessionNumber;
-    }
-    setStatus(kSessionLapsedStatus);
-    // A fresh QR code on the sign-in page; the download goes on once it is confirmed.
-    renewSignIn();
-    return true;
-}
-
-bool DownloadRun::sessionGone() { return !isSignedIn(); }
 
 void DownloadRun::pageFailed()
 {

@@ -38,8 +38,7 @@ std::string pauseStatusText(unsigned seconds, long downloaded, long queued);
 std::string heldStatusText(long downloaded, long queued);
 // The status line as pictures arrive: their progress, or that the user holds the download.
 std::string progressStatusText(long downloaded, long queued);
-// The status line while the download waits for a new sign-in.
-extern const char* const kSessionLapsedStatus;
+
 // The status line of an album downloaded as the `position`-th of `count` in a download of every album.
 std::wstring accountProgressText(int position, int count, std::wstring_view caption, long downloaded, long queued);
 
@@ -100,14 +99,10 @@ public:
     // What the album saved, by picture name; the journal is closed.
     std::map<std::string, SavedPhoto> closeJournal();
 
-    // Whether the job waits for a new sign-in: its session lapsed.
-    bool awaitingSignIn() const;
-    bool sessionLapsed(long sessionNumber) override;
-    bool sessionGone() override;
-
 protected:
     void showPause(uint64_t msLeft) override;
     bool heldByUser() const override;
+    void showSignedInAgain() override;
 
 private:
     long generation_;
@@ -115,7 +110,6 @@ private:
     DownloadReport report_;
     AccountPlace place_;
     bool albumWrote_ = false;  // a picture of the current album was written
-    long lapsedSession_ = -1;  // the session found lapsed; -1: none
     AlbumJournal journal_;
     std::map<std::string, SavedPhoto> saved_;
     uint64_t shownRound_ = UINT64_MAX;  // the pause and second last put on the status line

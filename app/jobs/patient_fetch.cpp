@@ -4,6 +4,8 @@
 #include "app/core/shared_objects.h"
 #include "app/jobs/exchange_watch.h"
 #include "app/jobs/service_exchange.h"
+#include "app/jobs/job_window.h"
+#include "app/jobs/sign_in.h"
 #include "net/http_client.h"
 
 namespace {
@@ -31,10 +33,41 @@ bool isWebPage(HttpClient& client)
 
 } // namespace
 
+const char* const kSessionLapsedStatus = "  状态:登录已失效,请在\"登录\"页重新扫码,扫码后自动继续下载;";
+
+// Guarded by EndToEndSession.*.
+void PatientJob::sessionLapsed(long sessionNumber)
+{
+    {
+        Locked hold(lock_);
+        // Signed in again since the request went, or already waiting: the request simply goes again.
+        if (appState().sessionNumber != sessionNumber || lapsedSession_ == sessionNumber) return;
+        lapsedSession_ = sessionNumber;
+    }
+    setStatus(kSessionLapsedStatus);
+    renewSignIn();
+}
+
+bool PatientJob::awaitingSignIn() const
+{
+    Locked hold(lock_);
+    return lapsedSession_ >= 0 && appState().sessionNumber == lapsedSession_;
+}
+
 bool PatientJob::waitForResume()
 {
+    bool signingIn = false;
     for (;;) {
         if (job_.stopping() || gate_.givenUp()) return false;
+        if (awaitingSignIn()) {
+            signingIn = true;
+            if (!job_.pause(100)) return false;
+            continue;
+        }
+        if (signingIn) {
+            signingIn = false;
+            showSignedInAgain();
+        }
         if (heldByUser()) {
             if (!job_.pause(100)) return false;
             continue;
@@ -64,8 +97,10 @@ FetchResult fetchPatiently(PatientJob& run, const FetchRequest& request, const s
         if (sendToService(client, {request.address, cookies, request.referer}, &run.job(), lists ? &toSignOn : nullptr)) {
             // A lapsed session: the job waits for a new sign-in and asks again, no try used up.
             // Guarded by EndToEndSession.*.
-            if (lists && (toSignOn || (isComplete(client) && isWebPage(client) && run.sessionGone())) && run.sessionLapsed(session))
+            if (lists && (toSignOn || (isComplete(client) && isWebPage(client) && !isSignedIn()))) {
+                run.sessionLapsed(session);
                 continue;
+            }
             const int status = client.statusCode();
             forbiddenInARow = status == 403 ? forbiddenInARow + 1 : 0;
             const bool forbiddenAsLimit = request.kind == AnswerKind::List && status == 403 && forbiddenInARow <= kForbiddenTakenForLimit;

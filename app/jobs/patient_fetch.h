@@ -9,6 +9,7 @@
 
 #include "app/core/job_threads.h"
 #include "app/jobs/rate_gate.h"
+#include "tasks/critical_section.h"
 
 class HttpClient;
 
@@ -27,31 +28,35 @@ public:
     RateGate& gate() { return gate_; }
     const RateGate& gate() const { return gate_; }
 
-    // Waits until requests may go again (the rate limit waited out, the user's pause ended),
-    // counting down on the status line. False when the job is replaced, the program ends or the
-    // job gave up meanwhile: the caller drops its request.
+    // Waits until requests may go again (the rate limit waited out, the user's pause ended, the
+    // user signed in again), counting down on the status line. False when the job is replaced,
+    // the program ends or the job gave up meanwhile: the caller drops its request.
     [[nodiscard]] bool waitForResume();
+
+    // A list answer to a request sent with the session of `sessionNumber` says the session lapsed:
+    // unless the user has signed in again since, the job waits for a new sign-in, which starts
+    // now with a fresh QR code.
+    void sessionLapsed(long sessionNumber);
+    // Whether the job waits for a new sign-in.
+    bool awaitingSignIn() const;
 
 protected:
     // Shows that the job waits `msLeft` more milliseconds for the service.
     virtual void showPause(uint64_t msLeft) = 0;
     // Whether the user holds the job: no request starts until this is false again.
     virtual bool heldByUser() const { return false; }
-
-public:
-    // A list answer sent with the session of `sessionNumber` says the session lapsed (sent to the
-    // sign-on host, or a page where JSON belongs while the main site no longer knows the user).
-    // True when the job waits for a new sign-in and then asks again; false when it cannot, and the
-    // answer is a failed try.
-    virtual bool sessionLapsed(long /*sessionNumber*/) { return false; }
-    // Whether an answer that is a web page where JSON belongs means the session lapsed; asked only
-    // of jobs that wait for a new sign-in.
-    virtual bool sessionGone() { return false; }
+    // The status line once the job goes on after a new sign-in.
+    virtual void showSignedInAgain() {}
 
 private:
     JobContext job_;
     RateGate gate_;
+    mutable CriticalSection lock_;
+    long lapsedSession_ = -1;  // the session found lapsed; -1: none
 };
+
+// The status line while a job waits for a new sign-in.
+extern const char* const kSessionLapsedStatus;
 
 enum class AnswerKind {
     Picture,

@@ -4,7 +4,6 @@
 
 #include "app/core/app_state.h"
 #include "app/core/shared_objects.h"
-#include "app/jobs/download_run.h"
 #include "app/jobs/job_window.h"
 #include "app/jobs/service_exchange.h"
 #include "app/jobs/service_hosts.h"
@@ -103,8 +102,10 @@ bool isSignedIn()
 {
     HttpClient client;
     const std::string page = frontPage(client);
-    // No answer at all says nothing about the session.
-    return page.empty() || !cutBetween(page, "$CONFIG['uid']='", "';").empty();
+    // Only the front page itself, naming nobody, says the session is gone: no answer, an error or
+    // another page says nothing about it.
+    const bool frontPageShown = client.statusCode() == 200 && page.find("$CONFIG") != std::string::npos;
+    return !frontPageShown || !cutBetween(page, "$CONFIG['uid']='", "';").empty();
 }
 
 int verifySession()
@@ -154,8 +155,8 @@ void signInJob(const JobContext& job)
     if (finishSignIn() == 1) {
         // Requests that found the session lapsed go again, with the new cookies.
         ++appState().sessionNumber;
+        // A renewal leaves the line to the job that waited: it shows its own once it goes on.
         if (!renewing) setStatus(std::string("  状态:") + qrStatusMessage(kConfirmed));
-        else setStatus(currentProgressText(appState().downloadedCount, appState().queuedCount));
     } else if (!job.stopping()) {
         MessageBoxW(nullptr, toUtf16("TestCookies = 假").c_str(), toUtf16("信息").c_str(), MB_OK);
     }

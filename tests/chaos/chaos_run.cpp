@@ -5,8 +5,12 @@
 // name, every picture file holding its picture's true bytes, each final line's count matching the
 // files and "全部下载完成" only where the emulator's record shows everything came whole, no session
 // cookie for the stranger host, a window that keeps answering, a clean exit and no heap report.
+// On one album per seed it also chooses "暂停下载" and checks that nothing is asked for while the
+// download is held; with "--with expire_session" the emulator may let the session lapse, and the
+// download must go on after the new sign-in (the code confirms itself) with every promise kept.
 //
-//   chaos_run [--level ci|full] [--require-coverage] [--keep] [--without FAULTS] [--plain FIELDS] [--seeds-file FILE] SEED|FIRST-LAST ...
+//   chaos_run [--level ci|full] [--require-coverage] [--keep] [--without FAULTS] [--plain FIELDS] [--with FAULTS]
+//             [--seeds-file FILE] SEED|FIRST-LAST ...
 //
 // One line per seed ("RESULT seed=… outcome=… seconds=…"), its failures below it, a coverage
 // table per seed and summed; exit code 1 when any seed failed (or, with --require-coverage, when a
@@ -33,6 +37,8 @@ namespace {
 const wchar_t* const kHomepageId = L"3000000000";
 const std::wstring kFinalEnding = L"请单击鼠标右键打开目录;";
 const std::wstring kPaused = L"服务器限制了访问频率";
+const std::wstring kHeld = L"  状态:下载已暂停,";
+const std::wstring kLapsed = L"  状态:登录已失效,";
 constexpr long kSlowestAnswerMs = 2000;  // the window never goes longer without answering
 constexpr DWORD kCloseMs = 5000;
 
@@ -43,6 +49,7 @@ struct Options {
     // For narrowing a failure down: faults left out ("html", "html@picture") and fields whose values
     // are made plain ("pic_name"), comma-separated; everything else stays as the seed has it.
     std::string without, plain;
+    std::string with;  // faults that are off unless asked for ("expire_session")
     std::vector<long> seeds;
 };
 
@@ -73,6 +80,19 @@ void say(const std::string& line)
     fwrite(line.data(), 1, line.size(), stdout);
     fputc('\n', stdout);
     fflush(stdout);
+}
+
+const char* const kUsage =
+    "usage: chaos_run [--level ci|full] [--require-coverage] [--keep] [--without FAULTS] [--plain FIELDS] [--with FAULTS] "
+    "[--seeds-file FILE] SEED|FIRST-LAST ...";
+
+// The pictures done in a progress line ("…当前下载进度 12/500"); -1 when it is no progress line.
+long progressDone(const std::wstring& status)
+{
+    const std::wstring marker = L"当前下载进度 ";
+    const size_t at = status.find(marker);
+    if (at == std::wstring::npos || at + marker.size() >= status.size() || !iswdigit(status[at + marker.size()])) return -1;
+    return std::wcstol(status.c_str() + at + marker.size(), nullptr, 10);
 }
 
 double secondsSince(ULONGLONG start) { return static_cast<double>(GetTickCount64() - start) / 1000.0; }
@@ -311,6 +331,8 @@ struct SeedRun {
     double seconds = 0;
     int boxes = 0;
     int albums = 0;
+    int holds = 0;   // downloads held by "暂停下载" and let go
+    int lapses = 0;  // downloads that waited for a new sign-in
     long pictures = 0;
 
     // A failure under a short tag that names what broke ("bytes", "whole", "name-…"), for the sums.
@@ -448,7 +470,8 @@ private:
         if (!control("/qr_settings?scan_after=1&confirm_after=2")) return run_.fail("driver", "the emulator does not answer");
         JsonDocument plan;
         const std::string asked = "/chaos?seed=" + std::to_string(run_.seed) + "&level=" + level_ + "&without=" +
-                                  addressPart(options_.without) + "&plain=" + addressPart(options_.plain);
+                                  addressPart(options_.without) + "&plain=" + addressPart(options_.plain) +
+                                  (options_.with.empty() ? std::string() : "&with=" + addressPart(options_.with));
         if (!plan.Parse(httpGet(kControlPort, asked), true) || !plan.GetBool("ok"))
             return run_.fail("driver", "the emulator refused chaos mode: " + plan.GetText("error"));
         plannedAlbums_ = static_cast<int>(plan.GetInteger("plan.albums"));
@@ -594,8 +617,10 @@ private:
     {
         Snapshot all, files;
         walk(folder_, {}, &all, 100000);
+        // Pictures' names begin with their time; the albums' records and journals with ".".
         for (const auto& [key, node] : all)
-            if (!node.folder && !isTemporaryPictureName(nameOf(node.path)) && lowered(node.path) != lowered(folder_ + L"Piclade.exe"))
+            if (!node.folder && !isTemporaryPictureName(nameOf(node.path)) && nameOf(node.path)[0] != L'.' &&
+                lowered(node.path) != lowered(folder_ + L"Piclade.exe"))
                 files[key] = node;
         return files;
     }
@@ -628,7 +653,19 @@ private:
             }
             const ULONGLONG start = GetTickCount64();
             bool ended = false;
+            bool lapsed = false;
+            // One album per seed is held once its first picture landed.
+            bool hold = row == static_cast<int>(run_.seed % std::max(run_.albums, 1));
             while (GetTickCount64() - start < patience) {
+                const std::wstring now = pilot.status();
+                if (!lapsed && now.rfind(kLapsed, 0) == 0) {
+                    lapsed = true;
+                    ++run_.lapses;
+                }
+                if (hold && progressDone(now) > 0) {
+                    hold = false;
+                    holdAndLetGo(pilot, row);
+                }
                 MessageBoxSeen box;
                 if (pilot.answerMessageBox(&box, 200)) {
                     ++run_.boxes;
@@ -646,6 +683,32 @@ private:
             }
             checkAlbum(row, size, pilot.status(), before, cursor);
         }
+    }
+
+    // "暂停下载": from a second after it, no picture or list request for two seconds, and the line
+    // says the download is held; then "继续下载". A download that ended first is left alone.
+    void holdAndLetGo(Pilot& pilot, int row)
+    {
+        const std::string where = "row " + std::to_string(row) + " held: ";
+        if (!pilot.albumMenu(row, L"暂停下载")) return run_.notes.push_back(where + "the menu did not open");
+        if (!pilot.waitStatus([](const std::wstring& now) { return now.rfind(kHeld, 0) == 0 || endsWith(now, kFinalEnding); }, 3000))
+            return run_.fail("hold", where + "no held line: " + shown(pilot.status()));
+        if (pilot.status().rfind(kHeld, 0) != 0) return;  // ended before it could be held
+        const double heldAt = emulatorNow();
+        Sleep(3000);
+        // Pictures already on their way land while held; when they were the album's last, the
+        // download ends and its final line follows.
+        const std::wstring line = pilot.status();
+        const bool stillHeld = line.rfind(kHeld, 0) == 0 || endsWith(line, kFinalEnding);
+        for (const LoggedRequest& request : requestLog()) {
+            const bool ofTheJob = request.kind == "picture" || request.kind == "photo_list";
+            if (ofTheJob && request.time >= heldAt + 1 && request.time <= heldAt + 3)
+                run_.fail("hold", where + "asked for " + shortened(request.path) + " " + std::to_string(request.time - heldAt) + " s after");
+        }
+        if (!stillHeld) run_.fail("hold", where + "the line moved on while held: " + shown(line));
+        if (endsWith(line, kFinalEnding)) return;
+        if (!pilot.albumMenu(row, L"继续下载")) return run_.fail("hold", where + "could not choose 继续下载");
+        ++run_.holds;
     }
 
     // One album's final line against its files and the emulator's record.
@@ -837,6 +900,8 @@ int main(int argc, char** argv)
             options.without = argv[++i];
         } else if (argument == "--plain" && i + 1 < argc) {
             options.plain = argv[++i];
+        } else if (argument == "--with" && i + 1 < argc) {
+            options.with = argv[++i];
         } else if (argument == "--keep") {
             options.keep = true;
         } else if (argument == "--require-coverage") {
@@ -847,12 +912,12 @@ int main(int argc, char** argv)
                 return 2;
             }
         } else if (!parseSeeds(argument, &options.seeds)) {
-            say("usage: chaos_run [--level ci|full] [--require-coverage] [--keep] [--without FAULTS] [--plain FIELDS] [--seeds-file FILE] SEED|FIRST-LAST ...");
+            say(kUsage);
             return 2;
         }
     }
     if ((options.level != "ci" && options.level != "full") || options.seeds.empty()) {
-        say("usage: chaos_run [--level ci|full] [--require-coverage] [--keep] [--without FAULTS] [--plain FIELDS] [--seeds-file FILE] SEED|FIRST-LAST ...");
+        say(kUsage);
         return 2;
     }
 
@@ -862,8 +927,9 @@ int main(int argc, char** argv)
     for (const long seed : options.seeds) {
         SeedRun run = ChaosSeed(seed, options).go();
         char line[200];
-        snprintf(line, sizeof line, "RESULT seed=%ld level=%s outcome=%s seconds=%.1f albums=%d pictures=%ld boxes=%d", seed,
-                 options.level.c_str(), run.failures.empty() ? "ok" : "FAIL", run.seconds, run.albums, run.pictures, run.boxes);
+        snprintf(line, sizeof line, "RESULT seed=%ld level=%s outcome=%s seconds=%.1f albums=%d pictures=%ld boxes=%d holds=%d lapses=%d",
+                 seed, options.level.c_str(), run.failures.empty() ? "ok" : "FAIL", run.seconds, run.albums, run.pictures, run.boxes,
+                 run.holds, run.lapses);
         say(line);
         for (const std::string& failure : run.failures) say("  FAIL " + failure);
         for (const std::string& note : run.notes) say("  note " + note);

@@ -69,11 +69,19 @@ std::vector<LoggedRequest> requestLog()
         request.service = answer.GetText(entry + ".service");
         request.host = answer.GetText(entry + ".host");
         request.path = answer.GetText(entry + ".path");
+        request.kind = answer.GetText(entry + ".kind");
+        request.time = answer.GetFloat(entry + ".time");
         request.hasCookie = answer.HasMember(entry, "cookie");
         request.cookie = answer.GetText(entry + ".cookie");
         requests.push_back(request);
     }
     return requests;
+}
+
+double emulatorNow()
+{
+    JsonDocument answer;
+    return answer.Parse(httpGet(kControlPort, "/state"), true) ? answer.GetFloat("now") : 0;
 }
 
 std::string pictureBytes(const std::string& sizePath, const std::string& name) { return httpGet(kImagePort, sizePath + name); }

@@ -28,6 +28,8 @@ bool control(const std::string& pathAndQuery);
 // Cookie header; `hasCookie` is false when it carried none at all.
 struct LoggedRequest {
     std::string service;
+    std::string kind;  // "picture", "photo_list", "album_list", "sign_in", ...
+    double time = 0;   // when it arrived, on the emulator's clock (emulatorNow), in seconds
     std::string host;
     std::string path;
     std::string cookie;
@@ -35,6 +37,8 @@ struct LoggedRequest {
 };
 // Every request since the last reset, oldest first.
 std::vector<LoggedRequest> requestLog();
+// The emulator's clock, that of the request log's times, in seconds.
+double emulatorNow();
 // The bytes the image host gives for a picture in one size ("/mw1024/" + name).
 std::string pictureBytes(const std::string& sizePath, const std::string& name);
 
