@@ -176,9 +176,9 @@ BREAKS = {
     "final-line-claims-complete": (
         "\"全部下载完成\" whatever pictures failed, as long as every page came",
         [("app/jobs/download_run.cpp",
-          "    const bool whole = downloaded == queued && !report.failedPages && !report.failedPictures && !report.failedWrites &&\n"
-          "                       !report.gaveUp && !report.diskFull;",
-          "    const bool whole = !report.failedPages && !report.gaveUp;")],
+          "    return downloaded == queued && !report.failedPages && !report.failedPictures && !report.failedWrites && !report.gaveUp &&\n"
+          "           !report.diskFull && !report.folderRefused;",
+          "    return !report.failedPages && !report.gaveUp;")],
         "jobs_test|" + E2E, "DownloadLimits.*:EndToEndFaults.ServerErrors*"),
     "stalls-not-watched": (
         "a picture that drips a byte now and then holds its worker for as long as its host likes",
@@ -249,7 +249,7 @@ BREAKS = {
     "full-disk-box-per-picture": (
         "a full disk shows one error box per picture and the job goes on asking for pictures",
         [("app/jobs/download.cpp", "        if (diskFull && !run->stopForFullDisk()) return;\n", "        if (diskFull) static_cast<void>(run->stopForFullDisk());\n"),
-         ("app/jobs/download.cpp", "    if (run->diskFull()) return;\n", "")],
+         ("app/jobs/download.cpp", "    if (run->albumHalted()) return;\n", "")],
         "shell_jobs_test", ""),
     "pause-does-nothing": (
         "\"暂停下载\" shows the held line but the download goes on asking for pictures",
@@ -270,6 +270,47 @@ BREAKS = {
           "    if (result.size() == 2) result += L\"\\\\\";\n    for (const wchar_t unit : result)\n"
           "        if (unit > 0x7F && (unit < 0x4E00 || unit > 0x9FA5)) return {};\n    return result;")],
         "shell_window_test", "FolderActions.*"),
+    "account-run-skips-the-first-album": (
+        "\"下载全部相册\" starts at the second album of the list",
+        [("app/jobs/download.cpp", "    for (int position = 1; position <= tally.albums; ++position) {",
+          "    for (int position = 2; position <= tally.albums; ++position) {")],
+        E2E, "EndToEndAccount.Every*"),
+    "account-counts-every-album-whole": (
+        "the account's last line counts an album that ended incomplete as complete",
+        [("app/jobs/download.cpp", "        if (!outcome.missing && isWholeAlbum(outcome.report, outcome.downloaded, outcome.queued)) ++tally.complete;",
+          "        if (!outcome.missing) ++tally.complete;")],
+        E2E, "EndToEndAccount.Unwritable*"),
+    "refused-folder-box-per-picture": (
+        "in a download of every album, a folder that takes no picture shows a box per picture and its album goes on",
+        [("app/jobs/download_run.cpp", "    if (place_.position == 0 || albumWrote_ || report_.folderRefused) return false;",
+          "    return false;")],
+        "jobs_test|" + E2E, "DownloadRun.Account*:EndToEndAccount.Unwritable*"),
+    "rows-without-state-images": (
+        "the album rows show no state image",
+        [("app/shell/main_window.cpp", "    if (makeAlbumStateImages(m.albumStates, 16)) m.albumList.SetImageList(m.albumStates, 2);\n", "")],
+        E2E, "EndToEndAccount.Every*"),
+    "record-never-consulted": (
+        "a picture the album's record knows as saved is fetched again",
+        [("app/jobs/download.cpp", "        photo.alreadySaved = saved && saved->fileName == photo.fileName && known.isSaved(*saved);",
+          "        photo.alreadySaved = false;")],
+        E2E, "EndToEndRecord.*"),
+    "grown-album-read-in-full": (
+        "an album that gained photos is listed and compared in full, never from its record",
+        [("app/jobs/known_photos.cpp", "    if (!hasListing() || total < ledger_->total) return Overlap::Differs;",
+          "    if (!hasListing() || total != ledger_->total) return Overlap::Differs;")],
+        "jobs_test", "KnownPhotos.*"),
+    "killed-run-forgotten": (
+        "no journal line is written as pictures are saved, so a killed download starts again from nothing",
+        [("app/jobs/download_run.cpp", "    static_cast<void>(journal_.append(photo));  // the file is saved either way\n", "")],
+        E2E, "EndToEndRecord.AKilled*"),
+    "owners-files-swept-as-leftovers": (
+        "the sweep of a killed run's temporary files also deletes the owner's own files named like them",
+        [("app/core/album_record.cpp", " || !beginsWithPhotoTime(found.cFileName)", "")],
+        "core_test", "AlbumRecord.Leftover*"),
+    "lapsed-session-is-a-failed-try": (
+        "a list answer that sends the session to the sign-on host is a failed try: the album ends incomplete",
+        [("app/jobs/patient_fetch.cpp", "                run.sessionLapsed(session);\n                continue;\n", "")],
+        E2E, "EndToEndSession.*"),
 }
 
 

@@ -20,7 +20,10 @@ struct PhotoRecord {
     int64_t timestamp = 0;
     std::wstring fileName;  // its name in the album folder, decided when it is queued
     std::string picNameInAddress;  // as the service gave it, for the picture's address
-    bool alreadySaved = false;  // on disk as an earlier download saved it: counted, not fetched
+    // On disk as an earlier download saved it at `savedSizePath`: counted, not fetched, unless the
+    // size has changed since it was queued.
+    bool alreadySaved = false;
+    std::string savedSizePath;
 };
 
 class PhotoStore {

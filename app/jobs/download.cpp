@@ -184,7 +184,7 @@ void downloadTask(intptr_t generationArgument, intptr_t)
     const std::string address = photo.picHost + sizePath + photo.picNameInAddress;
     const std::wstring& name = photo.fileName;
     // Written by an earlier download of this album at this size, and still there.
-    if (photo.alreadySaved || writtenPictures().haveAlready(folder, name, sizePath)) {
+    if ((photo.alreadySaved && photo.savedSizePath == sizePath) || writtenPictures().haveAlready(folder, name, sizePath)) {
         countDownloaded(generation);
         return;
     }
@@ -302,6 +302,7 @@ AlbumOutcome downloadAlbum(const JobContext& job, DownloadRun& run, int position
     auto queue = [&](PhotoRecord photo) {
         const SavedPhoto* saved = known.find(photo.picNameInAddress);
         photo.alreadySaved = saved && saved->fileName == photo.fileName && known.isSaved(*saved);
+        if (photo.alreadySaved) photo.savedSizePath = saved->sizePath;
         // Counted and kept only while this job is the current download.
         if (!photoStore().append(job, photo)) return false;
         downloadPool().submit(downloadTask, job.generation());

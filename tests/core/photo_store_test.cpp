@@ -17,8 +17,8 @@ TEST(PhotoStore, AReplacedDownloadReachesNothingOfItsSuccessor)
     ASSERT_TRUE(startJob(DownloadJob, noJob, 0, begin));
     const JobContext first(DownloadJob, currentJobGeneration(DownloadJob), 0);
     ASSERT_TRUE(store.setFolder(first, L"A\\"));
-    ASSERT_TRUE(store.append(first, PhotoRecord{L"a", "http://h", L"1.jpg", 0, {}, {}}));
-    ASSERT_TRUE(store.append(first, PhotoRecord{L"b", "http://h", L"2.jpg", 0, {}, {}}));
+    ASSERT_TRUE(store.append(first, PhotoRecord{L"a", "http://h", L"1.jpg", 0, {}, {}, false, {}}));
+    ASSERT_TRUE(store.append(first, PhotoRecord{L"b", "http://h", L"2.jpg", 0, {}, {}, false, {}}));
     PhotoRecord photo;
     std::wstring folder;
     ASSERT_TRUE(store.take(first.generation(), photo, folder));
@@ -30,14 +30,14 @@ TEST(PhotoStore, AReplacedDownloadReachesNothingOfItsSuccessor)
     const JobContext second(DownloadJob, currentJobGeneration(DownloadJob), 0);
     EXPECT_FALSE(store.take(first.generation(), photo, folder));
     EXPECT_EQ(store.countWritten(first.generation()), -1);
-    EXPECT_FALSE(store.append(first, PhotoRecord{L"c", "http://h", L"old.jpg", 0, {}, {}}));
+    EXPECT_FALSE(store.append(first, PhotoRecord{L"c", "http://h", L"old.jpg", 0, {}, {}, false, {}}));
     EXPECT_FALSE(store.setFolder(first, L"A\\"));
     EXPECT_EQ(state.queuedCount, 0);
     EXPECT_EQ(state.nextPhotoIndex, 0);
 
     // The second one starts from photo 1 of its own list.
     ASSERT_TRUE(store.setFolder(second, L"B\\"));
-    ASSERT_TRUE(store.append(second, PhotoRecord{L"d", "http://h", L"3.jpg", 0, {}, {}}));
+    ASSERT_TRUE(store.append(second, PhotoRecord{L"d", "http://h", L"3.jpg", 0, {}, {}, false, {}}));
     ASSERT_TRUE(store.take(second.generation(), photo, folder));
     EXPECT_EQ(photo.picName, L"3.jpg");
     EXPECT_EQ(folder, L"B\\");

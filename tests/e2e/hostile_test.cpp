@@ -40,6 +40,7 @@ struct Entry {
     std::wstring path;  // below the folder walked, "\"-separated
     std::wstring name;
     bool folder;
+    bool hidden;  // an album's record or journal
 };
 
 // Everything below a folder, depth first.
@@ -53,7 +54,7 @@ void walk(const std::wstring& folder, const std::wstring& below, std::vector<Ent
         const std::wstring name = found.cFileName;
         if (name == L"." || name == L"..") continue;
         const bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        entries->push_back({below + name, name, isFolder});
+        entries->push_back({below + name, name, isFolder, (found.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0});
         if (isFolder) folders.push_back(below + name + L"\\");
     } while (FindNextFileW(search, &found));
     FindClose(search);
@@ -137,8 +138,16 @@ std::set<std::wstring> picturesBelow(const std::wstring& folder)
     walk(folder, L"", &entries);
     std::set<std::wstring> files;
     for (const Entry& entry : entries)
-        if (!entry.folder && entry.path != L"Piclade.exe") files.insert(entry.path);
+        if (!entry.folder && !entry.hidden && entry.path != L"Piclade.exe") files.insert(entry.path);
     return files;
+}
+
+// The album as never downloaded: its pictures and its record gone (the record would spare the
+// second page its request).
+void emptyFolder(const std::wstring& album)
+{
+    for (const std::wstring& name : filesIn(album)) DeleteFileW((album + name).c_str());
+    for (const std::wstring& name : hiddenFilesIn(album)) DeleteFileW((album + name).c_str());
 }
 
 // How many times the photo service (or the stranger) was asked for a page of a photo list.
@@ -187,7 +196,8 @@ TEST(EndToEndHostile, HostileNamesStayInsideTheSaveFolder)
     // Nothing appeared beside the save folder or in the folders above it.
     for (const std::wstring& path : above.appeared()) ADD_FAILURE() << utf8(path) << " was made outside the save folder";
 
-    // Below it, every name is one the system keeps as it is, and every file is a picture.
+    // Below it, every name is one the system keeps as it is, and every file is a picture or an
+    // album's hidden record, whose name is "." and the album id made safe.
     std::vector<Entry> entries;
     walk(session.folder(), L"", &entries);
     for (const Entry& entry : entries) {
@@ -195,8 +205,11 @@ TEST(EndToEndHostile, HostileNamesStayInsideTheSaveFolder)
         EXPECT_FALSE(isDeviceName(entry.name)) << utf8(entry.path);
         EXPECT_FALSE(!entry.name.empty() && (entry.name.back() == L'.' || entry.name.back() == L' ')) << utf8(entry.path);
         EXPECT_EQ(entry.name.find_first_of(L"/\\:*?\"<>|"), std::wstring::npos) << utf8(entry.path);
-        if (!entry.folder && entry.path != L"Piclade.exe") {
+        if (!entry.folder && !entry.hidden && entry.path != L"Piclade.exe") {
             EXPECT_TRUE(hasPictureEnding(entry.name)) << utf8(entry.path);
+        }
+        if (entry.hidden) {
+            EXPECT_EQ(entry.name[0], L'.') << utf8(entry.path);
         }
         if (entry.folder) {
             EXPECT_FALSE(hasProgramEnding(entry.name)) << utf8(entry.path);
@@ -255,7 +268,7 @@ TEST(EndToEndHostile, ErrorObjectPageIsRetriedNotTakenAsEmpty)
 
     // Page 2 never comes as a list, in whatever shape: it is reported, never taken for the end.
     for (const char* shape : {"error_object", "empty", "html", "cut"}) {
-        for (const std::wstring& name : filesIn(album)) DeleteFileW((album + name).c_str());
+        emptyFolder(album);
         ASSERT_TRUE(control("/reset"));
         ASSERT_TRUE(control(std::string("/faults?fail_page=2&fail_page_times=-1&fail_page_shape=") + shape));
         ASSERT_TRUE(session.downloadToEnd(kFamily, 60000)) << shape;
@@ -265,7 +278,7 @@ TEST(EndToEndHostile, ErrorObjectPageIsRetriedNotTakenAsEmpty)
     }
 
     // A 403 for a list page is first taken for a rate limit (a shared wait), then for a failure.
-    for (const std::wstring& name : filesIn(album)) DeleteFileW((album + name).c_str());
+    emptyFolder(album);
     ASSERT_TRUE(control("/reset"));
     // Waits of 3 s: pictures already on their way end within the first second and write their
     // progress over the pause's line; the countdown then shows alone.
