@@ -172,7 +172,9 @@ bool AlbumJournal::open(const std::wstring& albumFolder, std::string_view albumI
     if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_HIDDEN))
         SetFileAttributesW(path.c_str(), attributes | FILE_ATTRIBUTE_HIDDEN);
     // Append access without write access: every write lands at the end, whatever the file pointer.
-    UniqueFile file(CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+    UniqueFile file(CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_DATA,
+                                // a replaced download of the album may still hold it open: both append
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_HIDDEN, nullptr));
     if (!file) {
         traceFailure(L"Opening an album journal", GetLastError());

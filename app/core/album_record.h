@@ -55,8 +55,9 @@ private:
 
 // Folds: writes the whole record to a hidden temporary file in the folder, flushes it, renames it
 // over the record, then deletes the journal. The record is never half-written: it is the old one
-// or the new one. False when the record could not be replaced, or when the journal could not be
-// deleted (still open, say); its lines then repeat what the record holds.
+// or the new one. A journal another writer still holds open goes once it is closed (every journal
+// handle shares deletion). False when the record could not be replaced, or when the journal could
+// not be deleted; its lines then repeat what the record holds.
 [[nodiscard]] bool writeAlbumRecord(const std::wstring& albumFolder, const AlbumLedger& ledger);
 
 // Deletes the temporary picture files a killed run left in the folder (isTemporaryPictureName);

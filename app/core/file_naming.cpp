@@ -273,3 +273,9 @@ std::wstring pictureFileName(int64_t timestamp, std::wstring_view caption, std::
     if (isSafeName(name)) return name;
     return L"_";
 }
+
+bool isPictureFileName(std::wstring_view name)
+{
+    const size_t dot = name.rfind(L'.');
+    return isSafeName(name) && beginsWithPhotoTime(name) && dot != std::wstring_view::npos && isPictureEnding(name.substr(dot + 1));
+}

@@ -38,3 +38,6 @@ std::wstring safeName(std::wstring_view name, std::wstring_view fallback);
 // when the name's ending is not a picture's. Copy 2 and later of a name carry " (copy)" before the ending. At most 240
 // UTF-16 units: the caption is cut first, then the picture's name, never its ending.
 std::wstring pictureFileName(int64_t timestamp, std::wstring_view caption, std::wstring_view picName, int copy = 1);
+// Whether a name is one pictureFileName could have made: a safe name that begins with a photo's
+// time and ends as a picture does. A name read back from disk (an album's record) is used only then.
+bool isPictureFileName(std::wstring_view name);

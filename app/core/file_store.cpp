@@ -125,6 +125,13 @@ bool ensureFolder(std::wstring_view path)
     return CreateDirectoryW(wide.c_str(), nullptr) || isDirectory(wide);
 }
 
+bool isDiskFull(const std::wstring& folder)
+{
+    ULARGE_INTEGER available{};
+    if (!GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr)) return false;
+    return available.QuadPart < 4096;
+}
+
 // Guarded by EndToEndPromises.PicturesTakeTheirFinalNameOnlyWhenComplete and the FileStore tests.
 unsigned long writePictureFile(std::wstring_view folder, std::wstring_view name, std::string_view bytes,
                                std::optional<int64_t> modifiedTime)

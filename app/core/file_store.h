@@ -18,6 +18,9 @@ std::wstring fileFunctionPath(std::wstring path);
 
 // Creates the last level of the path when it is not a directory yet; true when it is one now.
 [[nodiscard]] bool ensureFolder(std::wstring_view path);
+// Whether the disk holding the folder has no room left for a file's first cluster (a disk that
+// cannot be asked counts as having room).
+[[nodiscard]] bool isDiskFull(const std::wstring& folder);
 
 // Writes the bytes to a temporary file in the folder and renames it over `name` only when every
 // byte is written, so no partial picture ever carries a final name. The temporary name is no

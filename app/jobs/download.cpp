@@ -98,7 +98,9 @@ public:
     bool name(PhotoRecord& photo, const SavedPhoto* known)
     {
         if (!pictures_.insert(photo.picNameInAddress).second) return false;
-        if (known && !known->fileName.empty()) {
+        // A record is only text on a disk: a name in it that this program could not have made is
+        // never written.
+        if (known && isPictureFileName(known->fileName)) {
             photo.fileName = known->fileName;
             return true;
         }
@@ -226,14 +228,24 @@ namespace {
 
 // The album's record as this download leaves it: every queued photo in list order, with what is
 // saved of it. A listing that was not read whole is recorded with total 0, so the next download
-// reads it whole again.
+// reads it whole again, and keeps what the record knew of the photos it did not list: a page that
+// failed today costs no picture saved before.
 void foldRecord(DownloadRun& run, const std::string& albumId, const std::wstring& albumFolder, const std::vector<PhotoRecord>& queued,
-                const KnownPhotos& known, int64_t total)
+                const KnownPhotos& known, bool wholeListing, int64_t total)
 {
     const std::map<std::string, SavedPhoto> savedNow = run.closeJournal();
-    AlbumLedger ledger{albumId, total, {}};
+    // Nothing listed and nothing saved: the record stays as it was.
+    if (queued.empty() && savedNow.empty() && !wholeListing) return;
+    AlbumLedger ledger{albumId, wholeListing ? total : 0, {}};
     ledger.photos.reserve(queued.size());
-    for (const PhotoRecord& photo : queued) ledger.photos.push_back(recordOf(photo, savedNow, known));
+    std::set<std::string> listed;
+    for (const PhotoRecord& photo : queued) {
+        ledger.photos.push_back(recordOf(photo, savedNow, known));
+        listed.insert(photo.picNameInAddress);
+    }
+    if (!wholeListing)
+        for (const SavedPhoto& saved : known.photos())
+            if (!listed.count(saved.picName)) ledger.photos.push_back(saved);
     // A record that cannot be written leaves the journal: the next download still knows the pictures.
     static_cast<void>(writeAlbumRecord(albumFolder, ledger));
 }
@@ -265,9 +277,15 @@ AlbumOutcome downloadAlbum(const JobContext& job, DownloadRun& run, int position
     const std::wstring ownerFolder = withBackslash(saveFolder + safeName(state.ownerNick.get(), toUtf16(state.ownerId.get())));
     const std::wstring albumFolder = withBackslash(ownerFolder + safeName(album.caption, toUtf16(album.albumId)));
     // Cleaned names never leave the save folder; should one still do, nothing is made there.
-    if (isPathInside(albumFolder, saveFolder)) {
+    const bool inside = isPathInside(albumFolder, saveFolder);
+    if (inside) {
         static_cast<void>(ensureFolder(ownerFolder));  // a missing folder fails each picture's write
-        static_cast<void>(ensureFolder(albumFolder));
+        // A disk too full even for the album's folder is a full disk: one box, and the job stops
+        // before it asks for anything. Guarded by Jobs.SignInAnalyseAndDownload (its full disk).
+        if (!ensureFolder(albumFolder) && isDiskFull(saveFolder) && run.stopForFullDisk()) {
+            StatusHold hold;
+            MessageBoxW(nullptr, toUtf16(errorText(ERROR_DISK_FULL)).c_str(), albumFolder.c_str(), MB_ICONERROR);
+        }
     }
     outcome.stopped = true;
     if (!photoStore().setFolder(job, albumFolder)) return outcome;
@@ -275,9 +293,15 @@ AlbumOutcome downloadAlbum(const JobContext& job, DownloadRun& run, int position
     whileCurrentOnWindow(job, [&] { state.albumFolder.set(albumFolder); });
 
     // What an earlier download kept of the album; pictures a killed one left half-written go.
-    removeLeftoverTemporaries(albumFolder);
-    const KnownPhotos known(readAlbumRecord(albumFolder, album.albumId), albumFolder, state.sizePath.get());
-    run.openJournal(albumFolder, album.albumId);
+    // Nothing of it outside the save folder is read or written.
+    if (inside) removeLeftoverTemporaries(albumFolder);
+    const KnownPhotos known(inside ? readAlbumRecord(albumFolder, album.albumId) : std::nullopt, albumFolder, state.sizePath.get());
+    if (inside) run.openJournal(albumFolder, album.albumId);
+    // However the album ends, its journal is closed with it: the next download of it opens it again.
+    struct JournalCloser {
+        DownloadRun& run;
+        ~JournalCloser() { static_cast<void>(run.closeJournal()); }
+    } closer{run};
 
     const std::string ownerId = state.ownerIdInAddress.get();
     // Every page, the first one included, is asked for within the loop, each answer in its own
@@ -335,6 +359,8 @@ AlbumOutcome downloadAlbum(const JobContext& job, DownloadRun& run, int position
             waiting.push_back(std::move(photo));
             ++added;
         }
+        // A page that answered but brought nothing new: the service has run out of photos.
+        const bool ranOut = page > 1 && added == 0 && answer.HasRoot();
         if (!compared) {
             size_t newCount = 0;
             const KnownPhotos::Overlap overlap = known.compare(listed, total, &newCount);
@@ -347,19 +373,18 @@ AlbumOutcome downloadAlbum(const JobContext& job, DownloadRun& run, int position
                 waiting.clear();
                 break;
             }
-            if (overlap == KnownPhotos::Overlap::Unknown && page < pages) continue;
+            if (overlap == KnownPhotos::Overlap::Unknown && page < pages && !ranOut) continue;
             compared = true;  // read in full from here on
         }
         for (PhotoRecord& photo : waiting)
             if (!queue(std::move(photo))) return outcome;
         waiting.clear();
-        // A page that answered but brought nothing new: the service has run out of photos.
-        if (page > 1 && added == 0 && answer.HasRoot()) break;
+        if (ranOut) break;
     }
     if (!waitForPictures(job)) return outcome;
     outcome.stopped = false;
     outcome.report = run.report();
-    foldRecord(run, album.albumId, albumFolder, queued, known, wholeListing && !outcome.report.failedPages && !run.albumHalted() ? total : 0);
+    foldRecord(run, album.albumId, albumFolder, queued, known, wholeListing && !outcome.report.failedPages && !run.albumHalted(), total);
     outcome.downloaded = state.downloadedCount;
     outcome.queued = state.queuedCount;
     const bool whole = isWholeAlbum(outcome.report, outcome.downloaded, outcome.queued);
@@ -391,12 +416,15 @@ void accountJob(const JobContext& job)
         if (run->diskFull() || run->gate().givenUp()) break;
         if (position > 1 && !photoStore().beginAlbum(job)) return;
         run->beginAlbum({position, tally.albums, albums[static_cast<size_t>(position - 1)].caption});
-        setStatus(accountProgressText(position, tally.albums, albums[static_cast<size_t>(position - 1)].caption, 0, 0));
+        // Held or waiting for a sign-in, the line keeps saying so.
+        whileCurrentOnWindow(job, [] { setStatus(currentProgressText(0, 0)); });
         const AlbumOutcome outcome = downloadAlbum(job, *run, position);
         if (outcome.stopped) return;
         tally.downloaded += outcome.downloaded;
         tally.listed += outcome.queued;
         if (!outcome.missing && isWholeAlbum(outcome.report, outcome.downloaded, outcome.queued)) ++tally.complete;
     }
+    tally.diskFull = run->diskFull();
+    tally.gaveUp = run->gate().givenUp();
     finishJob(*run, accountFinalText(tally));
 }

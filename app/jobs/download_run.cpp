@@ -73,8 +73,11 @@ std::string accountFinalText(const AccountTally& tally)
     const std::string counts = "当前已下载 " + std::to_string(tally.downloaded) + "张 共 " + std::to_string(tally.listed) +
                                "张 请单击鼠标右键打开目录;";
     const std::string albums = "共" + std::to_string(tally.albums) + "个相册,";
-    if (tally.complete == tally.albums) return "  状态:全部相册下载完成," + albums + counts;
-    return "  状态:相册下载未完成," + albums + "完整" + std::to_string(tally.complete) + "个,未完成" +
+    if (tally.complete == tally.albums && !tally.diskFull && !tally.gaveUp) return "  状态:全部相册下载完成," + albums + counts;
+    std::string reasons;
+    if (tally.diskFull) reasons += "磁盘空间不足,已停止下载,";
+    if (tally.gaveUp) reasons += "服务器持续限制访问频率,已停止下载,";
+    return "  状态:相册下载未完成," + reasons + albums + "完整" + std::to_string(tally.complete) + "个,未完成" +
            std::to_string(tally.albums - tally.complete) + "个," + counts;
 }
 

@@ -48,8 +48,10 @@ struct AccountTally {
     int complete = 0;     // albums whole at their end
     long downloaded = 0;  // pictures saved, over every album
     long listed = 0;      // pictures listed, over every album
+    bool diskFull = false;  // the run stopped at a full disk
+    bool gaveUp = false;    // the run stopped at a rate limit that never ended
 };
-// The final line of a download of every album.
+// The final line of a download of every album: why it stopped, if it did, comes first.
 std::string accountFinalText(const AccountTally& tally);
 
 // Where a download of every album has come to: its status lines name the album.

@@ -2,11 +2,17 @@
 
 #include <algorithm>
 
+#include "app/core/file_naming.h"
+
 KnownPhotos::KnownPhotos(std::optional<AlbumLedger> ledger, std::wstring albumFolder, std::string sizePath)
     : ledger_(std::move(ledger)), folder_(std::move(albumFolder)), sizePath_(std::move(sizePath))
 {
     if (!ledger_) return;
-    for (size_t i = 0; i < ledger_->photos.size(); ++i) byName_.emplace(ledger_->photos[i].picName, i);
+    for (size_t i = 0; i < ledger_->photos.size(); ++i) {
+        byName_.emplace(ledger_->photos[i].picName, i);
+        // A name the program could not have made: the record's listing is not taken as it is.
+        if (!isPictureFileName(ledger_->photos[i].fileName)) namesSound_ = false;
+    }
 }
 
 const SavedPhoto* KnownPhotos::find(const std::string& picName) const
@@ -21,7 +27,7 @@ bool KnownPhotos::isSaved(const SavedPhoto& photo) const
 }
 
 // A record folded from a listing that was not read whole carries total 0.
-bool KnownPhotos::hasListing() const { return ledger_ && ledger_->total > 0 && !ledger_->photos.empty(); }
+bool KnownPhotos::hasListing() const { return ledger_ && namesSound_ && ledger_->total > 0 && !ledger_->photos.empty(); }
 
 const std::vector<SavedPhoto>& KnownPhotos::photos() const
 {

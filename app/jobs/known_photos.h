@@ -20,7 +20,8 @@ public:
     const SavedPhoto* find(const std::string& picName) const;
     // Whether the photo was saved at this download's size and its file is still as saved.
     bool isSaved(const SavedPhoto& photo) const;
-    // Whether the record holds a whole listing to compare a new one with.
+    // Whether the record holds a whole listing to compare a new one with, every name in it one the
+    // program could have made.
     bool hasListing() const;
     const std::vector<SavedPhoto>& photos() const;
 
@@ -38,4 +39,5 @@ private:
     std::wstring folder_;
     std::string sizePath_;
     std::map<std::string, size_t> byName_;
+    bool namesSound_ = true;  // every recorded file name is one the program makes
 };

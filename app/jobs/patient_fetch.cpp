@@ -44,6 +44,8 @@ void PatientJob::sessionLapsed(long sessionNumber)
         if (appState().sessionNumber != sessionNumber || lapsedSession_ == sessionNumber) return;
         lapsedSession_ = sessionNumber;
     }
+    // A replaced job leaves the line and the sign-in page to its successor.
+    if (job_.stopping()) return;
     setStatus(kSessionLapsedStatus);
     renewSignIn();
 }

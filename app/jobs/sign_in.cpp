@@ -88,12 +88,14 @@ int checkQrCode()
 
 namespace {
 
-// The main site's front page as the session sees it: it names the signed-in user.
-std::string frontPage(HttpClient& client)
+// The main site's front page as the session sees it: it names the signed-in user. `toSignOn`
+// tells whether the site sent the session to the sign-on host instead.
+std::string frontPage(HttpClient& client, bool* toSignOn = nullptr)
 {
     const std::string cookies = appState().cookies.get();
-    return sendToService(client, {std::string("http://") + PICLADE_MAIN_SITE_HOST + "/", cookies, {}}) ? client.responseTextUtf8()
-                                                                                                       : std::string();
+    return sendToService(client, {std::string("http://") + PICLADE_MAIN_SITE_HOST + "/", cookies, {}}, nullptr, toSignOn)
+               ? client.responseTextUtf8()
+               : std::string();
 }
 
 } // namespace
@@ -101,7 +103,9 @@ std::string frontPage(HttpClient& client)
 bool isSignedIn()
 {
     HttpClient client;
-    const std::string page = frontPage(client);
+    bool toSignOn = false;
+    const std::string page = frontPage(client, &toSignOn);
+    if (toSignOn) return false;
     // Only the front page itself, naming nobody, says the session is gone: no answer, an error or
     // another page says nothing about it.
     const bool frontPageShown = client.statusCode() == 200 && page.find("$CONFIG") != std::string::npos;
@@ -139,27 +143,54 @@ int finishSignIn()
     return verifySession();
 }
 
+namespace {
+
+enum class SignInEnd {
+    SignedIn,
+    NoCode,   // the sign-on host gave no QR code
+    Refused,  // the code was confirmed, but the main site does not know the session
+    Stopped,
+};
+
+// One sign-in: QR codes until one is confirmed, then the session. `quiet` leaves the status line
+// to a job that waits for it.
+SignInEnd signInOnce(const JobContext& job, bool quiet)
+{
+    int lastCode = 0;
+    while (lastCode != kConfirmed) {
+        if (job.stopping()) return SignInEnd::Stopped;
+        lastCode = checkQrCode();  // the first poll goes out with an empty code
+        if (job.stopping()) return SignInEnd::Stopped;
+        if (lastCode >= kFirstNewCodeStatus && !showNewQrCode()) return SignInEnd::NoCode;
+        if (lastCode == kConfirmed) break;
+        if (!quiet) setStatus(std::string("  状态:") + qrStatusMessage(lastCode));
+        if (!job.pause(500)) return SignInEnd::Stopped;
+    }
+    if (finishSignIn() != 1) return job.stopping() ? SignInEnd::Stopped : SignInEnd::Refused;
+    // Requests that found the session lapsed go again, with the new cookies.
+    ++appState().sessionNumber;
+    return SignInEnd::SignedIn;
+}
+
+} // namespace
+
 void signInJob(const JobContext& job)
 {
     const bool renewing = job.argument() == 1;
-    int lastCode = 0;
-    while (lastCode != kConfirmed) {
-        if (job.stopping()) return;
-        lastCode = checkQrCode();  // the first poll goes out with an empty code
-        if (job.stopping()) return;
-        if (lastCode >= kFirstNewCodeStatus && !showNewQrCode()) return;
-        if (lastCode == kConfirmed) break;
-        if (!renewing) setStatus(std::string("  状态:") + qrStatusMessage(lastCode));
-        if (!job.pause(500)) return;
+    if (!renewing) {
+        const SignInEnd end = signInOnce(job, false);
+        if (end == SignInEnd::SignedIn) setStatus(std::string("  状态:") + qrStatusMessage(kConfirmed));
+        if (end == SignInEnd::Refused) MessageBoxW(nullptr, toUtf16("TestCookies = 假").c_str(), toUtf16("信息").c_str(), MB_OK);
+        return;
     }
-    if (finishSignIn() == 1) {
-        // Requests that found the session lapsed go again, with the new cookies.
-        ++appState().sessionNumber;
-        // A renewal leaves the line to the job that waited: it shows its own once it goes on.
-        if (!renewing) setStatus(std::string("  状态:") + qrStatusMessage(kConfirmed));
-    } else if (!job.stopping()) {
-        MessageBoxW(nullptr, toUtf16("TestCookies = 假").c_str(), toUtf16("信息").c_str(), MB_OK);
-    }
+    // A download waits for this sign-in: a code that cannot be shown or a session that is refused
+    // is tried again until it works or the download is replaced. The waiting job shows its own
+    // line once it goes on.
+    do {
+        const SignInEnd end = signInOnce(job, true);
+        if (end == SignInEnd::SignedIn || end == SignInEnd::Stopped) return;
+        appState().qrId.set("");
+    } while (job.pause(5000));
 }
 
 void renewSignIn()

@@ -13,7 +13,9 @@ int verifySession();
 // The message shown for a status code.
 const char* qrStatusMessage(int code);
 
-// Whether the main site still knows the session's user; false also when it did not answer.
+// Whether the main site may still know the session's user: false only when it sends the session
+// to the sign-on host or shows its front page naming nobody; no answer or an error says nothing
+// against it.
 bool isSignedIn();
 
 // The sign-in job: a QR code on the sign-in page until the phone confirms it. Its argument is 1

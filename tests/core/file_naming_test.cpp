@@ -26,6 +26,20 @@ TEST(FileNaming, TimePrefixIsUtcPlusEight)
         EXPECT_FALSE(beginsWithPhotoTime(name));
 }
 
+// Names read back from an album's record are used only when the program could have made them.
+TEST(FileNaming, OnlyNamesThisProgramMakesPassForPictureNames)
+{
+    for (const int64_t time : {int64_t{0}, int64_t{1500000000}})
+        for (const wchar_t* caption : {L"", L"\u65C5\u884C", L"CON"})
+            for (const wchar_t* picture : {L"a.jpg", L"run.bat", L"x.lnk", L"noext", L"p.webp"}) {
+                const std::wstring made = pictureFileName(time, caption, picture);
+                EXPECT_TRUE(isPictureFileName(made)) << toNarrow(made);
+            }
+    for (const wchar_t* name : {L"desktop.ini", L"[2017.07.14-10.40]-x.lnk", L"[2017.07.14-10.40]-x.jpg:stream", L"..\\[2017.07.14-10.40]-a.jpg",
+                                L"[2017.07.14-10.40]-a.jpg.", L"[2017.07.14-10.40]-a", L"", L"CON.jpg"})
+        EXPECT_FALSE(isPictureFileName(name)) << toNarrow(name);
+}
+
 TEST(FileNaming, CleanCaptionDropsWhatNamesCannotHold)
 {
     EXPECT_EQ(cleanCaption(L"a/b\\c:d*e<f>g|h?i\"j k\r\nl"), L"abcdefghijkl");

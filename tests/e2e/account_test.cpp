@@ -101,6 +101,30 @@ TEST(EndToEndAccount, EveryAlbumWholeInListOrderWithRowStatesAndOneLastLine)
     EXPECT_GT(last, 0);
 }
 
+// A held run stays held across its albums: nothing is asked for, the line says so, and "继续下载"
+// ends the account whole.
+TEST(EndToEndAccount, AHeldRunAsksForNothingUntilLetGo)
+{
+    ProgramSession session;
+    ASSERT_TRUE(control("/faults?picture_latency=100"));
+    ASSERT_TRUE(session.start());
+    ASSERT_TRUE(session.analyse(kAccountOwner));
+    Pilot& pilot = session.pilot();
+    ASSERT_TRUE(pilot.albumMenu(0, L"下载全部相册"));
+    ASSERT_TRUE(pilot.waitStatus([](const std::wstring& now) { return now.rfind(L"  状态:正在下载第3/25个相册[", 0) == 0; }, 30000))
+        << utf8(pilot.status());
+    ASSERT_TRUE(pilot.albumMenu(0, L"暂停下载"));
+    Sleep(1000);
+    const double heldAt = emulatorNow();
+    Sleep(3000);
+    for (const LoggedRequest& request : requestLog())
+        if (request.time > heldAt && (request.kind == "picture" || request.kind == "photo_list")) ADD_FAILURE() << request.path << " while held";
+    EXPECT_EQ(pilot.status().rfind(L"  状态:下载已暂停,当前下载进度 ", 0), 0u) << utf8(pilot.status());
+    ASSERT_TRUE(pilot.albumMenu(0, L"继续下载"));
+    ASSERT_TRUE(pilot.waitStatus([](const std::wstring& now) { return isAccountFinal(now); }, 120000)) << utf8(pilot.status());
+    EXPECT_EQ(pilot.status().rfind(kAllDonePrefix, 0), 0u) << utf8(pilot.status());
+}
+
 TEST(EndToEndAccount, UnwritableFolderStopsOnlyItsAlbum)
 {
     ProgramSession session;
@@ -126,14 +150,15 @@ TEST(EndToEndAccount, UnwritableFolderStopsOnlyItsAlbum)
 TEST(EndToEndAccount, SizeStaysAndASingleDownloadReplacesTheRun)
 {
     ProgramSession session;
-    ASSERT_TRUE(control("/faults?picture_latency=300"));
     ASSERT_TRUE(session.start());
     ASSERT_TRUE(session.analyse(kAccountOwner));
+    // Each photo list answers after 2 s: while an album is being listed no picture is on its way.
+    ASSERT_TRUE(control("/faults?slow_path=/photos/get_all&slow_path_ms=2000"));
     Pilot& pilot = session.pilot();
     ASSERT_TRUE(pilot.albumMenu(0, L"下载全部相册"));
-    ASSERT_TRUE(pilot.waitStatus([](const std::wstring& now) { return now.rfind(L"  状态:正在下载第2/25个相册[", 0) == 0; }, 30000))
+    ASSERT_TRUE(pilot.waitStatus([](const std::wstring& now) { return now.rfind(L"  状态:正在下载第1/25个相册[", 0) == 0; }, 30000))
         << utf8(pilot.status());
-    // Between albums too the size in use stays.
+    // No picture is on its way, yet the size in use stays for the whole run.
     ASSERT_TRUE(pilot.albumMenu(0, L"原图"));
     // "下载选中" replaces the run as it replaces any running download.
     ASSERT_TRUE(session.download(4, 60000)) << utf8(pilot.status());

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/e2e/session.h"
+#include "text/album_record_text.h"
 
 namespace {
 
@@ -73,6 +74,8 @@ TEST(EndToEndRecord, AKilledDownloadResumesWithOnlyWhatIsMissing)
     EXPECT_EQ(pilot.status(), finishedStatus(500, 500));
     const std::vector<std::string> asked = picturesAskedFor("/mw1024/");
     EXPECT_LE(asked.size(), 500 - before.size() + 5);
+    // The killed run left no record, only its journal: the album is listed once, in full.
+    EXPECT_LE(laterPageRequests(), 15);
     for (const std::string& name : asked) EXPECT_EQ(complete.count(name), 0u) << name << " was complete, and asked for again";
     EXPECT_TRUE(noPartialFiles(album));
     EXPECT_TRUE(session.picturesIntact(album, "/mw1024/", 500));
@@ -155,4 +158,71 @@ TEST(EndToEndRecord, ADamagedRecordMeansAFullCorrectListing)
         EXPECT_EQ(imageRequests("/mw1024/"), 0) << damage;
         EXPECT_EQ(laterPageRequests(), 0) << damage;
     }
+}
+
+// A record is text on a disk: whatever names it holds, pictures are written only under names the
+// program makes, inside the album's folder.
+TEST(EndToEndRecord, NamesInARecordAreNeverTrusted)
+{
+    ProgramSession session;
+    ASSERT_TRUE(session.start());
+    ASSERT_TRUE(session.analyse("1000000001"));
+    ASSERT_TRUE(session.download(1));
+    const std::wstring album = session.albumFolder(L"摄影师小王", L"家人");
+    const std::wstring record = album + L".3550000002";
+    AlbumLedger ledger;
+    ASSERT_TRUE(parseAlbumRecord(readWholeFile(record), ledger));
+    ASSERT_EQ(ledger.photos.size(), 33u);
+    // Sealed with a true checksum, as anyone could: a shortcut, a settings file, a climb.
+    ledger.photos[0].fileName = L"[2017.07.14-10.40]-x.lnk";
+    ledger.photos[1].fileName = L"desktop.ini";
+    ledger.photos[2].fileName = L"..\\..\\[2017.07.14-10.40]-escape.jpg";
+    const std::string text = formatAlbumRecord(ledger);
+    HANDLE file = CreateFileW(record.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr));
+    CloseHandle(file);
+
+    ASSERT_TRUE(session.restart(false));
+    ASSERT_TRUE(control("/reset"));
+    ASSERT_TRUE(session.analyse("1000000001"));
+    ASSERT_TRUE(session.download(1));
+    EXPECT_EQ(session.pilot().status(), finishedStatus(33, 33));
+    EXPECT_EQ(imageRequests("/mw1024/"), 3);  // the three whose names were refused, fetched again
+    EXPECT_TRUE(session.picturesIntact(album, "/mw1024/", 33));
+    EXPECT_EQ(GetFileAttributesW((album + L"desktop.ini").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesW((session.folder() + L"[2017.07.14-10.40]-escape.jpg").c_str()), INVALID_FILE_ATTRIBUTES);
+    for (const std::wstring& name : filesIn(album)) EXPECT_EQ(name.find(L".lnk"), std::wstring::npos) << utf8(name);
+}
+
+// A page that fails costs no picture saved before: the record keeps what it knew of the photos
+// the failed listing could not reach, and the next download asks only for what is missing.
+TEST(EndToEndRecord, AFailedPageForgetsNoSavedPicture)
+{
+    ProgramSession session;
+    ASSERT_TRUE(session.start());
+    ASSERT_TRUE(session.analyse("1000000001"));
+    ASSERT_TRUE(session.download(1));  // 家人: 33 photos
+    const std::wstring album = session.albumFolder(L"摄影师小王", L"家人");
+
+    // Forty new photos: the first page and part of the second; the second page never comes.
+    ASSERT_TRUE(session.restart(false));
+    ASSERT_TRUE(control("/reset"));
+    ASSERT_TRUE(control("/grow?album_id=3550000002&count=40"));
+    ASSERT_TRUE(control("/faults?scope=pages&fail_page=2&fail_page_times=-1&fail_page_shape=500"));
+    ASSERT_TRUE(session.analyse("1000000001"));
+    std::vector<std::wstring> seen;
+    ASSERT_TRUE(session.downloadToEnd(1, 60000, &seen));
+    EXPECT_EQ(session.pilot().status().rfind(L"  状态:下载未完成,1页照片列表获取失败,", 0), 0u) << utf8(session.pilot().status());
+
+    // The whole list again: the new photos of the second page are all that is asked for.
+    ASSERT_TRUE(session.restart(false));
+    ASSERT_TRUE(control("/reset"));
+    ASSERT_TRUE(control("/grow?album_id=3550000002&count=40"));
+    ASSERT_TRUE(session.analyse("1000000001"));
+    ASSERT_TRUE(session.download(1));
+    EXPECT_EQ(session.pilot().status(), finishedStatus(73, 73));
+    EXPECT_EQ(imageRequests("/mw1024/"), 8);
+    EXPECT_TRUE(session.picturesIntact(album, "/mw1024/", 73));
 }

@@ -182,11 +182,17 @@ TEST(DownloadLimits, AccountLines)
 {
     EXPECT_EQ(accountProgressText(3, 25, L"\u65C5\u884C\U0001F697", 2, 6),
               toUtf16("  状态:正在下载第3/25个相册[") + L"\u65C5\u884C\U0001F697" + toUtf16("],当前下载进度 2/6"));
-    EXPECT_EQ(accountFinalText({25, 25, 100, 100}), "  状态:全部相册下载完成,共25个相册,当前已下载 100张 共 100张 请单击鼠标右键打开目录;");
-    EXPECT_EQ(accountFinalText({25, 24, 96, 100}),
+    EXPECT_EQ(accountFinalText({25, 25, 100, 100, false, false}), "  状态:全部相册下载完成,共25个相册,当前已下载 100张 共 100张 请单击鼠标右键打开目录;");
+    EXPECT_EQ(accountFinalText({25, 24, 96, 100, false, false}),
               "  状态:相册下载未完成,共25个相册,完整24个,未完成1个,当前已下载 96张 共 100张 请单击鼠标右键打开目录;");
-    // An account without albums is whole at once.
-    EXPECT_EQ(accountFinalText({}), "  状态:全部相册下载完成,共0个相册,当前已下载 0张 共 0张 请单击鼠标右键打开目录;");
+    // Why the run stopped comes first, even when every album it reached was whole.
+    AccountTally stopped{25, 3, 12, 12, true, false};
+    EXPECT_EQ(accountFinalText(stopped),
+              "  状态:相册下载未完成,磁盘空间不足,已停止下载,共25个相册,完整3个,未完成22个,当前已下载 12张 共 12张 请单击鼠标右键打开目录;");
+    stopped.diskFull = false;
+    stopped.gaveUp = true;
+    EXPECT_EQ(accountFinalText(stopped),
+              "  状态:相册下载未完成,服务器持续限制访问频率,已停止下载,共25个相册,完整3个,未完成22个,当前已下载 12张 共 12张 请单击鼠标右键打开目录;");
 
     // An album whose folder refused its pictures is never whole.
     DownloadReport refused;

@@ -2,7 +2,10 @@
 // only gained photos lists them before the recorded ones, and anything else is read in full.
 #include "app/jobs/known_photos.h"
 
+#include "app/core/file_store.h"
+
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
@@ -21,7 +24,7 @@ std::string named(const char* prefix, int number)
 AlbumLedger recordOf(int count, int64_t total)
 {
     AlbumLedger ledger{"1", total, {}};
-    for (int i = 1; i <= count; ++i) ledger.photos.push_back({named("p", i), "http://h", L"", 0, L"f" + std::to_wstring(i), "/mw1024/", 10, 1});
+    for (int i = 1; i <= count; ++i) ledger.photos.push_back({named("p", i), "http://h", L"", 0, L"[2017.07.14-10.40]-p" + std::to_wstring(i) + L".jpg", "/mw1024/", 10, 1});
     return ledger;
 }
 
@@ -67,13 +70,36 @@ TEST(KnownPhotos, AnythingButGrowthIsReadInFull)
     // A record of a listing that was not read whole, or none at all, is no listing to compare.
     EXPECT_EQ(KnownPhotos(recordOf(40, 0), L"C:\\none\\", "/mw1024/").compare(listing(0, 32), 40, &added), KnownPhotos::Overlap::Differs);
     EXPECT_EQ(KnownPhotos().compare(listing(0, 32), 40, &added), KnownPhotos::Overlap::Differs);
+    // Nor is a record holding a name the program could not have made: it is read in full.
+    AlbumLedger forged = recordOf(40, 40);
+    forged.photos[39].fileName = L"desktop.ini";
+    EXPECT_EQ(KnownPhotos(forged, L"C:\\none\\", "/mw1024/").compare(listing(0, 32), 40, &added), KnownPhotos::Overlap::Differs);
 }
 
 TEST(KnownPhotos, OnlyFilesStillAsSavedAtThisSizeAreSaved)
 {
-    const KnownPhotos known(recordOf(2, 2), L"C:\\none\\", "/large/");
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"piclade-known-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    AlbumLedger ledger = recordOf(3, 3);
+    for (SavedPhoto& photo : ledger.photos) {
+        photo.fileName = L"[2017.07.14-10.40]-" + std::wstring(photo.picName.begin(), photo.picName.end()) + L".jpg";
+        ASSERT_EQ(writePictureFile(folder, photo.fileName, "picture bytes", 1500000000), 0u);
+        ASSERT_TRUE(fileStamp(folder + photo.fileName, photo.bytes, photo.modified));
+    }
+    ledger.photos[1].sizePath = "/large/";  // saved at another size
+    ASSERT_TRUE(DeleteFileW((folder + ledger.photos[2].fileName).c_str()));  // deleted since
+    const KnownPhotos known(ledger, folder, "/mw1024/");
     ASSERT_NE(known.find("p1"), nullptr);
     EXPECT_EQ(known.find("n1"), nullptr);
-    // Saved at another size, and its file is not there at all.
+    EXPECT_TRUE(known.isSaved(*known.find("p1")));
+    EXPECT_FALSE(known.isSaved(*known.find("p2")));
+    EXPECT_FALSE(known.isSaved(*known.find("p3")));
+    // Written again since, as another program might: the same length, another time.
+    ASSERT_EQ(writePictureFile(folder, ledger.photos[0].fileName, "picture bytes", 1600000000), 0u);
     EXPECT_FALSE(known.isSaved(*known.find("p1")));
+    DeleteFileW((folder + ledger.photos[0].fileName).c_str());
+    DeleteFileW((folder + ledger.photos[1].fileName).c_str());
+    RemoveDirectoryW(folder.c_str());
 }

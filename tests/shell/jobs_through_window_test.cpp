@@ -199,6 +199,18 @@ TEST(Jobs, SignInAnalyseAndDownload)
         // The pictures in flight when the disk filled up, and no more.
         EXPECT_LT(pictureRequests("/mw1024/") - before, 100);
         EXPECT_FALSE(m.analyseButton.Disabled());
+
+        // A download of every album stops at the full disk too, with one box for the whole run.
+        analyse(m, "1000000007");  // 25 albums
+        EXPECT_EQ(waitForStatus(m, listed, 30000).back(), listed);
+        const int beforeAccount = pictureRequests("/mw1024/");
+        onMainMenuItem(0, IDM_DOWNLOAD_ALL, 0, 0, 0, 0, 0);
+        std::set<HWND> accountBoxes;
+        const std::string accountLast = waitForStatusAnsweringBoxes(m, "  状态:相册下载未完成", 120000, accountBoxes);
+        EXPECT_EQ(accountLast.rfind("  状态:相册下载未完成,磁盘空间不足,已停止下载,共25个相册,", 0), 0u) << toNarrow(toUtf16(accountLast), kUtf8CodePage);
+        EXPECT_EQ(accountBoxes.size(), 1u);
+        EXPECT_LT(pictureRequests("/mw1024/") - beforeAccount, 10);  // the first album's pictures at most
+        EXPECT_FALSE(m.analyseButton.Disabled());
     }
 
     stopAllJobs(3000);
