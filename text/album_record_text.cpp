@@ -18,16 +18,6 @@ constexpr size_t kChecksumDigits = 16;
 
 constexpr char kHexDigits[] = "0123456789abcdef";
 
-uint64_t fnv1a64(std::string_view bytes)
-{
-    uint64_t hash = 0xcbf29ce484222325ull;
-    for (const char byte : bytes) {
-        hash ^= static_cast<unsigned char>(byte);
-        hash *= 0x100000001b3ull;
-    }
-    return hash;
-}
-
 void appendChecksum(std::string& out, uint64_t value)
 {
     for (int shift = 60; shift >= 0; shift -= 4) out += kHexDigits[(value >> shift) & 0xF];
@@ -354,6 +344,16 @@ bool readJournalLine(std::string_view line, SavedPhoto& photo)
 }
 
 } // namespace
+
+uint64_t fnv1a64(std::string_view bytes)
+{
+    uint64_t hash = 0xcbf29ce484222325ull;
+    for (const char byte : bytes) {
+        hash ^= static_cast<unsigned char>(byte);
+        hash *= 0x100000001b3ull;
+    }
+    return hash;
+}
 
 std::string formatAlbumRecord(const AlbumLedger& ledger)
 {

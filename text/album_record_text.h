@@ -46,6 +46,9 @@ struct AlbumLedger {
 };
 
 // The whole record text, in one pass over the photos.
+// The 64-bit FNV-1a hash of the bytes: the checksum of records and journal lines.
+uint64_t fnv1a64(std::string_view bytes);
+
 std::string formatAlbumRecord(const AlbumLedger& ledger);
 
 // False for a record cut anywhere, altered, of another version or not a record at all: the

@@ -17,16 +17,6 @@ constexpr size_t kLongestIdPart = 200;
 
 constexpr wchar_t kUpperHex[] = L"0123456789ABCDEF";
 
-uint64_t fnv1a64(std::string_view bytes)
-{
-    uint64_t hash = 0xcbf29ce484222325ull;
-    for (const char byte : bytes) {
-        hash ^= static_cast<unsigned char>(byte);
-        hash *= 0x100000001b3ull;
-    }
-    return hash;
-}
-
 // Uppercase letters are escaped too: Windows names ignore case, and the ids "a" and "A" must not
 // share a record.
 bool keptInName(unsigned char byte)

@@ -134,7 +134,8 @@ bool isDiskFull(const std::wstring& folder)
 
 // Guarded by EndToEndPromises.PicturesTakeTheirFinalNameOnlyWhenComplete and the FileStore tests.
 unsigned long writePictureFile(std::wstring_view folder, std::wstring_view name, std::string_view bytes,
-                               std::optional<int64_t> modifiedTime)
+                               std::optional<int64_t> modifiedTime,
+                               const std::function<void(uint64_t bytes, uint64_t modified)>& beforeRename)
 {
     const std::wstring wideFolder(folder);
     const std::wstring wideName(name);
@@ -150,6 +151,8 @@ unsigned long writePictureFile(std::wstring_view folder, std::wstring_view name,
     else if (written != bytes.size()) error = ERROR_DISK_FULL;
     if (error == ERROR_SUCCESS && modifiedTime) setLastWriteTime(file.get(), *modifiedTime);
     if (!file.close() && error == ERROR_SUCCESS) error = GetLastError();
+    uint64_t size = 0, modified = 0;
+    if (error == ERROR_SUCCESS && beforeRename && fileStamp(temporary, size, modified)) beforeRename(size, modified);
     if (error == ERROR_SUCCESS) error = renameIntoPlace(temporary, target);
     if (error != ERROR_SUCCESS) {
         traceFailure(L"Writing a picture", error);

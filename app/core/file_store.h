@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,8 +29,13 @@ std::wstring fileFunctionPath(std::wstring path);
 // thread, and never a picture's name. 0 on success, else the Windows error code (the temporary
 // file is removed; a short write is ERROR_DISK_FULL). With `modifiedTime` (seconds since 1970, UTC) the file's last-write time is
 // that moment instead of now.
+// `beforeRename` sees the complete temporary file's length and last-write time, which the picture
+// keeps under its final name, just before the rename: what it notes of the picture is noted before
+// the picture can be seen complete, so a kill between the two never leaves a complete picture
+// unnoted.
 [[nodiscard]] unsigned long writePictureFile(std::wstring_view folder, std::wstring_view name, std::string_view bytes,
-                                             std::optional<int64_t> modifiedTime = std::nullopt);
+                                             std::optional<int64_t> modifiedTime = std::nullopt,
+                                             const std::function<void(uint64_t bytes, uint64_t modified)>& beforeRename = {});
 
 // The temporary name used while `name` is written by the thread `threadId`.
 std::wstring temporaryPictureName(const std::wstring& name, unsigned long threadId);

@@ -200,7 +200,16 @@ void downloadTask(intptr_t generationArgument, intptr_t)
 
     // Nothing is written outside the album folder, whatever the names held.
     const bool inside = isPathInside(folder + name, folder) && isPathInside(folder, state.saveFolder.get());
-    const unsigned long error = inside ? writePictureFile(folder, name, bytes, photo.timestamp) : ERROR_ACCESS_DENIED;
+    SavedPhoto saved{photo.picNameInAddress, photo.picHost, photo.captionRender, photo.timestamp, name, sizePath, 0, 0};
+    // The journal hears of the picture before it takes its final name: a kill in between leaves
+    // a line for a file that is not there, fetched again, never a complete file left unknown.
+    // Guarded by EndToEndRecord.AKilledDownloadResumesWithOnlyWhatIsMissing.
+    const auto journal = [&](uint64_t size, uint64_t modified) {
+        saved.bytes = size;
+        saved.modified = modified;
+        run->journalPicture(saved);
+    };
+    const unsigned long error = inside ? writePictureFile(folder, name, bytes, photo.timestamp, journal) : ERROR_ACCESS_DENIED;
     if (error) {
         run->writeFailed();
         // One box for a full disk, not one per picture: the job stops at the first.
@@ -217,9 +226,7 @@ void downloadTask(intptr_t generationArgument, intptr_t)
     }
     run->pictureWritten();
     writtenPictures().remember(folder, name, sizePath, bytes.size());
-    SavedPhoto saved{photo.picNameInAddress, photo.picHost, photo.captionRender, photo.timestamp, name, sizePath, bytes.size(), 0};
-    uint64_t size = 0;
-    if (fileStamp(folder + name, size, saved.modified) && size == bytes.size()) run->pictureSaved(saved);
+    if (saved.bytes == bytes.size()) run->pictureSaved(saved);
     // Written into the job's own folder; counted only while the job is still the current one.
     countDownloaded(generation);
 }

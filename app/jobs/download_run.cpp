@@ -179,9 +179,13 @@ void DownloadRun::openJournal(const std::wstring& albumFolder, const std::string
     static_cast<void>(journal_.open(albumFolder, albumId));
 }
 
-void DownloadRun::pictureSaved(const SavedPhoto& photo)
+void DownloadRun::journalPicture(const SavedPhoto& photo)
 {
     static_cast<void>(journal_.append(photo));  // the file is saved either way
+}
+
+void DownloadRun::pictureSaved(const SavedPhoto& photo)
+{
     Locked hold(lock_);
     saved_[photo.picName] = photo;
 }

@@ -97,7 +97,8 @@ public:
     // The album's journal, opened as its download begins; each picture saved is a line in it and
     // is remembered for the record folded at the album's end.
     void openJournal(const std::wstring& albumFolder, const std::string& albumId);
-    void pictureSaved(const SavedPhoto& photo);
+    void journalPicture(const SavedPhoto& photo);  // before the picture takes its final name
+    void pictureSaved(const SavedPhoto& photo);    // once it has it
     // What the album saved, by picture name; the journal is closed.
     std::map<std::string, SavedPhoto> closeJournal();
 

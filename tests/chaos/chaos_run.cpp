@@ -86,15 +86,6 @@ const char* const kUsage =
     "usage: chaos_run [--level ci|full] [--require-coverage] [--keep] [--without FAULTS] [--plain FIELDS] [--with FAULTS] "
     "[--seeds-file FILE] SEED|FIRST-LAST ...";
 
-// The pictures done in a progress line ("…当前下载进度 12/500"); -1 when it is no progress line.
-long progressDone(const std::wstring& status)
-{
-    const std::wstring marker = L"当前下载进度 ";
-    const size_t at = status.find(marker);
-    if (at == std::wstring::npos || at + marker.size() >= status.size() || !iswdigit(status[at + marker.size()])) return -1;
-    return std::wcstol(status.c_str() + at + marker.size(), nullptr, 10);
-}
-
 double secondsSince(ULONGLONG start) { return static_cast<double>(GetTickCount64() - start) / 1000.0; }
 
 // -- the emulator's record of the chaos owner's requests -------------------------------------------
@@ -662,7 +653,7 @@ private:
                     lapsed = true;
                     ++run_.lapses;
                 }
-                if (hold && progressDone(now) > 0) {
+                if (hold && downloadedIn(now) > 0) {
                     hold = false;
                     holdAndLetGo(pilot, row);
                 }

@@ -2,7 +2,6 @@
 // the job within a second, the status line says so, and "继续下载" finishes the album whole.
 #include <gtest/gtest.h>
 
-#include <cwctype>
 #include <string>
 
 #include "tests/e2e/session.h"
@@ -14,16 +13,6 @@ const std::wstring kHeldEnding = L";右键选择\"继续下载\"继续;";
 
 // Every request the download makes: its pictures and its photo-list pages.
 int downloadRequests() { return imageRequests("/mw1024/") + emulatorCount("requests", "/photos/get_all"); }
-
-// The number before "/" in a progress line ("…当前下载进度 12/500"); -1 when there is none.
-int downloadedIn(const std::wstring& status)
-{
-    const size_t slash = status.rfind(L'/');
-    if (slash == std::wstring::npos) return -1;
-    size_t start = slash;
-    while (start > 0 && iswdigit(status[start - 1])) --start;
-    return start == slash ? -1 : std::stoi(status.substr(start, slash - start));
-}
 
 } // namespace
 

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cwctype>
 #include <set>
 #include <string>
 #include <vector>
@@ -25,16 +24,6 @@ int laterPageRequests()
     return later;
 }
 
-// The number before "/" in a progress line ("…当前下载进度 12/500"); -1 when there is none.
-int downloadedIn(const std::wstring& status)
-{
-    const size_t slash = status.rfind(L'/');
-    if (slash == std::wstring::npos) return -1;
-    size_t start = slash;
-    while (start > 0 && iswdigit(status[start - 1])) --start;
-    return start == slash ? -1 : std::stoi(status.substr(start, slash - start));
-}
-
 // The image host's names of the pictures asked for in one size since the last reset.
 std::vector<std::string> picturesAskedFor(const std::string& sizePath)
 {
@@ -46,6 +35,17 @@ std::vector<std::string> picturesAskedFor(const std::string& sizePath)
 
 // The image host's name of a saved picture: what follows its last "-".
 std::string picNameOf(const std::wstring& fileName) { return utf8(fileName.substr(fileName.rfind(L'-') + 1)); }
+
+// Writes an album's record over with other text. The record is hidden: a plain CREATE_ALWAYS
+// would be refused on Windows.
+bool overwriteRecord(const std::wstring& record, const std::string& text)
+{
+    HANDLE file = CreateFileW(record.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool wrote = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) && written == text.size();
+    return CloseHandle(file) && wrote;
+}
 
 } // namespace
 
@@ -134,12 +134,7 @@ TEST(EndToEndRecord, ADamagedRecordMeansAFullCorrectListing)
         std::string text = readWholeFile(record);
         ASSERT_GT(text.size(), 100u);
         text = std::string(damage) == "cut" ? text.substr(0, text.size() / 2) : std::string(text.size(), '\x7f');
-        // The record is hidden: a plain CREATE_ALWAYS would be refused on Windows.
-        HANDLE file = CreateFileW(record.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        DWORD written = 0;
-        ASSERT_TRUE(WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr));
-        CloseHandle(file);
+        ASSERT_TRUE(overwriteRecord(record, text));
 
         ASSERT_TRUE(session.restart(false));
         ASSERT_TRUE(control("/reset"));
@@ -177,12 +172,7 @@ TEST(EndToEndRecord, NamesInARecordAreNeverTrusted)
     ledger.photos[0].fileName = L"[2017.07.14-10.40]-x.lnk";
     ledger.photos[1].fileName = L"desktop.ini";
     ledger.photos[2].fileName = L"..\\..\\[2017.07.14-10.40]-escape.jpg";
-    const std::string text = formatAlbumRecord(ledger);
-    HANDLE file = CreateFileW(record.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    ASSERT_TRUE(WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr));
-    CloseHandle(file);
+    ASSERT_TRUE(overwriteRecord(record, formatAlbumRecord(ledger)));
 
     ASSERT_TRUE(session.restart(false));
     ASSERT_TRUE(control("/reset"));

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cwctype>
 
 const wchar_t* const kSignedIn = L"  状态:登录成功,请输入微博主页分析相册";
 const wchar_t* const kListed = L"  状态:获取相册信息完成,请选择相册单击鼠标右键开始下载;";
@@ -286,4 +287,12 @@ bool ProgramSession::downloadAnsweringBoxes(int album, DWORD ms, std::vector<Mes
             return ::testing::AssertionFailure() << utf8(name) << " differs from " << sizePath << picName;
     }
     return ::testing::AssertionSuccess();
+}
+
+int downloadedIn(const std::wstring& status)
+{
+    const std::wstring marker = L"当前下载进度 ";
+    const size_t at = status.find(marker);
+    if (at == std::wstring::npos || at + marker.size() >= status.size() || !iswdigit(status[at + marker.size()])) return -1;
+    return static_cast<int>(std::wcstol(status.c_str() + at + marker.size(), nullptr, 10));
 }

@@ -68,6 +68,8 @@ std::wstring finishedStatus(int downloaded, int queued);
 // The final status line of a download that is not whole: `reasons` are the failures it names, each
 // with its comma ("3张图片获取失败,").
 std::wstring incompleteStatus(const std::wstring& reasons, int downloaded, int queued);
+// The pictures done in a progress line ("…当前下载进度 12/500"); -1 when it is no progress line.
+int downloadedIn(const std::wstring& status);
 // Whether a status line is a download's last, whole or not.
 bool isFinalStatus(const std::wstring& now);
 
