@@ -43,16 +43,6 @@ AlbumLedger hostileLedger()
     return ledger;
 }
 
-uint64_t fnv1a64(std::string_view bytes)
-{
-    uint64_t hash = 0xcbf29ce484222325ull;
-    for (const char byte : bytes) {
-        hash ^= static_cast<unsigned char>(byte);
-        hash *= 0x100000001b3ull;
-    }
-    return hash;
-}
-
 std::string hex16(uint64_t value)
 {
     std::string text;
