@@ -277,15 +277,35 @@ TEST(Program, StartsAndEndsWithExitCodeZero)
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     ASSERT_TRUE(CreateProcessW(program.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
-    HWND window = nullptr;
-    const std::wstring title = toUtf16(kWindowTitle);
-    for (int i = 0; i < 200 && !window; ++i) {
+    // The window of this process: a program left over from an earlier test may show the same title.
+    struct Search {
+        DWORD process;
+        std::wstring title;
+        HWND found;
+    } search{process.dwProcessId, toUtf16(kWindowTitle), nullptr};
+    for (int i = 0; i < 200 && !search.found; ++i) {
         Sleep(50);
-        window = FindWindowW(L"qvWindow", title.c_str());
+        EnumWindows(
+            [](HWND candidate, LPARAM parameter) -> BOOL {
+                auto& s = *reinterpret_cast<Search*>(parameter);
+                DWORD owner = 0;
+                GetWindowThreadProcessId(candidate, &owner);
+                wchar_t text[128] = {};
+                GetWindowTextW(candidate, text, 128);
+                if (owner != s.process || s.title != text) return TRUE;
+                s.found = candidate;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&search));
     }
+    const HWND window = search.found;
+    if (!window) TerminateProcess(process.hProcess, 1);
     ASSERT_NE(window, nullptr);
     PostMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(WaitForSingleObject(process.hProcess, 20000), WAIT_OBJECT_0);
+    const DWORD waited = WaitForSingleObject(process.hProcess, 20000);
+    EXPECT_EQ(waited, WAIT_OBJECT_0);
+    // A program that did not end must not outlive the test and hold ctest's output pipe.
+    if (waited != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
     DWORD code = 1;
     GetExitCodeProcess(process.hProcess, &code);
     EXPECT_EQ(code, 0u);
