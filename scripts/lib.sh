@@ -44,14 +44,15 @@ build_tree() {
     cmake --build "$build_dir" --parallel "$(nproc)"
 }
 
-# A virtual display for the windows, started before Wine so that Wine's desktop process has one.
+# A virtual display for the windows, started before Wine so that Wine's desktop process has one;
+# large enough for the window at 200 % scaling.
 start_display() {
     if [ -n "${DISPLAY:-}" ] && [ "${PICLADE_OWN_DISPLAY:-1}" = "0" ]; then return; fi
     local n
     for n in $(seq 90 130); do
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
     done
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$n" -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
     PICLADE_XVFB_PID=$!
     for _ in $(seq 1 100); do
         [ -e "/tmp/.X11-unix/X$n" ] && break

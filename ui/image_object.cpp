@@ -244,6 +244,35 @@ bool ImageObject::Thumbnail(int width, int height, ImageObject& target) const
     return true;
 }
 
+bool ImageObject::Scaled(int width, int height, ImageObject& target) const
+{
+    using namespace Gdiplus;
+    auto* source = static_cast<GpImage*>(GetNativeImage());
+    if (!source || width <= 0 || height <= 0) return false;
+    GpBitmap* bitmap = nullptr;
+    if (GdipCreateBitmapFromScan0(width, height, 0, PixelFormat32bppARGB, nullptr, &bitmap) != Ok) return false;
+    GpGraphics* graphics = nullptr;
+    bool drawn = false;
+    if (GdipGetImageGraphicsContext(bitmap, &graphics) == Ok) {
+        GdipSetInterpolationMode(graphics, InterpolationModeHighQualityBicubic);
+        GdipSetPixelOffsetMode(graphics, PixelOffsetModeHalf);
+        // Edge pixels repeat outward instead of fading into the transparent outside.
+        GpImageAttributes* attributes = nullptr;
+        GdipCreateImageAttributes(&attributes);
+        if (attributes) GdipSetImageAttributesWrapMode(attributes, WrapModeTileFlipXY, 0, FALSE);
+        drawn = GdipDrawImageRectRectI(graphics, source, 0, 0, width, height, 0, 0, Width(), Height(), UnitPixel, attributes,
+                                       nullptr, nullptr) == Ok;
+        if (attributes) GdipDisposeImageAttributes(attributes);
+        GdipDeleteGraphics(graphics);
+    }
+    if (!drawn) {
+        GdipDisposeImage(bitmap);
+        return false;
+    }
+    target.AttachNative(bitmap);
+    return true;
+}
+
 int ImageObject::FrameCount(std::string_view dimension) const
 {
     GUID guid{};

@@ -46,6 +46,9 @@ public:
     float HorizontalResolution() const;
     float VerticalResolution() const;
     bool Thumbnail(int width, int height, ImageObject& target) const;
+    // The whole picture drawn smoothly at that size (never an embedded thumbnail, which a
+    // JPEG's EXIF data may carry and Windows may hand out for Thumbnail).
+    bool Scaled(int width, int height, ImageObject& target) const;
     int FrameCount(std::string_view dimension) const;
     bool SelectFrame(std::string_view dimension, int index);
     // New GDI copies of the picture, owned by the caller; empty when there is no picture.

@@ -283,6 +283,15 @@ int PictureBox::ShowImageType(int kind, bool apply)
     return onWindowThread(record_, window_, [&] { return showImageTypeAccess(record_, kind, apply); });
 }
 
+void PictureBox::SetSmoothScaling(bool smooth)
+{
+    onWindowThread(record_, window_, [&] {
+        if (!record_) return;
+        record_->properties.set(property::SmoothScaling, smooth ? 1 : 0);
+        InvalidateRect(record_->handle(), nullptr, TRUE);
+    });
+}
+
 COLORREF PictureBox::BackColor(COLORREF color, bool apply)
 {
     return onWindowThread(record_, window_, [&] { return backColorAccess(record_, color, apply); });

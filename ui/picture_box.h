@@ -39,6 +39,8 @@ public:
     // Loads the bytes and shows them; false (and the old picture gone) when they are no picture.
     bool SetImageData(std::string_view bytes);
     int ShowImageType(int kind = 0, bool apply = false);
+    // A picture scaled to the box is drawn smoothly (photos) or by whole pixels (the default: a QR code).
+    void SetSmoothScaling(bool smooth);
     COLORREF BackColor(COLORREF color = 0, bool apply = false);
     bool PlayGif(bool play = false, bool apply = false);
 

@@ -11,6 +11,7 @@ inline constexpr char OldWndProc[] = "oldWndProp";
 inline constexpr char BackColor[] = "BackColor";
 inline constexpr char Window[] = "hWnd";
 inline constexpr char ShowImageType[] = "ShowImageType";
+inline constexpr char SmoothScaling[] = "SmoothScaling";  // a scaled picture drawn smoothly, not by pixels
 inline constexpr char DialogResult[] = "DialogResult";
 inline constexpr char PlayGif[] = "PlayGif";
 inline constexpr char BackImage[] = "pBackImage";

@@ -47,7 +47,7 @@ private:
     Gdiplus::GpGraphics* graphics_ = nullptr;
 };
 
-void drawImage(Gdiplus::GpGraphics* graphics, const ImageObject& image, int kind, int width, int height)
+void drawImage(Gdiplus::GpGraphics* graphics, const ImageObject& image, int kind, bool smooth, int width, int height)
 {
     auto* native = static_cast<Gdiplus::GpImage*>(image.GetNativeImage());
     if (kind == 0) {
@@ -59,7 +59,8 @@ void drawImage(Gdiplus::GpGraphics* graphics, const ImageObject& image, int kind
         return;
     }
     if (kind < 1 || kind > 3) return;
-    GdipSetInterpolationMode(graphics, Gdiplus::InterpolationModeNearestNeighbor);
+    // Pixels stay square for a QR code; a photo scaled by pixels looks jagged.
+    GdipSetInterpolationMode(graphics, smooth ? Gdiplus::InterpolationModeHighQualityBicubic : Gdiplus::InterpolationModeNearestNeighbor);
     GdipSetPixelOffsetMode(graphics, Gdiplus::PixelOffsetModeHalf);
     RECT target{0, 0, image.Width(), image.Height()};
     if (kind == 2) target = {0, 0, width, height};
@@ -154,7 +155,8 @@ bool paintBackground(WindowRecord* record, HWND window, HDC dc)
     const Gdiplus::ARGB clear = colour ? static_cast<Gdiplus::ARGB>(colour)
                                        : static_cast<Gdiplus::ARGB>(argbFromColorref(GetSysColor(COLOR_BTNFACE)));
     GdipGraphicsClear(buffer.graphics(), clear);
-    if (image && !image->IsEmpty()) drawImage(buffer.graphics(), *image, static_cast<int>(record->properties.get(property::ShowImageType)), width, height);
+    if (image && !image->IsEmpty()) drawImage(buffer.graphics(), *image, static_cast<int>(record->properties.get(property::ShowImageType)),
+                                                  record->properties.get(property::SmoothScaling) != 0, width, height);
     GdipFlush(buffer.graphics(), Gdiplus::FlushIntentionSync);
     BitBlt(dc, client.left, client.top, width, height, buffer.dc(), 0, 0, SRCCOPY);
     return true;

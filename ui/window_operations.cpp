@@ -244,8 +244,9 @@ void WindowOperations::SetFont(HFONT font)
 {
     UniqueFont owned(font);  // the window's from here on, kept or not
     if (!properties()) return;
-    kFontProperty.reset(*properties(), std::move(owned));
+    // The control lets go of the font it had before that font is deleted.
     SendMessageW(handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), 1);
+    kFontProperty.reset(*properties(), std::move(owned));
 }
 
 bool WindowOperations::SetLayout(WindowObject& layout)

@@ -47,11 +47,9 @@ ImageObject blankCover()
 ImageObject coverImage(const std::string& address, const JobContext& job)
 {
     for (const std::string& source : {address, std::string(PICLADE_PLACEHOLDER_COVER)}) {
+        // Whole, as fetched: the window draws it at the size its DPI asks for.
         ImageObject image;
-        if (!image.LoadBytes(fetchBytes(source, &job))) continue;
-        if (image.Width() == kCoverSize && image.Height() == kCoverSize) return image;
-        ImageObject fitted;
-        if (image.Thumbnail(kCoverSize, kCoverSize, fitted)) return fitted;
+        if (image.LoadBytes(fetchBytes(source, &job)) && image.Width() > 0 && image.Height() > 0) return image;
     }
     return blankCover();
 }

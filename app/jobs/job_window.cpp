@@ -39,9 +39,9 @@ std::string homepageText()
     return window ? window->homepageText() : std::string();
 }
 
-void showSignInPicture(const ImageObject& image)
+void showSignInPicture(const ImageObject& image, bool smooth)
 {
-    if (JobWindow* window = gWindow) window->showSignInPicture(image);
+    if (JobWindow* window = gWindow) window->showSignInPicture(image, smooth);
 }
 
 void addAlbumRow(const JobContext& job, std::wstring_view text, const ImageObject& cover)

@@ -25,8 +25,9 @@ public:
     virtual void enableJobButtons(bool enabled) = 0;
     // The homepage typed in the edit field.
     virtual std::string homepageText() = 0;
-    // A new picture on the sign-in page (the QR code, the avatar).
-    virtual void showSignInPicture(const ImageObject& image) = 0;
+    // A new picture on the sign-in page: the QR code (scaled by whole pixels, so it stays
+    // readable) or the avatar (scaled smoothly).
+    virtual void showSignInPicture(const ImageObject& image, bool smooth) = 0;
     // A row of the album list with its cover; dropped when `job` has been replaced by then.
     virtual void addAlbumRow(const JobContext& job, std::wstring_view text, const ImageObject& cover) = 0;
     // The state image of the album's row (0-based); nothing when `job` has been replaced by then.
@@ -52,7 +53,7 @@ void setStatusHeld(std::string_view text);
 void setStatusHeld(std::wstring_view text);
 void enableJobButtons(bool enabled);
 std::string homepageText();
-void showSignInPicture(const ImageObject& image);
+void showSignInPicture(const ImageObject& image, bool smooth = false);
 void addAlbumRow(const JobContext& job, std::wstring_view text, const ImageObject& cover);
 void showAlbumState(const JobContext& job, int row, AlbumState state);
 void whileCurrentOnWindow(const JobContext& job, const std::function<void()>& step);

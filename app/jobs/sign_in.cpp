@@ -33,12 +33,12 @@ std::string get(const std::string& url, bool withCookies = false)
     return client.responseText();
 }
 
-void showPicture(std::string_view bytes)
+void showPicture(std::string_view bytes, bool smooth)
 {
     if (!jobWindowConnected() || bytes.empty()) return;
     StatusHold hold;
     ImageObject image;
-    if (image.LoadBytes(bytes)) showSignInPicture(image);  // a picture that does not load leaves the old one
+    if (image.LoadBytes(bytes)) showSignInPicture(image, smooth);  // a picture that does not load leaves the old one
 }
 
 // A new QR code on screen; false when the sign-on host gave none (the sign-in then ends).
@@ -53,7 +53,7 @@ bool showNewQrCode()
     HttpClient image;
     static_cast<void>(image.open("GET", std::string("http:") + answer.GetText("data.image")));  // no picture keeps the old
     static_cast<void>(image.send());
-    showPicture(image.responseView());
+    showPicture(image.responseView(), false);
     return true;
 }
 
@@ -123,7 +123,7 @@ int verifySession()
     client.setAutoRedirect(true);  // the avatar goes without cookies: WinHTTP may follow its hops
     static_cast<void>(client.open("GET", std::string("http:") + avatar));  // the avatar is a nicety
     static_cast<void>(client.send());
-    showPicture(client.responseView());
+    showPicture(client.responseView(), true);
     return 1;
 }
 

@@ -7,6 +7,7 @@
 #include "app/core/album_store.h"
 #include "app/core/app_state.h"
 #include "app/core/file_naming.h"
+#include "app/shell/album_covers.h"
 #include "app/shell/album_state_images.h"
 #include "app/shell/folder_actions.h"
 #include "app/jobs/analysis.h"
@@ -32,6 +33,10 @@ const char* const kChangelog =
 
 namespace {
 
+// Every length of the layout is given at 96 DPI and scaled to the window's DPI by its `scale`.
+constexpr int kCoverSide = 140;
+constexpr int kStateImageSide = 16;
+
 // The one main window, owned here from createMainWindow to destroyMainWindow; gMain borrows it.
 std::unique_ptr<MainWindow> gOwner;
 MainWindow* gMain = nullptr;
@@ -52,8 +57,15 @@ WindowHandles gHandles;
 // kMainCallMessage carries another thread's call to the window's thread (lParam: its number in
 // the table of window calls).
 
-intptr_t onMainMessage(intptr_t window, intptr_t message, intptr_t, intptr_t lParam, intptr_t handled, intptr_t, intptr_t)
+void onDpiChanged(UINT dpi, const RECT& suggested);
+
+intptr_t onMainMessage(intptr_t window, intptr_t message, intptr_t wParam, intptr_t lParam, intptr_t handled, intptr_t, intptr_t)
 {
+    if (message == WM_DPICHANGED) {
+        *reinterpret_cast<int*>(handled) = 1;
+        onDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
+    }
     if (message != kMainCallMessage) return 0;
     *reinterpret_cast<int*>(handled) = 1;
     window_calls::serve(reinterpret_cast<HWND>(window), lParam);
@@ -131,10 +143,12 @@ public:
         }
     }
 
-    void showSignInPicture(const ImageObject& image) override
+    void showSignInPicture(const ImageObject& image, bool smooth) override
     {
         onMainThread([&] {
-            if (gMain) gMain->signInPicture.SetImage(image);
+            if (!gMain) return;
+            gMain->signInPicture.SetSmoothScaling(smooth);
+            gMain->signInPicture.SetImage(image);
         });
     }
 
@@ -145,7 +159,9 @@ public:
             if (!gMain || job.stopping()) return;
             MainWindow& m = *gMain;
             // Rows and covers stay matched by index: every row adds exactly one image.
-            m.covers.AddImage(cover);
+            const int side = m.scale(kCoverSide);
+            m.coverSources.push_back(cover);
+            m.covers.AddImage(coverAtSize(cover, side));
             const int row = m.albumList.InsertItemW(text, m.albumList.GetItemCount());
             if (row >= 0) m.albumList.SetStateImage(row, static_cast<int>(AlbumState::NotDownloaded));
         });
@@ -199,10 +215,19 @@ SIZE tabClientSize()
     return {area.right, area.bottom};
 }
 
+// The sign-in picture, centred on the tab control's client area.
+RECT signInPictureRect()
+{
+    const DpiScale& s = gMain->scale;
+    const SIZE tab = tabClientSize();
+    const int left = truncated(tab.cx / 2.0 - 91 * s.factor()), top = truncated(tab.cy / 2.0 - 91 * s.factor());
+    return {left, top, left + s(182), top + s(182)};
+}
+
 intptr_t onSignInPageCreate(intptr_t page, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t)
 {
-    const SIZE tab = tabClientSize();
-    gMain->signInPicture.Create(reinterpret_cast<HWND>(page), "", {truncated(tab.cx / 2.0 - 91), truncated(tab.cy / 2.0 - 91)}, {182, 182});
+    const RECT r = signInPictureRect();
+    gMain->signInPicture.Create(reinterpret_cast<HWND>(page), "", {r.left, r.top}, {r.right - r.left, r.bottom - r.top});
     return 0;
 }
 
@@ -256,43 +281,49 @@ intptr_t onOperationPageCreate(intptr_t page, intptr_t, intptr_t, intptr_t, intp
 {
     const HWND parent = reinterpret_cast<HWND>(page);
     MainWindow& m = *gMain;
-    m.covers.Create(140, 140);
-    m.albumList.Create(parent, {20, 80}, {560, 360}, LVS_ICON | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE, WS_EX_CLIENTEDGE);
+    const DpiScale& s = m.scale;
+    m.covers.Create(s(kCoverSide), s(kCoverSide));
+    m.albumList.Create(parent, {s(20), s(80)}, {s(560), s(360)}, LVS_ICON | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE,
+                       WS_EX_CLIENTEDGE);
     m.albumList.AddStyle(WS_BORDER);
     m.albumList.SetExtendedStyle(LVS_EX_DOUBLEBUFFER);
-    m.albumList.InsertColumn("进度", 50);
-    m.albumList.InsertColumn("运行状态", 450);
+    m.albumList.InsertColumn("进度", s(50));
+    m.albumList.InsertColumn("运行状态", s(450));
     m.albumList.SetImageList(m.covers, 0);
-    if (makeAlbumStateImages(m.albumStates, 16)) m.albumList.SetImageList(m.albumStates, 2);
+    if (makeAlbumStateImages(m.albumStates, s(kStateImageSide))) m.albumList.SetImageList(m.albumStates, 2);
     m.albumList.OnRClick(onAlbumListRClick);
-    m.homepageLabel.Create(parent, "用户主页：", {20, 20}, {70, 25}, SS_RIGHT | SS_CENTERIMAGE);
-    m.analyseButton.Create(parent, "分析", {0, 20}, {70, 25}, IDC_ANALYSE);
+    m.homepageLabel.Create(parent, "用户主页：", {s(20), s(20)}, {s(70), s(25)}, SS_RIGHT | SS_CENTERIMAGE);
+    m.analyseButton.Create(parent, "分析", {0, s(20)}, {s(70), s(25)}, IDC_ANALYSE);
     m.analyseButton.OnClick(onButtonClick);
-    m.saveLabel.Create(parent, "保存目录：", {20, 50}, {70, 25}, SS_RIGHT | SS_CENTERIMAGE);
-    m.browseButton.Create(parent, "浏览", {0, 50}, {70, 25}, IDC_BROWSE);
+    m.saveLabel.Create(parent, "保存目录：", {s(20), s(50)}, {s(70), s(25)}, SS_RIGHT | SS_CENTERIMAGE);
+    m.browseButton.Create(parent, "浏览", {0, s(50)}, {s(70), s(25)}, IDC_BROWSE);
     m.browseButton.OnClick(onButtonClick);
     const std::string sample = std::string("http://") + PICLADE_MAIN_SITE_HOST + "/u/1000000001?from=myfollow_all";
     // The sunken client edge users know edit fields by.
     m.homepageEdit.SetBorder(1);
     m.saveFolderEdit.SetBorder(1);
-    m.homepageEdit.Create(parent, sample, {100, 20}, {300, 25});
-    m.saveFolderEdit.Create(parent, "", {100, 50}, {300, 25});
+    m.homepageEdit.Create(parent, sample, {s(100), s(20)}, {s(300), s(25)});
+    m.saveFolderEdit.Create(parent, "", {s(100), s(50)}, {s(300), s(25)});
     m.saveFolderEdit.SetTextW(appState().saveFolder.get());
     return 0;
 }
 
-intptr_t onOperationPageSize(intptr_t, intptr_t w, intptr_t h, intptr_t, intptr_t, intptr_t, intptr_t)
+void layOutOperationPage(int width, int height)
 {
     MainWindow& m = *gMain;
-    const int width = static_cast<int>(w);
-    const int height = static_cast<int>(h);
-    m.homepageLabel.Move(20, 20, 70, 25);
-    m.analyseButton.Move(width - 90, 20, 70, 25);
-    m.saveLabel.Move(20, 50, 70, 25);
-    m.browseButton.Move(width - 90, 50, 70, 25);
-    m.homepageEdit.Move(100, 20, width - 200, 25);
-    m.saveFolderEdit.Move(100, 50, width - 200, 25);
-    m.albumList.Move(20, 80, width - 40, height - 100);
+    const DpiScale& s = m.scale;
+    m.homepageLabel.Move(s(20), s(20), s(70), s(25));
+    m.analyseButton.Move(width - s(90), s(20), s(70), s(25));
+    m.saveLabel.Move(s(20), s(50), s(70), s(25));
+    m.browseButton.Move(width - s(90), s(50), s(70), s(25));
+    m.homepageEdit.Move(s(100), s(20), width - s(200), s(25));
+    m.saveFolderEdit.Move(s(100), s(50), width - s(200), s(25));
+    m.albumList.Move(s(20), s(80), width - s(40), height - s(100));
+}
+
+intptr_t onOperationPageSize(intptr_t, intptr_t w, intptr_t h, intptr_t, intptr_t, intptr_t, intptr_t)
+{
+    layOutOperationPage(static_cast<int>(w), static_cast<int>(h));
     return 0;
 }
 
@@ -300,24 +331,44 @@ intptr_t onAboutPageCreate(intptr_t page, intptr_t, intptr_t, intptr_t, intptr_t
 {
     const HWND parent = reinterpret_cast<HWND>(page);
     MainWindow& m = *gMain;
-    m.changelog.Create(parent, kChangelog, {20, 20}, {300, 300});
-    m.aboutPicture.Create(parent, "", {300, 20}, {201, 272});
+    const DpiScale& s = m.scale;
+    m.changelog.Create(parent, kChangelog, {s(20), s(20)}, {s(300), s(300)});
+    m.aboutPicture.Create(parent, "", {s(300), s(20)}, {s(201), s(272)});
+    m.aboutPicture.SetSmoothScaling(true);
     m.aboutPicture.SetImageData(aboutPictureBytes());
     return 0;
 }
 
-intptr_t onAboutPageSize(intptr_t, intptr_t w, intptr_t h, intptr_t, intptr_t, intptr_t, intptr_t)
+void layOutAboutPage(int width, int height)
 {
     MainWindow& m = *gMain;
-    m.changelog.Move(20, 20, static_cast<int>(w) - 240, static_cast<int>(h));
-    m.aboutPicture.Move(static_cast<int>(w) - 220, 20, 201, 272);
+    const DpiScale& s = m.scale;
+    m.changelog.Move(s(20), s(20), width - s(240), height);
+    m.aboutPicture.Move(width - s(220), s(20), s(201), s(272));
+}
+
+intptr_t onAboutPageSize(intptr_t, intptr_t w, intptr_t h, intptr_t, intptr_t, intptr_t, intptr_t)
+{
+    layOutAboutPage(static_cast<int>(w), static_cast<int>(h));
     return 0;
+}
+
+// Each control in the message font made for the window's DPI (the stock font of creation is
+// made for 96 DPI only).
+void setFonts(MainWindow& m)
+{
+    WindowOperations* const controls[] = {&m.tabs,        &m.status,       &m.homepageLabel, &m.saveLabel,      &m.changelog,
+                                          &m.analyseButton, &m.browseButton, &m.homepageEdit,  &m.saveFolderEdit, &m.albumList};
+    for (WindowOperations* control : controls) {
+        if (HFONT font = createMessageFont(m.scale.dpi())) control->SetFont(font);
+    }
 }
 
 intptr_t onMainCreate(intptr_t window, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t)
 {
     MainWindow& m = *gMain;
     const HWND main = reinterpret_cast<HWND>(window);
+    m.scale = DpiScale(windowDpi(main));
 
     m.sizeMenu.CreatePopup();
     for (const SizeChoice& size : kSizes) m.sizeMenu.AppendItem(size.text, size.command);
@@ -335,7 +386,7 @@ intptr_t onMainCreate(intptr_t window, intptr_t, intptr_t, intptr_t, intptr_t, i
     m.signInPage.OnCreate(onSignInPageCreate);
     m.operationPage.OnCreate(onOperationPageCreate);
     m.aboutPage.OnCreate(onAboutPageCreate);
-    m.tabs.Create(main, {10, 10}, {600, 460});
+    m.tabs.Create(main, {m.scale(10), m.scale(10)}, {m.scale(600), m.scale(460)});
     m.signInPage.Create(m.tabs.GetHandle());
     m.operationPage.Create(m.tabs.GetHandle());
     m.aboutPage.Create(m.tabs.GetHandle());
@@ -348,6 +399,7 @@ intptr_t onMainCreate(intptr_t window, intptr_t, intptr_t, intptr_t, intptr_t, i
     m.tabs.AddTab(m.signInPage, "登录");
     m.tabs.AddTab(m.operationPage, "操作");
     m.tabs.AddTab(m.aboutPage, "关于");
+    setFonts(m);
 
     gHandles = {GetCurrentThreadId(), main, m.status.GetHandle(), m.analyseButton.GetHandle(), m.browseButton.GetHandle(),
                 m.homepageEdit.GetHandle()};
@@ -355,19 +407,52 @@ intptr_t onMainCreate(intptr_t window, intptr_t, intptr_t, intptr_t, intptr_t, i
     return 0;
 }
 
-intptr_t onMainSize(intptr_t, intptr_t w, intptr_t h, intptr_t, intptr_t, intptr_t, intptr_t)
+void layOutMain(int width, int height)
 {
     MainWindow& m = *gMain;
-    if (!m.tabs.GetHandle()) return 0;
-    m.tabs.Move(10, 10, static_cast<int>(w) - 20, static_cast<int>(h) - 40);
+    const DpiScale& s = m.scale;
+    m.tabs.Move(s(10), s(10), width - s(20), height - s(40));
     m.status.Send(WM_SIZE);
     // The pages cover the tab control's display area.
     const RECT area = m.tabs.DisplayArea();
     for (Panel* page : {&m.signInPage, &m.operationPage, &m.aboutPage})
         page->Move(area.left, area.top, area.right - area.left, area.bottom - area.top);
-    const SIZE tab = tabClientSize();
-    m.signInPicture.Move(truncated(tab.cx / 2.0 - 91), truncated(tab.cy / 2.0 - 91), 182, 182);
+    const RECT picture = signInPictureRect();
+    m.signInPicture.Move(picture.left, picture.top, picture.right - picture.left, picture.bottom - picture.top);
+}
+
+intptr_t onMainSize(intptr_t, intptr_t w, intptr_t h, intptr_t, intptr_t, intptr_t, intptr_t)
+{
+    if (!gMain->tabs.GetHandle()) return 0;
+    layOutMain(static_cast<int>(w), static_cast<int>(h));
     return 0;
+}
+
+// The window moved to a monitor of another DPI (or the user changed its scale): new fonts, covers
+// and state images at the new size, the suggested rectangle, and every control laid out again,
+// whether or not its size changed.
+void onDpiChanged(UINT dpi, const RECT& suggested)
+{
+    MainWindow& m = *gMain;
+    m.scale = DpiScale(dpi);
+    setFonts(m);
+    ImageListObject covers, states;
+    if (makeCoverList(covers, m.coverSources, m.scale(kCoverSide))) {
+        m.albumList.SetImageList(covers, 0);
+        m.covers = covers;  // the list view shares the list and let go of the old one above
+    }
+    if (makeAlbumStateImages(states, m.scale(kStateImageSide))) {
+        m.albumList.SetImageList(states, 2);
+        m.albumStates = states;
+    }
+    SetWindowPos(m.window.GetHandle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    const RECT client = m.window.GetClientRect();
+    layOutMain(client.right, client.bottom);
+    const RECT page = m.operationPage.GetClientRect();
+    layOutOperationPage(page.right, page.bottom);
+    layOutAboutPage(page.right, page.bottom);
+    m.albumList.Send(LVM_ARRANGE, LVA_DEFAULT);
 }
 
 intptr_t onButtonClick(intptr_t, intptr_t id, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t)
@@ -376,6 +461,7 @@ intptr_t onButtonClick(intptr_t, intptr_t id, intptr_t, intptr_t, intptr_t, intp
     if (id == IDC_ANALYSE) {
         m.status.SetText("  状态:正在分析用户信息,获取相册列表中;");
         m.covers.Remove(-1);
+        m.coverSources.clear();
         m.albumList.DeleteAllItems();
         startJob(AnalysisJob, analysisJob);
     } else if (id == IDC_BROWSE) {
@@ -453,7 +539,9 @@ bool createMainWindow(HICON icon)
     m.window.OnWndMsg(onMainMessage);
     CreateOptions options;
     options.title = kWindowTitle;
-    options.size = {640, 540};
+    // Made for the DPI of the primary monitor, where it starts centred.
+    const DpiScale start(systemDpi());
+    options.size = {start(640), start(540)};
     options.style = WS_OVERLAPPEDWINDOW;
     m.window.SetBorder(1);  // WS_OVERLAPPEDWINDOW: a sizable frame
     if (!m.window.Create(options)) return false;

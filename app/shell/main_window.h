@@ -2,7 +2,10 @@
 // the buttons and edit fields, and the status line.
 #pragma once
 
+#include <vector>
+
 #include "res/resource_ids.h"
+#include "ui/dpi.h"
 #include "ui/image_list.h"
 #include "ui/list_view.h"
 #include "ui/menu.h"
@@ -28,9 +31,12 @@ struct MainWindow {
     Edit homepageEdit, saveFolderEdit;
     ListView albumList;
     ImageListObject covers;
+    std::vector<ImageObject> coverSources;  // each row's cover as fetched, for a new scale
     ImageListObject albumStates;  // complete, incomplete, not saved yet
     PictureBox aboutPicture;
     Menu sizeMenu, contextMenu;
+    // What the window is laid out for: the monitor's DPI when made, then each WM_DPICHANGED's.
+    DpiScale scale;
 };
 
 // The one main window of the process (null before start-up made it).

@@ -1,0 +1,285 @@
+// The main window at 150 % and 200 % display scaling: every rectangle of the layout scaled from
+// 96 DPI, the controls in the message font of the window's DPI with their texts fitting, covers and
+// state images at the scaled size, and a move to another DPI laid out anew.
+//
+// The process runs itself once more with the user's DPI set to 144 (Wine takes it from the
+// registry when a process starts) and the setting put back afterwards.
+#include "app/core/shared_objects.h"
+#include "app/jobs/job_window.h"
+#include "app/shell/main_window.h"
+#include "app/shell/program_lifetime.h"
+#include "ui/dpi.h"
+#include "ui/gdiplus_include.h"
+#include "ui/image_object.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "tests/support/other_thread.h"
+
+namespace {
+
+constexpr UINT kTestDpi = 144;
+const wchar_t kChildMark[] = L"PICLADE_SCALE_TEST_CHILD";
+
+class MainWindowScaleTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        startProgram(GetModuleHandleW(nullptr), L"C:\\");
+        ASSERT_TRUE(createMainWindow(nullptr));
+    }
+    static void TearDownTestSuite() { endProgram(3000); }
+    MainWindow& m() { return *mainWindow(); }
+};
+
+// A length of the layout at 96 DPI, at the window's scale.
+int at(double length, UINT dpi) { return static_cast<int>(length * dpi / 96.0); }
+
+// The control's rectangle in its parent's client coordinates.
+RECT placeOf(const WindowOperations& control) { return control.GetRect(); }
+
+void expectRect(const char* what, const RECT& seen, int x, int y, int width, int height)
+{
+    EXPECT_NEAR(seen.left, x, 1) << what;
+    EXPECT_NEAR(seen.top, y, 1) << what;
+    EXPECT_NEAR(seen.right - seen.left, width, 1) << what;
+    EXPECT_NEAR(seen.bottom - seen.top, height, 1) << what;
+}
+
+LOGFONTW fontOf(const WindowOperations& control)
+{
+    LOGFONTW font{};
+    const HFONT handle = control.GetFont();
+    if (handle) GetObjectW(handle, sizeof font, &font);
+    return font;
+}
+
+LONG messageFontHeight(UINT dpi)
+{
+    const HFONT font = createMessageFont(dpi);
+    LOGFONTW description{};
+    GetObjectW(font, sizeof description, &description);
+    DeleteObject(font);
+    return description.lfHeight;
+}
+
+// How wide the text is in the control's own font.
+int textWidth(const WindowOperations& control, const std::wstring& text)
+{
+    const HDC dc = GetDC(nullptr);
+    const HGDIOBJ old = SelectObject(dc, control.GetFont());
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return extent.cx;
+}
+
+// Every rectangle of the layout, the fonts and the image sizes at `dpi`.
+void expectLaidOutFor(MainWindow& m, UINT dpi)
+{
+    const auto s = [dpi](double length) { return at(length, dpi); };
+    const RECT client = m.window.GetClientRect();
+    expectRect("tab control", placeOf(m.tabs), s(10), s(10), client.right - s(20), client.bottom - s(40));
+
+    const RECT page = m.operationPage.GetClientRect();
+    const int width = page.right, height = page.bottom;
+    expectRect("homepage label", placeOf(m.homepageLabel), s(20), s(20), s(70), s(25));
+    expectRect("analyse button", placeOf(m.analyseButton), width - s(90), s(20), s(70), s(25));
+    expectRect("save label", placeOf(m.saveLabel), s(20), s(50), s(70), s(25));
+    expectRect("browse button", placeOf(m.browseButton), width - s(90), s(50), s(70), s(25));
+    expectRect("homepage edit", placeOf(m.homepageEdit), s(100), s(20), width - s(200), s(25));
+    expectRect("save folder edit", placeOf(m.saveFolderEdit), s(100), s(50), width - s(200), s(25));
+    expectRect("album list", placeOf(m.albumList), s(20), s(80), width - s(40), height - s(100));
+
+    const RECT about = m.aboutPage.GetClientRect();
+    expectRect("changelog", placeOf(m.changelog), s(20), s(20), about.right - s(240), about.bottom);
+    expectRect("about picture", placeOf(m.aboutPicture), about.right - s(220), s(20), s(201), s(272));
+
+    const RECT tab = m.tabs.GetClientRect();
+    const double f = dpi / 96.0;
+    expectRect("sign-in picture", placeOf(m.signInPicture), static_cast<int>(tab.right / 2.0 - 91 * f),
+               static_cast<int>(tab.bottom / 2.0 - 91 * f), s(182), s(182));
+
+    int side = 0, ignored = 0;
+    ASSERT_TRUE(m.covers.GetIconSize(side, ignored));
+    EXPECT_EQ(side, s(140));
+    ASSERT_TRUE(m.albumStates.GetIconSize(side, ignored));
+    EXPECT_EQ(side, s(16));
+
+    const LONG height96 = messageFontHeight(96), wanted = messageFontHeight(dpi);
+    EXPECT_NE(wanted, height96);  // the font is the one made for this DPI, not the 96-DPI one
+    const WindowOperations* controls[] = {&m.tabs,          &m.status,       &m.homepageLabel, &m.saveLabel,      &m.changelog,
+                                          &m.analyseButton, &m.browseButton, &m.homepageEdit,  &m.saveFolderEdit, &m.albumList};
+    for (const WindowOperations* control : controls) EXPECT_EQ(fontOf(*control).lfHeight, wanted) << control->GetClassNameA();
+
+    // Each text fits the control that shows it.
+    const WindowOperations* labelled[] = {&m.homepageLabel, &m.saveLabel, &m.analyseButton, &m.browseButton, &m.status};
+    for (const WindowOperations* control : labelled) {
+        EXPECT_LE(textWidth(*control, control->GetTextW()), control->GetClientWidth()) << control->GetClassNameA();
+    }
+    for (int index = 0; index < 3; ++index) {
+        RECT item{};
+        ASSERT_TRUE(m.tabs.Send(TCM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&item)));
+        wchar_t text[32] = {};
+        TCITEMW query{};
+        query.mask = TCIF_TEXT;
+        query.pszText = text;
+        query.cchTextMax = 32;
+        m.tabs.Send(TCM_GETITEMW, index, reinterpret_cast<LPARAM>(&query));
+        EXPECT_LE(textWidth(m.tabs, text), item.right - item.left) << index;
+    }
+}
+
+} // namespace
+
+TEST_F(MainWindowScaleTest, EveryRectangleFontAndImageAtOneAndAHalf)
+{
+    ASSERT_EQ(windowDpi(m().window.GetHandle()), kTestDpi) << "the DPI setting did not reach this process";
+    EXPECT_EQ(m().scale.dpi(), kTestDpi);
+    const SIZE size = m().window.GetSize();
+    EXPECT_EQ(size.cx, 960);
+    EXPECT_EQ(size.cy, 810);
+    expectLaidOutFor(m(), kTestDpi);
+}
+
+TEST_F(MainWindowScaleTest, CoversAreTheWholePictureAtTheScaledSize)
+{
+    // A 100 x 50 cover: left half red, right half blue. Scaled whole, the red stays on the left.
+    {
+        Gdiplus::GpBitmap* bitmap = nullptr;
+        ASSERT_EQ(Gdiplus::DllExports::GdipCreateBitmapFromScan0(100, 50, 0, PixelFormat32bppARGB, nullptr, &bitmap), Gdiplus::Ok);
+        for (int y = 0; y < 50; ++y)
+            for (int x = 0; x < 100; ++x) Gdiplus::DllExports::GdipBitmapSetPixel(bitmap, x, y, x < 50 ? 0xFFFF0000 : 0xFF0000FF);
+        ImageObject source;
+        source.AttachNative(bitmap);
+        const JobContext job(AnalysisJob, currentJobGeneration(AnalysisJob), 0);
+        const int rowsBefore = m().albumList.GetItemCount();
+        runOnOtherThread([&] { addAlbumRow(job, L"[\u5BB6\u4EBA] 3\u5F20", source); });
+        ASSERT_EQ(m().albumList.GetItemCount(), rowsBefore + 1);
+    }
+    const int index = m().covers.Count() - 1;
+    ASSERT_GE(index, 0);
+    IMAGEINFO info{};
+    ASSERT_TRUE(m().covers.GetImageInfo(index, info));
+    EXPECT_EQ(info.rcImage.right - info.rcImage.left, 210);
+    EXPECT_EQ(info.rcImage.bottom - info.rcImage.top, 210);
+    const HDC dc = CreateCompatibleDC(nullptr);
+    BITMAPINFO bits{};
+    bits.bmiHeader.biSize = sizeof bits.bmiHeader;
+    bits.bmiHeader.biWidth = 210;
+    bits.bmiHeader.biHeight = -210;
+    bits.bmiHeader.biPlanes = 1;
+    bits.bmiHeader.biBitCount = 32;
+    void* pixels = nullptr;
+    const HBITMAP target = CreateDIBSection(dc, &bits, DIB_RGB_COLORS, &pixels, nullptr, 0);
+    const HGDIOBJ old = SelectObject(dc, target);
+    m().covers.Draw(index, dc, 0, 0);
+    const auto* row = static_cast<const uint32_t*>(pixels) + 105 * 210;
+    EXPECT_EQ(row[20] & 0xFFFFFF, 0xFF0000u);  // red, left
+    EXPECT_EQ(row[190] & 0xFFFFFF, 0x0000FFu);  // blue, right
+    SelectObject(dc, old);
+    DeleteObject(target);
+    DeleteDC(dc);
+}
+
+TEST_F(MainWindowScaleTest, MovingToTwiceTheDpiLaysEverythingOutAgain)
+{
+    RECT now{};
+    GetWindowRect(m().window.GetHandle(), &now);
+    RECT suggested{now.left, now.top, now.left + 1280, now.top + 1080};
+    m().window.Send(WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(m().scale.dpi(), 192u);
+    const SIZE size = m().window.GetSize();
+    EXPECT_EQ(size.cx, 1280);
+    EXPECT_EQ(size.cy, 1080);
+    expectLaidOutFor(m(), 192);
+    // The rows keep their covers, now at the new size.
+    EXPECT_EQ(m().covers.Count(), m().albumList.GetItemCount());
+    // And back, as when the window returns to the first monitor.
+    suggested = {now.left, now.top, now.left + 960, now.top + 810};
+    m().window.Send(WM_DPICHANGED, MAKEWPARAM(kTestDpi, kTestDpi), reinterpret_cast<LPARAM>(&suggested));
+    expectLaidOutFor(m(), kTestDpi);
+}
+
+TEST(ProgramManifest, DeclaresPerMonitorAwareness)
+{
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring program(self);
+    program.resize(program.rfind(L'\\'));
+    program.resize(program.rfind(L'\\') + 1);
+    program += L"app\\Piclade.exe";
+    const HMODULE module = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(module, nullptr);
+    const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), reinterpret_cast<LPCWSTR>(RT_MANIFEST));
+    ASSERT_NE(found, nullptr);
+    const auto* data = static_cast<const char*>(LockResource(LoadResource(module, found)));
+    const std::string manifest(data, SizeofResource(module, found));
+    FreeLibrary(module);
+    EXPECT_NE(manifest.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
+    EXPECT_NE(manifest.find(">true/pm</dpiAware>"), std::string::npos);
+}
+
+namespace {
+
+// The user's DPI in the registry, set for the child and put back as it was.
+class UserDpiSetting {
+public:
+    explicit UserDpiSetting(DWORD dpi)
+    {
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_,
+                            nullptr) != ERROR_SUCCESS)
+            return;
+        DWORD size = sizeof old_;
+        had_ = RegQueryValueExW(key_, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&old_), &size) == ERROR_SUCCESS;
+        RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+    }
+    ~UserDpiSetting()
+    {
+        if (!key_) return;
+        if (had_) RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old_), sizeof old_);
+        else RegDeleteValueW(key_, L"LogPixels");
+        RegCloseKey(key_);
+    }
+    UserDpiSetting(const UserDpiSetting&) = delete;
+    UserDpiSetting& operator=(const UserDpiSetting&) = delete;
+
+private:
+    HKEY key_ = nullptr;
+    DWORD old_ = 0;
+    bool had_ = false;
+};
+
+int runAsChild()
+{
+    UserDpiSetting setting(kTestDpi);
+    SetEnvironmentVariableW(kChildMark, L"1");
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::wstring command = GetCommandLineW();
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) return 2;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 2;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(code);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (GetEnvironmentVariableW(kChildMark, nullptr, 0) == 0) return runAsChild();
+    // As the program's manifest asks: per-monitor aware, version 2 where there is one.
+    using SetAwarenessCall = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT);
+    const auto setAwareness = reinterpret_cast<SetAwarenessCall>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
+    if (setAwareness) setAwareness(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
