@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "ui/themed_page.h"
 #include "ui/window_background.h"
 
 namespace {
@@ -23,10 +24,14 @@ intptr_t panelHandleMessage(WindowRecord* record, HWND window, UINT message, WPA
         raiseEvent(record, "OnSize", nullptr, handle, static_cast<int16_t>(LOWORD(lParam)), static_cast<int16_t>(HIWORD(lParam)));
         break;
     case WM_ERASEBKGND:
-        if (paintBackground(record, window, reinterpret_cast<HDC>(wParam))) {
+        if (paintBackground(record, window, reinterpret_cast<HDC>(wParam)) || paintTabBody(window, reinterpret_cast<HDC>(wParam))) {
             *handled = 1;
             return 1;
         }
+        break;
+    case WM_PRINTCLIENT:
+        // How a label asks for what lies behind it (DrawThemeParentBackground).
+        if ((lParam & PRF_ERASEBKGND) && paintTabBody(window, reinterpret_cast<HDC>(wParam))) *handled = 1;
         break;
     case WM_NCDESTROY: releaseBackground(record); break;
     default: break;

@@ -1,5 +1,6 @@
 #include "ui/text_controls.h"
 
+#include "ui/themed_page.h"
 #include "ui/top_level_window.h"
 
 namespace {
@@ -65,6 +66,11 @@ intptr_t textControlReflected(WindowRecord* record, HWND, UINT message, WPARAM w
         const auto dc = reinterpret_cast<HDC>(wParam);
         SetTextColor(dc, static_cast<COLORREF>(record->properties.get(property::TextColor)));
         const auto brush = reinterpret_cast<intptr_t>(kBackBrush.get(record->properties));
+        // A label of no colour of its own shows the page behind it.
+        if (!brush && message == WM_CTLCOLORSTATIC && drawOverParentBackground(reinterpret_cast<HWND>(lParam), dc)) {
+            *handled = 1;
+            return reinterpret_cast<intptr_t>(GetStockObject(NULL_BRUSH));
+        }
         if (!brush) return 0;
         const intptr_t background = record->properties.get(property::BackColor);
         if (background == -1) {

@@ -13,6 +13,8 @@
 #include "ui/image_object.h"
 
 #include <gtest/gtest.h>
+#include <uxtheme.h>
+#include <vssym32.h>
 #include <string>
 #include <vector>
 
@@ -202,6 +204,72 @@ TEST_F(MainWindowScaleTest, MovingToTwiceTheDpiLaysEverythingOutAgain)
     suggested = {now.left, now.top, now.left + 960, now.top + 810};
     m().window.Send(WM_DPICHANGED, MAKEWPARAM(kTestDpi, kTestDpi), reinterpret_cast<LPARAM>(&suggested));
     expectLaidOutFor(m(), kTestDpi);
+}
+
+namespace {
+
+// The page or control drawn into a bitmap of its client size, as a top-down array of pixels.
+class Snapshot {
+public:
+    Snapshot(int width, int height) : width_(width)
+    {
+        BITMAPINFO bits{};
+        bits.bmiHeader.biSize = sizeof bits.bmiHeader;
+        bits.bmiHeader.biWidth = width;
+        bits.bmiHeader.biHeight = -height;
+        bits.bmiHeader.biPlanes = 1;
+        bits.bmiHeader.biBitCount = 32;
+        dc_ = CreateCompatibleDC(nullptr);
+        bitmap_ = CreateDIBSection(dc_, &bits, DIB_RGB_COLORS, reinterpret_cast<void**>(&pixels_), nullptr, 0);
+        old_ = SelectObject(dc_, bitmap_);
+        PatBlt(dc_, 0, 0, width, height, BLACKNESS);
+    }
+    ~Snapshot()
+    {
+        SelectObject(dc_, old_);
+        DeleteObject(bitmap_);
+        DeleteDC(dc_);
+    }
+    Snapshot(const Snapshot&) = delete;
+    Snapshot& operator=(const Snapshot&) = delete;
+    HDC dc() const { return dc_; }
+    uint32_t at(int x, int y) const
+    {
+        GdiFlush();
+        return pixels_[y * width_ + x] & 0xFFFFFF;
+    }
+
+private:
+    int width_;
+    HDC dc_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+    uint32_t* pixels_ = nullptr;
+};
+
+} // namespace
+
+// Under a visual style (the Wine prefix has one) the pages show the tab control's body and the
+// labels show the page through them.
+TEST_F(MainWindowScaleTest, PagesPaintTheTabBodyAndLabelsShowIt)
+{
+    ASSERT_TRUE(IsAppThemed()) << "the Wine prefix has no visual style";
+    const RECT page = m().operationPage.GetClientRect();
+    Snapshot expected(page.right, page.bottom), erased(page.right, page.bottom);
+    const HTHEME theme = OpenThemeData(m().tabs.GetHandle(), L"TAB");
+    ASSERT_NE(theme, nullptr);
+    ASSERT_EQ(DrawThemeBackground(theme, expected.dc(), TABP_BODY, 0, &page, nullptr), S_OK);
+    CloseThemeData(theme);
+    EXPECT_EQ(m().operationPage.Send(WM_ERASEBKGND, reinterpret_cast<WPARAM>(erased.dc())), 1);
+    for (const POINT point : {POINT{2, 2}, POINT{page.right / 2, page.bottom - 3}, POINT{page.right - 3, page.bottom / 3}})
+        EXPECT_EQ(erased.at(point.x, point.y), expected.at(point.x, point.y)) << point.x << "," << point.y;
+
+    // The label's corner, where no text is, shows what the page shows at that place.
+    const RECT label = m().homepageLabel.GetRect();
+    Snapshot drawn(label.right - label.left, label.bottom - label.top);
+    m().homepageLabel.Send(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(drawn.dc()), PRF_CLIENT | PRF_ERASEBKGND);
+    EXPECT_EQ(drawn.at(1, 1), expected.at(label.left + 1, label.top + 1));
+    EXPECT_NE(drawn.at(1, 1), 0u);  // drawn at all
 }
 
 TEST(ProgramManifest, DeclaresPerMonitorAwareness)
