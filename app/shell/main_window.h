@@ -3,6 +3,7 @@
 #pragma once
 
 #include "res/resource_ids.h"
+#include "ui/accelerators.h"
 #include "ui/image_list.h"
 #include "ui/list_view.h"
 #include "ui/menu.h"
@@ -31,6 +32,7 @@ struct MainWindow {
     ImageListObject albumStates;  // complete, incomplete, not saved yet
     PictureBox aboutPicture;
     Menu sizeMenu, contextMenu;
+    Accelerators keys;  // Ctrl+Tab, Ctrl+Shift+Tab
 };
 
 // The one main window of the process (null before start-up made it).
