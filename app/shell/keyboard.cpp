@@ -58,11 +58,10 @@ void setTabOrder(std::initializer_list<HWND> order)
 }
 
 // After a page change the focus goes to the new page's first control, or to the tabs when the
-// page has none; focus on the tabs themselves stays there.
+// page has none (where the arrow keys go on changing pages); never to a control now hidden.
 void focusPage(TabControl& tabs)
 {
     const HWND tabsHandle = tabs.GetHandle();
-    if (GetFocus() == tabsHandle) return;
     const HWND root = GetAncestor(tabsHandle, GA_ROOT);
     const HWND first = GetNextDlgTabItem(root, nullptr, FALSE);
     SetFocus(first && IsChild(tabsHandle, first) ? first : tabsHandle);
