@@ -15,6 +15,10 @@
 #define IDM_DOWNLOAD_ALL 10006
 #define IDM_PAUSE_DOWNLOAD 10007
 
+// Keys that are commands of the main window.
+#define IDM_NEXT_PAGE 10008      // Ctrl+Tab
+#define IDM_PREVIOUS_PAGE 10009  // Ctrl+Shift+Tab
+
 // The operation page's buttons.
 #define IDC_ANALYSE 20001
 #define IDC_BROWSE 20002

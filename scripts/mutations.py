@@ -323,6 +323,52 @@ BREAKS = {
         "a list answer that sends the session to the sign-on host is a failed try: the album ends incomplete",
         [("app/jobs/patient_fetch.cpp", "                run.sessionLapsed(session);\n                continue;\n", "")],
         E2E, "EndToEndSession.*"),
+    "tab-order-as-created": (
+        "Tab goes through the operation page in the order the controls were made, the album list first",
+        [("app/shell/keyboard.cpp", "        SetWindowPos(control, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);\n", "")],
+        E2E, "EndToEndKeyboard.TabVisits*"),
+    "enter-in-homepage-ignored": (
+        "Enter in the homepage field does not start the analysis",
+        [("app/shell/keyboard.cpp", "    if (message == WM_KEYDOWN && gControls.analyseButton) press(*gControls.analyseButton);\n", "")],
+        E2E, "EndToEndKeyboard.EnterAnalyses*"),
+    "enter-anywhere-analyses": (
+        "Enter in the save folder field starts an analysis as well",
+        [("app/shell/keyboard.cpp", "    controls.homepageEdit->OnWndMsg(onHomepageKey);\n",
+          "    controls.homepageEdit->OnWndMsg(onHomepageKey);\n    controls.saveFolderEdit->SetProperty(property::Style, kTakesEnter);\n"
+          "    controls.saveFolderEdit->OnWndMsg(onHomepageKey);\n")],
+        E2E, "EndToEndKeyboard.EnterAnalyses*"),
+    "no-keyboard-album-menu": (
+        "Shift+F10 and the menu key open no album menu",
+        [("app/shell/keyboard.cpp", "    controls.albumList->OnWndMsg(onAlbumListMessage);\n", "")],
+        E2E, "EndToEndKeyboard.ShiftF10*"),
+    "ctrl-tab-without-wrap": (
+        "Ctrl+Tab stops at the last page instead of going round to the first",
+        [("app/shell/keyboard.cpp", "(tabs->GetCurSel() + step) % count", "std::min(tabs->GetCurSel() + step, count - 1)")],
+        E2E, "EndToEndKeyboard.CtrlTab*"),
+    "ctrl-tab-without-selection-change": (
+        "Ctrl+Tab moves the tab's selection without the page change a click makes",
+        [("ui/tab_control.cpp", "    SendMessageW(parent, WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));\n    return true;", "    return true;")],
+        E2E, "EndToEndKeyboard.CtrlTab*"),
+    "pasted-address-taken-as-it-is": (
+        "a pasted homepage address with blanks around it and no scheme is fetched as it stands",
+        [("app/jobs/analysis.cpp", "readHomepage(cleanHomepageAddress(homepageText()), &job)", "readHomepage(homepageText(), &job)")],
+        E2E, "EndToEndAnalysisLines.APasted*"),
+    "address-blanks-kept": (
+        "the address clean-up keeps the blanks and line ends around a pasted address",
+        [("text/homepage_address.cpp", "        if (!blank) {", "        if (!blank || true) {")],
+        "text_helpers_test|" + E2E, "HomepageAddress.*:EndToEndAnalysisLines.APasted*"),
+    "failed-homepage-keeps-running-line": (
+        "an analysis whose homepage could not be opened leaves the line saying it is still running",
+        [("app/jobs/analysis.cpp", "    case HomepageRead::NotOpened: return \"  状态:用户主页打开失败,请检查地址和网络;\";\n", "")],
+        E2E, "EndToEndAnalysisLines.AHomepageThatCannot*"),
+    "not-signed-in-as-no-owner": (
+        "a homepage without the signed-in user asks for a homepage instead of a sign-in",
+        [("app/jobs/analysis.cpp", "    if (state.userId.get().empty()) return HomepageRead::NotSignedIn;", "    if (state.userId.get().empty()) return HomepageRead::NoOwner;")],
+        "jobs_test|" + E2E, "Analysis.AHomepageRead*:EndToEndAnalysisLines.APageWithoutTheSignedIn*"),
+    "no-owner-keeps-running-line": (
+        "an analysis of a page without an owner leaves the line saying it is still running",
+        [("app/jobs/analysis.cpp", "    case HomepageRead::NoOwner: return \"  状态:未在该页面找到用户信息,请输入用户主页地址;\";\n", "")],
+        E2E, "EndToEndAnalysisLines.APageWithoutAnOwner*"),
 }
 
 

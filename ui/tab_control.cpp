@@ -58,6 +58,19 @@ bool TabControl::Create(HWND parent, POINT position, SIZE size, DWORD style, DWO
     return CreateChildControl(parent, "", position, size, WC_TABCONTROLW, style | WS_CLIPCHILDREN, exStyle | WS_EX_CONTROLPARENT, id);
 }
 
+bool TabControl::SelectAsUser(int index)
+{
+    const HWND tabs = GetHandle();
+    if (!tabs || index < 0 || index >= GetItemCount() || index == GetCurSel()) return false;
+    NMHDR header{tabs, static_cast<UINT_PTR>(GetDlgCtrlID(tabs)), static_cast<UINT>(TCN_SELCHANGING)};
+    const HWND parent = ::GetParent(tabs);
+    if (SendMessageW(parent, WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header))) return false;
+    SetCurSel(index);
+    header.code = static_cast<UINT>(TCN_SELCHANGE);
+    SendMessageW(parent, WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
+    return true;
+}
+
 RECT TabControl::DisplayArea()
 {
     RECT area = GetClientRect();

@@ -19,6 +19,9 @@ public:
     int GetCurSel() { return static_cast<int>(Send(TCM_GETCURSEL)); }
     int SetCurSel(int index) { return static_cast<int>(Send(TCM_SETCURSEL, static_cast<WPARAM>(index))); }
     int GetItemCount() { return static_cast<int>(Send(TCM_GETITEMCOUNT)); }
+    // Selects a tab as a click on it would: TCN_SELCHANGING first (which may keep the current
+    // tab), then the selection and TCN_SELCHANGE, both to the parent. False when the tab stayed.
+    bool SelectAsUser(int index);
     // Shows the page of the selected tab and hides the others.
     void ShowSelectedPage();
     // The area under the tabs, in the tab control's client coordinates.

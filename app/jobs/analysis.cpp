@@ -17,6 +17,7 @@
 #include "net/http_client.h"
 #include "text/address_part.h"
 #include "text/encoding.h"
+#include "text/homepage_address.h"
 #include "text/json_document.h"
 #include "text/json_node.h"
 #include "ui/gdiplus_include.h"
@@ -56,15 +57,27 @@ ImageObject coverImage(const std::string& address, const JobContext& job)
 
 // The page at a homepage address; its redirects are followed hop by hop, each hop getting the
 // session's cookies only if it is the service's own.
-// Guarded by EndToEndPromises.SessionCookiesGoOnlyToTheServiceOwnHosts.
-std::string fetchHomepage(std::string_view address, const JobContext* job)
+// Guarded by EndToEndPromises.SessionCookiesGoOnlyToTheServiceOwnHosts. Nothing when no page
+// came: no answer, or the server's refusal (an error status).
+std::optional<std::string> fetchHomepage(std::string_view address, const JobContext* job)
 {
     HttpClient client;
     std::optional<WatchedExchange> watch;
     if (job) watch.emplace(client, *job);
     const std::string cookies = appState().cookies.get();
-    if (!sendToService(client, {address, cookies, {}}, job)) return {};
+    if (!sendToService(client, {address, cookies, {}}, job) || client.statusCode() >= 400) return std::nullopt;
     return client.responseBytes();
+}
+
+// The status line of an analysis that cannot go on. Guarded by EndToEndAnalysisLines.*.
+const char* homepageFailureText(HomepageRead read)
+{
+    switch (read) {
+    case HomepageRead::NotOpened: return "  状态:用户主页打开失败,请检查地址和网络;";
+    case HomepageRead::NotSignedIn: return "  状态:尚未登录,请先在\"登录\"页扫码登录;";
+    case HomepageRead::NoOwner: return "  状态:未在该页面找到用户信息,请输入用户主页地址;";
+    default: return nullptr;
+    }
 }
 
 // The analysis's patience with the album list: rate limits counted down on the status line.
@@ -131,20 +144,24 @@ std::string fetchBytes(std::string_view address, const JobContext* job)
     return client.responseBytes();
 }
 
-int readHomepage(std::string_view address, const JobContext* job)
+HomepageRead readHomepage(std::string_view address, const JobContext* job)
 {
-    const std::string page = fetchHomepage(address, job);  // UTF-8
+    const std::optional<std::string> fetched = fetchHomepage(address, job);
+    const std::string page = fetched.value_or(std::string());  // UTF-8
     AppState& state = appState();
     // The check and the writes are one step: a successor writes only after it started,
     // and by then this job sees that it was replaced.
     Locked hold(state.ownerLock);
-    if (job && job->stopping()) return 0;
+    if (job && job->stopping()) return HomepageRead::Replaced;
     const std::string ownerId = cutBetween(page, "$CONFIG['oid']='", "';");
     state.ownerId.set(utf8ToNarrow(ownerId));
     state.ownerIdInAddress.set(addressPart(ownerId));
     state.userId.set(utf8ToNarrow(cutBetween(page, "$CONFIG['uid']='", "';")));
     state.ownerNick.set(toUtf16(cutBetween(page, "$CONFIG['onick']='", "';"), kUtf8CodePage));
-    return !state.ownerId.get().empty() && !state.userId.get().empty() ? 1 : 0;
+    if (!fetched) return HomepageRead::NotOpened;
+    if (state.ownerId.get().empty()) return HomepageRead::NoOwner;
+    if (state.userId.get().empty()) return HomepageRead::NotSignedIn;
+    return HomepageRead::Read;
 }
 
 void analysisJob(const JobContext& job)
@@ -152,7 +169,18 @@ void analysisJob(const JobContext& job)
     if (!jobWindowConnected()) return;
     // A download started while this analysis still runs keeps its own status lines.
     const long download = currentJobGeneration(DownloadJob);
-    if (!readHomepage(homepageText(), &job) || job.stopping()) return;
+    // Guarded by EndToEndAnalysisLines.APastedAddressIsAnalysed.
+    const HomepageRead read = readHomepage(cleanHomepageAddress(homepageText()), &job);
+    if (read != HomepageRead::Read) {
+        // A finished attempt says why it ended; a replaced one leaves the line to its successor.
+        if (const char* failure = homepageFailureText(read)) {
+            whileCurrentOnWindow(job, [&] {
+                if (currentJobGeneration(DownloadJob) == download) setStatus(std::string_view(failure));
+            });
+        }
+        return;
+    }
+    if (job.stopping()) return;
 
     // A new listing: the albums and the photos of the previous one are gone.
     albumStore().clear();

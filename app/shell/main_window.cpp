@@ -10,6 +10,7 @@
 #include "app/shell/album_covers.h"
 #include "app/shell/album_state_images.h"
 #include "app/shell/folder_actions.h"
+#include "app/shell/keyboard.h"
 #include "app/jobs/analysis.h"
 #include "app/jobs/download.h"
 #include "app/jobs/download_run.h"
@@ -261,6 +262,7 @@ void pauseOrContinueDownload(MainWindow& m)
 }
 
 intptr_t onAlbumListRClick(intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t);
+void showAlbumMenu(POINT screen);
 
 // The photos and counters are reset once the running download has been told to stop and before
 // the new one exists, so no task of the old one can reach the new one's. A new download is never
@@ -400,6 +402,8 @@ intptr_t onMainCreate(intptr_t window, intptr_t, intptr_t, intptr_t, intptr_t, i
     m.tabs.AddTab(m.operationPage, "操作");
     m.tabs.AddTab(m.aboutPage, "关于");
     setFonts(m);
+    setUpKeyboard({&m.window, &m.tabs, &m.homepageEdit, &m.analyseButton, &m.saveFolderEdit, &m.browseButton, &m.albumList, &m.keys},
+                  showAlbumMenu);
 
     gHandles = {GetCurrentThreadId(), main, m.status.GetHandle(), m.analyseButton.GetHandle(), m.browseButton.GetHandle(),
                 m.homepageEdit.GetHandle()};
@@ -478,9 +482,15 @@ intptr_t onAlbumListRClick(intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, int
 {
     POINT cursor{};
     GetCursorPos(&cursor);
-    showPauseItem(gMain->contextMenu);
-    gMain->contextMenu.Popup(cursor.x, cursor.y, gMain->window.GetHandle());
+    showAlbumMenu(cursor);
     return 0;
+}
+
+// The album list's menu, from a right click or from the keyboard.
+void showAlbumMenu(POINT screen)
+{
+    showPauseItem(gMain->contextMenu);
+    gMain->contextMenu.Popup(screen.x, screen.y, gMain->window.GetHandle());
 }
 
 } // namespace
@@ -491,6 +501,7 @@ intptr_t onMainMenuItem(intptr_t, intptr_t command, intptr_t, intptr_t, intptr_t
 {
     MainWindow& m = *gMain;
     AppState& state = appState();
+    if (keyboardCommand(command)) return 0;
     if (command == IDM_DOWNLOAD_SELECTED) {
         const int selected = m.albumList.GetFirstSelected();
         if (selected < 0 || state.saveFolder.get().empty()) return 0;

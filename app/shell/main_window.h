@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "res/resource_ids.h"
+#include "ui/accelerators.h"
 #include "ui/dpi.h"
 #include "ui/image_list.h"
 #include "ui/list_view.h"
@@ -35,6 +36,7 @@ struct MainWindow {
     ImageListObject albumStates;  // complete, incomplete, not saved yet
     PictureBox aboutPicture;
     Menu sizeMenu, contextMenu;
+    Accelerators keys;  // Ctrl+Tab, Ctrl+Shift+Tab
     // What the window is laid out for: the monitor's DPI when made, then each WM_DPICHANGED's.
     DpiScale scale;
 };

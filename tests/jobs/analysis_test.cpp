@@ -1,5 +1,7 @@
 #include "app/jobs/analysis.h"
 #include "app/jobs/service_exchange.h"
+#include "app/core/app_state.h"
+#include "app/core/shared_objects.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -30,4 +32,19 @@ TEST(Analysis, RowTextsAndServiceAddresses)
     EXPECT_FALSE(isAddressOnSite("http://site.example:443/u/1", "site.example"));
     EXPECT_FALSE(isAddressOnSite("http://othersite.example:80/", "site.example"));
     EXPECT_FALSE(isAddressOnSite("http://site.example.evil:80/", "site.example"));
+}
+
+TEST(Analysis, AHomepageReadSaysWhyItEnded)
+{
+    const std::string site = "http://127.0.0.1:" + std::to_string(PICLADE_TEST_PORT_BASE);
+    // Without a session a homepage names its owner but no signed-in user.
+    appState().cookies.set("");
+    EXPECT_EQ(readHomepage(site + "/u/1000000001?from=myfollow_all"), HomepageRead::NotSignedIn);
+    EXPECT_EQ(appState().ownerId.get(), "1000000001");
+    // The front page names no owner; a page the site does not have, and a host that closes at
+    // once, give no page at all.
+    EXPECT_EQ(readHomepage(site + "/"), HomepageRead::NoOwner);
+    EXPECT_EQ(readHomepage(site + "/u/9999999999"), HomepageRead::NotOpened);
+    EXPECT_EQ(readHomepage("http://127.0.0.1:" + std::to_string(PICLADE_TEST_PORT_BASE + 8) + "/u/1000000001"), HomepageRead::NotOpened);
+    EXPECT_TRUE(appState().ownerId.get().empty());
 }

@@ -213,6 +213,12 @@ bool Pilot::typeHomepage(const std::wstring& text)
     return waitUntil([&] { return homepage() == text; }, 5000);
 }
 
+bool Pilot::setHomepage(const std::wstring& text)
+{
+    const HWND edit = field(0);
+    return edit && SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())) && homepage() == text;
+}
+
 std::wstring Pilot::homepage() const { return windowText(field(0)); }
 std::wstring Pilot::saveFolder() const { return windowText(field(1)); }
 
@@ -351,6 +357,79 @@ bool Pilot::signInPictureCentre(COLORREF* colour) const
     *colour = GetPixel(screen, centre.x, centre.y);
     ReleaseDC(nullptr, screen);
     return *colour != CLR_INVALID;
+}
+
+HWND Pilot::focus() const
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    const DWORD thread = GetWindowThreadProcessId(main_, nullptr);
+    return thread && GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+}
+
+std::wstring Pilot::focusName() const
+{
+    const HWND focused = focus();
+    if (!focused) return {};
+    if (focused == field(0)) return L"homepage";
+    if (focused == field(1)) return L"saveFolder";
+    if (focused == albumList()) return L"albums";
+    if (focused == child(WC_TABCONTROLW)) return L"tabs";
+    wchar_t className[64] = {};
+    GetClassNameW(focused, className, 64);
+    if (_wcsicmp(className, WC_BUTTONW) == 0) return windowText(focused);
+    return className;
+}
+
+bool Pilot::clickField(int index)
+{
+    const HWND edit = field(index);
+    if (!edit) return false;
+    RECT area{};
+    GetClientRect(edit, &area);
+    postClick(edit, {area.right / 2, area.bottom / 2}, false);
+    return waitUntil([&] { return focus() == edit; }, 3000);
+}
+
+bool Pilot::pressKey(WORD key, std::initializer_list<WORD> modifiers)
+{
+    SetForegroundWindow(main_);
+    if (!waitUntil([&] { return GetForegroundWindow() == main_; }, 3000)) return false;
+    std::vector<INPUT> inputs;
+    auto add = [&](WORD code, bool up) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = code;
+        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        inputs.push_back(input);
+    };
+    for (WORD modifier : modifiers) add(modifier, false);
+    add(key, false);
+    add(key, true);
+    for (auto modifier = std::rbegin(modifiers); modifier != std::rend(modifiers); ++modifier) add(*modifier, true);
+    const UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    // Input reaches the window's queue; it has been handled once the window answers again.
+    Sleep(100);
+    return sent == inputs.size() && settle();
+}
+
+HWND Pilot::popupMenu() const
+{
+    const HWND menu = FindWindowW(L"#32768", nullptr);
+    return menu && IsWindowVisible(menu) ? menu : nullptr;
+}
+
+bool Pilot::albumRect(int index, RECT* screen) const
+{
+    const HWND list = albumList();
+    RemoteBuffer rect(process_.handle(), sizeof(RECT));
+    RECT item{};
+    item.left = LVIR_BOUNDS;
+    if (!list || !rect.write(&item, sizeof item) || !SendMessageW(list, LVM_GETITEMRECT, index, rect.param())) return false;
+    rect.read(&item, sizeof item);
+    MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&item), 2);
+    *screen = item;
+    return true;
 }
 
 bool Pilot::answerMessageBox(MessageBoxSeen* seen, DWORD ms)

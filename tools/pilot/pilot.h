@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,8 @@ public:
     int currentPage() const;
     // Replaces the homepage field's text by typing it.
     bool typeHomepage(const std::wstring& text);
+    // Replaces the homepage field's text at once, as a paste or a drop would.
+    bool setHomepage(const std::wstring& text);
     std::wstring homepage() const;
     std::wstring saveFolder() const;
     bool pressButton(const std::wstring& text);
@@ -63,6 +66,20 @@ public:
     // The colour on screen at the centre of the sign-in page's picture (the QR code, later the
     // avatar); false when the page or its picture cannot be seen.
     bool signInPictureCentre(COLORREF* colour) const;
+
+    // The keyboard focus of the program's window thread, and a name for it: "homepage" and
+    // "saveFolder" for the fields, a button's text, "albums", "tabs", else the class name.
+    HWND focus() const;
+    std::wstring focusName() const;
+    // Clicks into a field (0 the homepage, 1 the save folder), which takes the focus.
+    bool clickField(int index);
+    // Real keystrokes: `modifiers` (VK_SHIFT, VK_CONTROL) held while `key` goes down and up, sent
+    // as input to the program's window made the foreground window first.
+    bool pressKey(WORD key, std::initializer_list<WORD> modifiers = {});
+    // The open popup menu's window (class "#32768"), if one shows.
+    HWND popupMenu() const;
+    // The album's rectangle on the screen.
+    bool albumRect(int index, RECT* screen) const;
 
     // Waits for a message box of the program, reads it and presses its button.
     bool answerMessageBox(MessageBoxSeen* seen, DWORD ms);
