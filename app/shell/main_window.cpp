@@ -8,6 +8,7 @@
 #include "app/core/app_state.h"
 #include "app/core/file_naming.h"
 #include "app/shell/album_state_images.h"
+#include "app/shell/download_signals.h"
 #include "app/shell/folder_actions.h"
 #include "app/jobs/analysis.h"
 #include "app/jobs/download.h"
@@ -52,8 +53,12 @@ WindowHandles gHandles;
 // kMainCallMessage carries another thread's call to the window's thread (lParam: its number in
 // the table of window calls).
 
-intptr_t onMainMessage(intptr_t window, intptr_t message, intptr_t, intptr_t lParam, intptr_t handled, intptr_t, intptr_t)
+intptr_t onMainMessage(intptr_t window, intptr_t message, intptr_t wParam, intptr_t lParam, intptr_t handled, intptr_t, intptr_t)
 {
+    if (onDownloadSignalMessage(static_cast<UINT>(message), static_cast<WPARAM>(wParam))) {
+        *reinterpret_cast<int*>(handled) = 1;
+        return 0;
+    }
     if (message != kMainCallMessage) return 0;
     *reinterpret_cast<int*>(handled) = 1;
     window_calls::serve(reinterpret_cast<HWND>(window), lParam);
@@ -166,6 +171,13 @@ public:
             if (!job.stopping()) step();
         });
     }
+
+    void downloadMoved() override { postDownloadMoved(gHandles.main); }
+
+    void downloadEnded(bool whole, std::string_view finalLine) override
+    {
+        onMainThread([&] { downloadFinished(whole, finalLine); });
+    }
 };
 
 MainWindowView gView;
@@ -233,6 +245,7 @@ void pauseOrContinueDownload(MainWindow& m)
     } else if (isJobRunning(DownloadJob) && downloadPool().pause()) {
         m.status.SetText(heldStatusText(state.downloadedCount, state.queuedCount));
     }
+    downloadRefresh();
 }
 
 intptr_t onAlbumListRClick(intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t);
@@ -244,6 +257,7 @@ void beginDownload()
 {
     photoStore().beginDownload();
     static_cast<void>(downloadPool().resume());
+    downloadBegan();
 }
 
 bool isAccountRunGoingOn()
@@ -388,6 +402,12 @@ intptr_t onButtonClick(intptr_t, intptr_t id, intptr_t, intptr_t, intptr_t, intp
     return 0;
 }
 
+intptr_t onTrayEvent(intptr_t, intptr_t code, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t)
+{
+    onDownloadNoticeEvent(code);
+    return 0;
+}
+
 intptr_t onAlbumListRClick(intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t)
 {
     POINT cursor{};
@@ -451,6 +471,7 @@ bool createMainWindow(HICON icon)
     m.window.OnSize(onMainSize);
     m.window.OnMenuItemClick(onMainMenuItem);
     m.window.OnWndMsg(onMainMessage);
+    m.window.OnNotifIcon(onTrayEvent);
     CreateOptions options;
     options.title = kWindowTitle;
     options.size = {640, 540};
@@ -461,6 +482,7 @@ bool createMainWindow(HICON icon)
         m.window.SetIcon(icon, true);
         m.window.SetIcon(icon, false);
     }
+    startDownloadSignals(m.window);
     return true;
 }
 
@@ -468,6 +490,7 @@ void destroyMainWindow()
 {
     if (!gMain) return;
     if (gMain->window.IsWindow()) DestroyWindow(gMain->window.GetHandle());
+    stopDownloadSignals();
     // No other thread is left to use the handles: the window goes only once every job ended.
     connectJobWindow(nullptr);
     gHandles = {};
