@@ -3,7 +3,6 @@
 #include <shellapi.h>
 #include <shobjidl.h>
 
-#include "app/shell/desktop_recorder.h"
 #include "tasks/unique_handle.h"
 #include "ui/top_level_window.h"
 

@@ -38,3 +38,6 @@ public:
 
 // The system's calls; in a test build the recorder instead, when PICLADE_DESKTOP_LOG names a file.
 std::unique_ptr<DesktopCalls> makeDesktopCalls();
+// The test build's stand-in (desktop_recorder.cpp): each call becomes one UTF-8 line in the file
+// PICLADE_DESKTOP_LOG names. Null in a release build, and when the variable is not set.
+std::unique_ptr<DesktopCalls> makeDesktopRecorder();

@@ -1,4 +1,4 @@
-#include "app/shell/desktop_recorder.h"
+#include "app/shell/desktop_calls.h"
 
 #ifdef PICLADE_DESKTOP_RECORDER
 
