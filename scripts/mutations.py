@@ -369,6 +369,50 @@ BREAKS = {
         "an analysis of a page without an owner leaves the line saying it is still running",
         [("app/jobs/analysis.cpp", "    case HomepageRead::NoOwner: return \"  状态:未在该页面找到用户信息,请输入用户主页地址;\";\n", "")],
         E2E, "EndToEndAnalysisLines.APageWithoutAnOwner*"),
+    "taskbar-before-its-button": (
+        "progress goes to the taskbar button before the shell said the button exists",
+        [("app/shell/taskbar_progress.cpp", "    if (!ready_) return;\n", "")],
+        E2E, "EndToEndTaskbar.ButtonFollows*"),
+    "rate-limit-wait-not-shown": (
+        "the taskbar button stays green while the job waits out a rate limit",
+        [("app/shell/download_signals.cpp", "run->gate().msUntilResume() > 0 || ", "")],
+        E2E, "EndToEndTaskbar.ButtonFollows*"),
+    "user-pause-keeps-awake": (
+        "the system is kept awake while the user holds the download",
+        [("app/shell/download_signals.cpp", "        keepAwake(!heldByUser);", "        keepAwake(true);")],
+        E2E, "EndToEndTaskbar.ButtonFollows*"),
+    "incomplete-end-not-red": (
+        "a download that ends incomplete leaves the taskbar button without its red state",
+        [("app/shell/download_signals.cpp", "view.state = whole ? ButtonProgress::None : ButtonProgress::Error;", "view.state = ButtonProgress::None;")],
+        E2E, "EndToEndTaskbar.ButtonFollows*"),
+    "red-button-ignores-activation": (
+        "the red button stays after the user came to the window",
+        [("app/shell/download_signals.cpp", "    if (message == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE) gSignals->activated();\n", "")],
+        E2E, "EndToEndTaskbar.ButtonFollows*"),
+    "awake-after-exit": (
+        "closing the window in the middle of a download leaves the system kept awake",
+        [("app/shell/download_signals.cpp", "        keepAwake(false);\n        phase_ = Phase::Idle;\n", "        phase_ = Phase::Idle;\n")],
+        E2E, "EndToEndTaskbar.ButtonFollows*"),
+    "notice-while-in-front": (
+        "the flash and the balloon come even with Piclade in front",
+        [("app/shell/done_notice.cpp", "    if (finalLine.empty() || programInFront()) return;", "    if (finalLine.empty()) return;")],
+        E2E, "EndToEndTaskbar.Notice*"),
+    "balloon-click-opens-nothing": (
+        "a click on the balloon removes it without opening the folder",
+        [("app/shell/done_notice.cpp", "    if (code == kBalloonClicked) static_cast<void>(openAlbumFolder(folder_));\n", "")],
+        E2E, "EndToEndTaskbar.Notice*:EndToEndTaskbar.Account*"),
+    "balloon-stays-after-timeout": (
+        "the tray icon stays after its balloon timed out",
+        [("app/shell/done_notice.cpp", "    if (code != kBalloonGone && code != kBalloonClicked) return;", "    if (code != kBalloonClicked) return;")],
+        E2E, "EndToEndTaskbar.Notice*"),
+    "account-balloon-opens-last-album": (
+        "after a download of every album the balloon opens the last album's folder, not the owner's",
+        [("app/shell/download_signals.cpp", "run && run->isAccountRun() ? ownerFolderOf(album) : album", "album")],
+        E2E, "EndToEndTaskbar.Account*"),
+    "account-button-counts-one-album": (
+        "in a download of every album the taskbar button counts only the album on its way",
+        [("app/jobs/download_run.cpp", "    if (place.position == 0) return {downloaded, queued};", "    return {downloaded, queued};")],
+        "jobs_test|" + E2E, "DownloadLimits.AccountProgress*:EndToEndTaskbar.Account*"),
 }
 
 

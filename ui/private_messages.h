@@ -16,4 +16,6 @@ enum PrivateMessage : UINT {
     kTrayCallbackMessage = 0x3019,
     // The main window: run another thread's call on the window's thread.
     kMainCallMessage = WM_APP + 1,
+    // The main window: a download moved on; look again at what the taskbar button shows.
+    kDownloadMovedMessage = WM_APP + 2,
 };

@@ -109,7 +109,9 @@ void trayCallback(WindowRecord* record, HWND window, LPARAM event)
     const auto handler = reinterpret_cast<EventHandler>(record->properties.get(property::OnNotifyIcon));
     if (!handler) return;
     const auto handle = reinterpret_cast<intptr_t>(window);
-    switch (static_cast<UINT>(event)) {
+    // The event is the whole value, or with NOTIFYICON_VERSION_4 its low word (the icon's id in
+    // the high one): the low word serves both.
+    switch (LOWORD(event)) {
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN: SetCapture(window); break;
     case WM_LBUTTONUP:

@@ -41,7 +41,7 @@ std::string photoListAddress(const std::string& ownerId, const std::string& albu
 }
 
 // The buttons back and the final line, unless a newer download has begun by the time they would land.
-void finishJob(const DownloadRun& run, const std::string& text)
+void finishJob(const DownloadRun& run, const std::string& text, bool whole)
 {
     StatusHold hold;  // after every picture's progress line
     whileCurrentOnWindow(run.job(), [&] {
@@ -49,6 +49,7 @@ void finishJob(const DownloadRun& run, const std::string& text)
         static_cast<void>(downloadPool().resume());
         enableJobButtons(true);
         setStatusHeld(text);
+        downloadEnded(whole, text);
     });
 }
 
@@ -151,6 +152,7 @@ void countDownloaded(long generation)
     const long downloaded = photoStore().countWritten(generation);
     if (downloaded < 0) return;
     setStatusHeld(currentProgressText(downloaded, state.queuedCount));
+    downloadMoved();
 }
 
 } // namespace
@@ -337,6 +339,7 @@ AlbumOutcome downloadAlbum(const JobContext& job, DownloadRun& run, int position
         // Counted and kept only while this job is the current download.
         if (!photoStore().append(job, photo)) return false;
         downloadPool().submit(downloadTask, job.generation());
+        downloadMoved();  // one more picture to come
         queued.push_back(std::move(photo));
         return true;
     };
@@ -405,10 +408,13 @@ void albumJob(const JobContext& job)
     const AlbumOutcome outcome = downloadAlbum(job, *run, static_cast<int>(job.argument()));
     if (outcome.missing) {
         enableJobButtons(true);
+        whileCurrentOnWindow(job, [] { downloadEnded(true, {}); });
         return;
     }
     // A replaced job leaves the status line to its successor.
-    if (!outcome.stopped) finishJob(*run, finalStatusText(outcome.report, outcome.downloaded, outcome.queued));
+    if (!outcome.stopped)
+        finishJob(*run, finalStatusText(outcome.report, outcome.downloaded, outcome.queued),
+                  isWholeAlbum(outcome.report, outcome.downloaded, outcome.queued));
 }
 
 // Guarded by EndToEndAccount.*.
@@ -422,7 +428,12 @@ void accountJob(const JobContext& job)
         // A full disk or a rate limit that never ends concerns every album: the rest stay undone.
         if (run->diskFull() || run->gate().givenUp()) break;
         if (position > 1 && !photoStore().beginAlbum(job)) return;
-        run->beginAlbum({position, tally.albums, albums[static_cast<size_t>(position - 1)].caption});
+        long claimedAfter = 0;
+        for (size_t later = static_cast<size_t>(position); later < albums.size(); ++later)
+            claimedAfter += std::max(albums[later].photoCount, 0);
+        const AlbumRecord& album = albums[static_cast<size_t>(position - 1)];
+        run->beginAlbum({position, tally.albums, album.caption, tally.downloaded, tally.listed, std::max(album.photoCount, 0), claimedAfter});
+        downloadMoved();
         // Held or waiting for a sign-in, the line keeps saying so.
         whileCurrentOnWindow(job, [] { setStatus(currentProgressText(0, 0)); });
         const AlbumOutcome outcome = downloadAlbum(job, *run, position);
@@ -433,5 +444,5 @@ void accountJob(const JobContext& job)
     }
     tally.diskFull = run->diskFull();
     tally.gaveUp = run->gate().givenUp();
-    finishJob(*run, accountFinalText(tally));
+    finishJob(*run, accountFinalText(tally), tally.complete == tally.albums && !tally.diskFull && !tally.gaveUp);
 }

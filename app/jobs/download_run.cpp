@@ -81,6 +81,14 @@ std::string accountFinalText(const AccountTally& tally)
            std::to_string(tally.albums - tally.complete) + "个," + counts;
 }
 
+// Guarded by DownloadLimits.AccountProgressCountsEveryAlbum and EndToEndTaskbar.AccountNoticeAndTheAccountsPictures.
+RunProgress runProgress(const AccountPlace& place, long downloaded, long queued)
+{
+    if (place.position == 0) return {downloaded, queued};
+    const long here = queued > place.claimedHere ? queued : place.claimedHere;
+    return {place.savedBefore + downloaded, place.listedBefore + here + place.claimedAfter};
+}
+
 std::wstring currentProgressText(long downloaded, long queued)
 {
     const std::shared_ptr<DownloadRun> run = currentDownloadRun();
@@ -112,6 +120,7 @@ void DownloadRun::showPause(uint64_t msLeft)
     }
     const AppState& state = appState();
     setStatus(pauseStatusText(seconds, state.downloadedCount, state.queuedCount));
+    downloadMoved();  // the taskbar button shows the wait
 }
 
 // The pool's pause is the user's: its workers take no new picture, and this holds the rest.

@@ -59,7 +59,23 @@ struct AccountPlace {
     int position = 0;  // 1-based; 0: a single album's download
     int count = 0;
     std::wstring caption;
+    // The account's pictures around this album: saved and listed in the albums before it, and
+    // the photo counts the album list gives for this one and those after it.
+    long savedBefore = 0;
+    long listedBefore = 0;
+    long claimedHere = 0;
+    long claimedAfter = 0;
 };
+
+// How far a download has come, in pictures, for the taskbar button.
+struct RunProgress {
+    long done = 0;
+    long total = 0;
+};
+// A single album: its pictures saved of those listed. A download of every album: the account's,
+// the albums before this one as they ended, this one as listed so far (never less than the album
+// list promised) and the album list's counts for the albums still to come.
+RunProgress runProgress(const AccountPlace& place, long downloaded, long queued);
 
 class DownloadRun : public PatientJob {
 public:

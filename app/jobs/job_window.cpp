@@ -58,3 +58,13 @@ void whileCurrentOnWindow(const JobContext& job, const std::function<void()>& st
 {
     if (JobWindow* window = gWindow) window->whileCurrent(job, step);
 }
+
+void downloadMoved()
+{
+    if (JobWindow* window = gWindow) window->downloadMoved();
+}
+
+void downloadEnded(bool whole, std::string_view finalLine)
+{
+    if (JobWindow* window = gWindow) window->downloadEnded(whole, finalLine);
+}

@@ -36,6 +36,13 @@ public:
     // current job of its kind there: a replaced job's last steps (its final line, the buttons,
     // the album folder) never land after its successor's first ones.
     virtual void whileCurrent(const JobContext& job, const std::function<void()>& step) = 0;
+    // The download's progress or pause changed: the window looks again at what it shows outside
+    // itself (the taskbar button). Returns at once; while one look waits in the window's queue,
+    // further calls add none, so a fast download cannot flood it.
+    virtual void downloadMoved() = 0;
+    // The download ended with `finalLine`: the taskbar button says whether it is `whole`, and a
+    // user busy elsewhere hears of it. A line that is empty tells nobody (no album was there).
+    virtual void downloadEnded(bool whole, std::string_view finalLine) = 0;
 
 protected:
     ~JobWindow() = default;
@@ -57,3 +64,5 @@ void showSignInPicture(const ImageObject& image, bool smooth = false);
 void addAlbumRow(const JobContext& job, std::wstring_view text, const ImageObject& cover);
 void showAlbumState(const JobContext& job, int row, AlbumState state);
 void whileCurrentOnWindow(const JobContext& job, const std::function<void()>& step);
+void downloadMoved();
+void downloadEnded(bool whole, std::string_view finalLine);

@@ -9,6 +9,7 @@
 #include "app/core/file_naming.h"
 #include "app/shell/album_covers.h"
 #include "app/shell/album_state_images.h"
+#include "app/shell/download_signals.h"
 #include "app/shell/folder_actions.h"
 #include "app/shell/keyboard.h"
 #include "app/jobs/analysis.h"
@@ -65,6 +66,10 @@ intptr_t onMainMessage(intptr_t window, intptr_t message, intptr_t wParam, intpt
     if (message == WM_DPICHANGED) {
         *reinterpret_cast<int*>(handled) = 1;
         onDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
+    }
+    if (onDownloadSignalMessage(static_cast<UINT>(message), static_cast<WPARAM>(wParam))) {
+        *reinterpret_cast<int*>(handled) = 1;
         return 0;
     }
     if (message != kMainCallMessage) return 0;
@@ -183,6 +188,13 @@ public:
             if (!job.stopping()) step();
         });
     }
+
+    void downloadMoved() override { postDownloadMoved(gHandles.main); }
+
+    void downloadEnded(bool whole, std::string_view finalLine) override
+    {
+        onMainThread([&] { downloadFinished(whole, finalLine); });
+    }
 };
 
 MainWindowView gView;
@@ -259,6 +271,7 @@ void pauseOrContinueDownload(MainWindow& m)
     } else if (isJobRunning(DownloadJob) && downloadPool().pause()) {
         m.status.SetText(heldStatusText(state.downloadedCount, state.queuedCount));
     }
+    downloadRefresh();
 }
 
 intptr_t onAlbumListRClick(intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t);
@@ -271,6 +284,7 @@ void beginDownload()
 {
     photoStore().beginDownload();
     static_cast<void>(downloadPool().resume());
+    downloadBegan();
 }
 
 bool isAccountRunGoingOn()
@@ -478,6 +492,12 @@ intptr_t onButtonClick(intptr_t, intptr_t id, intptr_t, intptr_t, intptr_t, intp
     return 0;
 }
 
+intptr_t onTrayEvent(intptr_t, intptr_t code, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t)
+{
+    onDownloadNoticeEvent(code);
+    return 0;
+}
+
 intptr_t onAlbumListRClick(intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t)
 {
     POINT cursor{};
@@ -548,6 +568,7 @@ bool createMainWindow(HICON icon)
     m.window.OnSize(onMainSize);
     m.window.OnMenuItemClick(onMainMenuItem);
     m.window.OnWndMsg(onMainMessage);
+    m.window.OnNotifIcon(onTrayEvent);
     CreateOptions options;
     options.title = kWindowTitle;
     // Made for the DPI of the primary monitor, where it starts centred.
@@ -560,6 +581,7 @@ bool createMainWindow(HICON icon)
         m.window.SetIcon(icon, true);
         m.window.SetIcon(icon, false);
     }
+    startDownloadSignals(m.window);
     return true;
 }
 
@@ -567,6 +589,7 @@ void destroyMainWindow()
 {
     if (!gMain) return;
     if (gMain->window.IsWindow()) DestroyWindow(gMain->window.GetHandle());
+    stopDownloadSignals();
     // No other thread is left to use the handles: the window goes only once every job ended.
     connectJobWindow(nullptr);
     gHandles = {};

@@ -178,6 +178,35 @@ TEST(DownloadLimits, FinalLines)
 }
 
 // A download of every album: its progress names the album, its last line counts albums and pictures.
+// What the taskbar button counts: an album's own pictures, or in a download of every album the
+// account's, whose total never drops below what the album list promised.
+TEST(DownloadLimits, AccountProgressCountsEveryAlbum)
+{
+    const RunProgress single = runProgress({}, 7, 33);
+    EXPECT_EQ(single.done, 7);
+    EXPECT_EQ(single.total, 33);
+
+    AccountPlace place;
+    place.position = 3;
+    place.count = 5;
+    place.savedBefore = 8;    // the first two albums: 8 of 9 saved
+    place.listedBefore = 9;
+    place.claimedHere = 6;    // the album list says this one holds 6 ...
+    place.claimedAfter = 10;  // ... and the last two 10 together
+    // Its listing has not come yet: the album list's 6 stand for it.
+    RunProgress account = runProgress(place, 0, 0);
+    EXPECT_EQ(account.done, 8);
+    EXPECT_EQ(account.total, 25);
+    // Partly listed, partly saved.
+    account = runProgress(place, 2, 4);
+    EXPECT_EQ(account.done, 10);
+    EXPECT_EQ(account.total, 25);
+    // It lists more than the album list said: the total grows with it.
+    account = runProgress(place, 7, 8);
+    EXPECT_EQ(account.done, 15);
+    EXPECT_EQ(account.total, 27);
+}
+
 TEST(DownloadLimits, AccountLines)
 {
     EXPECT_EQ(accountProgressText(3, 25, L"\u65C5\u884C\U0001F697", 2, 6),
