@@ -287,7 +287,7 @@ BREAKS = {
         "jobs_test|" + E2E, "DownloadRun.Account*:EndToEndAccount.Unwritable*"),
     "rows-without-state-images": (
         "the album rows show no state image",
-        [("app/shell/main_window.cpp", "    if (makeAlbumStateImages(m.albumStates, 16)) m.albumList.SetImageList(m.albumStates, 2);\n", "")],
+        [("app/shell/main_window.cpp", "    if (makeAlbumStateImages(m.albumStates, s(kStateImageSide))) m.albumList.SetImageList(m.albumStates, 2);\n", "")],
         E2E, "EndToEndAccount.Every*"),
     "record-never-consulted": (
         "a picture the album's record knows as saved is fetched again",

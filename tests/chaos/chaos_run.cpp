@@ -911,6 +911,12 @@ int main(int argc, char** argv)
         say(kUsage);
         return 2;
     }
+    // A seed named twice (on the command line and among the kept ones) runs once.
+    std::vector<long> once;
+    for (const long seed : options.seeds) {
+        if (std::find(once.begin(), once.end(), seed) == once.end()) once.push_back(seed);
+    }
+    options.seeds = once;
 
     Coverage summed;
     int failed = 0;
