@@ -413,6 +413,40 @@ BREAKS = {
         "in a download of every album the taskbar button counts only the album on its way",
         [("app/jobs/download_run.cpp", "    if (place.position == 0) return {downloaded, queued};", "    return {downloaded, queued};")],
         "jobs_test|" + E2E, "DownloadLimits.AccountProgress*:EndToEndTaskbar.Account*"),
+    "dpi-change-ignored": (
+        "a move to a monitor of another DPI keeps the old layout",
+        [("app/shell/main_window.cpp", "    m.scale = DpiScale(dpi);\n", "")],
+        "shell_scale_zh_CN", "MainWindowScaleTest.MovingToTwice*"),
+    "layout-in-96-dpi-pixels": (
+        "the layout's lengths stay 96-DPI pixels at any scale",
+        [("ui/dpi.h", "    int operator()(double length) const { return static_cast<int>(length * factor()); }",
+          "    int operator()(double length) const { return static_cast<int>(length); }")],
+        "shell_scale_zh_CN", "MainWindowScaleTest.EveryRectangle*"),
+    "fonts-for-96-dpi": (
+        "the controls keep a font made for 96 DPI",
+        [("app/shell/main_window.cpp", "        if (HFONT font = createMessageFont(m.scale.dpi())) control->SetFont(font);",
+          "        if (HFONT font = createMessageFont(kBaseDpi)) control->SetFont(font);")],
+        "shell_scale_zh_CN", "MainWindowScaleTest.EveryRectangle*"),
+    "covers-at-96-dpi": (
+        "covers keep their 96-DPI size at any scale",
+        [("app/shell/main_window.cpp", "            const int side = m.scale(kCoverSide);", "            const int side = kCoverSide;")],
+        "shell_scale_zh_CN", "MainWindowScaleTest.Covers*"),
+    "manifest-dpi-unaware": (
+        "the manifest declares the program DPI-unaware, so Windows stretches it",
+        [("res/piclade.manifest", "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true/pm</dpiAware>",
+          "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">false</dpiAware>"),
+         ("res/piclade.manifest", "      <dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>\n", "")],
+        "shell_scale_zh_CN", "ProgramManifest.*"),
+    "qr-code-smoothed": (
+        "the QR code is scaled smoothly, its modules blurred",
+        [("ui/window_background.cpp", "smooth ? Gdiplus::InterpolationModeHighQualityBicubic : Gdiplus::InterpolationModeNearestNeighbor",
+          "Gdiplus::InterpolationModeHighQualityBicubic")],
+        "shell_scale_zh_CN", "MainWindowScaleTest.TheQrCode*"),
+    "no-tab-body": (
+        "the pages keep the plain dialog colour under a visual style",
+        [("ui/themed_page.cpp", "    const bool drawn = SUCCEEDED(DrawThemeBackground(theme, dc, TABP_BODY, 0, &client, nullptr));",
+          "    const bool drawn = false;")],
+        "shell_scale_zh_CN", "MainWindowScaleTest.PagesPaint*"),
 }
 
 

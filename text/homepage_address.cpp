@@ -1,5 +1,7 @@
 #include "text/homepage_address.h"
 
+#include <cctype>
+
 namespace {
 
 // The full-width space U+3000 in code page 936.
@@ -12,6 +14,19 @@ bool isNarrowBlank(char unit) { return unit == ' ' || unit == '\t' || unit == '\
 size_t characterLength(std::string_view text, size_t at)
 {
     return static_cast<unsigned char>(text[at]) >= 0x81 && at + 1 < text.size() ? 2 : 1;
+}
+
+// "scheme://" at the start: a letter, then letters, digits, "+", "-" or "."; a "://" further on
+// (in a query, say) is no scheme.
+bool hasScheme(std::string_view address)
+{
+    const size_t colon = address.find("://");
+    if (colon == std::string_view::npos || colon == 0 || !std::isalpha(static_cast<unsigned char>(address[0]))) return false;
+    for (size_t at = 1; at < colon; ++at) {
+        const auto unit = static_cast<unsigned char>(address[at]);
+        if (!std::isalnum(unit) && unit != '+' && unit != '-' && unit != '.') return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -32,6 +47,6 @@ std::string cleanHomepageAddress(std::string_view typed)
     }
     if (first == std::string_view::npos) return {};
     std::string address(typed.substr(first, end - first));
-    if (address.find("://") == std::string::npos) address.insert(0, "http://");
+    if (!hasScheme(address)) address.insert(0, "http://");
     return address;
 }

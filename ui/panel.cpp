@@ -30,8 +30,9 @@ intptr_t panelHandleMessage(WindowRecord* record, HWND window, UINT message, WPA
         }
         break;
     case WM_PRINTCLIENT:
-        // How a label asks for what lies behind it (DrawThemeParentBackground).
-        if ((lParam & PRF_ERASEBKGND) && paintTabBody(window, reinterpret_cast<HDC>(wParam))) *handled = 1;
+        // How a label asks for what lies behind it: DrawThemeParentBackground sends WM_ERASEBKGND
+        // and then this, and reports success only when this was handled.
+        if (paintTabBody(window, reinterpret_cast<HDC>(wParam))) *handled = 1;
         break;
     case WM_NCDESTROY: releaseBackground(record); break;
     default: break;

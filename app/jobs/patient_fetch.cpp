@@ -47,6 +47,7 @@ void PatientJob::sessionLapsed(long sessionNumber)
     // A replaced job leaves the line and the sign-in page to its successor.
     if (job_.stopping()) return;
     setStatus(kSessionLapsedStatus);
+    downloadMoved();  // the taskbar button shows the job held
     renewSignIn();
 }
 
@@ -59,10 +60,11 @@ bool PatientJob::awaitingSignIn() const
 bool PatientJob::waitForResume()
 {
     bool signingIn = false;
+    bool held = false;
     for (;;) {
         if (job_.stopping() || gate_.givenUp()) return false;
         if (awaitingSignIn()) {
-            signingIn = true;
+            signingIn = held = true;
             if (!job_.pause(100)) return false;
             continue;
         }
@@ -71,11 +73,17 @@ bool PatientJob::waitForResume()
             showSignedInAgain();
         }
         if (heldByUser()) {
+            held = true;
             if (!job_.pause(100)) return false;
             continue;
         }
         const uint64_t left = gate_.msUntilResume();
-        if (left == 0) return true;
+        if (left == 0) {
+            // The taskbar button leaves its paused look as the job goes on, not at its next picture.
+            if (held) downloadMoved();
+            return true;
+        }
+        held = true;
         showPause(left);
         // Short steps: the countdown moves every second, and a stop is seen at once.
         if (!job_.pause(static_cast<unsigned>(left < 200 ? left : 200))) return false;

@@ -66,7 +66,10 @@ public:
     bool showBalloon(TopLevelWindow& window, std::string_view title, std::string_view text) override
     {
         if (!window.AddTrayIcon(window.GetIcon(false), "Piclade")) return false;
-        return window.ShowBalloon(text, title, NIIF_INFO);
+        if (window.ShowBalloon(text, title, NIIF_INFO)) return true;
+        // No balloon means no click or time-out to take the icon away later.
+        static_cast<void>(window.RemoveTrayIcon());
+        return false;
     }
 
     void removeBalloon(TopLevelWindow& window) override { static_cast<void>(window.RemoveTrayIcon()); }

@@ -3,14 +3,17 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include <windowsx.h>
+
 #include "res/resource_ids.h"
+#include "ui/dpi.h"
 
 namespace {
 
 KeyboardControls gControls{};
 ShowAlbumMenu gShowAlbumMenu = nullptr;
 
-// How far into the list the menu of no album opens.
+// How far into the list the menu of no album opens, at 96 DPI.
 constexpr int kCornerOffset = 8;
 
 // The keyboard bit of the framework (qvStyle): the control takes Enter itself, so the message
@@ -40,7 +43,8 @@ intptr_t onHomepageKey(intptr_t, intptr_t message, intptr_t wParam, intptr_t, in
 // right click comes with its position and is the list's own NM_RCLICK.
 intptr_t onAlbumListMessage(intptr_t list, intptr_t message, intptr_t, intptr_t lParam, intptr_t handled, intptr_t, intptr_t)
 {
-    if (message != WM_CONTEXTMENU || static_cast<LPARAM>(lParam) != -1 || !gShowAlbumMenu) return 0;
+    // From the keyboard both coordinates are -1; on 64-bit Windows the rest of lParam need not be.
+    if (message != WM_CONTEXTMENU || GET_X_LPARAM(lParam) != -1 || GET_Y_LPARAM(lParam) != -1 || !gShowAlbumMenu) return 0;
     *reinterpret_cast<int*>(handled) = 1;
     gShowAlbumMenu(keyboardMenuPoint(reinterpret_cast<HWND>(list)));
     return 0;
@@ -103,7 +107,8 @@ POINT keyboardMenuPoint(HWND list)
 {
     RECT client{};
     GetClientRect(list, &client);
-    POINT at{client.left + kCornerOffset, client.top + kCornerOffset};
+    const int offset = DpiScale(windowDpi(list))(kCornerOffset);
+    POINT at{client.left + offset, client.top + offset};
     const auto selected = SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
     RECT item{};
     item.left = LVIR_ICON;

@@ -38,6 +38,7 @@ namespace {
 // Every length of the layout is given at 96 DPI and scaled to the window's DPI by its `scale`.
 constexpr int kCoverSide = 140;
 constexpr int kStateImageSide = 16;
+constexpr int kProgressColumnWidth = 50, kStateColumnWidth = 450;
 
 // The one main window, owned here from createMainWindow to destroyMainWindow; gMain borrows it.
 std::unique_ptr<MainWindow> gOwner;
@@ -287,6 +288,14 @@ void beginDownload()
     downloadBegan();
 }
 
+// No thread for the download: nothing will end it, so the buttons, the taskbar button and the
+// system's sleep are given back here.
+void downloadNeverStarted()
+{
+    enableJobButtons(true);
+    downloadFinished(true, {});
+}
+
 bool isAccountRunGoingOn()
 {
     const std::shared_ptr<DownloadRun> run = currentDownloadRun();
@@ -303,8 +312,8 @@ intptr_t onOperationPageCreate(intptr_t page, intptr_t, intptr_t, intptr_t, intp
                        WS_EX_CLIENTEDGE);
     m.albumList.AddStyle(WS_BORDER);
     m.albumList.SetExtendedStyle(LVS_EX_DOUBLEBUFFER);
-    m.albumList.InsertColumn("进度", s(50));
-    m.albumList.InsertColumn("运行状态", s(450));
+    m.albumList.InsertColumn("进度", s(kProgressColumnWidth));
+    m.albumList.InsertColumn("运行状态", s(kStateColumnWidth));
     m.albumList.SetImageList(m.covers, 0);
     if (makeAlbumStateImages(m.albumStates, s(kStateImageSide))) m.albumList.SetImageList(m.albumStates, 2);
     m.albumList.OnRClick(onAlbumListRClick);
@@ -470,6 +479,8 @@ void onDpiChanged(UINT dpi, const RECT& suggested)
     const RECT page = m.operationPage.GetClientRect();
     layOutOperationPage(page.right, page.bottom);
     layOutAboutPage(page.right, page.bottom);
+    m.albumList.Send(LVM_SETCOLUMNWIDTH, 0, m.scale(kProgressColumnWidth));
+    m.albumList.Send(LVM_SETCOLUMNWIDTH, 1, m.scale(kStateColumnWidth));
     m.albumList.Send(LVM_ARRANGE, LVA_DEFAULT);
 }
 
@@ -526,14 +537,14 @@ intptr_t onMainMenuItem(intptr_t, intptr_t command, intptr_t, intptr_t, intptr_t
         const int selected = m.albumList.GetFirstSelected();
         if (selected < 0 || state.saveFolder.get().empty()) return 0;
         enableJobButtons(false);
-        startJob(DownloadJob, albumJob, selected + 1, beginDownload);
+        if (!startJob(DownloadJob, albumJob, selected + 1, beginDownload)) downloadNeverStarted();
         return 0;
     }
     if (command == IDM_DOWNLOAD_ALL) {
         // Nothing to do before a listing; a running download is replaced as by "下载选中".
         if (albumStore().snapshot().empty() || state.saveFolder.get().empty()) return 0;
         enableJobButtons(false);
-        startJob(DownloadJob, accountJob, 0, beginDownload);
+        if (!startJob(DownloadJob, accountJob, 0, beginDownload)) downloadNeverStarted();
         return 0;
     }
     if (command == IDM_PAUSE_DOWNLOAD) {
@@ -577,6 +588,10 @@ bool createMainWindow(HICON icon)
     options.style = WS_OVERLAPPEDWINDOW;
     m.window.SetBorder(1);  // WS_OVERLAPPEDWINDOW: a sizable frame
     if (!m.window.Create(options)) return false;
+    // A monitor whose scale changed since sign-in has another DPI than the system's: the size too
+    // is the window's own DPI's.
+    if (m.scale.dpi() != start.dpi())
+        SetWindowPos(m.window.GetHandle(), nullptr, 0, 0, m.scale(640), m.scale(540), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     if (icon) {
         m.window.SetIcon(icon, true);
         m.window.SetIcon(icon, false);

@@ -206,13 +206,5 @@ TEST(EndToEnd, OpenFolderShowsTheAlbumFolder)
         }
     }
     ASSERT_NE(shown, nullptr);
-    // Closed again, so that no browser outlives the test.
-    DWORD browserId = 0;
-    GetWindowThreadProcessId(shown, &browserId);
-    HANDLE browser = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, browserId);
-    PostMessageW(shown, WM_CLOSE, 0, 0);
-    if (browser) {
-        if (WaitForSingleObject(browser, 5000) != WAIT_OBJECT_0) TerminateProcess(browser, 0);
-        CloseHandle(browser);
-    }
+    closeBrowser(shown);
 }

@@ -181,6 +181,18 @@ std::wstring incompleteStatus(const std::wstring& reasons, int downloaded, int q
            L"张 请单击鼠标右键打开目录;";
 }
 
+void closeBrowser(HWND shown)
+{
+    DWORD browserId = 0;
+    GetWindowThreadProcessId(shown, &browserId);
+    HANDLE browser = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, browserId);
+    PostMessageW(shown, WM_CLOSE, 0, 0);
+    if (browser) {
+        if (WaitForSingleObject(browser, 5000) != WAIT_OBJECT_0) TerminateProcess(browser, 0);
+        CloseHandle(browser);
+    }
+}
+
 bool isFinalStatus(const std::wstring& now)
 {
     const std::wstring ending = L"请单击鼠标右键打开目录;";

@@ -73,6 +73,9 @@ int downloadedIn(const std::wstring& status);
 // Whether a status line is a download's last, whole or not.
 bool isFinalStatus(const std::wstring& now);
 
+// Closes a file browser the program opened, so that none outlives the test.
+void closeBrowser(HWND shown);
+
 class ProgramSession {
 public:
     // The run's folder is "piclade-e2e-<process id>-<run>" with `folderSuffix` after it, in the

@@ -166,19 +166,6 @@ HWND windowTitled(const std::wstring& part, DWORD ms)
     return nullptr;
 }
 
-// Closes a file browser so that none outlives the test.
-void closeBrowser(HWND shown)
-{
-    DWORD browserId = 0;
-    GetWindowThreadProcessId(shown, &browserId);
-    HANDLE browser = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, browserId);
-    PostMessageW(shown, WM_CLOSE, 0, 0);
-    if (browser) {
-        if (WaitForSingleObject(browser, 5000) != WAIT_OBJECT_0) TerminateProcess(browser, 0);
-        CloseHandle(browser);
-    }
-}
-
 const std::wstring kOwner = L"摄影师小王";
 const std::string kFamilyDone = utf8(L"Piclade|全部下载完成,当前已下载 33张 共 33张 请单击鼠标右键打开目录;");
 const std::string kTravelDone = utf8(L"Piclade|全部下载完成,当前已下载 32张 共 32张 请单击鼠标右键打开目录;");

@@ -110,7 +110,10 @@ TEST(Jobs, SignInAnalyseAndDownload)
     statusLock().create();
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
-    const std::wstring saveFolder = std::wstring(temp) + L"piclade-jobs-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    // Wine hands out process ids again: the time makes the folder one no earlier run left an
+    // album record in.
+    const std::wstring saveFolder = std::wstring(temp) + L"piclade-jobs-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                    std::to_wstring(GetTickCount64()) + L"\\";
     CreateDirectoryW(saveFolder.c_str(), nullptr);
     appState().saveFolder.set(saveFolder);
     ASSERT_TRUE(createMainWindow(nullptr));  // OnCreate starts the sign-in

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "tests/support/other_thread.h"
+#include "tests/support/program_path.h"
 
 namespace {
 
@@ -267,12 +268,7 @@ TEST(MainWindowGone, AnotherThreadsCallsAreDroppedOnceTheWindowIsDestroyed)
 
 TEST(Program, StartsAndEndsWithExitCodeZero)
 {
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring program(self);
-    program.resize(program.rfind(L'\\'));
-    program.resize(program.rfind(L'\\') + 1);
-    program += L"app\\Piclade.exe";
+    const std::wstring program = builtProgramPath();
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};

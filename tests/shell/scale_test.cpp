@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "tests/support/other_thread.h"
+#include "tests/support/program_path.h"
 
 namespace {
 
@@ -31,6 +32,10 @@ protected:
     {
         startProgram(GetModuleHandleW(nullptr), L"C:\\");
         ASSERT_TRUE(createMainWindow(nullptr));
+        // The window's own sign-in job would show its pictures (and poll the service, if one is
+        // there) beside the tests': one that does nothing replaces it.
+        ASSERT_TRUE(startJob(SignInJob, [](const JobContext&) {}));
+        serveMessagesFor(600);
     }
     static void TearDownTestSuite() { endProgram(3000); }
     MainWindow& m() { return *mainWindow(); }
@@ -272,14 +277,41 @@ TEST_F(MainWindowScaleTest, PagesPaintTheTabBodyAndLabelsShowIt)
     EXPECT_NE(drawn.at(1, 1), 0u);  // drawn at all
 }
 
+namespace {
+
+// How many pixels of the sign-in picture are neither black nor white, shown with a 4 x 4
+// black-and-white checkerboard.
+int greyPixelsOfSignInPicture(MainWindow& m, bool smooth)
+{
+    Gdiplus::GpBitmap* bitmap = nullptr;
+    Gdiplus::DllExports::GdipCreateBitmapFromScan0(4, 4, 0, PixelFormat32bppARGB, nullptr, &bitmap);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) Gdiplus::DllExports::GdipBitmapSetPixel(bitmap, x, y, (x + y) % 2 ? 0xFFFFFFFF : 0xFF000000);
+    ImageObject checkerboard;
+    checkerboard.AttachNative(bitmap);
+    runOnOtherThread([&] { showSignInPicture(checkerboard, smooth); });
+    const RECT box = m.signInPicture.GetClientRect();
+    Snapshot drawn(box.right, box.bottom);
+    m.signInPicture.Send(WM_ERASEBKGND, reinterpret_cast<WPARAM>(drawn.dc()));
+    int grey = 0;
+    for (int y = 0; y < box.bottom; ++y)
+        for (int x = 0; x < box.right; ++x) grey += drawn.at(x, y) != 0 && drawn.at(x, y) != 0xFFFFFF;
+    return grey;
+}
+
+} // namespace
+
+// The QR code keeps square pixels at any scale, so a phone still reads it; the avatar is a photo
+// and is scaled smoothly.
+TEST_F(MainWindowScaleTest, TheQrCodeKeepsItsPixelsTheAvatarIsSmoothed)
+{
+    EXPECT_EQ(greyPixelsOfSignInPicture(m(), false), 0);
+    EXPECT_GT(greyPixelsOfSignInPicture(m(), true), 100);
+}
+
 TEST(ProgramManifest, DeclaresPerMonitorAwareness)
 {
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring program(self);
-    program.resize(program.rfind(L'\\'));
-    program.resize(program.rfind(L'\\') + 1);
-    program += L"app\\Piclade.exe";
+    const std::wstring program = builtProgramPath();
     const HMODULE module = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     ASSERT_NE(module, nullptr);
     const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), reinterpret_cast<LPCWSTR>(RT_MANIFEST));

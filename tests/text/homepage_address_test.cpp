@@ -20,6 +20,8 @@ const Case kCases[] = {
     {" \r\nweibo.example/u/1?from=myfollow_all\n", "http://weibo.example/u/1?from=myfollow_all"},
     {"https://weibo.example/u/1", "https://weibo.example/u/1"},
     {"HTTP://Weibo.Example/u/1", "HTTP://Weibo.Example/u/1"},
+    // A "://" further on is no scheme.
+    {"weibo.example/u/1?from=http://x.example/", "http://weibo.example/u/1?from=http://x.example/"},
     // The full-width space a Chinese input method types.
     {"\u3000weibo.example/u/1\u3000\u3000", "http://weibo.example/u/1"},
     // Blanks inside the address are its own.
