@@ -415,7 +415,7 @@ BREAKS = {
         "jobs_test|" + E2E, "DownloadLimits.AccountProgress*:EndToEndTaskbar.Account*"),
     "dpi-change-ignored": (
         "a move to a monitor of another DPI keeps the old layout",
-        [("app/shell/main_window.cpp", "    m.scale = DpiScale(dpi);\n", "")],
+        [("app/shell/main_window.cpp", "    m.scale = DpiScale(dpi);\n", "    static_cast<void>(dpi);\n")],
         "shell_scale_zh_CN", "MainWindowScaleTest.MovingToTwice*"),
     "layout-in-96-dpi-pixels": (
         "the layout's lengths stay 96-DPI pixels at any scale",
@@ -440,7 +440,7 @@ BREAKS = {
     "qr-code-smoothed": (
         "the QR code is scaled smoothly, its modules blurred",
         [("ui/window_background.cpp", "smooth ? Gdiplus::InterpolationModeHighQualityBicubic : Gdiplus::InterpolationModeNearestNeighbor",
-          "Gdiplus::InterpolationModeHighQualityBicubic")],
+          "(static_cast<void>(smooth), Gdiplus::InterpolationModeHighQualityBicubic)")],
         "shell_scale_zh_CN", "MainWindowScaleTest.TheQrCode*"),
     "no-tab-body": (
         "the pages keep the plain dialog colour under a visual style",
