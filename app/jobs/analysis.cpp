@@ -20,7 +20,6 @@
 #include "text/homepage_address.h"
 #include "text/json_document.h"
 #include "text/json_node.h"
-#include "ui/gdiplus_include.h"
 #include "ui/image_object.h"
 
 namespace {
@@ -28,23 +27,9 @@ namespace {
 constexpr int kAlbumsPerPage = 20;
 // However many albums a list promises, the listing stops here.
 constexpr int kMostAlbumPages = 50;
-constexpr int kCoverSize = 140;
 
-// A plain grey square for a cover that could be fetched neither itself nor as the placeholder.
-ImageObject blankCover()
-{
-    Gdiplus::GpBitmap* bitmap = nullptr;
-    Gdiplus::DllExports::GdipCreateBitmapFromScan0(kCoverSize, kCoverSize, 0, PixelFormat32bppARGB, nullptr, &bitmap);
-    Gdiplus::GpGraphics* graphics = nullptr;
-    if (bitmap && Gdiplus::DllExports::GdipGetImageGraphicsContext(bitmap, &graphics) == Gdiplus::Ok) {
-        Gdiplus::DllExports::GdipGraphicsClear(graphics, 0xFFD8D8D8);
-        Gdiplus::DllExports::GdipDeleteGraphics(graphics);
-    }
-    ImageObject image;
-    if (bitmap) image.AttachNative(bitmap);
-    return image;
-}
-
+// The cover as fetched, or the placeholder; no picture when neither came (the window then shows a
+// grey square of its size).
 ImageObject coverImage(const std::string& address, const JobContext& job)
 {
     for (const std::string& source : {address, std::string(PICLADE_PLACEHOLDER_COVER)}) {
@@ -52,7 +37,7 @@ ImageObject coverImage(const std::string& address, const JobContext& job)
         ImageObject image;
         if (image.LoadBytes(fetchBytes(source, &job)) && image.Width() > 0 && image.Height() > 0) return image;
     }
-    return blankCover();
+    return {};
 }
 
 // The page at a homepage address; its redirects are followed hop by hop, each hop getting the

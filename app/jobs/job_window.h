@@ -28,7 +28,8 @@ public:
     // A new picture on the sign-in page: the QR code (scaled by whole pixels, so it stays
     // readable) or the avatar (scaled smoothly).
     virtual void showSignInPicture(const ImageObject& image, bool smooth) = 0;
-    // A row of the album list with its cover; dropped when `job` has been replaced by then.
+    // A row of the album list with its cover as fetched (no picture: a grey square); dropped when
+    // `job` has been replaced by then.
     virtual void addAlbumRow(const JobContext& job, std::wstring_view text, const ImageObject& cover) = 0;
     // The state image of the album's row (0-based); nothing when `job` has been replaced by then.
     virtual void showAlbumState(const JobContext& job, int row, AlbumState state) = 0;

@@ -8,7 +8,8 @@
 #include "ui/image_object.h"
 
 // The cover at `side` × `side`: the picture itself when it has that size, else the whole of it
-// drawn smoothly; a grey square when it cannot be drawn, so every row adds exactly one image.
+// drawn smoothly; a grey square when there is no picture or it cannot be drawn, so every row adds
+// exactly one image.
 ImageObject coverAtSize(const ImageObject& cover, int side);
 
 // A new list at `side` with every cover of `covers` in order; false when Windows refused.
