@@ -111,7 +111,15 @@ def build_owners():
 
     account = _account()
     owners[account.uid] = account
+
+    # For the scale benchmark: 625 photo-list pages, its pictures served in the scale mode.
+    scale = SCALE_UID
+    owners[scale] = Owner(scale, "两万张", [Album(SCALE_ALBUM_ID, "两万张照片", _photos(SCALE_ALBUM_ID, 20000))])
     return owners
+
+
+SCALE_UID = "1000000010"
+SCALE_ALBUM_ID = "5550000001"
 
 
 # The whole account: 25 albums over two album pages of 20, a few photos each, or with the account's

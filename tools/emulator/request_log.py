@@ -1,6 +1,7 @@
-"""Which host each request went to, when, what kind of request it was and the Cookie header it
-carried (none at all is not the same as an empty one), for the tests that check where the session's
-cookies are sent and when requests stop and start again. Read with /request_log on the control port
+"""Which host each request went to, when it came and when its answer went, over which connection,
+what kind of request it was and the Cookie header it carried (none at all is not the same as an
+empty one), for the tests that check where the session's cookies are sent and when requests stop
+and start again, and for the benchmarks' timelines. Read with /request_log on the control port
 (since=T: those at T or later); /reset empties it."""
 
 import threading
@@ -40,16 +41,20 @@ class RequestLog:
         self.lock = threading.Lock()
         self.entries = []
 
-    def record(self, service, path, headers):
+    def record(self, service, path, headers, client_port=0):
+        """The entry for a request as it arrives; the server adds "answered" (when the answer's
+        last byte was handed to the socket) to it. The client's port tells one connection from
+        another: a port seen again is a connection kept alive."""
         # The monotonic clock of /state's and /request_log's "now": tests read the time there.
         entry = {"service": service, "host": headers.get("Host", ""), "path": path,
-                 "kind": kind_of(service, path), "time": time.monotonic()}
+                 "kind": kind_of(service, path), "time": time.monotonic(), "port": client_port}
         cookies = headers.get_all("Cookie")
         if cookies is not None:
             entry["cookie"] = "; ".join(cookies)
         with self.lock:
             self.entries.append(entry)
             del self.entries[:-self.LIMIT]
+        return entry
 
     def clear(self):
         with self.lock:

@@ -28,8 +28,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         split = urllib.parse.urlsplit(self.path)
         log = self.server.services.request_log
+        self.logged = None
         if self.server.service_name != "control":
-            log.record(self.server.service_name, self.path, self.headers)
+            self.logged = log.record(self.server.service_name, self.path, self.headers, self.client_address[1])
         elif split.path == "/request_log":
             try:
                 since = float(parse_query(split.query)["since"])
@@ -164,6 +165,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             else:
                 self.wfile.write(data)
             self.wfile.flush()
+            if getattr(self, "logged", None) is not None:
+                self.logged["answered"] = time.monotonic()
             state.count_answer(path)
             if self.close_connection:
                 self.connection.shutdown(socket.SHUT_RDWR)

@@ -213,6 +213,8 @@ class Services:
                 if self.state.faults["need_referer"] and headers.get("Referer") != f"http://{ports.address('main', self.base)}/":
                     return html_answer("<html><body>403 hotlinking refused</body></html>", 403)
                 name = path[len(size_path):]
+                if self.state.faults["scale_pictures"]:
+                    return Response(body=self.pictures.scaled(size_path, name), content_type="image/png")
                 return Response(body=self.pictures.get(size_path, name, self.following(name)), content_type="image/png")
         if path.startswith("/qr/"):
             qrid = path[len("/qr/"):].rsplit(".", 1)[0]

@@ -36,6 +36,7 @@ DEFAULT_FAULTS = {
     "repeat_pages": False,  # album and photo lists answer their first page whatever page is asked for
     "claim_total": 0,      # album and photo lists claim this many in "total" (0: the truth)
     "drip": 0,             # bodies sent N bytes every 0.2 s (1: a host that never quite stops)
+    "scale_pictures": False,  # pictures from a few drawn bodies, each made unique by its address
     "seed": 1,
     "refuse_sessions": False,  # the main site treats every session cookie as unknown
     "slow_path": "",       # one path (a homepage "/u/<id>", say) answered late ...
