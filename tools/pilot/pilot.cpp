@@ -171,7 +171,8 @@ bool Pilot::waitUntil(const std::function<bool()>& done, DWORD ms) const
 
 std::wstring Pilot::status() const { return windowText(child(STATUSCLASSNAMEW)); }
 
-bool Pilot::waitStatus(const std::function<bool(const std::wstring&)>& done, DWORD ms, std::vector<std::wstring>* seen) const
+bool Pilot::waitStatus(const std::function<bool(const std::wstring&)>& done, DWORD ms, std::vector<std::wstring>* seen,
+                       DWORD pollMs) const
 {
     const DWORD start = GetTickCount();
     for (;;) {
@@ -179,7 +180,7 @@ bool Pilot::waitStatus(const std::function<bool(const std::wstring&)>& done, DWO
         if (seen && (seen->empty() || seen->back() != now)) seen->push_back(now);
         if (done(now)) return true;
         if (GetTickCount() - start >= ms) return false;
-        Sleep(kPollMs);
+        Sleep(pollMs);
     }
 }
 

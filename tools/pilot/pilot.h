@@ -31,8 +31,9 @@ public:
     DWORD lastError() const { return error_; }
 
     std::wstring status() const;
-    // Polls the status line until `done` accepts it; every distinct status seen goes to `seen`.
-    bool waitStatus(const std::function<bool(const std::wstring&)>& done, DWORD ms, std::vector<std::wstring>* seen = nullptr) const;
+    // Polls the status line every `pollMs` until `done` accepts it; every distinct status seen goes to `seen`.
+    bool waitStatus(const std::function<bool(const std::wstring&)>& done, DWORD ms, std::vector<std::wstring>* seen = nullptr,
+                    DWORD pollMs = 20) const;
     bool waitStatusIs(const std::wstring& wanted, DWORD ms, std::vector<std::wstring>* seen = nullptr) const;
 
     // Polls `done` until it holds while the window keeps answering. Input is posted, and posted

@@ -8,12 +8,17 @@
 //   status                            wait-status <ms> <exact text>
 //   wait-status-prefix <ms> <text>    answer-box <ms>
 //   screenshot <png path>             watch <ms> <status prefix>
-//   close <ms>
+//   close <ms>                        memory
+//   start-time <path of an exe>
 //
-// "watch" asks the window for an answer every 20 ms until the status line starts with the prefix,
-// then prints the time it took, the slowest answer and the program's peak memory.
+// "watch" reads the status line every 5 ms and asks the window for an answer each time, until the
+// line starts with the prefix; then prints the time it took, the wall-clock time the line was
+// first seen (Unix seconds), the slowest answer, and the program's processor time and memory.
+// "start-time" starts a program, prints the milliseconds until a window of it is visible, and
+// closes it again.
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -36,6 +41,58 @@ std::string rest(std::istringstream& in)
     std::string text;
     std::getline(in, text);
     return text.empty() || text[0] != ' ' ? text : text.substr(1);
+}
+
+// Now as Unix time, to the resolution the system clock has: comparable with file times on the host.
+double unixSecondsNow()
+{
+    FILETIME now{};
+    GetSystemTimePreciseAsFileTime(&now);
+    const uint64_t ticks = (uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;  // 100 ns since 1601
+    return static_cast<double>(ticks - 116444736000000000ULL) / 1e7;
+}
+
+struct ProcessWindow {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK findVisibleWindow(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<ProcessWindow*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId || !IsWindowVisible(window)) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// Starts the program in its own folder and looks for a visible top-level window of it every
+// millisecond; the time from the start to the first one seen, or -1. The program is closed after
+// (ended if it does not close within 10 s).
+long millisecondsToWindow(const std::wstring& exePath)
+{
+    RemoteProcess process;
+    LARGE_INTEGER frequency, started, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&started);
+    if (!process.start(L"\"" + exePath + L"\"", exePath.substr(0, exePath.find_last_of(L"\\/") + 1))) return -1;
+    ProcessWindow search{process.id(), nullptr};
+    long elapsed = -1;
+    for (;;) {
+        EnumWindows(findVisibleWindow, reinterpret_cast<LPARAM>(&search));
+        QueryPerformanceCounter(&now);
+        const long ms = static_cast<long>((now.QuadPart - started.QuadPart) * 1000 / frequency.QuadPart);
+        if (search.found) {
+            elapsed = ms;
+            break;
+        }
+        if (ms > 30000 || !process.running()) break;
+        Sleep(1);
+    }
+    if (search.found) PostMessageW(search.found, WM_CLOSE, 0, 0);
+    if (!process.waitExit(10000, nullptr)) TerminateProcess(process.handle(), 1);
+    return elapsed;
 }
 
 bool run(Pilot& pilot, const std::string& line)
@@ -116,11 +173,29 @@ bool run(Pilot& pilot, const std::string& line)
                 ++asked;
                 return now.rfind(prefix, 0) == 0;
             },
-            ms);
+            ms, nullptr, 5);
+        const double seenAt = unixSecondsNow();
+        char when[32];
+        std::snprintf(when, sizeof when, "%.4f", seenAt);
         print("elapsed ms: " + std::to_string(GetTickCount() - started));
+        print("final line at: " + std::string(when));
         print("slowest answer ms: " + std::to_string(slowest) + " (" + std::to_string(asked) + " asked)");
+        print("cpu ms: " + std::to_string(static_cast<long long>(pilot.process().cpuMilliseconds())));
         print("peak memory bytes: " + std::to_string(pilot.process().peakMemory()));
+        print("private bytes: " + std::to_string(pilot.process().privateBytes()));
         return finished;
+    }
+    if (command == "memory") {
+        print("private bytes: " + std::to_string(pilot.process().privateBytes()));
+        print("peak memory bytes: " + std::to_string(pilot.process().peakMemory()));
+        return true;
+    }
+    if (command == "start-time") {
+        const std::wstring path = fromUtf8(rest(in));
+        const long ms = millisecondsToWindow(path);
+        if (ms < 0) return false;
+        print("visible ms: " + std::to_string(ms));
+        return true;
     }
     if (command == "close") {
         DWORD ms = 0;

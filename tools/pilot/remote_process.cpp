@@ -1,5 +1,6 @@
 #include "tools/pilot/remote_process.h"
 
+#include <cstdint>
 #include <psapi.h>
 
 #include <vector>
@@ -77,4 +78,23 @@ size_t RemoteProcess::peakMemory() const
     counters.cb = sizeof counters;
     if (!process_ || !GetProcessMemoryInfo(process_.get(), &counters, sizeof counters)) return 0;
     return counters.PeakWorkingSetSize;
+}
+
+size_t RemoteProcess::privateBytes() const
+{
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    counters.cb = sizeof counters;
+    if (!process_ ||
+        !GetProcessMemoryInfo(process_.get(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters))
+        return 0;
+    // Wine fills only the older counters; the commit charge there is the same private memory.
+    return counters.PrivateUsage ? counters.PrivateUsage : counters.PagefileUsage;
+}
+
+double RemoteProcess::cpuMilliseconds() const
+{
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!process_ || !GetProcessTimes(process_.get(), &created, &exited, &kernel, &user)) return 0;
+    const auto ticks = [](const FILETIME& time) { return (uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime; };
+    return static_cast<double>(ticks(kernel) + ticks(user)) / 10000.0;  // 100-ns units
 }

@@ -78,6 +78,10 @@ public:
     bool running() const;
     // The most memory the process has held, in bytes (peak working set).
     size_t peakMemory() const;
+    // The memory only this process holds (private bytes) now.
+    size_t privateBytes() const;
+    // Processor time the process has used, user and kernel together, in milliseconds.
+    double cpuMilliseconds() const;
 
 private:
     OwnedHandle process_;
