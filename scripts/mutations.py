@@ -255,6 +255,14 @@ BREAKS = {
         "\"暂停下载\" shows the held line but the download goes on asking for pictures",
         [("app/shell/main_window.cpp", "    } else if (isJobRunning(DownloadJob) && downloadPool().pause()) {", "    } else if (isJobRunning(DownloadJob)) {")],
         E2E, "EndToEndPause.*"),
+    "pictures-take-no-slot": (
+        "pictures go out without a place among the five in flight: as many as the pool has workers",
+        [("app/jobs/patient_fetch.cpp", "            if (!slot.take(run.job())) return FetchResult::Abandoned;\n", "")],
+        E2E, "EndToEndLimits.PicturesInFlightNeverPassFive"),
+    "slot-ignores-a-pause": (
+        "a picture that waited for its place goes out though the user paused meanwhile",
+        [("app/jobs/patient_fetch.cpp", "            if (!run.mayStartNow()) continue;\n", "")],
+        E2E, "EndToEndPause.*"),
     "pause-holds-only-the-pool": (
         "a held download's pages and retries go on: only the pool's next tasks wait",
         [("app/jobs/download_run.cpp", "bool DownloadRun::heldByUser() const { return downloadPool().isPaused(); }",

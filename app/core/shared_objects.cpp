@@ -30,6 +30,7 @@ AlbumStore& albumStore() { return shared().albums; }
 PhotoStore& photoStore() { return shared().photos; }
 WrittenPictures& writtenPictures() { return shared().written; }
 ThreadPool& downloadPool() { return shared().pool; }
+Semaphore& pictureSlots() { return shared().pictureSlots; }
 Mutex& statusLock() { return shared().statusLock; }
 
 StatusHold::StatusHold()

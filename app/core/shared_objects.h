@@ -12,7 +12,13 @@
 #include "app/core/photo_store.h"
 #include "app/core/written_pictures.h"
 #include "tasks/mutex.h"
+#include "tasks/semaphore.h"
 #include "tasks/thread_pool.h"
+
+// At most this many pictures are in flight at once. The download pool has more workers than that:
+// while five wait for their answers, the others write what came and make their next requests ready.
+constexpr long kPicturesInFlight = 5;
+constexpr int kDownloadWorkers = 8;
 
 struct SharedObjects {
     SharedObjects() : photos(state) {}
@@ -24,6 +30,7 @@ struct SharedObjects {
     AlbumStore albums;
     PhotoStore photos;
     WrittenPictures written;
+    Semaphore pictureSlots{kPicturesInFlight};
     ThreadPool pool;
 };
 
@@ -38,6 +45,8 @@ AlbumStore& albumStore();
 PhotoStore& photoStore();
 WrittenPictures& writtenPictures();
 ThreadPool& downloadPool();
+// The places of the pictures in flight (kPicturesInFlight of them).
+Semaphore& pictureSlots();
 // The one lock of the program: status line writes and picture box changes from other threads.
 Mutex& statusLock();
 

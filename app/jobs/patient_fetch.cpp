@@ -15,6 +15,33 @@ constexpr int kTries = 3;
 // taken at its word.
 constexpr int kForbiddenTakenForLimit = 3;
 
+// A picture's place among those in flight, taken once its request is ready and given back as soon
+// as its answer is read: the writing and counting that follow leave the place to the next picture.
+class PictureSlot {
+public:
+    PictureSlot() = default;
+    ~PictureSlot() { release(); }
+    PictureSlot(const PictureSlot&) = delete;
+    PictureSlot& operator=(const PictureSlot&) = delete;
+
+    // Waits for a place in short steps; false once the job stops.
+    [[nodiscard]] bool take(const JobContext& job)
+    {
+        while (!job.stopping())
+            if (pictureSlots().acquire(50)) return held_ = true;
+        return false;
+    }
+    bool held() const { return held_; }
+    void release()
+    {
+        if (held_) pictureSlots().release();
+        held_ = false;
+    }
+
+private:
+    bool held_ = false;
+};
+
 bool isRateLimit(int status) { return status == 418 || status == 429 || status == 432; }
 
 bool isComplete(HttpClient& client)
@@ -57,6 +84,11 @@ bool PatientJob::awaitingSignIn() const
     return lapsedSession_ >= 0 && appState().sessionNumber == lapsedSession_;
 }
 
+bool PatientJob::mayStartNow()
+{
+    return !job_.stopping() && !gate_.givenUp() && !awaitingSignIn() && !heldByUser() && gate_.msUntilResume() == 0;
+}
+
 bool PatientJob::waitForResume()
 {
     bool signingIn = false;
@@ -97,14 +129,26 @@ FetchResult fetchPatiently(PatientJob& run, const FetchRequest& request, const s
     int forbiddenInARow = 0;
     for (;;) {
         if (!run.waitForResume()) return FetchResult::Abandoned;
-        const uint64_t round = run.gate().round();
         HttpClient client;
         const WatchedExchange watch(client, run.job());
+        // A picture waits for its place with its client made; a pause, a rate limit or a lapsed
+        // session that began meanwhile sends it back to wait without a request.
+        // Guarded by EndToEndLimits.PicturesInFlightNeverPassFive.
+        PictureSlot slot;
+        if (request.kind == AnswerKind::Picture) {
+            if (!slot.take(run.job())) return FetchResult::Abandoned;
+            if (!run.mayStartNow()) continue;
+        }
+        const uint64_t round = run.gate().round();
         const long session = appState().sessionNumber;
         const std::string cookies = request.withSession ? appState().cookies.get() : std::string(request.cookies);
         bool toSignOn = false;
         const bool lists = request.kind == AnswerKind::List;
-        if (sendToService(client, {request.address, cookies, request.referer}, &run.job(), lists ? &toSignOn : nullptr)) {
+        const bool sent = sendToService(client, {request.address, cookies, request.referer}, &run.job(), lists ? &toSignOn : nullptr);
+        // A picture is in flight until its body is read whole.
+        if (sent && slot.held()) static_cast<void>(client.responseView());
+        slot.release();
+        if (sent) {
             // A lapsed session: the job waits for a new sign-in and asks again, no try used up.
             // Guarded by EndToEndSession.*.
             if (lists && (toSignOn || (isComplete(client) && isWebPage(client) && !isSignedIn()))) {

@@ -32,6 +32,8 @@ public:
     // user signed in again), counting down on the status line. False when the job is replaced,
     // the program ends or the job gave up meanwhile: the caller drops its request.
     [[nodiscard]] bool waitForResume();
+    // Whether a request may start this moment: nothing to wait for, and the job goes on.
+    [[nodiscard]] bool mayStartNow();
 
     // A list answer to a request sent with the session of `sessionNumber` says the session lapsed:
     // unless the user has signed in again since, the job waits for a new sign-in, which starts

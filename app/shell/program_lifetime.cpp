@@ -22,7 +22,7 @@ bool startProgram(HINSTANCE instance, const std::wstring& saveFolder)
     Application::Initialise(instance);
     makeSharedObjects();  // before any thread that uses them
     allowJobs();  // a run of the program that ended before in this process stopped them
-    downloadPool().start(1, 5);
+    downloadPool().start(1, kDownloadWorkers);
     statusLock().create(false, "");
     appState().saveFolder.set(saveFolder);
     return gOleStarted;

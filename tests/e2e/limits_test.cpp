@@ -3,7 +3,10 @@
 // missing, and picture files that carry their photos' times.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "tests/e2e/session.h"
 
@@ -54,7 +57,39 @@ uint64_t secondsSince1601(const FILETIME& time)
     return ::testing::AssertionSuccess();
 }
 
+// The most picture requests the image host was answering at one moment: each counts from its
+// arrival to its answer's last byte, which the program reads before it sends another.
+int mostPicturesAtOnce(const std::vector<LoggedRequest>& log)
+{
+    std::vector<std::pair<double, int>> changes;
+    for (const LoggedRequest& request : log) {
+        if (request.kind != "picture") continue;
+        changes.push_back({request.time, 1});
+        // An answer that never went out held its place to the end.
+        changes.push_back({request.answered > 0 ? request.answered : 1e300, -1});
+    }
+    std::sort(changes.begin(), changes.end());  // an end before a start at the same moment
+    int now = 0, most = 0;
+    for (const auto& change : changes) most = std::max(most, now += change.second);
+    return most;
+}
+
 } // namespace
+
+// Five pictures in flight, never more, however many workers the pool has; and five, not fewer.
+TEST(EndToEndLimits, PicturesInFlightNeverPassFive)
+{
+    ProgramSession session;  // resets the emulator
+    ASSERT_TRUE(control("/account?photos=100"));
+    ASSERT_TRUE(session.start());
+    ASSERT_TRUE(session.analyse("1000000007"));
+    ASSERT_TRUE(control("/faults?picture_latency=200"));
+    ASSERT_TRUE(session.downloadToEnd(0, 60000));
+    EXPECT_EQ(session.pilot().status(), finishedStatus(100, 100));
+    const std::vector<LoggedRequest> log = requestLog();
+    EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const LoggedRequest& r) { return r.kind == "picture"; }), 100);
+    EXPECT_EQ(mostPicturesAtOnce(log), 5);
+}
 
 TEST(EndToEndLimits, LimitedPicturesWaitTogetherAndEveryOneArrives)
 {

@@ -72,6 +72,8 @@ std::vector<LoggedRequest> requestLog()
         request.path = answer.GetText(entry + ".path");
         request.kind = answer.GetText(entry + ".kind");
         request.time = answer.GetFloat(entry + ".time");
+        request.answered = answer.GetFloat(entry + ".answered");
+        request.port = static_cast<int>(answer.GetInteger(entry + ".port"));
         request.hasCookie = answer.HasMember(entry, "cookie");
         request.cookie = answer.GetText(entry + ".cookie");
         requests.push_back(request);

@@ -30,6 +30,8 @@ struct LoggedRequest {
     std::string service;
     std::string kind;  // "picture", "photo_list", "album_list", "sign_in", ...
     double time = 0;   // when it arrived, on the emulator's clock (emulatorNow), in seconds
+    double answered = 0;  // when the last byte of its answer went out (0: no answer went out)
+    int port = 0;      // the client's port: one per connection
     std::string host;
     std::string path;
     std::string cookie;

@@ -318,7 +318,7 @@ void heldJob(const JobContext& job)
 // or a picture's next try waits at the same place as for a rate limit, and goes once let go.
 TEST(DownloadRun, AHeldDownloadAsksForNothingUntilLetGo)
 {
-    ASSERT_TRUE(downloadPool().start(1, 5));
+    ASSERT_TRUE(downloadPool().start(1, kDownloadWorkers));
     ASSERT_TRUE(downloadPool().pause());
     WaitProbe probe;
     gProbe = &probe;

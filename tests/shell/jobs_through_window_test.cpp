@@ -106,7 +106,7 @@ void analyse(MainWindow& m, const std::string& owner)
 TEST(Jobs, SignInAnalyseAndDownload)
 {
     Application::Initialise();
-    downloadPool().start(1, 5);
+    downloadPool().start(1, kDownloadWorkers);
     statusLock().create();
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
