@@ -129,7 +129,6 @@ def scale(folder):
     spread("scale_20k_slowest_window_answer", [run.slowest for run in big + slow], "ms")
     loads = [float(open(path).read().split()[0]) for path in sorted(glob.glob(os.path.join(folder, "big-*", "load.txt")))]
     spread("scale_20k_load_during_runs", loads, "load")
-    spread("scale_20k_files_saved", [run.files for run in big + slow], "files")
 
 
 def startup(folder):
