@@ -146,6 +146,7 @@ bool Reader::run()
 
 bool Reader::openContainer(JsonKind kind)
 {
+    if (stack_.count() >= kJsonMaxDepth) return false;  // nested too deep: refused before anything is built
     emptyRawHolder_ = nullptr;
     afterColon_ = false;
     const bool isArray = kind == JsonKind::Array;
