@@ -1,5 +1,7 @@
 #include "hostile_json.h"
 
+#include "text/json_reader.h"
+
 std::string photoEntry(int i)
 {
     return "{\"photo_id\":\"" + std::to_string(4300000000LL + i) + "\",\"album_id\":\"3550000000\",\"uid\":\"1234567890\","
@@ -59,6 +61,20 @@ std::string oneKeyRepeated(size_t bytes)
 }
 
 std::string deepNesting(size_t bytes)
+{
+    std::string text = reserved(bytes);
+    const size_t levels = kJsonMaxDepth - 1;  // below the outer array
+    text += '[';
+    while (text.size() + 2 * levels + 2 <= bytes) {
+        if (text.size() > 1) text += ',';
+        text.append(levels, '[');
+        text.append(levels, ']');
+    }
+    text += ']';
+    return text;
+}
+
+std::string nestedTooDeep(size_t bytes)
 {
     std::string text = reserved(bytes);
     text.append(bytes / 2, '[');
