@@ -78,11 +78,12 @@ Arena::Chunk* Arena::newChunk(size_t bytes)
     if (bytes == kChunkBytes) {
         if (auto* cached = reinterpret_cast<Chunk*>(InterlockedPopEntrySList(&chunkCache().head))) {
             ARENA_UNPOISON(reinterpret_cast<char*>(cached) + kHeader, kChunkBytes - kHeader);
-            std::memset(reinterpret_cast<char*>(cached) + kHeader, 0, kChunkBytes - kHeader);
             return cached;
         }
     }
-    return static_cast<Chunk*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes));
+    // Not zero-filled: allocate() clears each piece it hands out, allocateRaw() leaves it to the
+    // caller, who writes it whole.
+    return static_cast<Chunk*>(HeapAlloc(GetProcessHeap(), 0, bytes));
 }
 
 void Arena::recycle(void* piece, size_t bytes)
@@ -103,11 +104,19 @@ void Arena::recycle(void* piece, size_t bytes)
 void* Arena::allocate(size_t bytes)
 {
     bytes = roundUp(bytes ? bytes : 1);
+    void* piece = carve(bytes);
+    if (piece) std::memset(piece, 0, bytes);  // zero-filled, recycled or fresh alike
+    return piece;
+}
+
+void* Arena::allocateRaw(size_t bytes) { return carve(roundUp(bytes ? bytes : 1)); }
+
+void* Arena::carve(size_t bytes)
+{
     if (recycling_ && bytes / kAlign < kRecycledClasses) {
         if (void* piece = recycled_[bytes / kAlign]) {
             ARENA_UNPOISON(piece, bytes);
             recycled_[bytes / kAlign] = *static_cast<void**>(piece);
-            std::memset(piece, 0, bytes);  // zero-filled, as fresh chunk memory is
             return piece;
         }
     }

@@ -13,8 +13,10 @@ public:
     // A new arena with one reference, or null when memory runs out.
     static Arena* create();
 
-    // Aligned to 16 bytes; null when memory runs out.
+    // Aligned to 16 bytes and zero-filled; null when memory runs out.
     void* allocate(size_t bytes);
+    // The same without the zero fill, for pieces written whole at once (nodes, texts, keys).
+    void* allocateRaw(size_t bytes);
 
     // Keeps a piece of `bytes` bytes from allocate() for reuse while recycling is on; does nothing
     // otherwise. Only the arena's one user may turn recycling on, holding a reference of its own,
@@ -37,6 +39,7 @@ public:
 private:
     Arena() = default;
     static Chunk* newChunk(size_t bytes);
+    void* carve(size_t rounded);
     ~Arena();
 
     volatile long refCount_ = 1;

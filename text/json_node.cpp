@@ -49,7 +49,8 @@ void destroyIn(Arena* arena, T* object)
 
 JsonNode* JsonNode::create(JsonKind kind, Arena* arena)
 {
-    void* memory = allocateFrom(arena, sizeof(JsonNode));
+    // Every field is set by the constructor: arena memory need not be cleared first.
+    void* memory = arena ? arena->allocateRaw(sizeof(JsonNode)) : allocateFrom(nullptr, sizeof(JsonNode));
     if (!memory) return nullptr;
     if (arena) arena->addRef();
     auto* node = new (memory) JsonNode(arena);
@@ -127,7 +128,8 @@ bool JsonNode::assignText(std::wstring_view text, bool inArena)
     freeText();
     if (text.empty()) return true;
     Arena* arena = inArena ? arena_ : nullptr;
-    auto* copy = static_cast<wchar_t*>(allocateFrom(arena, (text.size() + 1) * sizeof(wchar_t)));
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    auto* copy = static_cast<wchar_t*>(arena ? arena->allocateRaw(bytes) : allocateFrom(nullptr, bytes));
     if (!copy) return false;
     std::memcpy(copy, text.data(), text.size() * sizeof(wchar_t));
     copy[text.size()] = 0;
@@ -385,23 +387,33 @@ JsonNode* JsonNode::memberAt(int position) const
     return kind_ == JsonKind::Object && members_ ? static_cast<JsonNode*>(members_->order().at(position)) : nullptr;
 }
 
-bool JsonNode::setMember(std::wstring_view key, JsonNode* child) { return storeMember(key, child, false); }
+bool JsonNode::setMember(std::wstring_view key, JsonNode* child)
+{
+    return storeMember(MemberTable::prepareKey(key), child, false);
+}
 
 bool JsonNode::adoptMember(std::wstring_view key, JsonNode* child)
+{
+    if (storeMember(MemberTable::prepareKey(key), child, true)) return true;
+    release(child);
+    return false;
+}
+
+bool JsonNode::adoptMember(const MemberTable::PreparedKey& key, JsonNode* child)
 {
     if (storeMember(key, child, true)) return true;
     release(child);
     return false;
 }
 
-bool JsonNode::storeMember(std::wstring_view key, JsonNode* child, bool adopt)
+bool JsonNode::storeMember(const MemberTable::PreparedKey& key, JsonNode* child, bool adopt)
 {
     if (!child || wouldContainItself(child)) return false;
     if (!becomeObject()) return false;
     if (child->key) {
         // A member's chain link and key live in the node itself, so a node can be a member of
         // one object only; storing it again would corrupt the first object's chains.
-        if (members_->find(key) != child) return false;
+        if (members_->find(key.text) != child) return false;
         if (adopt) release(child);  // already held here: the caller's reference is not needed
         return true;
     }

@@ -72,6 +72,8 @@ public:
     // Stores the child under the key, replacing (and releasing) an existing member in place.
     bool setMember(std::wstring_view key, JsonNode* child);
     bool adoptMember(std::wstring_view key, JsonNode* child);
+    // The same with the key's hashes worked out beforehand (and perhaps a copy of it to share).
+    bool adoptMember(const MemberTable::PreparedKey& key, JsonNode* child);
     bool removeMember(std::wstring_view key);
     bool removeMemberNode(JsonNode* child);
     JsonNode* memberAt(int position) const;  // in member order
@@ -92,7 +94,7 @@ private:
     static JsonNode* createWithText(JsonKind kind, std::wstring_view text, Arena* arena);
     void dropValue();
     bool storeElement(JsonNode* child, bool adopt);
-    bool storeMember(std::wstring_view key, JsonNode* child, bool adopt);
+    bool storeMember(const MemberTable::PreparedKey& key, JsonNode* child, bool adopt);
     void takeChild(JsonNode* child, bool adopt);
     // The container drops its reference to a child it held.
     void letGoOf(JsonNode* child);

@@ -1,6 +1,8 @@
 #include "text/json_reader.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cwchar>
 #include <string>
 #include <windows.h>
 
@@ -11,6 +13,26 @@
 #include "text/pointer_list.h"
 
 namespace {
+
+// The units the reader acts on outside strings; everything else is skipped in runs.
+constexpr bool isStructural(wchar_t c)
+{
+    switch (c) {
+    case L'\\': case L'{': case L'[': case L'"': case L'\'': case L':': case L',': case L']': case L'}': return true;
+    default: return false;
+    }
+}
+
+struct StructuralTable {
+    bool units[128] = {};
+    constexpr StructuralTable()
+    {
+        for (int c = 0; c < 128; ++c) units[c] = isStructural(static_cast<wchar_t>(c));
+    }
+};
+constexpr StructuralTable kStructural;
+
+inline bool structural(wchar_t c) { return static_cast<unsigned>(c) < 128 && kStructural.units[static_cast<unsigned>(c)]; }
 
 constexpr int kUnquoted = -1;
 constexpr int kQuoted = 4;
@@ -45,6 +67,7 @@ private:
     bool push(JsonNode* node) { return stack_.append(node) >= 0; }
 
     std::wstring_view decodedKey();
+    bool adoptUnderKey(JsonNode* container, JsonNode* node);
     std::wstring_view decoded(std::wstring_view text, bool hasEscape, std::wstring& buffer) const;
     bool openContainer(JsonKind kind);
     bool quote(wchar_t c, size_t position);
@@ -78,6 +101,18 @@ private:
     // stored or opened since. A run of commas stores that same value there again and again.
     const JsonNode* emptyRawHolder_ = nullptr;
     long long emptyRawKey_ = -1;
+
+    // Keys met lately, with their hashes and their one copy in the arena, which the objects of
+    // this parse share: an answer repeats the same few keys in every object of a list. Picked by
+    // length and end units; a key that misses is hashed and copied as usual.
+    struct CachedKey {
+        const wchar_t* copy = nullptr;
+        size_t length = 0;
+        uint32_t ownHash = 0;
+        uint32_t chainHash = 0;
+    };
+    static constexpr size_t kCachedKeys = 64;
+    CachedKey keyCache_[kCachedKeys];
 };
 
 std::wstring_view Reader::slice(long long start, size_t length) const
@@ -95,6 +130,33 @@ std::wstring_view Reader::decoded(std::wstring_view text, bool hasEscape, std::w
 }
 
 std::wstring_view Reader::decodedKey() { return decoded(slice(keyStart_, keyLength_), keyHasEscape_, key_); }
+
+// Stores the node under the current key, sharing the key's copy with the other objects of this
+// parse. The root is not the arena's: its table copies keys of its own.
+bool Reader::adoptUnderKey(JsonNode* container, JsonNode* node)
+{
+    const std::wstring_view key = decodedKey();
+    if (container == root_) return container->adoptMember(key, node);
+    const size_t length = key.size();
+    CachedKey& cached =
+        keyCache_[length ? (length * 31 + static_cast<size_t>(key[0]) * 7 + static_cast<size_t>(key[length - 1])) % kCachedKeys : 0];
+    MemberTable::PreparedKey prepared;
+    if (cached.copy && cached.length == length && std::wmemcmp(cached.copy, key.data(), length) == 0) {
+        prepared.text = key;
+        prepared.ownHash = cached.ownHash;
+        prepared.chainHash = cached.chainHash;
+        prepared.arenaCopy = cached.copy;
+        return container->adoptMember(prepared, node);
+    }
+    prepared = MemberTable::prepareKey(key);
+    if (!container->adoptMember(prepared, node)) return false;
+    // The node holds its key's copy in this arena now (made for it, or the replaced member's).
+    cached.copy = node->key;
+    cached.length = length;
+    cached.ownHash = prepared.ownHash;
+    cached.chainHash = prepared.chainHash;
+    return true;
+}
 
 bool Reader::run()
 {
@@ -120,6 +182,13 @@ bool Reader::run()
                 while (next < text_.size() && text_[next] != quote_ && text_[next] != L'\\') ++next;
                 position = next - 1;
             }
+            continue;
+        }
+        if (!structural(c)) {
+            // Blanks and unquoted values: only the unit that ends them matters.
+            size_t next = position + 1;
+            while (next < text_.size() && !structural(text_[next])) ++next;
+            position = next - 1;
             continue;
         }
         switch (c) {
@@ -162,7 +231,7 @@ bool Reader::openContainer(JsonKind kind)
     if (parent->kind() == JsonKind::Array) {
         stored = parent->adoptElement(node);
     } else if (keyStart_ != -1) {
-        stored = parent->adoptMember(decodedKey(), node);
+        stored = adoptUnderKey(parent, node);
     } else {
         JsonNode::release(node);
     }
@@ -310,7 +379,7 @@ bool Reader::storePending(bool asElement, size_t position)
         if (asElement) return container->adoptElement(node);
         if (keyStart_ != -1) {
             const bool emptyRaw = node->kind() == JsonKind::Raw && node->rawText().empty();
-            if (!container->adoptMember(decodedKey(), node)) return false;
+            if (!adoptUnderKey(container, node)) return false;
             if (emptyRaw) {
                 emptyRawHolder_ = container;
                 emptyRawKey_ = keyStart_;

@@ -25,7 +25,8 @@ public:
     static constexpr int kInitialBuckets = 11;
     static constexpr float kLoadFactor = 0.75f;
 
-    // Buckets and key texts come from the arena when one is given (freed only with it), else from
+    // Buckets and key texts come from the arena when one is given (freed only with it, as a key
+    // text there may be shared by the tables of that arena), else from
     // the given Windows heap; with neither the table makes a private heap and destroys it whole
     // with the table.
     explicit MemberTable(void* heap = nullptr, Arena* arena = nullptr);
@@ -45,12 +46,24 @@ public:
 
     MemberEntry* find(std::wstring_view key) const;
 
+    // A key with both its hashes worked out, and optionally a copy of its text, zero-terminated,
+    // that this table may use instead of copying the key again: the reader's way, one copy per
+    // distinct key of a parse. Only a table in that copy's arena may be given one.
+    struct PreparedKey {
+        std::wstring_view text;
+        uint32_t ownHash = 0;    // hashKey
+        uint32_t chainHash = 0;  // chainHashOf
+        const wchar_t* arenaCopy = nullptr;
+    };
+    static PreparedKey prepareKey(std::wstring_view key);
+
     enum class InsertResult { Failed = -1, Inserted = 0, Replaced = 1 };
     // A new key is linked at its chain's head and appended to the member order (the table grows
     // first when full). An existing key is replaced in place: the new entry takes the old one's
     // chain link, key text and position, and the old entry is handed back through `replaced` for
     // the caller to release.
     InsertResult insertOrReplace(std::wstring_view key, MemberEntry* entry, MemberEntry** replaced = nullptr);
+    InsertResult insertOrReplace(const PreparedKey& key, MemberEntry* entry, MemberEntry** replaced = nullptr);
 
     // Unlink the entry from its chain and the member order and free its key; the caller releases
     // the entry itself.
