@@ -9,7 +9,6 @@
 
 #include "text/arena.h"
 #include "text/member_table.h"
-#include "text/pointer_list.h"
 
 enum class JsonKind : int { Raw = -1, Null = 0, Float = 1, Integer = 2, Bool = 3, String = 4, Array = 5, Object = 6 };
 
@@ -34,10 +33,10 @@ public:
     JsonNode* parent() const { return parent_; }
     void setParent(JsonNode* parent) { parent_ = parent; }
 
-    // Scalar values.
-    double floatValue() const { return number_.real; }
-    int64_t integerValue() const { return number_.integer; }
-    bool boolValue() const { return number_.flag != 0; }
+    // Scalar values (0 for a container).
+    double floatValue() const { return isContainer() ? 0 : number_.real; }
+    int64_t integerValue() const { return isContainer() ? 0 : number_.integer; }
+    bool boolValue() const { return !isContainer() && number_.flag != 0; }
     std::wstring_view stringValue() const { return text(); }
     // The value as written: "null", "true"/"false", a number's text, a Raw text; empty otherwise.
     std::wstring rawText() const;
@@ -89,7 +88,8 @@ public:
 private:
     explicit JsonNode(Arena* arena) : arena_(arena) {}
     ~JsonNode();
-    static void destroy(JsonNode* node);
+    struct ArenaReleases;
+    static void destroy(JsonNode* node, ArenaReleases* releases = nullptr);
     bool dropReference();  // true when it was the last
     static JsonNode* createWithText(JsonKind kind, std::wstring_view text, Arena* arena);
     void dropValue();
@@ -106,19 +106,29 @@ private:
     void freeText();
     void destroyContainers();
 
+    bool isContainer() const { return kind_ == JsonKind::Array || kind_ == JsonKind::Object; }
+    // An array's elements: `elementCount_` of them in storage of capacityFor(count) entries (the
+    // capacities run 1, 3, 7, 15...: full whenever the count is one of them).
+    static int capacityFor(int count);
+    bool growElements();
+    void freeElements();
+
+    // Laid out tight (88 bytes on 64-bit systems, 64 on 32-bit): a tree holds one node per value.
     volatile long refCount_ = 1;
+    int owners_ = 0;  // containers holding the node; more than the parent link shows when shared
     JsonKind kind_ = JsonKind::Null;
+    int elementCount_ = 0;
     JsonNode* parent_ = nullptr;  // not counted
+    Arena* arena_ = nullptr;      // counted: one reference per node carved from it
+    wchar_t* text_ = nullptr;     // String value, or the raw text of a number or Raw; zero-terminated
+    size_t textLength_ : sizeof(size_t) * 8 - 1 = 0;
+    size_t textOnHeap_ : 1 = 0;
+    // A scalar's value, or a container's storage: the one a node of its kind uses.
     union {
         double real;
         int64_t integer;
         int32_t flag;
+        JsonNode** elements;  // Array: null until the first element
+        MemberTable* members;  // Object: null only when it could not be allocated
     } number_{};
-    Arena* arena_ = nullptr;  // counted: one reference per node carved from it
-    wchar_t* text_ = nullptr;  // String value, or the raw text of a number or Raw; zero-terminated
-    size_t textLength_ = 0;
-    int owners_ = 0;  // containers holding the node; more than the parent link shows when shared
-    bool textOnHeap_ = false;
-    ElementList<JsonNode>* elements_ = nullptr;
-    MemberTable* members_ = nullptr;
 };
