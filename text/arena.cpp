@@ -23,9 +23,8 @@ struct Arena::Chunk {
 
 namespace {
 
-// Nodes, texts and pointer arrays need no more than 8 (a double's); chunks themselves come from the
-// heap aligned for the interlocked list.
-constexpr size_t kAlign = 8;
+// Chunks themselves come from the heap aligned for the interlocked list.
+constexpr size_t kAlign = Arena::kAlign;
 constexpr size_t kHeader = (sizeof(Arena::Chunk*) * 4 + kAlign - 1) & ~(kAlign - 1);
 static_assert(sizeof(Arena::Chunk) <= kHeader, "a chunk's header fits before its pieces");
 // Chunks stay below the size at which the heap maps fresh pages for every block: a chunk is
@@ -105,7 +104,6 @@ void* Arena::allocate(size_t bytes)
     return piece;
 }
 
-void* Arena::allocateRaw(size_t bytes) { return carve(roundUp(bytes ? bytes : 1)); }
 
 void* Arena::carve(size_t bytes)
 {
@@ -140,14 +138,7 @@ void Arena::setRecycling(bool on)
     recycling_ = on;
 }
 
-void Arena::addRef()
-{
-    if (recycling_) {
-        ++localRefs_;
-    } else {
-        InterlockedIncrement(&refCount_);
-    }
-}
+void Arena::addRefShared() { InterlockedIncrement(&refCount_); }
 
 void Arena::release() { release(1); }
 

@@ -24,7 +24,15 @@ public:
     // Aligned to 8 bytes and zero-filled; null when memory runs out.
     void* allocate(size_t bytes);
     // The same without the zero fill, for pieces written whole at once (nodes, texts, keys).
-    void* allocateRaw(size_t bytes);
+    void* allocateRaw(size_t bytes)
+    {
+        bytes = (bytes + kAlign - 1 + (bytes == 0)) & ~(kAlign - 1);
+        if (recycling_ && bytes / kAlign < kRecycledClasses && recycled_[bytes / kAlign]) return carve(bytes);
+        if (static_cast<size_t>(end_ - cursor_) < bytes) return carve(bytes);
+        void* piece = cursor_;  // the common case: the next piece of the current chunk
+        cursor_ += bytes;
+        return piece;
+    }
 
     // Keeps a piece of `bytes` bytes from allocate() for reuse while recycling is on; does nothing
     // otherwise. Only the arena's one user may turn recycling on, holding a reference of its own,
@@ -42,7 +50,14 @@ public:
     // of its nodes may then change without interlocked operations too.
     bool isRecycling() const { return recycling_; }
 
-    void addRef();
+    void addRef()
+    {
+        if (recycling_) {
+            ++localRefs_;
+        } else {
+            addRefShared();
+        }
+    }
     void release();
     void release(long count);  // as many references at once
 
@@ -56,12 +71,16 @@ private:
     static Chunk* newChunk(size_t bytes);
     void recyclePiece(void* piece, size_t bytes);
     void* carve(size_t rounded);
+    void addRefShared();
     ~Arena();
 
     volatile long refCount_ = 1;
     Chunk* chunks_ = nullptr;
     char* cursor_ = nullptr;
     char* end_ = nullptr;
+public:
+    static constexpr size_t kAlign = 8;  // every piece's alignment: a double's, as nodes and texts need
+private:
     static constexpr size_t kRecycledClasses = 65;  // pieces up to 512 bytes, by 8-byte class
     bool recycling_ = false;
     long localRefs_ = 0;  // references taken (less those dropped) while recycling

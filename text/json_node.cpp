@@ -143,6 +143,25 @@ JsonNode* JsonNode::createBool(bool value, Arena* arena)
 
 JsonNode* JsonNode::createRaw(std::wstring_view raw, Arena* arena) { return createWithText(JsonKind::Raw, raw, arena); }
 
+JsonNode* JsonNode::createAsciiString(std::string_view ascii, Arena* arena)
+{
+    JsonNode* node = create(JsonKind::String, arena);
+    if (!node || ascii.empty()) return node;
+    // As assignText, widening on the way.
+    const size_t bytes = (ascii.size() + 1) * sizeof(wchar_t);
+    auto* copy = static_cast<wchar_t*>(arena ? arena->allocateRaw(bytes) : allocateFrom(nullptr, bytes));
+    if (!copy) {
+        destroy(node);
+        return nullptr;
+    }
+    for (size_t i = 0; i < ascii.size(); ++i) copy[i] = static_cast<wchar_t>(static_cast<unsigned char>(ascii[i]));
+    copy[ascii.size()] = 0;
+    node->text_ = copy;
+    node->textLength_ = ascii.size();
+    node->textOnHeap_ = arena == nullptr ? 1 : 0;
+    return node;
+}
+
 JsonNode::~JsonNode()
 {
     destroyContainers();

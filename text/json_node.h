@@ -23,6 +23,8 @@ public:
     static JsonNode* createInteger(int64_t value, std::wstring_view raw = {}, Arena* arena = nullptr);
     static JsonNode* createBool(bool value, Arena* arena = nullptr);
     static JsonNode* createRaw(std::wstring_view raw, Arena* arena = nullptr);
+    // A String node of ASCII text (every byte below 0x80), each byte the UTF-16 unit of its value.
+    static JsonNode* createAsciiString(std::string_view ascii, Arena* arena = nullptr);
 
     void addRef();
     // Drops one reference; the last one frees the node and releases its children (without

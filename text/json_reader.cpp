@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cwchar>
+#include <cstring>
 #include <string>
+#include <type_traits>
 #include <windows.h>
 
 #include "text/arena.h"
@@ -34,14 +35,56 @@ constexpr StructuralTable kStructural;
 
 inline bool structural(wchar_t c) { return static_cast<unsigned>(c) < 128 && kStructural.units[static_cast<unsigned>(c)]; }
 
+
+// A unit of either kind of text as the UTF-16 unit it stands for (8-bit text reaches the reader
+// only when it is ASCII, where the two agree).
+inline wchar_t widenUnit(wchar_t unit) { return unit; }
+inline wchar_t widenUnit(char unit) { return static_cast<wchar_t>(static_cast<unsigned char>(unit)); }
+
+// Keys are short: a plain loop beats a call into the C library.
+template <typename Unit>
+inline bool sameUnits(const wchar_t* a, const Unit* b, size_t length)
+{
+    for (size_t i = 0; i < length; ++i)
+        if (a[i] != widenUnit(b[i])) return false;
+    return true;
+}
+
+// The first position at or after `from` holding `a` or `b`, or `size`: eight bytes, or four UTF-16
+// units where wchar_t is one, at a time (a lane equal to the wanted unit XORs to zero, which the
+// borrow finds).
+template <typename Unit>
+inline size_t findEither(const Unit* text, size_t from, size_t size, wchar_t a, wchar_t b)
+{
+    if constexpr (sizeof(Unit) <= 2) {
+        constexpr uint64_t kOnes = sizeof(Unit) == 1 ? 0x0101010101010101ULL : 0x0001000100010001ULL;
+        constexpr uint64_t kHighs = kOnes << (sizeof(Unit) * 8 - 1);
+        constexpr size_t kLanes = 8 / sizeof(Unit);
+        const uint64_t wantA = kOnes * static_cast<uint64_t>(static_cast<uint16_t>(a));
+        const uint64_t wantB = kOnes * static_cast<uint64_t>(static_cast<uint16_t>(b));
+        for (; from + kLanes <= size; from += kLanes) {
+            uint64_t block;
+            std::memcpy(&block, text + from, sizeof block);
+            const uint64_t x = block ^ wantA;
+            const uint64_t y = block ^ wantB;
+            if (((x - kOnes) & ~x & kHighs) | ((y - kOnes) & ~y & kHighs)) break;
+        }
+    }
+    while (from < size && widenUnit(text[from]) != a && widenUnit(text[from]) != b) ++from;
+    return from;
+}
+
 constexpr int kUnquoted = -1;
 constexpr int kQuoted = 4;
 constexpr int kOpenedArray = 5;
 constexpr int kOpenedObject = 6;
 
+// Reads UTF-16 text, or ASCII text as the UTF-16 it widens to (no copy of the whole text).
+template <typename Unit>
 class Reader {
 public:
-    Reader(JsonNode* root, std::wstring_view text, bool unicodeEscapes)
+    using View = std::basic_string_view<Unit>;
+    Reader(JsonNode* root, View text, bool unicodeEscapes)
         : root_(root), text_(text), unicodeEscapes_(unicodeEscapes), stack_(8, GetProcessHeap()), arena_(Arena::create())
     {
         // Until the parse ends only this reader reaches the arena's nodes: what a replaced value
@@ -60,15 +103,26 @@ public:
     bool run();
 
 private:
-    wchar_t unitAt(size_t position) const { return position < text_.size() ? text_[position] : 0; }
-    std::wstring_view slice(long long start, size_t length) const;
-    JsonNode* top() const { return stack_.at(stack_.count() - 1); }
-    void pop() { stack_.removeAt(stack_.count() - 1); }
-    bool push(JsonNode* node) { return stack_.append(node) >= 0; }
+    wchar_t unitAt(size_t position) const { return position < text_.size() ? widenUnit(text_[position]) : 0; }
+    View slice(long long start, size_t length) const;
+    JsonNode* top() const { return top_; }
+    void pop()
+    {
+        stack_.removeAt(stack_.count() - 1);
+        top_ = stack_.at(stack_.count() - 1);  // null once the stack is empty
+        topIsArray_ = top_ && top_->kind() == JsonKind::Array;
+    }
+    bool push(JsonNode* node)
+    {
+        if (stack_.append(node) < 0) return false;
+        top_ = node;
+        topIsArray_ = node->kind() == JsonKind::Array;
+        return true;
+    }
 
     std::wstring_view decodedKey();
     bool adoptUnderKey(JsonNode* container, JsonNode* node);
-    std::wstring_view decoded(std::wstring_view text, bool hasEscape, std::wstring& buffer) const;
+    std::wstring_view decoded(View text, bool hasEscape, std::wstring& buffer) const;
     bool openContainer(JsonKind kind);
     bool quote(wchar_t c, size_t position);
     bool colon(size_t position);
@@ -80,9 +134,11 @@ private:
     JsonNode* makeUnquoted(std::wstring_view text);
 
     JsonNode* root_;
-    std::wstring_view text_;
+    View text_;
     bool unicodeEscapes_;
     ElementList<JsonNode> stack_;  // open containers; the innermost is the last item
+    JsonNode* top_ = nullptr;      // that innermost one, null when none is open
+    bool topIsArray_ = false;      // and whether it is an array (a container keeps its kind while open)
     Arena* arena_;                 // every node of this parse is carved from it
 
     wchar_t quote_ = 0;
@@ -115,40 +171,56 @@ private:
     CachedKey keyCache_[kCachedKeys];
 };
 
-std::wstring_view Reader::slice(long long start, size_t length) const
+template <typename Unit>
+typename Reader<Unit>::View Reader<Unit>::slice(long long start, size_t length) const
 {
     if (start < 0 || static_cast<size_t>(start) > text_.size()) return {};
     return text_.substr(static_cast<size_t>(start), length);
 }
 
-std::wstring_view Reader::decoded(std::wstring_view text, bool hasEscape, std::wstring& buffer) const
+template <typename Unit>
+std::wstring_view Reader<Unit>::decoded(View text, bool hasEscape, std::wstring& buffer) const
 {
-    if (!hasEscape) return text;  // the common case: no copy at all
-    buffer.assign(text);
+    if constexpr (std::is_same_v<Unit, wchar_t>) {
+        if (!hasEscape) return text;  // the common case: no copy at all
+        buffer.assign(text);
+    } else {
+        buffer.resize(text.size());
+        for (size_t i = 0; i < text.size(); ++i) buffer[i] = widenUnit(text[i]);
+        if (!hasEscape) return buffer;
+    }
     decodeEscapes(buffer, unicodeEscapes_);
     return buffer;
 }
 
-std::wstring_view Reader::decodedKey() { return decoded(slice(keyStart_, keyLength_), keyHasEscape_, key_); }
+template <typename Unit>
+std::wstring_view Reader<Unit>::decodedKey() { return decoded(slice(keyStart_, keyLength_), keyHasEscape_, key_); }
 
 // Stores the node under the current key, sharing the key's copy with the other objects of this
 // parse. The root is not the arena's: its table copies keys of its own.
-bool Reader::adoptUnderKey(JsonNode* container, JsonNode* node)
+template <typename Unit>
+bool Reader<Unit>::adoptUnderKey(JsonNode* container, JsonNode* node)
 {
-    const std::wstring_view key = decodedKey();
-    if (container == root_) return container->adoptMember(key, node);
-    const size_t length = key.size();
+    if (container == root_) return container->adoptMember(decodedKey(), node);
+    // A key without escapes is looked up as it stands in the text (8-bit text is not widened for
+    // that); an escaped one once decoded.
+    const View raw = slice(keyStart_, keyLength_);
+    std::wstring_view decodedText;
+    if (keyHasEscape_) decodedText = decodedKey();
+    const size_t length = keyHasEscape_ ? decodedText.size() : raw.size();
+    auto unitOf = [&](size_t i) { return keyHasEscape_ ? decodedText[i] : widenUnit(raw[i]); };
     CachedKey& cached =
-        keyCache_[length ? (length * 31 + static_cast<size_t>(key[0]) * 7 + static_cast<size_t>(key[length - 1])) % kCachedKeys : 0];
+        keyCache_[length ? (length * 31 + static_cast<size_t>(unitOf(0)) * 7 + static_cast<size_t>(unitOf(length - 1))) % kCachedKeys : 0];
     MemberTable::PreparedKey prepared;
-    if (cached.copy && cached.length == length && std::wmemcmp(cached.copy, key.data(), length) == 0) {
-        prepared.text = key;
+    if (cached.copy && cached.length == length &&
+        (keyHasEscape_ ? sameUnits(cached.copy, decodedText.data(), length) : sameUnits(cached.copy, raw.data(), length))) {
+        prepared.text = std::wstring_view(cached.copy, length);  // the same units
         prepared.ownHash = cached.ownHash;
         prepared.chainHash = cached.chainHash;
         prepared.arenaCopy = cached.copy;
         return container->adoptMember(prepared, node);
     }
-    prepared = MemberTable::prepareKey(key);
+    prepared = MemberTable::prepareKey(keyHasEscape_ ? decodedText : decodedKey());
     if (!container->adoptMember(prepared, node)) return false;
     // The node holds its key's copy in this arena now (made for it, or the replaced member's).
     cached.copy = node->key;
@@ -158,7 +230,8 @@ bool Reader::adoptUnderKey(JsonNode* container, JsonNode* node)
     return true;
 }
 
-bool Reader::run()
+template <typename Unit>
+bool Reader<Unit>::run()
 {
     if (text_.empty()) return true;
     if (!stack_.isValid() || !arena_) return false;
@@ -178,16 +251,14 @@ bool Reader::run()
                 ok = quote(c, position);
             } else {
                 // Inside a string only its quote and backslashes matter: skip the rest quickly.
-                size_t next = position + 1;
-                while (next < text_.size() && text_[next] != quote_ && text_[next] != L'\\') ++next;
-                position = next - 1;
+                position = findEither(text_.data(), position + 1, text_.size(), quote_, L'\\') - 1;
             }
             continue;
         }
         if (!structural(c)) {
             // Blanks and unquoted values: only the unit that ends them matters.
             size_t next = position + 1;
-            while (next < text_.size() && !structural(text_[next])) ++next;
+            while (next < text_.size() && !structural(widenUnit(text_[next]))) ++next;
             position = next - 1;
             continue;
         }
@@ -213,7 +284,8 @@ bool Reader::run()
     return true;
 }
 
-bool Reader::openContainer(JsonKind kind)
+template <typename Unit>
+bool Reader<Unit>::openContainer(JsonKind kind)
 {
     if (stack_.count() >= kJsonMaxDepth) return false;  // nested too deep: refused before anything is built
     emptyRawHolder_ = nullptr;
@@ -247,7 +319,8 @@ bool Reader::openContainer(JsonKind kind)
     return true;
 }
 
-bool Reader::quote(wchar_t c, size_t position)
+template <typename Unit>
+bool Reader<Unit>::quote(wchar_t c, size_t position)
 {
     const long long after = static_cast<long long>(position) + 1;
     if (quote_) {  // closing
@@ -261,7 +334,7 @@ bool Reader::quote(wchar_t c, size_t position)
     }
     if (stack_.count() == 0) return false;
     quote_ = c;
-    quotedKey_ = !(top()->kind() == JsonKind::Array || afterColon_);
+    quotedKey_ = !(topIsArray_ || afterColon_);
     if (quotedKey_) {
         keyStart_ = after;
         keyHasEscape_ = false;
@@ -273,15 +346,17 @@ bool Reader::quote(wchar_t c, size_t position)
     return true;
 }
 
-bool Reader::colon(size_t position)
+template <typename Unit>
+bool Reader<Unit>::colon(size_t position)
 {
-    if (stack_.count() == 0 || top()->kind() == JsonKind::Array) return false;
+    if (!top_ || topIsArray_) return false;
     afterColon_ = true;
     valueStart_ = static_cast<long long>(position) + 1;
     return true;
 }
 
-bool Reader::comma(size_t position)
+template <typename Unit>
+bool Reader<Unit>::comma(size_t position)
 {
     if (stack_.count() == 0) return false;
     if (valueStart_ == -1) {
@@ -289,14 +364,15 @@ bool Reader::comma(size_t position)
         return true;
     }
     if (pending_ != kQuoted) pending_ = kUnquoted;
-    if (!storePending(top()->kind() == JsonKind::Array, position)) return false;
+    if (!storePending(topIsArray_, position)) return false;
     pending_ = kUnquoted;
     afterColon_ = false;
     valueStart_ = static_cast<long long>(position) + 1;
     return true;
 }
 
-bool Reader::closeArray(size_t position)
+template <typename Unit>
+bool Reader<Unit>::closeArray(size_t position)
 {
     if (valueStart_ == -1) {
         pop();
@@ -304,8 +380,8 @@ bool Reader::closeArray(size_t position)
     }
     if (pending_ != kQuoted) {
         bool blankOnly = true;
-        for (wchar_t unit : slice(valueStart_, position - static_cast<size_t>(valueStart_)))
-            if (unit > 32) blankOnly = false;
+        for (const Unit unit : slice(valueStart_, position - static_cast<size_t>(valueStart_)))
+            if (widenUnit(unit) > 32) blankOnly = false;
         if (blankOnly && unitAt(static_cast<size_t>(valueStart_ - 1)) != L'[') return false;  // as in [1,]
         pending_ = kUnquoted;
     }
@@ -314,7 +390,8 @@ bool Reader::closeArray(size_t position)
     return true;
 }
 
-bool Reader::closeObject(size_t position)
+template <typename Unit>
+bool Reader<Unit>::closeObject(size_t position)
 {
     if (valueStart_ == -1) {
         pop();
@@ -327,7 +404,8 @@ bool Reader::closeObject(size_t position)
 }
 
 // After the last value of a container: nothing is pending any more, and the container ends.
-void Reader::closeContainer()
+template <typename Unit>
+void Reader<Unit>::closeContainer()
 {
     pending_ = kUnquoted;
     afterColon_ = false;
@@ -336,7 +414,8 @@ void Reader::closeContainer()
     pop();
 }
 
-JsonNode* Reader::makeUnquoted(std::wstring_view text)
+template <typename Unit>
+JsonNode* Reader<Unit>::makeUnquoted(std::wstring_view text)
 {
     if (text == L"null") return JsonNode::create(JsonKind::Null, arena_);
     if (text == L"true") return JsonNode::createBool(true, arena_);
@@ -348,21 +427,26 @@ JsonNode* Reader::makeUnquoted(std::wstring_view text)
     }
 }
 
-bool Reader::storePending(bool asElement, size_t position)
+template <typename Unit>
+bool Reader<Unit>::storePending(bool asElement, size_t position)
 {
     if (pending_ != kQuoted) valueLength_ = position - static_cast<size_t>(valueStart_);
-    const std::wstring_view value = slice(valueStart_, valueLength_);
+    const View value = slice(valueStart_, valueLength_);
 
     JsonNode* node = nullptr;
     if (pending_ == kQuoted) {
-        node = JsonNode::createString(decoded(value, valueHasEscape_, scratch_), arena_);
+        if constexpr (std::is_same_v<Unit, char>) {
+            if (!valueHasEscape_) node = JsonNode::createAsciiString(value, arena_);  // widened once, into the node
+        }
+        if (!node) node = JsonNode::createString(decoded(value, valueHasEscape_, scratch_), arena_);
     } else {
-        auto isBlank = [](wchar_t unit) { return unit == L' ' || unit == L'\t' || unit == L'\r' || unit == L'\n'; };
-        std::wstring_view compact = value;
-        if (std::any_of(value.begin(), value.end(), isBlank)) {
+        auto isBlank = [](Unit unit) { return unit == ' ' || unit == '\t' || unit == '\r' || unit == '\n'; };
+        std::wstring_view compact;
+        if constexpr (std::is_same_v<Unit, wchar_t>) compact = value;
+        if (!std::is_same_v<Unit, wchar_t> || std::any_of(value.begin(), value.end(), isBlank)) {
             scratch_.clear();
-            for (wchar_t unit : value)
-                if (!isBlank(unit)) scratch_.push_back(unit);
+            for (const Unit unit : value)
+                if (!isBlank(unit)) scratch_.push_back(widenUnit(unit));
             compact = scratch_;
         }
         if (asElement && compact.empty()) return true;  // [] and [1,,2]
@@ -396,6 +480,13 @@ bool Reader::storePending(bool asElement, size_t position)
 bool parseJsonInto(JsonNode* root, std::wstring_view text, bool unicodeEscapes)
 {
     if (!root) return false;
-    Reader reader(root, text, unicodeEscapes);
+    Reader<wchar_t> reader(root, text, unicodeEscapes);
+    return reader.run();
+}
+
+bool parseAsciiJsonInto(JsonNode* root, std::string_view text, bool unicodeEscapes)
+{
+    if (!root) return false;
+    Reader<char> reader(root, text, unicodeEscapes);
     return reader.run();
 }

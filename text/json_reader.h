@@ -4,6 +4,7 @@
 // values are dropped.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 class JsonNode;
@@ -18,3 +19,6 @@ constexpr int kJsonMaxDepth = 10000;
 // root's content is cleared first; on failure (malformed, or nested deeper than kJsonMaxDepth)
 // it is left empty (its kind kept).
 bool parseJsonInto(JsonNode* root, std::wstring_view text, bool unicodeEscapes);
+// The same for ASCII text (every byte below 0x80), read as the UTF-16 it widens to, unit for unit:
+// the same tree as parseJsonInto gives for that UTF-16 text, without a widened copy of it.
+bool parseAsciiJsonInto(JsonNode* root, std::string_view text, bool unicodeEscapes);
