@@ -89,6 +89,16 @@ struct JsonNode::ArenaReleases {
     }
 };
 
+JsonNode* JsonNode::createObject(Arena* arena, int expectedMembers)
+{
+    JsonNode* node = create(JsonKind::Null, arena);
+    if (node && !node->becomeObject(expectedMembers)) {
+        destroy(node);
+        return nullptr;
+    }
+    return node;
+}
+
 void JsonNode::destroy(JsonNode* node, ArenaReleases* releases)
 {
     Arena* arena = node->arena_;
@@ -379,10 +389,12 @@ bool JsonNode::becomeArray()
     return true;
 }
 
-bool JsonNode::becomeObject()
+bool JsonNode::becomeObject() { return becomeObject(0); }
+
+bool JsonNode::becomeObject(int expectedMembers)
 {
     if (kind_ == JsonKind::Object && number_.members) return true;
-    auto* table = makeIn<MemberTable>(arena_, processHeap(), arena_);
+    auto* table = makeIn<MemberTable>(arena_, processHeap(), arena_, expectedMembers);
     if (!table || !table->isValid()) {
         destroyIn(arena_, table);
         return false;

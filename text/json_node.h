@@ -18,6 +18,9 @@ public:
     // arena the node, its text and its containers are carved from it (the reader's way); the
     // node keeps the arena alive until it is freed.
     static JsonNode* create(JsonKind kind = JsonKind::Object, Arena* arena = nullptr);
+    // An empty object with room for the members expected (the reader's guess from the object
+    // before it in the same array).
+    static JsonNode* createObject(Arena* arena, int expectedMembers);
     static JsonNode* createString(std::wstring_view text, Arena* arena = nullptr);
     static JsonNode* createFloat(double value, std::wstring_view raw = {}, Arena* arena = nullptr);
     static JsonNode* createInteger(int64_t value, std::wstring_view raw = {}, Arena* arena = nullptr);
@@ -52,6 +55,7 @@ public:
     bool becomeString(std::wstring_view text);
     bool becomeArray();
     bool becomeObject();
+    bool becomeObject(int expectedMembers);
     // Empties the value but keeps the kind.
     void clearValue();
 

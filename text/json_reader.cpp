@@ -167,7 +167,8 @@ private:
         uint32_t ownHash = 0;
         uint32_t chainHash = 0;
     };
-    static constexpr size_t kCachedKeys = 64;
+    static constexpr int kCachedKeyBits = 8;
+    static constexpr size_t kCachedKeys = size_t{1} << kCachedKeyBits;
     CachedKey keyCache_[kCachedKeys];
 };
 
@@ -209,8 +210,9 @@ bool Reader<Unit>::adoptUnderKey(JsonNode* container, JsonNode* node)
     if (keyHasEscape_) decodedText = decodedKey();
     const size_t length = keyHasEscape_ ? decodedText.size() : raw.size();
     auto unitOf = [&](size_t i) { return keyHasEscape_ ? decodedText[i] : widenUnit(raw[i]); };
-    CachedKey& cached =
-        keyCache_[length ? (length * 31 + static_cast<size_t>(unitOf(0)) * 7 + static_cast<size_t>(unitOf(length - 1))) % kCachedKeys : 0];
+    uint32_t mix = static_cast<uint32_t>(length);
+    if (length) mix = ((mix * 31 + unitOf(0)) * 31 + unitOf(length / 2)) * 31 + unitOf(length - 1);
+    CachedKey& cached = keyCache_[(mix * 0x9E3779B1u) >> (32 - kCachedKeyBits)];
     MemberTable::PreparedKey prepared;
     if (cached.copy && cached.length == length &&
         (keyHasEscape_ ? sameUnits(cached.copy, decodedText.data(), length) : sameUnits(cached.copy, raw.data(), length))) {
@@ -297,7 +299,15 @@ bool Reader<Unit>::openContainer(JsonKind kind)
         return push(root_);
     }
     JsonNode* parent = top();
-    JsonNode* node = JsonNode::create(kind, arena_);
+    JsonNode* node = nullptr;
+    if (!isArray && topIsArray_ && parent->elementCount() > 0) {
+        // An object in a list: most likely it has the members of the one before it. Up to a few
+        // dozen, so that a guess costs little when wrong.
+        const JsonNode* previous = parent->element(parent->elementCount() - 1);
+        node = JsonNode::createObject(arena_, std::min(previous->memberCount(), 64));
+    } else {
+        node = JsonNode::create(kind, arena_);
+    }
     if (!node) return false;
     bool stored = false;
     if (parent->kind() == JsonKind::Array) {

@@ -30,13 +30,35 @@ MemberTable::HeapHolder::~HeapHolder()
     if (owned) HeapDestroy(heap);
 }
 
-MemberTable::MemberTable(void* heap, Arena* arena)
-    : arena_(arena), heap_(heap, arena == nullptr), order_(PointerList::kDefaultCapacity, heap_.heap, arena)
+namespace {
+
+// The sizes growth goes through (2 x n + 1 each time), the first that holds the members expected.
+int bucketsFor(int members)
+{
+    int buckets = MemberTable::kInitialBuckets;
+    while (thresholdFor(buckets) < members && buckets <= (INT_MAX - 1) / 4) buckets = 2 * buckets + 1;
+    return buckets;
+}
+
+int orderCapacityFor(int members)
+{
+    int capacity = PointerList::kDefaultCapacity;
+    while (capacity < members && capacity <= (INT_MAX - 1) / 4) capacity = 2 * capacity + 1;
+    return capacity;
+}
+
+} // namespace
+
+MemberTable::MemberTable(void* heap, Arena* arena) : MemberTable(heap, arena, 0) {}
+
+MemberTable::MemberTable(void* heap, Arena* arena, int expectedMembers)
+    : arena_(arena), heap_(heap, arena == nullptr), order_(orderCapacityFor(expectedMembers), heap_.heap, arena)
 {
     if (!heap_.heap && !arena_) return;
-    buckets_ = static_cast<MemberEntry**>(allocate(kInitialBuckets * sizeof(MemberEntry*)));
+    const int buckets = bucketsFor(expectedMembers);
+    buckets_ = static_cast<MemberEntry**>(allocate(static_cast<size_t>(buckets) * sizeof(MemberEntry*)));
     if (buckets_) {
-        bucketCount_ = kInitialBuckets;
+        bucketCount_ = buckets;
         threshold_ = thresholdFor(bucketCount_);
     }
 }

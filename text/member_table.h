@@ -30,6 +30,9 @@ public:
     // the given Windows heap; with neither the table makes a private heap and destroys it whole
     // with the table.
     explicit MemberTable(void* heap = nullptr, Arena* arena = nullptr);
+    // The same with room made at once for the members expected: the buckets and the member order
+    // start as large as they would have grown for that many.
+    MemberTable(void* heap, Arena* arena, int expectedMembers);
     ~MemberTable();
     MemberTable(const MemberTable&) = delete;
     MemberTable& operator=(const MemberTable&) = delete;
