@@ -102,6 +102,20 @@ JsonNode* JsonNode::createObject(Arena* arena, int expectedMembers)
 void JsonNode::destroy(JsonNode* node, ArenaReleases* releases)
 {
     Arena* arena = node->arena_;
+#ifndef PICLADE_ARENA_POISONS
+    if (arena && !arena->isRecycling()) {
+        // Once its parse is over an arena takes nothing back before its end: of such a node only
+        // a text on the heap and the links of its members into its table need undoing.
+        if (node->text_ && node->textOnHeap_) HeapFree(processHeap(), 0, node->text_);
+        if (node->kind_ == JsonKind::Object && node->number_.members) node->number_.members->detachEntries();
+        if (releases) {
+            releases->add(arena);
+        } else {
+            arena->release();
+        }
+        return;
+    }
+#endif
     node->~JsonNode();
     if (arena) {
         arena->recycle(node, sizeof(JsonNode));

@@ -1,6 +1,7 @@
 #include "text/json_reader.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -50,6 +51,13 @@ inline bool sameUnits(const wchar_t* a, const Unit* b, size_t length)
     return true;
 }
 
+template <typename Unit>
+inline size_t findEitherPlain(const Unit* text, size_t from, size_t size, wchar_t a, wchar_t b)
+{
+    while (from < size && widenUnit(text[from]) != a && widenUnit(text[from]) != b) ++from;
+    return from;
+}
+
 // The first position at or after `from` holding `a` or `b`, or `size`: eight bytes, or four UTF-16
 // units where wchar_t is one, at a time (a lane equal to the wanted unit XORs to zero, which the
 // borrow finds).
@@ -67,11 +75,15 @@ inline size_t findEither(const Unit* text, size_t from, size_t size, wchar_t a, 
             std::memcpy(&block, text + from, sizeof block);
             const uint64_t x = block ^ wantA;
             const uint64_t y = block ^ wantB;
-            if (((x - kOnes) & ~x & kHighs) | ((y - kOnes) & ~y & kHighs)) break;
+            const uint64_t found = ((x - kOnes) & ~x & kHighs) | ((y - kOnes) & ~y & kHighs);
+            // The lowest lane flagged is a true match (a borrow only flags lanes above one); in
+            // memory order where the system is little-endian, as every Windows system is.
+            if (found) return std::endian::native == std::endian::little
+                                  ? from + static_cast<size_t>(std::countr_zero(found)) / (8 * sizeof(Unit))
+                                  : findEitherPlain(text, from, size, a, b);
         }
     }
-    while (from < size && widenUnit(text[from]) != a && widenUnit(text[from]) != b) ++from;
-    return from;
+    return findEitherPlain(text, from, size, a, b);
 }
 
 constexpr int kUnquoted = -1;

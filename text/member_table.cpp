@@ -313,6 +313,15 @@ bool MemberTable::removeEntry(MemberEntry* target)
     return false;
 }
 
+void MemberTable::detachEntries()
+{
+    for (MemberEntry* entry : order_) {
+        entry->key = nullptr;
+        entry->keyLength = 0;
+        entry->nextInChain = nullptr;
+    }
+}
+
 void MemberTable::clear()
 {
     for (MemberEntry* entry : order_) {

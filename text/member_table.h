@@ -75,6 +75,9 @@ public:
 
     // Frees every key and forgets every entry; the bucket count stays.
     void clear();
+    // Leaves no entry pointing into the table, as the destructor does, for a table of an arena
+    // that is dropped without its destructor: all it holds waits for the arena's end.
+    void detachEntries();
 
     int count() const { return memberCount_; }
     int bucketCount() const { return bucketCount_; }
