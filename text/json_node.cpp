@@ -167,6 +167,38 @@ JsonNode* JsonNode::createBool(bool value, Arena* arena)
 
 JsonNode* JsonNode::createRaw(std::wstring_view raw, Arena* arena) { return createWithText(JsonKind::Raw, raw, arena); }
 
+JsonNode* JsonNode::createTaking(JsonKind kind, wchar_t* text, size_t length, Arena* arena)
+{
+    JsonNode* node = create(kind, arena);
+    if (!node) {
+        arena->recycle(text, (length + 1) * sizeof(wchar_t));
+        return nullptr;
+    }
+    node->text_ = text;
+    node->textLength_ = length;
+    node->textOnHeap_ = 0;
+    return node;
+}
+
+JsonNode* JsonNode::createFloatTaking(double value, wchar_t* text, size_t length, Arena* arena)
+{
+    JsonNode* node = createTaking(JsonKind::Float, text, length, arena);
+    if (node) node->number_.real = value;
+    return node;
+}
+
+JsonNode* JsonNode::createIntegerTaking(int64_t value, wchar_t* text, size_t length, Arena* arena)
+{
+    JsonNode* node = createTaking(JsonKind::Integer, text, length, arena);
+    if (node) node->number_.integer = value;
+    return node;
+}
+
+JsonNode* JsonNode::createRawTaking(wchar_t* text, size_t length, Arena* arena)
+{
+    return createTaking(JsonKind::Raw, text, length, arena);
+}
+
 JsonNode* JsonNode::createAsciiString(std::string_view ascii, Arena* arena)
 {
     JsonNode* node = create(JsonKind::String, arena);

@@ -28,6 +28,12 @@ public:
     static JsonNode* createRaw(std::wstring_view raw, Arena* arena = nullptr);
     // A String node of ASCII text (every byte below 0x80), each byte the UTF-16 unit of its value.
     static JsonNode* createAsciiString(std::string_view ascii, Arena* arena = nullptr);
+    // Number and Raw nodes that take over their text as written: `length` units and a terminating
+    // zero, carved from the arena by allocateRaw (the reader's way: no second copy). The text goes
+    // back to the arena when the node cannot be made.
+    static JsonNode* createFloatTaking(double value, wchar_t* text, size_t length, Arena* arena);
+    static JsonNode* createIntegerTaking(int64_t value, wchar_t* text, size_t length, Arena* arena);
+    static JsonNode* createRawTaking(wchar_t* text, size_t length, Arena* arena);
 
     void addRef();
     // Drops one reference; the last one frees the node and releases its children (without
@@ -98,6 +104,7 @@ private:
     static void destroy(JsonNode* node, ArenaReleases* releases = nullptr);
     bool dropReference();  // true when it was the last
     static JsonNode* createWithText(JsonKind kind, std::wstring_view text, Arena* arena);
+    static JsonNode* createTaking(JsonKind kind, wchar_t* text, size_t length, Arena* arena);
     void dropValue();
     bool storeElement(JsonNode* child, bool adopt);
     bool storeMember(const MemberTable::PreparedKey& key, JsonNode* child, bool adopt);

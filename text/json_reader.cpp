@@ -144,6 +144,7 @@ private:
     void closeContainer();
     bool storePending(bool asElement, size_t position);
     JsonNode* makeUnquoted(std::wstring_view text);
+    JsonNode* makeUnquotedAscii(std::string_view text);
 
     JsonNode* root_;
     View text_;
@@ -385,6 +386,15 @@ bool Reader<Unit>::comma(size_t position)
         valueStart_ = static_cast<long long>(position) + 1;
         return true;
     }
+    if (pending_ != kQuoted && !topIsArray_ && static_cast<size_t>(valueStart_) == position && keyStart_ != -1 &&
+        keyStart_ == emptyRawKey_ && top_ == emptyRawHolder_) {
+        // A comma straight after the one that stored an empty value under this key: storing it
+        // again would change nothing (a run of commas costs no more than its length).
+        pending_ = kUnquoted;
+        afterColon_ = false;
+        valueStart_ = static_cast<long long>(position) + 1;
+        return true;
+    }
     if (pending_ != kQuoted) pending_ = kUnquoted;
     if (!storePending(topIsArray_, position)) return false;
     pending_ = kUnquoted;
@@ -449,6 +459,27 @@ JsonNode* Reader<Unit>::makeUnquoted(std::wstring_view text)
     }
 }
 
+// An unquoted value of ASCII text without blanks, as makeUnquoted reads its UTF-16: a number's
+// or a Raw value's text is widened once, straight into the arena, and the node keeps that copy.
+template <typename Unit>
+JsonNode* Reader<Unit>::makeUnquotedAscii(std::string_view text)
+{
+    if (text == "null") return JsonNode::create(JsonKind::Null, arena_);
+    if (text == "true") return JsonNode::createBool(true, arena_);
+    if (text == "false") return JsonNode::createBool(false, arena_);
+    if (text.empty()) return JsonNode::createRaw({}, arena_);
+    auto* units = static_cast<wchar_t*>(arena_->allocateRaw((text.size() + 1) * sizeof(wchar_t)));
+    if (!units) return nullptr;
+    for (size_t i = 0; i < text.size(); ++i) units[i] = widenUnit(text[i]);
+    units[text.size()] = 0;
+    const std::wstring_view wide(units, text.size());
+    switch (classifyNumber(wide)) {
+    case NumberKind::Decimal: return JsonNode::createFloatTaking(readDecimal(wide), units, text.size(), arena_);
+    case NumberKind::Integer: return JsonNode::createIntegerTaking(readInteger(wide), units, text.size(), arena_);
+    default: return JsonNode::createRawTaking(units, text.size(), arena_);
+    }
+}
+
 template <typename Unit>
 bool Reader<Unit>::storePending(bool asElement, size_t position)
 {
@@ -456,6 +487,7 @@ bool Reader<Unit>::storePending(bool asElement, size_t position)
     const View value = slice(valueStart_, valueLength_);
 
     JsonNode* node = nullptr;
+    bool emptyValue = false;  // an unquoted value of nothing but blanks: an empty Raw node
     if (pending_ == kQuoted) {
         if constexpr (std::is_same_v<Unit, char>) {
             if (!valueHasEscape_) node = JsonNode::createAsciiString(value, arena_);  // widened once, into the node
@@ -463,19 +495,28 @@ bool Reader<Unit>::storePending(bool asElement, size_t position)
         if (!node) node = JsonNode::createString(decoded(value, valueHasEscape_, scratch_), arena_);
     } else {
         auto isBlank = [](Unit unit) { return unit == ' ' || unit == '\t' || unit == '\r' || unit == '\n'; };
-        std::wstring_view compact;
-        if constexpr (std::is_same_v<Unit, wchar_t>) compact = value;
-        if (!std::is_same_v<Unit, wchar_t> || std::any_of(value.begin(), value.end(), isBlank)) {
+        const bool blanks = std::any_of(value.begin(), value.end(), isBlank);
+        std::wstring_view compact;  // the value without its blanks, as UTF-16
+        size_t compactSize = value.size();
+        if (blanks) {
             scratch_.clear();
             for (const Unit unit : value)
                 if (!isBlank(unit)) scratch_.push_back(widenUnit(unit));
             compact = scratch_;
+            compactSize = scratch_.size();
+        } else if constexpr (std::is_same_v<Unit, wchar_t>) {
+            compact = value;
         }
-        if (asElement && compact.empty()) return true;  // [] and [1,,2]
-        if (compact.empty() && keyStart_ != -1 && keyStart_ == emptyRawKey_ && stack_.count() != 0 &&
+        if (asElement && compactSize == 0) return true;  // [] and [1,,2]
+        if (compactSize == 0 && keyStart_ != -1 && keyStart_ == emptyRawKey_ && stack_.count() != 0 &&
             top() == emptyRawHolder_)
             return true;  // the member holds this very value already: storing it again changes nothing
-        node = makeUnquoted(compact);
+        emptyValue = compactSize == 0;
+        if constexpr (std::is_same_v<Unit, char>) {
+            node = blanks ? makeUnquoted(compact) : makeUnquotedAscii(value);  // ASCII: widened once, into the node
+        } else {
+            node = makeUnquoted(compact);
+        }
     }
     if (!node) return false;
 
@@ -484,7 +525,7 @@ bool Reader<Unit>::storePending(bool asElement, size_t position)
         JsonNode* container = top();
         if (asElement) return container->adoptElement(node);
         if (keyStart_ != -1) {
-            const bool emptyRaw = node->kind() == JsonKind::Raw && node->rawText().empty();
+            const bool emptyRaw = node->kind() == JsonKind::Raw && emptyValue;
             if (!adoptUnderKey(container, node)) return false;
             if (emptyRaw) {
                 emptyRawHolder_ = container;
