@@ -18,6 +18,8 @@
 
 class Arena {
 public:
+    static constexpr size_t kAlign = 8;  // every piece's alignment: a double's, as nodes and texts need
+
     // A new arena with one reference, or null when memory runs out.
     static Arena* create();
 
@@ -78,9 +80,6 @@ private:
     Chunk* chunks_ = nullptr;
     char* cursor_ = nullptr;
     char* end_ = nullptr;
-public:
-    static constexpr size_t kAlign = 8;  // every piece's alignment: a double's, as nodes and texts need
-private:
     static constexpr size_t kRecycledClasses = 65;  // pieces up to 512 bytes, by 8-byte class
     bool recycling_ = false;
     long localRefs_ = 0;  // references taken (less those dropped) while recycling

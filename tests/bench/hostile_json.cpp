@@ -50,7 +50,7 @@ std::string oneKeyRepeated(size_t bytes)
     // Many distinct keys first, then the last of them again and again: a search for the
     // member's place in the order would walk them all every time.
     std::string text = reserved(bytes);
-    text = "{";
+    text += '{';
     for (int i = 0; i < 100000; ++i) {
         const std::string number = std::to_string(i);
         text.append("\"k").append(number).append("\":").append(number).append(",");

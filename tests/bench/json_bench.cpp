@@ -16,9 +16,13 @@ namespace {
 
 std::string photoListPage(int photos, int total)
 {
-    std::string text = "{\"result\":true,\"data\":{\"album_id\":\"3550000000\",\"total\":" + std::to_string(total) +
-                       ",\"photo_list\":[";
-    for (int i = 0; i < photos; ++i) text += (i ? "," : "") + photoEntry(i);
+    std::string text = "{\"result\":true,\"data\":{\"album_id\":\"3550000000\",\"total\":";
+    text += std::to_string(total);
+    text += ",\"photo_list\":[";
+    for (int i = 0; i < photos; ++i) {
+        if (i) text += ',';
+        text += photoEntry(i);
+    }
     return text + "]},\"code\":0,\"msg\":\"\"}";
 }
 
