@@ -1,16 +1,18 @@
 // JSON parse throughput of the program's reader against RapidJSON's DOM parser on the same text
 // (medians of interleaved rounds, with their smallest and largest), and parse time and peak memory
 // for 10 MB of each hostile shape against an ordinary answer, and the time to refuse 10 MB nested
-// past the reader's limit.
+// past the reader's limit (medians of rounds too).
 #include "bench_util.h"
 #include "hostile_json.h"
 #include "text/encoding.h"
 #include "text/json_document.h"
 
 #include <cstring>
+#include <iterator>
 #include <rapidjson/document.h>
 #include <psapi.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -140,30 +142,47 @@ bool shapeFigures(const char* name, double& milliseconds, double& megabytes)
     return std::sscanf(answer.c_str(), "%lf %lf %d", &milliseconds, &megabytes, &parsed) == 3 && parsed == 1;
 }
 
+// Rounds of every shape, each in a process of its own; each round's ratios are to that round's
+// ordinary answer, so that a load that comes and goes weighs on both alike. The figures are the
+// medians of the rounds with their smallest and largest.
 void hostileShapes()
 {
-    double ordinaryMs = 0, ordinaryMb = 0;
-    for (const Shape& shape : kShapes) {
-        double ms = 0, mb = 0;
-        if (!shapeFigures(shape.name, ms, mb)) {
-            std::printf("json_hostile_%s failed\n", shape.name);
+    constexpr int kShapeRounds = 5;
+    constexpr size_t kCount = std::size(kShapes);
+    std::vector<double> ms[kCount], mb[kCount], timeRatios[kCount], memoryRatios[kCount];
+    std::vector<bool> failed(kCount, false);
+    for (int round = 0; round < kShapeRounds; ++round) {
+        double ordinaryMs = 0, ordinaryMb = 0;
+        for (size_t i = 0; i < kCount; ++i) {
+            const Shape& shape = kShapes[i];
+            double shapeMs = 0, shapeMb = 0;
+            if (!shapeFigures(shape.name, shapeMs, shapeMb)) {
+                failed[i] = true;
+                continue;
+            }
+            ms[i].push_back(shapeMs);
+            mb[i].push_back(shapeMb);
+            if (shape.make == ordinaryAnswer) {
+                ordinaryMs = shapeMs;
+                ordinaryMb = shapeMb;
+            } else if (!shape.refused && ordinaryMs > 0 && ordinaryMb > 0) {
+                timeRatios[i].push_back(shapeMs / ordinaryMs);
+                memoryRatios[i].push_back(shapeMb / ordinaryMb);
+            }
+        }
+    }
+    for (size_t i = 0; i < kCount; ++i) {
+        const std::string prefix = std::string("json_hostile_") + kShapes[i].name;
+        if (failed[i]) std::printf("%s failed\n", prefix.c_str());
+        if (kShapes[i].refused) {
+            reportSpread(prefix + "_refusal_ms", ms[i], "ms");
+            reportSpread(prefix + "_peak_memory", mb[i], "MB");
             continue;
         }
-        const std::string prefix = std::string("json_hostile_") + shape.name;
-        if (shape.refused) {
-            report((prefix + "_refusal_ms").c_str(), ms, "ms");
-            report((prefix + "_peak_memory").c_str(), mb, "MB");
-            continue;
-        }
-        report((prefix + "_parse_ms").c_str(), ms, "ms");
-        report((prefix + "_peak_memory").c_str(), mb, "MB");
-        if (shape.make == ordinaryAnswer) {
-            ordinaryMs = ms;
-            ordinaryMb = mb;
-        } else if (ordinaryMs > 0 && ordinaryMb > 0) {
-            report((prefix + "_time_ratio").c_str(), ms / ordinaryMs, "x");
-            report((prefix + "_memory_ratio").c_str(), mb / ordinaryMb, "x");
-        }
+        reportSpread(prefix + "_parse_ms", ms[i], "ms");
+        reportSpread(prefix + "_peak_memory", mb[i], "MB");
+        reportSpread(prefix + "_time_ratio", timeRatios[i], "x");
+        reportSpread(prefix + "_memory_ratio", memoryRatios[i], "x");
     }
 }
 
