@@ -29,7 +29,16 @@ public:
     void* allocateRaw(size_t bytes)
     {
         bytes = (bytes + kAlign - 1 + (bytes == 0)) & ~(kAlign - 1);
+#ifndef PICLADE_ARENA_POISONS
+        if (recycling_ && bytes / kAlign < kRecycledClasses) {
+            if (void* piece = recycled_[bytes / kAlign]) {  // a piece given back during the parse
+                recycled_[bytes / kAlign] = *static_cast<void**>(piece);
+                return piece;
+            }
+        }
+#else
         if (recycling_ && bytes / kAlign < kRecycledClasses && recycled_[bytes / kAlign]) return carve(bytes);
+#endif
         if (static_cast<size_t>(end_ - cursor_) < bytes) return carve(bytes);
         void* piece = cursor_;  // the common case: the next piece of the current chunk
         cursor_ += bytes;
@@ -43,9 +52,15 @@ public:
     void recycle(void* piece, size_t bytes)
     {
 #ifndef PICLADE_ARENA_POISONS
-        if (!recycling_) return;  // the piece waits for the arena's end
-#endif
+        if (!recycling_ || !piece) return;  // the piece waits for the arena's end
+        const size_t sizeClass = (bytes + kAlign - 1 + (bytes == 0)) / kAlign;
+        if (sizeClass < kRecycledClasses) {
+            *static_cast<void**>(piece) = recycled_[sizeClass];
+            recycled_[sizeClass] = piece;
+        }
+#else
         recyclePiece(piece, bytes);
+#endif
     }
     void setRecycling(bool on);
     // While recycling, what the arena's user built is reachable by its thread alone: the counts

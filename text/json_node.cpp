@@ -495,7 +495,7 @@ bool JsonNode::adoptElement(JsonNode* child)
 bool JsonNode::storeElement(JsonNode* child, bool adopt)
 {
     if (!child || wouldContainItself(child)) return false;
-    if (!becomeArray() || !growElements()) return false;
+    if ((kind_ != JsonKind::Array && !becomeArray()) || !growElements()) return false;
     number_.elements[elementCount_++] = child;
     takeChild(child, adopt);
     return true;
@@ -565,7 +565,7 @@ bool JsonNode::adoptMember(const MemberTable::PreparedKey& key, JsonNode* child)
 bool JsonNode::storeMember(const MemberTable::PreparedKey& key, JsonNode* child, bool adopt)
 {
     if (!child || wouldContainItself(child)) return false;
-    if (!becomeObject()) return false;
+    if ((kind_ != JsonKind::Object || !number_.members) && !becomeObject()) return false;
     if (child->key) {
         // A member's chain link and key live in the node itself, so a node can be a member of
         // one object only; storing it again would corrupt the first object's chains.

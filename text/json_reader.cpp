@@ -211,11 +211,12 @@ template <typename Unit>
 std::wstring_view Reader<Unit>::decodedKey() { return decoded(slice(keyStart_, keyLength_), keyHasEscape_, key_); }
 
 // Stores the node under the current key, sharing the key's copy with the other objects of this
-// parse. The root is not the arena's: its table copies keys of its own.
+// parse. The root is not the arena's: its table copies keys of its own, and only the hashes of
+// the key are taken from the cache for it.
 template <typename Unit>
 bool Reader<Unit>::adoptUnderKey(JsonNode* container, JsonNode* node)
 {
-    if (container == root_) return container->adoptMember(decodedKey(), node);
+    const bool intoRoot = container == root_;
     // A key without escapes is looked up as it stands in the text (8-bit text is not widened for
     // that); an escaped one once decoded.
     const View raw = slice(keyStart_, keyLength_);
@@ -232,13 +233,23 @@ bool Reader<Unit>::adoptUnderKey(JsonNode* container, JsonNode* node)
         prepared.text = std::wstring_view(cached.copy, length);  // the same units
         prepared.ownHash = cached.ownHash;
         prepared.chainHash = cached.chainHash;
-        prepared.arenaCopy = cached.copy;
+        prepared.arenaCopy = intoRoot ? nullptr : cached.copy;
         return container->adoptMember(prepared, node);
     }
     prepared = MemberTable::prepareKey(keyHasEscape_ ? decodedText : decodedKey());
     if (!container->adoptMember(prepared, node)) return false;
-    // The node holds its key's copy in this arena now (made for it, or the replaced member's).
-    cached.copy = node->key;
+    // The node holds its key's copy in this arena now (made for it, or the replaced member's);
+    // the root's copy is its own table's, which the parse may yet drop: the cache keeps one of
+    // its own in the arena then. Keys in the arena go only with it.
+    const wchar_t* copy = node->key;
+    if (intoRoot) {
+        auto* own = static_cast<wchar_t*>(arena_->allocateRaw((length + 1) * sizeof(wchar_t)));
+        if (!own) return true;  // stored all the same; only not remembered
+        if (length) std::memcpy(own, prepared.text.data(), length * sizeof(wchar_t));
+        own[length] = 0;
+        copy = own;
+    }
+    cached.copy = copy;
     cached.length = length;
     cached.ownHash = prepared.ownHash;
     cached.chainHash = prepared.chainHash;
