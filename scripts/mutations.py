@@ -117,6 +117,11 @@ BREAKS = {
         [("text/json_reader.cpp", "if (blankOnly && unitAt(static_cast<size_t>(valueStart_ - 1)) != L'[') return false;",
           "(void)blankOnly;")],
         "json_test", ""),
+    "reader-depth-off-by-one": (
+        "the JSON reader takes one level of nesting past its limit of 10,000",
+        [("text/json_reader.cpp", "if (stack_.count() >= kJsonMaxDepth) return false;",
+          "if (stack_.count() > kJsonMaxDepth) return false;")],
+        "json_test", "JsonReader.StructuresAndFailures"),
     "pool-idle-ignores-queue": (
         "the worker pool reads as idle while tasks still wait in its queue",
         [("tasks/thread_pool.h", "return queuedTasks_ == 0 && busyThreads_ == 0;", "return busyThreads_ == 0;")],

@@ -10,15 +10,11 @@ struct Arena::Chunk {
     size_t bytes;
 };
 
-// Under AddressSanitizer (the native test build) a piece given back is poisoned until it is handed
-// out again, so a use after release is caught even though the memory stays in the arena.
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
+// Poisoning under AddressSanitizer: see arena.h.
+#ifdef PICLADE_ARENA_POISONS
 #include <sanitizer/asan_interface.h>
 #define ARENA_POISON(piece, bytes) ASAN_POISON_MEMORY_REGION(piece, bytes)
 #define ARENA_UNPOISON(piece, bytes) ASAN_UNPOISON_MEMORY_REGION(piece, bytes)
-#define ARENA_POISONS 1
-#endif
 #endif
 #ifndef ARENA_POISON
 #define ARENA_POISON(piece, bytes) ((void)(piece), (void)(bytes))
@@ -27,8 +23,10 @@ struct Arena::Chunk {
 
 namespace {
 
-constexpr size_t kAlign = 16;
+// Chunks themselves come from the heap aligned for the interlocked list.
+constexpr size_t kAlign = Arena::kAlign;
 constexpr size_t kHeader = (sizeof(Arena::Chunk*) * 4 + kAlign - 1) & ~(kAlign - 1);
+static_assert(sizeof(Arena::Chunk) <= kHeader, "a chunk's header fits before its pieces");
 // Chunks stay below the size at which the heap maps fresh pages for every block: a chunk is
 // then recycled by the heap from one parse to the next instead of costing page faults.
 constexpr size_t kChunkBytes = 32 * 1024 - 64;
@@ -78,18 +76,16 @@ Arena::Chunk* Arena::newChunk(size_t bytes)
     if (bytes == kChunkBytes) {
         if (auto* cached = reinterpret_cast<Chunk*>(InterlockedPopEntrySList(&chunkCache().head))) {
             ARENA_UNPOISON(reinterpret_cast<char*>(cached) + kHeader, kChunkBytes - kHeader);
-            std::memset(reinterpret_cast<char*>(cached) + kHeader, 0, kChunkBytes - kHeader);
             return cached;
         }
     }
-    return static_cast<Chunk*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes));
+    // Not zero-filled: allocate() clears each piece it hands out, allocateRaw() leaves it to the
+    // caller, who writes it whole.
+    return static_cast<Chunk*>(HeapAlloc(GetProcessHeap(), 0, bytes));
 }
 
-void Arena::recycle(void* piece, size_t bytes)
+void Arena::recyclePiece(void* piece, size_t bytes)
 {
-#ifndef ARENA_POISONS
-    if (!recycling_) return;  // the piece waits for the arena's end
-#endif
     if (!piece) return;
     const size_t rounded = roundUp(bytes ? bytes : 1);
     const size_t sizeClass = rounded / kAlign;
@@ -103,11 +99,18 @@ void Arena::recycle(void* piece, size_t bytes)
 void* Arena::allocate(size_t bytes)
 {
     bytes = roundUp(bytes ? bytes : 1);
+    void* piece = carve(bytes);
+    if (piece) std::memset(piece, 0, bytes);  // zero-filled, recycled or fresh alike
+    return piece;
+}
+
+
+void* Arena::carve(size_t bytes)
+{
     if (recycling_ && bytes / kAlign < kRecycledClasses) {
         if (void* piece = recycled_[bytes / kAlign]) {
             ARENA_UNPOISON(piece, bytes);
             recycled_[bytes / kAlign] = *static_cast<void**>(piece);
-            std::memset(piece, 0, bytes);  // zero-filled, as fresh chunk memory is
             return piece;
         }
     }
@@ -135,22 +138,17 @@ void Arena::setRecycling(bool on)
     recycling_ = on;
 }
 
-void Arena::addRef()
-{
-    if (recycling_) {
-        ++localRefs_;
-    } else {
-        InterlockedIncrement(&refCount_);
-    }
-}
+void Arena::addRefShared() { InterlockedIncrement(&refCount_); }
 
-void Arena::release()
+void Arena::release() { release(1); }
+
+void Arena::release(long count)
 {
     if (recycling_) {
-        --localRefs_;  // the recycling user's own reference keeps the arena alive meanwhile
+        localRefs_ -= count;  // the recycling user's own reference keeps the arena alive meanwhile
         return;
     }
-    if (InterlockedDecrement(&refCount_) != 0) return;
+    if (InterlockedExchangeAdd(&refCount_, -count) != count) return;
     this->~Arena();
     HeapFree(GetProcessHeap(), 0, this);
 }

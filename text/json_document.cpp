@@ -1,5 +1,8 @@
 #include "text/json_document.h"
 
+#include <climits>
+#include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include "text/encoding.h"
@@ -50,6 +53,30 @@ JsonNode* copyDeep(const JsonNode* source)
     return copy;
 }
 
+// True when every byte is below 0x80: code page 936 then gives each byte as the UTF-16 unit of the
+// same value, and the reader can read the bytes as those units (the service's answers: ASCII,
+// every other character escaped). Eight bytes at a time.
+bool isAscii(std::string_view text)
+{
+    size_t at = 0;
+    for (; at + 8 <= text.size(); at += 8) {
+        uint64_t block;
+        std::memcpy(&block, text.data() + at, sizeof block);
+        if (block & 0x8080808080808080ULL) return false;
+    }
+    for (; at < text.size(); ++at)
+        if (static_cast<unsigned char>(text[at]) >= 0x80) return false;
+    return true;
+}
+
+// Parses 8-bit program text into the root: ASCII text as it is, other text converted first. Text
+// beyond what the conversion takes (more than INT_MAX bytes) converts to nothing, as before.
+bool parseNarrow(JsonNode* root, std::string_view text, bool unicodeEscapes)
+{
+    if (text.size() <= INT_MAX && isAscii(text)) return text.empty() || parseAsciiJsonInto(root, text, unicodeEscapes);
+    return parseJsonInto(root, wide(text), unicodeEscapes);
+}
+
 } // namespace
 
 JsonDocument::~JsonDocument() { JsonNode::release(root_); }
@@ -96,7 +123,14 @@ bool JsonDocument::LoadW(std::wstring_view text, bool unicodeEscapes)
     return text.empty() || parseJsonInto(root_, text, unicodeEscapes);
 }
 
-bool JsonDocument::Load(std::string_view text, bool unicodeEscapes) { return LoadW(wide(text), unicodeEscapes); }
+bool JsonDocument::Load(std::string_view text, bool unicodeEscapes)
+{
+    JsonNode* fresh = JsonNode::create(JsonKind::Object);
+    JsonNode::release(root_);
+    root_ = fresh;
+    if (!root_) return false;
+    return text.empty() || parseNarrow(root_, text, unicodeEscapes);
+}
 
 bool JsonDocument::ParseW(std::wstring_view text, bool unicodeEscapes)
 {
@@ -105,7 +139,12 @@ bool JsonDocument::ParseW(std::wstring_view text, bool unicodeEscapes)
     return parseJsonInto(root_, text, unicodeEscapes);
 }
 
-bool JsonDocument::Parse(std::string_view text, bool unicodeEscapes) { return ParseW(wide(text), unicodeEscapes); }
+bool JsonDocument::Parse(std::string_view text, bool unicodeEscapes)
+{
+    if (!root_) root_ = JsonNode::create(JsonKind::Object);
+    if (!root_) return false;
+    return parseNarrow(root_, text, unicodeEscapes);
+}
 
 void JsonDocument::Clear()
 {

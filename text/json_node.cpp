@@ -1,5 +1,6 @@
 #include "text/json_node.h"
 
+#include <climits>
 #include <cstring>
 #include <new>
 #include <unordered_set>
@@ -49,7 +50,8 @@ void destroyIn(Arena* arena, T* object)
 
 JsonNode* JsonNode::create(JsonKind kind, Arena* arena)
 {
-    void* memory = allocateFrom(arena, sizeof(JsonNode));
+    // Every field is set by the constructor: arena memory need not be cleared first.
+    void* memory = arena ? arena->allocateRaw(sizeof(JsonNode)) : allocateFrom(nullptr, sizeof(JsonNode));
     if (!memory) return nullptr;
     if (arena) arena->addRef();
     auto* node = new (memory) JsonNode(arena);
@@ -66,13 +68,62 @@ JsonNode* JsonNode::create(JsonKind kind, Arena* arena)
     return node;
 }
 
-void JsonNode::destroy(JsonNode* node)
+// The arena references of the nodes a release frees, dropped together at its end: one
+// interlocked operation instead of one per node.
+struct JsonNode::ArenaReleases {
+    Arena* arena = nullptr;
+    long count = 0;
+    void add(Arena* of)
+    {
+        if (of != arena) {
+            flush();
+            arena = of;
+        }
+        ++count;
+    }
+    void flush()
+    {
+        if (arena) arena->release(count);
+        arena = nullptr;
+        count = 0;
+    }
+};
+
+JsonNode* JsonNode::createObject(Arena* arena, int expectedMembers)
+{
+    JsonNode* node = create(JsonKind::Null, arena);
+    if (node && !node->becomeObject(expectedMembers)) {
+        destroy(node);
+        return nullptr;
+    }
+    return node;
+}
+
+void JsonNode::destroy(JsonNode* node, ArenaReleases* releases)
 {
     Arena* arena = node->arena_;
+#ifndef PICLADE_ARENA_POISONS
+    if (arena && !arena->isRecycling()) {
+        // Once its parse is over an arena takes nothing back before its end: of such a node only
+        // a text on the heap and the links of its members into its table need undoing.
+        if (node->text_ && node->textOnHeap_) HeapFree(processHeap(), 0, node->text_);
+        if (node->kind_ == JsonKind::Object && node->number_.members) node->number_.members->detachEntries();
+        if (releases) {
+            releases->add(arena);
+        } else {
+            arena->release();
+        }
+        return;
+    }
+#endif
     node->~JsonNode();
     if (arena) {
         arena->recycle(node, sizeof(JsonNode));
-        arena->release();
+        if (releases) {
+            releases->add(arena);
+        } else {
+            arena->release();
+        }
     } else {
         HeapFree(processHeap(), 0, node);
     }
@@ -116,6 +167,57 @@ JsonNode* JsonNode::createBool(bool value, Arena* arena)
 
 JsonNode* JsonNode::createRaw(std::wstring_view raw, Arena* arena) { return createWithText(JsonKind::Raw, raw, arena); }
 
+JsonNode* JsonNode::createTaking(JsonKind kind, wchar_t* text, size_t length, Arena* arena)
+{
+    JsonNode* node = create(kind, arena);
+    if (!node) {
+        arena->recycle(text, (length + 1) * sizeof(wchar_t));
+        return nullptr;
+    }
+    node->text_ = text;
+    node->textLength_ = length;
+    node->textOnHeap_ = 0;
+    return node;
+}
+
+JsonNode* JsonNode::createFloatTaking(double value, wchar_t* text, size_t length, Arena* arena)
+{
+    JsonNode* node = createTaking(JsonKind::Float, text, length, arena);
+    if (node) node->number_.real = value;
+    return node;
+}
+
+JsonNode* JsonNode::createIntegerTaking(int64_t value, wchar_t* text, size_t length, Arena* arena)
+{
+    JsonNode* node = createTaking(JsonKind::Integer, text, length, arena);
+    if (node) node->number_.integer = value;
+    return node;
+}
+
+JsonNode* JsonNode::createRawTaking(wchar_t* text, size_t length, Arena* arena)
+{
+    return createTaking(JsonKind::Raw, text, length, arena);
+}
+
+JsonNode* JsonNode::createAsciiString(std::string_view ascii, Arena* arena)
+{
+    JsonNode* node = create(JsonKind::String, arena);
+    if (!node || ascii.empty()) return node;
+    // As assignText, widening on the way.
+    const size_t bytes = (ascii.size() + 1) * sizeof(wchar_t);
+    auto* copy = static_cast<wchar_t*>(arena ? arena->allocateRaw(bytes) : allocateFrom(nullptr, bytes));
+    if (!copy) {
+        destroy(node);
+        return nullptr;
+    }
+    for (size_t i = 0; i < ascii.size(); ++i) copy[i] = static_cast<wchar_t>(static_cast<unsigned char>(ascii[i]));
+    copy[ascii.size()] = 0;
+    node->text_ = copy;
+    node->textLength_ = ascii.size();
+    node->textOnHeap_ = arena == nullptr ? 1 : 0;
+    return node;
+}
+
 JsonNode::~JsonNode()
 {
     destroyContainers();
@@ -124,16 +226,18 @@ JsonNode::~JsonNode()
 
 bool JsonNode::assignText(std::wstring_view text, bool inArena)
 {
+    if (isContainer()) return text.empty();  // a container holds no text
     freeText();
     if (text.empty()) return true;
     Arena* arena = inArena ? arena_ : nullptr;
-    auto* copy = static_cast<wchar_t*>(allocateFrom(arena, (text.size() + 1) * sizeof(wchar_t)));
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    auto* copy = static_cast<wchar_t*>(arena ? arena->allocateRaw(bytes) : allocateFrom(nullptr, bytes));
     if (!copy) return false;
     std::memcpy(copy, text.data(), text.size() * sizeof(wchar_t));
     copy[text.size()] = 0;
     text_ = copy;
     textLength_ = text.size();
-    textOnHeap_ = arena == nullptr;
+    textOnHeap_ = arena == nullptr ? 1 : 0;
     return true;
 }
 
@@ -146,15 +250,56 @@ void JsonNode::freeText()
     }
     text_ = nullptr;
     textLength_ = 0;
-    textOnHeap_ = false;
+    textOnHeap_ = 0;
 }
 
 void JsonNode::destroyContainers()
 {
-    destroyIn(arena_, elements_);
-    elements_ = nullptr;
-    destroyIn(arena_, members_);
-    members_ = nullptr;
+    if (kind_ == JsonKind::Array) {
+        freeElements();
+    } else if (kind_ == JsonKind::Object) {
+        destroyIn(arena_, number_.members);
+        number_.members = nullptr;
+    }
+}
+
+int JsonNode::capacityFor(int count)
+{
+    int capacity = 1;
+    while (capacity < count) capacity = 2 * capacity + 1;
+    return capacity;
+}
+
+bool JsonNode::growElements()
+{
+    // Full when the count is one of the capacities (0 included: no storage yet, or storage left
+    // by removals, whose true capacity may be larger than the count says; growing anew is right
+    // either way).
+    const int count = elementCount_;
+    if (number_.elements && (count & (count + 1)) != 0) return true;
+    if (count > (INT_MAX - 1) / 2) return false;
+    const int grown = 2 * count + 1;
+    const size_t bytes = static_cast<size_t>(grown) * sizeof(JsonNode*);
+    auto** bigger = static_cast<JsonNode**>(arena_ ? arena_->allocateRaw(bytes) : HeapAlloc(processHeap(), 0, bytes));
+    if (!bigger) return false;
+    if (count) std::memcpy(bigger, number_.elements, static_cast<size_t>(count) * sizeof(JsonNode*));
+    freeElements();
+    number_.elements = bigger;
+    elementCount_ = count;
+    return true;
+}
+
+void JsonNode::freeElements()
+{
+    if (number_.elements) {
+        if (arena_) {
+            arena_->recycle(number_.elements, static_cast<size_t>(capacityFor(elementCount_)) * sizeof(JsonNode*));
+        } else {
+            HeapFree(processHeap(), 0, number_.elements);
+        }
+    }
+    number_.elements = nullptr;
+    elementCount_ = 0;
 }
 
 void JsonNode::addRef()
@@ -183,6 +328,7 @@ void JsonNode::release(JsonNode* node)
         return;
     }
     std::vector<JsonNode*> dying{node};
+    ArenaReleases releases;
     while (!dying.empty()) {
         JsonNode* current = dying.back();
         dying.pop_back();
@@ -191,14 +337,16 @@ void JsonNode::release(JsonNode* node)
             if (child->parent_ == current) child->parent_ = nullptr;
             if (child->dropReference()) dying.push_back(child);
         };
-        if (current->elements_)
-            for (JsonNode* child : *current->elements_) letGo(child);
-        if (current->members_)
-            for (MemberEntry* entry : current->members_->order()) letGo(static_cast<JsonNode*>(entry));
+        if (current->kind_ == JsonKind::Array) {
+            for (int i = 0; i < current->elementCount_; ++i) letGo(current->number_.elements[i]);
+        } else if (current->kind_ == JsonKind::Object && current->number_.members) {
+            for (MemberEntry* entry : current->number_.members->order()) letGo(static_cast<JsonNode*>(entry));
+        }
         // The member table frees its children's keys as it goes; the children it names are still
         // alive here, waiting in `dying`.
-        destroy(current);
+        destroy(current, &releases);
     }
+    releases.flush();
 }
 
 std::wstring JsonNode::rawText() const
@@ -215,15 +363,24 @@ std::wstring JsonNode::rawText() const
 
 void JsonNode::dropValue()
 {
-    if (elements_) {
-        for (JsonNode* child : *elements_) letGoOf(child);
-        destroyIn(arena_, elements_);
-        elements_ = nullptr;
-    }
-    if (members_) {
-        std::vector<MemberEntry*> members = members_->order().snapshot();
-        destroyIn(arena_, members_);  // frees the keys
-        members_ = nullptr;
+    if (kind_ == JsonKind::Array) {
+        // Taken off the node first: what a child's release does never sees a half-emptied array.
+        JsonNode** elements = number_.elements;
+        const int count = elementCount_;
+        number_.elements = nullptr;
+        elementCount_ = 0;
+        for (int i = 0; i < count; ++i) letGoOf(elements[i]);
+        if (elements) {
+            if (arena_) {
+                arena_->recycle(elements, static_cast<size_t>(capacityFor(count)) * sizeof(JsonNode*));
+            } else {
+                HeapFree(processHeap(), 0, elements);
+            }
+        }
+    } else if (kind_ == JsonKind::Object && number_.members) {
+        std::vector<MemberEntry*> members = number_.members->order().snapshot();
+        destroyIn(arena_, number_.members);  // frees the keys
+        number_.members = nullptr;
         for (MemberEntry* entry : members) letGoOf(static_cast<JsonNode*>(entry));
     }
     freeText();
@@ -270,29 +427,27 @@ bool JsonNode::becomeString(std::wstring_view text)
 
 bool JsonNode::becomeArray()
 {
-    if (kind_ == JsonKind::Array && elements_) return true;
-    auto* list = makeIn<ElementList<JsonNode>>(arena_, 8, processHeap(), arena_);
-    if (!list || !list->isValid()) {
-        destroyIn(arena_, list);
-        return false;
-    }
+    if (kind_ == JsonKind::Array) return true;
     dropValue();
     kind_ = JsonKind::Array;
-    elements_ = list;
+    number_.elements = nullptr;  // storage comes with the first element
+    elementCount_ = 0;
     return true;
 }
 
-bool JsonNode::becomeObject()
+bool JsonNode::becomeObject() { return becomeObject(0); }
+
+bool JsonNode::becomeObject(int expectedMembers)
 {
-    if (kind_ == JsonKind::Object && members_) return true;
-    auto* table = makeIn<MemberTable>(arena_, processHeap(), arena_);
+    if (kind_ == JsonKind::Object && number_.members) return true;
+    auto* table = makeIn<MemberTable>(arena_, processHeap(), arena_, expectedMembers);
     if (!table || !table->isValid()) {
         destroyIn(arena_, table);
         return false;
     }
     dropValue();
     kind_ = JsonKind::Object;
-    members_ = table;
+    number_.members = table;
     return true;
 }
 
@@ -321,11 +476,11 @@ void JsonNode::letGoOf(JsonNode* child)
     release(child);
 }
 
-int JsonNode::elementCount() const { return kind_ == JsonKind::Array && elements_ ? elements_->count() : 0; }
+int JsonNode::elementCount() const { return kind_ == JsonKind::Array ? elementCount_ : 0; }
 
 JsonNode* JsonNode::element(int index) const
 {
-    return kind_ == JsonKind::Array && elements_ ? elements_->at(index) : nullptr;
+    return kind_ == JsonKind::Array && index >= 0 && index < elementCount_ ? number_.elements[index] : nullptr;
 }
 
 bool JsonNode::appendElement(JsonNode* child) { return storeElement(child, false); }
@@ -340,8 +495,8 @@ bool JsonNode::adoptElement(JsonNode* child)
 bool JsonNode::storeElement(JsonNode* child, bool adopt)
 {
     if (!child || wouldContainItself(child)) return false;
-    if (!becomeArray()) return false;
-    if (elements_->append(child) < 0) return false;
+    if ((kind_ != JsonKind::Array && !becomeArray()) || !growElements()) return false;
+    number_.elements[elementCount_++] = child;
     takeChild(child, adopt);
     return true;
 }
@@ -349,64 +504,77 @@ bool JsonNode::storeElement(JsonNode* child, bool adopt)
 bool JsonNode::replaceElement(int index, JsonNode* child)
 {
     if (!child || wouldContainItself(child)) return false;
-    if (kind_ != JsonKind::Array || !elements_) return false;
-    JsonNode* old = elements_->at(index);
+    JsonNode* old = element(index);
     if (!old) return false;
     if (old == child) return true;
     takeChild(child, false);
-    elements_->setAt(index, child);
+    number_.elements[index] = child;
     letGoOf(old);
     return true;
 }
 
 bool JsonNode::removeElement(int index)
 {
-    if (kind_ != JsonKind::Array || !elements_) return false;
-    JsonNode* old = elements_->at(index);
-    if (!old || !elements_->removeAt(index)) return false;
+    JsonNode* old = element(index);
+    if (!old) return false;
+    std::memmove(number_.elements + index, number_.elements + index + 1,
+                 static_cast<size_t>(elementCount_ - index - 1) * sizeof(JsonNode*));
+    --elementCount_;
     letGoOf(old);
     return true;
 }
 
 int JsonNode::indexOfElement(const JsonNode* child) const
 {
-    return kind_ == JsonKind::Array && elements_ ? elements_->indexOf(child) : -1;
+    for (int i = 0; i < elementCount(); ++i)
+        if (number_.elements[i] == child) return i;
+    return -1;
 }
 
-int JsonNode::memberCount() const { return kind_ == JsonKind::Object && members_ ? members_->count() : 0; }
+int JsonNode::memberCount() const { return kind_ == JsonKind::Object && number_.members ? number_.members->count() : 0; }
 
 JsonNode* JsonNode::member(std::wstring_view key) const
 {
-    return kind_ == JsonKind::Object && members_ ? static_cast<JsonNode*>(members_->find(key)) : nullptr;
+    return kind_ == JsonKind::Object && number_.members ? static_cast<JsonNode*>(number_.members->find(key)) : nullptr;
 }
 
 JsonNode* JsonNode::memberAt(int position) const
 {
-    return kind_ == JsonKind::Object && members_ ? static_cast<JsonNode*>(members_->order().at(position)) : nullptr;
+    return kind_ == JsonKind::Object && number_.members ? static_cast<JsonNode*>(number_.members->order().at(position)) : nullptr;
 }
 
-bool JsonNode::setMember(std::wstring_view key, JsonNode* child) { return storeMember(key, child, false); }
+bool JsonNode::setMember(std::wstring_view key, JsonNode* child)
+{
+    return storeMember(MemberTable::prepareKey(key), child, false);
+}
 
 bool JsonNode::adoptMember(std::wstring_view key, JsonNode* child)
+{
+    if (storeMember(MemberTable::prepareKey(key), child, true)) return true;
+    release(child);
+    return false;
+}
+
+bool JsonNode::adoptMember(const MemberTable::PreparedKey& key, JsonNode* child)
 {
     if (storeMember(key, child, true)) return true;
     release(child);
     return false;
 }
 
-bool JsonNode::storeMember(std::wstring_view key, JsonNode* child, bool adopt)
+bool JsonNode::storeMember(const MemberTable::PreparedKey& key, JsonNode* child, bool adopt)
 {
     if (!child || wouldContainItself(child)) return false;
-    if (!becomeObject()) return false;
+    if ((kind_ != JsonKind::Object || !number_.members) && !becomeObject()) return false;
     if (child->key) {
         // A member's chain link and key live in the node itself, so a node can be a member of
         // one object only; storing it again would corrupt the first object's chains.
-        if (members_->find(key) != child) return false;
+        if (number_.members->find(key.text) != child) return false;
         if (adopt) release(child);  // already held here: the caller's reference is not needed
         return true;
     }
     MemberEntry* replaced = nullptr;
-    if (members_->insertOrReplace(key, child, &replaced) == MemberTable::InsertResult::Failed) return false;
+    if (number_.members->insertOrReplace(key, child, &replaced) == MemberTable::InsertResult::Failed) return false;
     takeChild(child, adopt);
     if (auto* old = static_cast<JsonNode*>(replaced)) letGoOf(old);
     return true;
@@ -414,8 +582,8 @@ bool JsonNode::storeMember(std::wstring_view key, JsonNode* child, bool adopt)
 
 bool JsonNode::removeMember(std::wstring_view key)
 {
-    if (kind_ != JsonKind::Object || !members_) return false;
-    auto* old = static_cast<JsonNode*>(members_->removeByKey(key));
+    if (kind_ != JsonKind::Object || !number_.members) return false;
+    auto* old = static_cast<JsonNode*>(number_.members->removeByKey(key));
     if (!old) return false;
     letGoOf(old);
     return true;
@@ -423,14 +591,14 @@ bool JsonNode::removeMember(std::wstring_view key)
 
 bool JsonNode::removeMemberNode(JsonNode* child)
 {
-    if (kind_ != JsonKind::Object || !members_ || !members_->removeEntry(child)) return false;
+    if (kind_ != JsonKind::Object || !number_.members || !number_.members->removeEntry(child)) return false;
     letGoOf(child);
     return true;
 }
 
 void JsonNode::sortMembers(bool descending)
 {
-    if (kind_ == JsonKind::Object && members_) members_->sortByKey(descending);
+    if (kind_ == JsonKind::Object && number_.members) number_.members->sortByKey(descending);
 }
 
 bool JsonNode::wouldContainItself(const JsonNode* child) const

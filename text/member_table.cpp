@@ -30,13 +30,35 @@ MemberTable::HeapHolder::~HeapHolder()
     if (owned) HeapDestroy(heap);
 }
 
-MemberTable::MemberTable(void* heap, Arena* arena)
-    : arena_(arena), heap_(heap, arena == nullptr), order_(PointerList::kDefaultCapacity, heap_.heap, arena)
+namespace {
+
+// The sizes growth goes through (2 x n + 1 each time), the first that holds the members expected.
+int bucketsFor(int members)
+{
+    int buckets = MemberTable::kInitialBuckets;
+    while (thresholdFor(buckets) < members && buckets <= (INT_MAX - 1) / 4) buckets = 2 * buckets + 1;
+    return buckets;
+}
+
+int orderCapacityFor(int members)
+{
+    int capacity = PointerList::kDefaultCapacity;
+    while (capacity < members && capacity <= (INT_MAX - 1) / 4) capacity = 2 * capacity + 1;
+    return capacity;
+}
+
+} // namespace
+
+MemberTable::MemberTable(void* heap, Arena* arena) : MemberTable(heap, arena, 0) {}
+
+MemberTable::MemberTable(void* heap, Arena* arena, int expectedMembers)
+    : arena_(arena), heap_(heap, arena == nullptr), order_(orderCapacityFor(expectedMembers), heap_.heap, arena)
 {
     if (!heap_.heap && !arena_) return;
-    buckets_ = static_cast<MemberEntry**>(allocate(kInitialBuckets * sizeof(MemberEntry*)));
+    const int buckets = bucketsFor(expectedMembers);
+    buckets_ = static_cast<MemberEntry**>(allocate(static_cast<size_t>(buckets) * sizeof(MemberEntry*)));
     if (buckets_) {
-        bucketCount_ = kInitialBuckets;
+        bucketCount_ = buckets;
         threshold_ = thresholdFor(bucketCount_);
     }
 }
@@ -124,25 +146,26 @@ MemberEntry* MemberTable::find(std::wstring_view key) const
 
 wchar_t* MemberTable::copyKey(std::wstring_view key)
 {
-    auto* copy = static_cast<wchar_t*>(allocate((key.size() + 1) * sizeof(wchar_t)));
-    if (copy && !key.empty()) std::memcpy(copy, key.data(), key.size() * sizeof(wchar_t));
+    const size_t bytes = (key.size() + 1) * sizeof(wchar_t);
+    auto* copy = static_cast<wchar_t*>(arena_ ? arena_->allocateRaw(bytes) : allocate(bytes));
+    if (!copy) return nullptr;
+    if (!key.empty()) std::memcpy(copy, key.data(), key.size() * sizeof(wchar_t));
+    copy[key.size()] = 0;
     return copy;
 }
 
 void MemberTable::freeKey(MemberEntry* entry)
 {
-    if (entry && entry->key) deallocate(entry->key, (entry->keyLength + 1) * sizeof(wchar_t));
+    // An arena's key texts may be shared between its tables: they go only with the arena.
+    if (entry && entry->key && !arena_) deallocate(entry->key, (entry->keyLength + 1) * sizeof(wchar_t));
     if (entry) {
         entry->key = nullptr;
         entry->keyLength = 0;
     }
 }
 
-MemberTable::InsertResult MemberTable::insertOrReplace(std::wstring_view key, MemberEntry* entry,
-                                                       MemberEntry** replaced)
+MemberTable::PreparedKey MemberTable::prepareKey(std::wstring_view key)
 {
-    if (replaced) *replaced = nullptr;
-    if (!isValid() || !entry || key.size() > UINT32_MAX) return InsertResult::Failed;
     // Both hashes in one pass over the key: a new member needs its own hash as well.
     const uint64_t secret = chainSecret();
     uint64_t chainState = secret ^ key.size();
@@ -152,7 +175,29 @@ MemberTable::InsertResult MemberTable::insertOrReplace(std::wstring_view key, Me
         ownHash = ownHash * 31 + static_cast<uint16_t>(unit);
     }
     ownHash *= 31;  // the terminating zero unit, as hashKey counts it
-    const uint32_t chain = chainEnd(chainState, secret);
+    PreparedKey prepared;
+    prepared.text = key;
+    prepared.ownHash = ownHash;
+    prepared.chainHash = chainEnd(chainState, secret);
+    return prepared;
+}
+
+MemberTable::InsertResult MemberTable::insertOrReplace(std::wstring_view key, MemberEntry* entry,
+                                                       MemberEntry** replaced)
+{
+    if (replaced) *replaced = nullptr;
+    if (!isValid() || !entry || key.size() > UINT32_MAX) return InsertResult::Failed;
+    return insertOrReplace(prepareKey(key), entry, replaced);
+}
+
+MemberTable::InsertResult MemberTable::insertOrReplace(const PreparedKey& prepared, MemberEntry* entry,
+                                                       MemberEntry** replaced)
+{
+    if (replaced) *replaced = nullptr;
+    const std::wstring_view key = prepared.text;
+    if (!isValid() || !entry || key.size() > UINT32_MAX) return InsertResult::Failed;
+    const uint32_t ownHash = prepared.ownHash;
+    const uint32_t chain = prepared.chainHash;
     int bucket = bucketOf(chain, bucketCount_);
 
     MemberEntry* previous = nullptr;
@@ -179,11 +224,12 @@ MemberTable::InsertResult MemberTable::insertOrReplace(std::wstring_view key, Me
         if (!grow()) return InsertResult::Failed;
         bucket = bucketOf(chain, bucketCount_);
     }
-    wchar_t* keyCopy = copyKey(key);
+    const bool shared = prepared.arenaCopy && arena_;
+    wchar_t* keyCopy = shared ? const_cast<wchar_t*>(prepared.arenaCopy) : copyKey(key);
     if (!keyCopy) return InsertResult::Failed;
     const int position = order_.append(entry);
     if (position < 0) {
-        deallocate(keyCopy, (key.size() + 1) * sizeof(wchar_t));
+        if (!shared) deallocate(keyCopy, (key.size() + 1) * sizeof(wchar_t));
         return InsertResult::Failed;
     }
     entry->orderIndex = position;
@@ -265,6 +311,15 @@ bool MemberTable::removeEntry(MemberEntry* target)
         }
     }
     return false;
+}
+
+void MemberTable::detachEntries()
+{
+    for (MemberEntry* entry : order_) {
+        entry->key = nullptr;
+        entry->keyLength = 0;
+        entry->nextInChain = nullptr;
+    }
 }
 
 void MemberTable::clear()

@@ -25,10 +25,14 @@ public:
     static constexpr int kInitialBuckets = 11;
     static constexpr float kLoadFactor = 0.75f;
 
-    // Buckets and key texts come from the arena when one is given (freed only with it), else from
+    // Buckets and key texts come from the arena when one is given (freed only with it, as a key
+    // text there may be shared by the tables of that arena), else from
     // the given Windows heap; with neither the table makes a private heap and destroys it whole
     // with the table.
     explicit MemberTable(void* heap = nullptr, Arena* arena = nullptr);
+    // The same with room made at once for the members expected: the buckets and the member order
+    // start as large as they would have grown for that many.
+    MemberTable(void* heap, Arena* arena, int expectedMembers);
     ~MemberTable();
     MemberTable(const MemberTable&) = delete;
     MemberTable& operator=(const MemberTable&) = delete;
@@ -45,12 +49,24 @@ public:
 
     MemberEntry* find(std::wstring_view key) const;
 
+    // A key with both its hashes worked out, and optionally a copy of its text, zero-terminated,
+    // that this table may use instead of copying the key again: the reader's way, one copy per
+    // distinct key of a parse. Only a table in that copy's arena may be given one.
+    struct PreparedKey {
+        std::wstring_view text;
+        uint32_t ownHash = 0;    // hashKey
+        uint32_t chainHash = 0;  // chainHashOf
+        const wchar_t* arenaCopy = nullptr;
+    };
+    static PreparedKey prepareKey(std::wstring_view key);
+
     enum class InsertResult { Failed = -1, Inserted = 0, Replaced = 1 };
     // A new key is linked at its chain's head and appended to the member order (the table grows
     // first when full). An existing key is replaced in place: the new entry takes the old one's
     // chain link, key text and position, and the old entry is handed back through `replaced` for
     // the caller to release.
     InsertResult insertOrReplace(std::wstring_view key, MemberEntry* entry, MemberEntry** replaced = nullptr);
+    InsertResult insertOrReplace(const PreparedKey& key, MemberEntry* entry, MemberEntry** replaced = nullptr);
 
     // Unlink the entry from its chain and the member order and free its key; the caller releases
     // the entry itself.
@@ -59,6 +75,9 @@ public:
 
     // Frees every key and forgets every entry; the bucket count stays.
     void clear();
+    // Leaves no entry pointing into the table, as the destructor does, for a table of an arena
+    // that is dropped without its destructor: all it holds waits for the arena's end.
+    void detachEntries();
 
     int count() const { return memberCount_; }
     int bucketCount() const { return bucketCount_; }

@@ -58,7 +58,14 @@ bool PointerList::growIfFull()
     return true;
 }
 
-int PointerList::append(void* item) { return insertAt(count_, item); }
+int PointerList::append(void* item)
+{
+    if (items_ && count_ < capacity_) {  // room at the end: nothing to move
+        items_[count_] = item;
+        return count_++;
+    }
+    return insertAt(count_, item);
+}
 
 int PointerList::insertAt(int index, void* item)
 {

@@ -1,5 +1,7 @@
 #include "hostile_json.h"
 
+#include "text/json_reader.h"
+
 std::string photoEntry(int i)
 {
     return "{\"photo_id\":\"" + std::to_string(4300000000LL + i) + "\",\"album_id\":\"3550000000\",\"uid\":\"1234567890\","
@@ -48,7 +50,7 @@ std::string oneKeyRepeated(size_t bytes)
     // Many distinct keys first, then the last of them again and again: a search for the
     // member's place in the order would walk them all every time.
     std::string text = reserved(bytes);
-    text = "{";
+    text += '{';
     for (int i = 0; i < 100000; ++i) {
         const std::string number = std::to_string(i);
         text.append("\"k").append(number).append("\":").append(number).append(",");
@@ -59,6 +61,20 @@ std::string oneKeyRepeated(size_t bytes)
 }
 
 std::string deepNesting(size_t bytes)
+{
+    std::string text = reserved(bytes);
+    const size_t levels = kJsonMaxDepth - 1;  // below the outer array
+    text += '[';
+    while (text.size() + 2 * levels + 2 <= bytes) {
+        if (text.size() > 1) text += ',';
+        text.append(levels, '[');
+        text.append(levels, ']');
+    }
+    text += ']';
+    return text;
+}
+
+std::string nestedTooDeep(size_t bytes)
 {
     std::string text = reserved(bytes);
     text.append(bytes / 2, '[');

@@ -9,6 +9,10 @@ std::string photoEntry(int i);
 std::string ordinaryAnswer(size_t bytes);
 std::string commasAfterAMember(size_t bytes);
 std::string oneKeyRepeated(size_t bytes);
+// The hardest nesting the reader takes: sibling subtrees of bare brackets, each as deep as the
+// limit allows (kJsonMaxDepth with the array that holds them), as many as fit.
 std::string deepNesting(size_t bytes);
+// Bare brackets nested as deep as the size allows, far past the limit: refused.
+std::string nestedTooDeep(size_t bytes);
 std::string oneLongString(size_t bytes);
 std::string oneLongNumber(size_t bytes);

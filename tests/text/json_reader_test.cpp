@@ -21,6 +21,13 @@ void expectParse(const ParseCase& c)
 
 TEST(JsonReader, StructuresAndFailures)
 {
+    // Nesting up to kJsonMaxDepth (10,000 levels) reads; one level more is refused.
+    const std::string atLimit = std::string(10000, '[') + std::string(10000, ']');
+    const std::string pastLimit = std::string(10001, '[') + std::string(10001, ']');
+    std::string objectsAtLimit, objectsPastLimit;
+    for (int i = 0; i < 10000; ++i) objectsAtLimit += "{\"a\":";
+    objectsAtLimit += "1" + std::string(10000, '}');
+    objectsPastLimit = "[" + objectsAtLimit + "]";
     const ParseCase cases[] = {
         {"{}", true, "{}"},
         {"[]", true, "[]"},
@@ -44,6 +51,10 @@ TEST(JsonReader, StructuresAndFailures)
         {"[[1,[2,[3]]],{\"k\":[]}]", true, "[[1,[2,[3]]],{\"k\":[]}]"},
         {"{\"a\":{\"b\":{\"c\":null}},\"d\":[true,false]}", true, "{\"a\":{\"b\":{\"c\":null}},\"d\":[true,false]}"},
         {"{\"a\":1,[2]}", true, "{\"a\":[2]}"},
+        {atLimit.c_str(), true, atLimit.c_str()},
+        {pastLimit.c_str(), false, "[]"},
+        {objectsAtLimit.c_str(), true, objectsAtLimit.c_str()},
+        {objectsPastLimit.c_str(), false, "[]"},
     };
     for (const ParseCase& c : cases) expectParse(c);
 }

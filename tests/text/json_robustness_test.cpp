@@ -25,17 +25,18 @@ std::string photoListAnswer(int photos)
 
 } // namespace
 
-TEST(JsonRobustness, MillionDeepNestingParsesAndFrees)
+TEST(JsonRobustness, MillionDeepNestingIsRefusedCleanly)
 {
+    // Nesting past kJsonMaxDepth (10,000) is refused like a malformed text: the root is left empty
+    // and nothing built is kept, however deep the text goes.
     std::wstring deep(1000000, L'[');
     deep += std::wstring(1000000, L']');
     JsonDocument doc;
-    EXPECT_TRUE(doc.ParseW(deep, true));
-    EXPECT_EQ(doc.GetCount(), 1);
-    const std::wstring written = doc.ToJsonW();
-    EXPECT_EQ(written, deep);
+    EXPECT_FALSE(doc.ParseW(deep, true));
+    EXPECT_EQ(doc.GetCount(), 0);
+    EXPECT_EQ(doc.ToJsonW(), L"[]");
     JsonDocument copy = doc.Clone();
-    EXPECT_EQ(copy.GetCount(), 1);
+    EXPECT_EQ(copy.GetCount(), 0);
 
     // Unclosed: fails cleanly and frees everything built.
     JsonDocument open;
@@ -45,7 +46,22 @@ TEST(JsonRobustness, MillionDeepNestingParsesAndFrees)
     std::wstring objects;
     for (int i = 0; i < 200000; ++i) objects += L"{\"a\":";
     objects += L"1" + std::wstring(200000, L'}');
-    EXPECT_TRUE(doc.ParseW(objects, true));
+    EXPECT_FALSE(doc.ParseW(objects, true));
+    EXPECT_EQ(doc.GetCount(), 0);
+
+    // A tree built deeper than the limit is still written and copied whole, on any stack.
+    JsonDocument built = JsonDocument::NewArray();
+    JsonDocument inner = built;
+    for (int i = 0; i < 100000; ++i) {
+        JsonDocument next = JsonDocument::NewArray();
+        ASSERT_TRUE(inner.Append("", next));
+        inner = next;
+    }
+    const std::wstring written = built.ToJsonW();
+    EXPECT_EQ(written, std::wstring(100001, L'[') + std::wstring(100001, L']'));
+    EXPECT_EQ(built.Clone().ToJsonW(), written);
+    JsonDocument reread;
+    EXPECT_FALSE(reread.ParseW(written, true));  // its text nests too deep to read back
 }
 
 TEST(JsonRobustness, ReplacedValuesGiveTheirMemoryBack)

@@ -3,6 +3,7 @@
 // read, written and copied, and the copy writes the same text.
 #include "fuzz_support.h"
 #include "text/json_document.h"
+#include "text/json_reader.h"
 #include "tree_compare.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -14,6 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             FUZZ_CHECK(doc.GetCount() == 0);
             continue;
         }
+        FUZZ_CHECK(treeDepth(doc.GetRoot()) <= kJsonMaxDepth);
         (void)doc.ToJson();
         (void)doc.ToJson("", true);
         JsonDocument copy = doc.Clone();

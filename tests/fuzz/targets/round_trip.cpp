@@ -1,10 +1,13 @@
 // Parse, write, parse again: the second tree is the first one as its written text says (numbers
 // as the writer formats them and the reader reads them), and so is a third one read from the
 // second's text, compact or pretty.
-// Trees whose raw values do not read back as themselves are left out (see rawTextsReadBack).
+// Trees whose raw values do not read back as themselves are left out (see rawTextsReadBack), and so
+// are trees nested deeper than the reader's limit (the reader never makes one; the writer nests its
+// text exactly as deep as the tree, which the check after writing holds it to).
 // The first byte chooses \u decoding, pretty output and how the rest becomes units.
 #include "fuzz_support.h"
 #include "text/json_document.h"
+#include "text/json_reader.h"
 #include "tree_compare.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -16,9 +19,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     JsonDocument first;
     if (!first.ParseW(text, unicodeEscapes) || !rawTextsReadBack(first.GetRoot())) return 0;
+    const int depth = treeDepth(first.GetRoot());
+    if (depth > kJsonMaxDepth) return 0;
     const std::wstring written = first.ToJsonW(L"", pretty);
     JsonDocument second;
     FUZZ_CHECK(second.ParseW(written, unicodeEscapes));
+    FUZZ_CHECK(treeDepth(second.GetRoot()) == depth);
     FUZZ_CHECK(sameTree(first.GetRoot(), second.GetRoot(), true));
 
     const std::wstring rewritten = second.ToJsonW(L"", pretty);

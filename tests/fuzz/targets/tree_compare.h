@@ -96,3 +96,20 @@ inline bool rawTextsReadBack(const JsonNode* root)
     }
     return true;
 }
+
+// Levels of containers from the root down (a scalar root is 0, an empty container 1), without
+// recursion. The reader refuses texts nested deeper than kJsonMaxDepth.
+inline int treeDepth(const JsonNode* root)
+{
+    int deepest = 0;
+    std::vector<std::pair<const JsonNode*, int>> work{{root, 1}};
+    while (!work.empty()) {
+        const auto [node, level] = work.back();
+        work.pop_back();
+        if (node->kind() != JsonKind::Array && node->kind() != JsonKind::Object) continue;
+        if (level > deepest) deepest = level;
+        for (int i = 0; i < node->elementCount(); ++i) work.emplace_back(node->element(i), level + 1);
+        for (int i = 0; i < node->memberCount(); ++i) work.emplace_back(node->memberAt(i), level + 1);
+    }
+    return deepest;
+}
