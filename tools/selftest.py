@@ -230,7 +230,7 @@ def check_redirected_lists(check, hosts, cookie):
           and albums_on.status == 302 and homepage.status == 200 and stranger.startswith("127.0.0.2:")
           and there == whole)
     check("the stranger host is logged", {"service": "stranger", "host": stranger, "path": path, "kind": "photo_list"}
-          in [{k: v for k, v in entry.items() if k != "time"} for entry in log])
+          in [{k: v for k, v in entry.items() if k in ("service", "host", "path", "kind")} for entry in log])
 
 
 def raw_exchange(address, path, seconds=10):
@@ -628,6 +628,9 @@ def check_request_timing(check, hosts, cookie):
           and start <= times[0] and all(0.25 < b - a < 1.5 for a, b in zip(times, times[1:]))
           and times[-1] < answer["now"] and json.loads(get(control, "/state")[1])["now"] >= answer["now"])
     check("request log: since= keeps the later ones", [e["path"] for e in recent] == [path for _, path in asked[1:]])
+    # Each request came over its own connection here, and its answer went out after it came.
+    check("request log: connections and answer times", len({e["port"] for e in log}) == 3
+          and all(e["port"] > 0 and e["time"] <= e["answered"] <= answer["now"] for e in log))
 
 
 def check_chaos_expiry(check, hosts, tls):
