@@ -25,27 +25,6 @@ bool isDialog(HWND window)
     return wcscmp(className, L"#32770") == 0;
 }
 
-// The first visible top-level window of the process (any process for 0) that `matches` accepts.
-HWND topLevelWindow(DWORD processId, bool (*matches)(HWND))
-{
-    struct Search {
-        DWORD processId;
-        bool (*matches)(HWND);
-        HWND found;
-    } search{processId, matches, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if ((s->processId != 0 && owner != s->processId) || !IsWindowVisible(window) || !s->matches(window)) return TRUE;
-            s->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 // Every descendant of `parent` of the class, in the order the system enumerates them.
 std::vector<HWND> childrenOfClass(HWND parent, const wchar_t* className)
 {
@@ -110,6 +89,27 @@ void postKey(HWND window, UINT key)
 }
 
 } // namespace
+
+// The first visible top-level window of the process (any process for 0) that `matches` accepts.
+HWND topLevelWindow(DWORD processId, bool (*matches)(HWND))
+{
+    struct Search {
+        DWORD processId;
+        bool (*matches)(HWND);
+        HWND found;
+    } search{processId, matches, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if ((s->processId != 0 && owner != s->processId) || !IsWindowVisible(window) || !s->matches(window)) return TRUE;
+            s->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
 
 bool Pilot::launch(const std::wstring& exePath, DWORD ms)
 {

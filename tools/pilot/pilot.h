@@ -19,6 +19,9 @@ struct MessageBoxSeen {
     std::wstring text;
 };
 
+// The first visible top-level window of the process (any process for 0) that `matches` accepts.
+HWND topLevelWindow(DWORD processId, bool (*matches)(HWND));
+
 class Pilot {
 public:
     // Starts the program (its folder is the working folder) and waits for its main window.

@@ -52,21 +52,6 @@ double unixSecondsNow()
     return static_cast<double>(ticks - 116444736000000000ULL) / 1e7;
 }
 
-struct ProcessWindow {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK findVisibleWindow(HWND window, LPARAM param)
-{
-    auto* search = reinterpret_cast<ProcessWindow*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != search->processId || !IsWindowVisible(window)) return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
 // Starts the program in its own folder and looks for a visible top-level window of it every
 // millisecond; the time from the start to the first one seen, or -1. The program is closed after
 // (ended if it does not close within 10 s).
@@ -77,20 +62,20 @@ long millisecondsToWindow(const std::wstring& exePath)
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&started);
     if (!process.start(L"\"" + exePath + L"\"", exePath.substr(0, exePath.find_last_of(L"\\/") + 1))) return -1;
-    ProcessWindow search{process.id(), nullptr};
+    HWND found = nullptr;
     long elapsed = -1;
     for (;;) {
-        EnumWindows(findVisibleWindow, reinterpret_cast<LPARAM>(&search));
+        found = topLevelWindow(process.id(), [](HWND) { return true; });
         QueryPerformanceCounter(&now);
         const long ms = static_cast<long>((now.QuadPart - started.QuadPart) * 1000 / frequency.QuadPart);
-        if (search.found) {
+        if (found) {
             elapsed = ms;
             break;
         }
         if (ms > 30000 || !process.running()) break;
         Sleep(1);
     }
-    if (search.found) PostMessageW(search.found, WM_CLOSE, 0, 0);
+    if (found) PostMessageW(found, WM_CLOSE, 0, 0);
     if (!process.waitExit(10000, nullptr)) TerminateProcess(process.handle(), 1);
     return elapsed;
 }
