@@ -8,10 +8,13 @@
 //   status                            wait-status <ms> <exact text>
 //   wait-status-prefix <ms> <text>    answer-box <ms>
 //   screenshot <png path>             watch <ms> <status prefix>
+//   mark                              since-mark
 //   close <ms>
 //
 // "watch" asks the window for an answer every 20 ms until the status line starts with the prefix,
-// then prints the time it took, the slowest answer and the program's peak memory.
+// then prints the time it took, the slowest answer and the program's peak memory. "mark" notes
+// the time; "since-mark" prints the milliseconds since then ("elapsed ms: …"), so that a script
+// can time what lies between, from a button pressed to a status waited for.
 #include <windows.h>
 
 #include <cstdio>
@@ -37,6 +40,9 @@ std::string rest(std::istringstream& in)
     std::getline(in, text);
     return text.empty() || text[0] != ' ' ? text : text.substr(1);
 }
+
+// The time of the last "mark" command.
+ULONGLONG gMark = 0;
 
 bool run(Pilot& pilot, const std::string& line)
 {
@@ -121,6 +127,15 @@ bool run(Pilot& pilot, const std::string& line)
         print("slowest answer ms: " + std::to_string(slowest) + " (" + std::to_string(asked) + " asked)");
         print("peak memory bytes: " + std::to_string(pilot.process().peakMemory()));
         return finished;
+    }
+    if (command == "mark") {
+        gMark = GetTickCount64();
+        return true;
+    }
+    if (command == "since-mark") {
+        if (!gMark) return false;
+        print("elapsed ms: " + std::to_string(GetTickCount64() - gMark));
+        return true;
     }
     if (command == "close") {
         DWORD ms = 0;
