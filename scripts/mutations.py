@@ -382,6 +382,21 @@ BREAKS = {
         "an analysis of a page without an owner leaves the line saying it is still running",
         [("app/jobs/analysis.cpp", "    case HomepageRead::NoOwner: return \"  状态:未在该页面找到用户信息,请输入用户主页地址;\";\n", "")],
         E2E, "EndToEndAnalysisLines.APageWithoutAnOwner*"),
+    "covers-six-at-a-time": (
+        "an analysis has six covers on their way at once",
+        [("app/jobs/cover_fetch.h", "constexpr int kCoverWorkers = 5;", "constexpr int kCoverWorkers = 6;")],
+        E2E, "EndToEndCovers.*"),
+    "covers-in-the-order-they-come": (
+        "a cover goes to the first row still without one, whichever album's it is",
+        [("app/jobs/cover_fetch.cpp", "        slots_[index].cover = std::move(cover);\n        slots_[index].done = true;",
+          "        size_t first = 0;\n        while (slots_[first].done) ++first;\n"
+          "        slots_[first].cover = std::move(cover);\n        slots_[first].done = true;")],
+        "jobs_test|" + E2E, "CoverFetch.*:EndToEndCovers.*"),
+    "rows-only-after-the-last-page": (
+        "no row shows until the last album-list page has been read",
+        [("app/jobs/analysis.cpp", "            if (!fetch.finished() && !rows.show(fetch.done())) return;",
+          "            static_cast<void>(fetch.finished());")],
+        E2E, "EndToEndCovers.*"),
     "taskbar-before-its-button": (
         "progress goes to the taskbar button before the shell said the button exists",
         [("app/shell/taskbar_progress.cpp", "    if (!ready_) return;\n", "")],

@@ -12,6 +12,7 @@ import subprocess
 import sys
 import time
 import urllib.parse
+from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
@@ -23,7 +24,7 @@ imaging.ensure_available([__file__] + sys.argv[1:])  # the pictures are read bac
 import segno  # noqa: E402
 from PIL import Image  # noqa: E402
 
-from tools.emulator import chaos, chaos_values  # noqa: E402
+from tools.emulator import chaos, chaos_values, data  # noqa: E402
 
 SIZE_PATHS = ("/large/", "/mw1024/", "/mw690/", "/small/", "/thumb150/")  # largest first
 
@@ -476,6 +477,29 @@ def check_account(check, hosts, cookie):
           and get(hosts["images"], "/mw690/43300000250150pic.jpg")[1] == late)
 
 
+def check_many_albums(check, hosts, cookie):
+    """/u/1000000009: 100 albums over five pages of 20, one photo each, every cover with a middle of
+    its own colour; /state counts the covers in flight at once."""
+    control, photos = hosts["control"], hosts["photos"]
+    pages = [albums_of(photos, "1000000009", k, cookie) for k in range(1, 6)]
+    albums = [a for page in pages for a in page["album_list"]]
+    check("many albums: 100 over five pages of 20", all(page["total"] == 100 for page in pages)
+          and [len(page["album_list"]) for page in pages] == [20] * 5
+          and [(a["caption"], a["count"]["photos"]) for a in albums] == [(f"封面 {n:03d}", 1) for n in range(1, 101)])
+    middles = [picture(get(hosts["images"], f"/thumb150/{a['album_id']}cover.jpg")[1]).getpixel((70, 70)) for a in albums]
+    check("many albums: every cover's middle its own colour", middles == [data.badge_colour(n) for n in range(1, 101)]
+          and len(set(middles)) == 100)
+    get(control, "/reset")
+    get(control, "/faults?latency=300")
+    with ThreadPoolExecutor(7) as pool:
+        list(pool.map(lambda a: get(hosts["images"], f"/thumb150/{a['album_id']}cover.jpg"), albums[:7]))
+    state = json.loads(get(control, "/state")[1])
+    get(control, "/reset")
+    after = json.loads(get(control, "/state")[1])
+    check("many albums: covers in flight counted, /reset clears the most", state["most_covers_in_flight"] == 7
+          and state["covers_in_flight"] == 0 and after["most_covers_in_flight"] == 0)
+
+
 def check_account_option(check):
     """--account-photos N at start-up: every album holds N, and /reset keeps it."""
     base = BASE + 20
@@ -766,6 +790,7 @@ def main():
         check_wanderer(check, hosts, cookie)
         check_chaos(check, hosts, cookie)
         check_account(check, hosts, cookie)
+        check_many_albums(check, hosts, cookie)
         check_account_option(check)
         check_growth(check, hosts, cookie)
         check_expiry(check, hosts, tls)

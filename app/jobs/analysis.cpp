@@ -1,11 +1,14 @@
 #include "app/jobs/analysis.h"
 
+#include <deque>
 #include <memory>
 #include <optional>
 #include <set>
+#include <utility>
 
 #include "app/core/album_store.h"
 #include "app/core/app_state.h"
+#include "app/jobs/cover_fetch.h"
 #include "app/jobs/exchange_watch.h"
 #include "app/jobs/job_window.h"
 #include "app/jobs/patient_fetch.h"
@@ -15,6 +18,7 @@
 #include "app/core/text_cut.h"
 #include "net/cookie_text.h"
 #include "net/http_client.h"
+#include "tasks/background_call.h"
 #include "text/address_part.h"
 #include "text/encoding.h"
 #include "text/homepage_address.h"
@@ -29,16 +33,51 @@ constexpr int kAlbumsPerPage = 20;
 constexpr int kMostAlbumPages = 50;
 
 // The cover as fetched, or the placeholder; no picture when neither came (the window then shows a
-// grey square of its size).
+// grey square of its size). Runs on the cover workers, several albums at once.
 ImageObject coverImage(const std::string& address, const JobContext& job)
 {
     for (const std::string& source : {address, std::string(PICLADE_PLACEHOLDER_COVER)}) {
+        // A stopped job shows no row: no placeholder is asked for once its cover was cancelled.
+        if (job.stopping()) break;
         // Whole, as fetched: the window draws it at the size its DPI asks for.
         ImageObject image;
         if (image.LoadBytes(fetchBytes(source, &job)) && image.Width() > 0 && image.Height() > 0) return image;
     }
     return {};
 }
+
+// The albums listed whose rows are not shown yet, and their covers on their way: a row is added,
+// in list order, once its cover and those of every row before it came.
+class PendingRows {
+public:
+    explicit PendingRows(const JobContext& job) : job_(job), covers_(job, coverImage) {}
+
+    void add(AlbumRecord album)
+    {
+        covers_.request(album.coverUrl);
+        albums_.push_back(std::move(album));
+    }
+
+    // Adds the rows in list order, each as its cover comes: every row or, given `until` (an
+    // album-list page on its way), those whose covers come before it does. False once the job
+    // stopped.
+    [[nodiscard]] bool show(HANDLE until = nullptr)
+    {
+        ImageObject cover;
+        while (!albums_.empty() && covers_.takeNext(cover, true, until)) {
+            const AlbumRecord& album = albums_.front();
+            if (!albumStore().append(job_, album)) return false;
+            addAlbumRow(job_, albumRowText(album.caption, album.photoCount), cover);
+            albums_.pop_front();
+        }
+        return !job_.stopping();
+    }
+
+private:
+    const JobContext& job_;
+    std::deque<AlbumRecord> albums_;
+    CoverFetch covers_;  // declared last: its workers end before the rest goes
+};
 
 // The page at a homepage address; its redirects are followed hop by hop, each hop getting the
 // session's cookies only if it is the service's own.
@@ -172,11 +211,19 @@ void analysisJob(const JobContext& job)
     photoStore().clear();
     const std::string ownerId = appState().ownerIdInAddress.get();
     ListingRun run(job);
+    // Guarded by EndToEndCovers.FiveAtATimeEachRowWithItsOwnCoverInListOrder.
+    PendingRows rows(job);
     std::set<std::string> seen;
     int received = 0;
     // Guarded by EndToEndHostile.PagingEndsWhenTheServiceRepeatsItself.
     for (int page = 1; page <= kMostAlbumPages; ++page) {
-        JsonDocument answer = fetchAlbumListPage(run, albumListAddress(ownerId, page));
+        JsonDocument answer;
+        {
+            // The page comes on a thread of its own, and the rows of the pages before it go on
+            // meanwhile as their covers come; the page is in once the thread ended.
+            const BackgroundCall fetch(L"Piclade album list", [&] { answer = fetchAlbumListPage(run, albumListAddress(ownerId, page)); });
+            if (!fetch.finished() && !rows.show(fetch.done())) return;
+        }
         const int total = static_cast<int32_t>(answer.GetInteger("data.total"));
         const int count = answer.GetCount("data.album_list");
         // A page that holds no album not listed yet: the service has run out, or repeats itself.
@@ -198,14 +245,13 @@ void analysisJob(const JobContext& job)
             album.photoCount = static_cast<int32_t>(answer.GetInteger(entry + "count.photos"));
             album.coverUrl = answer.GetText(entry + "cover_pic");
             if (album.coverUrl.empty()) album.coverUrl = PICLADE_PLACEHOLDER_COVER;
-            if (!albumStore().append(job, album)) return;
-            addAlbumRow(job, albumRowText(album.caption, album.photoCount), coverImage(album.coverUrl, job));
+            rows.add(std::move(album));
         }
         received += count;
         // Further pages while the answer promises more albums.
         if (received >= total) break;
     }
-    if (job.stopping()) return;
+    if (!rows.show()) return;
     StatusHold hold;
     if (!job.stopping() && currentJobGeneration(DownloadJob) == download)
         setStatusHeld("  状态:获取相册信息完成,请选择相册单击鼠标右键开始下载;");

@@ -169,8 +169,14 @@ public:
             const int side = m.scale(kCoverSide);
             m.coverSources.push_back(cover);
             m.covers.AddImage(coverAtSize(cover, side));
+            // The row and its state image with the list's redraw held: it lays itself out and
+            // updates its scroll bar once, where each change would (tens of milliseconds a row
+            // under Wine, as long as a row's cover takes to come). Shown again as a whole after.
+            m.albumList.SuspendRedraw();
             const int row = m.albumList.InsertItemW(text, m.albumList.GetItemCount());
             if (row >= 0) m.albumList.SetStateImage(row, static_cast<int>(AlbumState::NotDownloaded));
+            m.albumList.ResumeRedraw();
+            m.albumList.Invalidate(false);
         });
     }
 

@@ -30,11 +30,12 @@ class Photo:
 
 
 class Album:
-    def __init__(self, album_id, caption, photos, cover=True):
+    def __init__(self, album_id, caption, photos, cover=True, badge=None):
         self.album_id = album_id
         self.caption = caption
         self.photos = photos
         self.cover = cover  # False: the answer gives an empty cover_pic
+        self.badge = badge  # (r, g, b): the cover carries a square of this colour in its middle
 
 
 class Owner:
@@ -115,6 +116,8 @@ def build_owners():
     # For the scale benchmark: 625 photo-list pages, its pictures served in the scale mode.
     scale = SCALE_UID
     owners[scale] = Owner(scale, "两万张", [Album(SCALE_ALBUM_ID, "两万张照片", _photos(SCALE_ALBUM_ID, 20000))])
+    many = _many_albums()
+    owners[many.uid] = many
     return owners
 
 
@@ -138,6 +141,25 @@ def _account():
     albums = [Album(album_id, f"账号相册 {n:02d}", _account_photos(album_id, 2 + n % 5))
               for n, album_id in enumerate(ACCOUNT_ALBUM_IDS, 1)]
     return Owner(ACCOUNT_UID, "整个账号", albums)
+
+
+# Many albums whose covers tell themselves apart on screen: 100 albums over five album pages of 20,
+# one photo each, every cover with a square of its own colour (badge_colour) in its middle.
+MANY_ALBUMS_UID = "1000000009"
+MANY_ALBUMS = 100
+
+
+def badge_colour(number):
+    """The colour in the middle of the number-th album's cover (from 1): a grid of 5 × 5 × 4, so
+    that any two differ by at least 45 in one channel. tests/e2e/covers_test.cpp knows it too."""
+    i = number - 1
+    return (60 + 45 * (i % 5), 60 + 45 * (i // 5 % 5), 70 + 55 * (i // 25))
+
+
+def _many_albums():
+    albums = [Album(f"47700{n:05d}", f"封面 {n:03d}", _photos(f"47700{n:05d}", 1), badge=badge_colour(n))
+              for n in range(1, MANY_ALBUMS + 1)]
+    return Owner(MANY_ALBUMS_UID, "一百个相册", albums)
 
 
 def _escaping_owner():

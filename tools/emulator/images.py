@@ -72,6 +72,17 @@ def placeholder(width, height):
     return scenes.label(picture, "暂无封面")
 
 
+def badge(picture, colour):
+    """A square of `colour` over the middle of a cover (three fifths of its side, a white edge
+    around it): the middle pixel on screen tells which album's cover a row shows."""
+    width, height = picture.size
+    draw = ImageDraw.Draw(picture)
+    edge = max(1, round(width / 70))
+    draw.rounded_rectangle([width * 0.2 - edge, height * 0.2 - edge, width * 0.8 + edge, height * 0.8 + edge],
+                           radius=4 * edge, fill=(255, 255, 255))
+    draw.rounded_rectangle([width * 0.2, height * 0.2, width * 0.8, height * 0.8], radius=3 * edge, fill=colour)
+
+
 def photo(width, height, name):
     """A photo, or an album's cover (its first photo's scene with the album's caption)."""
     if name in PHOTOS:
@@ -80,7 +91,10 @@ def photo(width, height, name):
     if name.endswith(COVER_SUFFIX) and name[:-len(COVER_SUFFIX)] in ALBUMS:
         album = ALBUMS[name[:-len(COVER_SUFFIX)]]
         seed = album.photos[0].pic_name if album.photos else name
-        return scenes.label(scenes.scene(width, height, seed), album.caption, f"{len(album.photos)}张")
+        picture = scenes.scene(width, height, seed)
+        if album.badge:
+            badge(picture, album.badge)
+        return scenes.label(picture, album.caption, f"{len(album.photos)}张")
     if name == PLACEHOLDER:
         return placeholder(width, height)
     extra = data.extra_photo(name)

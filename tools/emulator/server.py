@@ -12,7 +12,7 @@ import urllib.parse
 from pathlib import Path
 
 from . import ports
-from .request_log import RequestLog
+from .request_log import RequestLog, kind_of
 from .services import PICTURE_PATHS, Response, Services, json_answer, parse_query
 
 
@@ -26,6 +26,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
         pass
 
     def do_GET(self):
+        # A cover request counts as in flight from its arrival until its answer starts out.
+        self.cover_pending = kind_of(self.server.service_name, self.path) == "cover"
+        if self.cover_pending:
+            self.server.services.state.cover_began()
+        try:
+            return self.serve_get()
+        finally:
+            self.cover_answered()
+
+    def cover_answered(self):
+        if self.cover_pending:
+            self.cover_pending = False
+            self.server.services.state.cover_ended()
+
+    def serve_get(self):
         split = urllib.parse.urlsplit(self.path)
         log = self.server.services.request_log
         self.logged = None
@@ -147,6 +162,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.close_connection = True
 
         data = ("\r\n".join(head) + "\r\n\r\n").encode("latin-1") + payload
+        # Before the first byte: a client that has its answer can never see it still counted.
+        self.cover_answered()
         try:
             if mode == "drip":  # the head at once, then a few bytes of the body every 0.2 s
                 head_length = len(data) - len(payload)

@@ -73,6 +73,8 @@ class ServiceState:
         self.lapsed_answers = 0   # list answers sent as a lapsed session's
         self.initial_account_photos = self.account_photos = _account_photos(account_photos)
         self.grown = {}           # album id -> photos added in front of it
+        self.covers_in_flight = 0       # cover requests arrived whose answer has not started out
+        self.most_covers_in_flight = 0  # the most of them at once since the last reset
         self._arm_counters(self.faults)
 
     # -- QR codes ----------------------------------------------------------------------------
@@ -215,6 +217,15 @@ class ServiceState:
             self.requests[path] = self.requests.get(path, 0) + 1
             return self.requests[path]
 
+    def cover_began(self):
+        with self.lock:
+            self.covers_in_flight += 1
+            self.most_covers_in_flight = max(self.most_covers_in_flight, self.covers_in_flight)
+
+    def cover_ended(self):
+        with self.lock:
+            self.covers_in_flight -= 1
+
     def count_answer(self, path):
         with self.lock:
             self.answered[path] = self.answered.get(path, 0) + 1
@@ -303,6 +314,7 @@ class ServiceState:
             self.lapsed_answers = 0
             self.account_photos = self.initial_account_photos
             self.grown.clear()
+            self.most_covers_in_flight = self.covers_in_flight
             self._arm_counters(self.faults)
 
     def snapshot(self):
@@ -312,6 +324,7 @@ class ServiceState:
                     "sessions": len(self.sessions), "lapsed_sessions": len(self.lapsed),
                     "lapsed_answers": self.lapsed_answers, "account_photos": self.account_photos,
                     "grown": dict(self.grown), "now": time.monotonic(),
+                    "covers_in_flight": self.covers_in_flight, "most_covers_in_flight": self.most_covers_in_flight,
                     "qr_codes": {k: dict(v) for k, v in self.qr_codes.items()}}
 
 

@@ -360,6 +360,20 @@ bool Pilot::signInPictureCentre(COLORREF* colour) const
     return *colour != CLR_INVALID;
 }
 
+bool Pilot::albumCoverCentre(int index, COLORREF* colour) const
+{
+    const HWND list = albumList();
+    POINT centre{};
+    if (!itemCentre(list, index, &centre)) return false;
+    // Scrolled a moment ago: what is pending is painted first.
+    RedrawWindow(list, nullptr, nullptr, RDW_UPDATENOW);
+    ClientToScreen(list, &centre);
+    HDC screen = GetDC(nullptr);
+    *colour = GetPixel(screen, centre.x, centre.y);
+    ReleaseDC(nullptr, screen);
+    return *colour != CLR_INVALID;
+}
+
 HWND Pilot::focus() const
 {
     GUITHREADINFO info{};

@@ -70,6 +70,10 @@ public:
     // The colour on screen at the centre of the sign-in page's picture (the QR code, later the
     // avatar); false when the page or its picture cannot be seen.
     bool signInPictureCentre(COLORREF* colour) const;
+    // The colour on screen at the centre of the album's cover, the row scrolled into view first;
+    // false when the row cannot be seen. Under Wine the screen may show a scrolled list a moment
+    // after it was painted: a caller reads again until the colour holds.
+    bool albumCoverCentre(int index, COLORREF* colour) const;
 
     // The keyboard focus of the program's window thread, and a name for it: "homepage" and
     // "saveFolder" for the fields, a button's text, "albums", "tabs", else the class name.

@@ -9,13 +9,16 @@
 //   wait-status-prefix <ms> <text>    answer-box <ms>
 //   screenshot <png path>             watch <ms> <status prefix>
 //   close <ms>                        memory
-//   start-time <path of an exe>
+//   start-time <path of an exe>       mark
+//   since-mark
 //
 // "watch" reads the status line every 5 ms and asks the window for an answer each time, until the
 // line starts with the prefix; then prints the time it took, the wall-clock time the line was
 // first seen (Unix seconds), the slowest answer, and the program's processor time and memory.
 // "start-time" starts a program, prints the milliseconds until a window of it is visible, and
-// closes it again.
+// closes it again. "mark" notes the time; "since-mark" prints the milliseconds since then
+// ("elapsed ms: …"), so that a script can time what lies between, from a button pressed to a
+// status waited for.
 #include <windows.h>
 
 #include <cstdint>
@@ -79,6 +82,8 @@ long millisecondsToWindow(const std::wstring& exePath)
     if (!process.waitExit(10000, nullptr)) TerminateProcess(process.handle(), 1);
     return elapsed;
 }
+// The time of the last "mark" command.
+ULONGLONG gMark = 0;
 
 bool run(Pilot& pilot, const std::string& line)
 {
@@ -180,6 +185,15 @@ bool run(Pilot& pilot, const std::string& line)
         const long ms = millisecondsToWindow(path);
         if (ms < 0) return false;
         print("visible ms: " + std::to_string(ms));
+        return true;
+    }
+    if (command == "mark") {
+        gMark = GetTickCount64();
+        return true;
+    }
+    if (command == "since-mark") {
+        if (!gMark) return false;
+        print("elapsed ms: " + std::to_string(GetTickCount64() - gMark));
         return true;
     }
     if (command == "close") {
