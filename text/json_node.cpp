@@ -437,6 +437,21 @@ bool JsonNode::becomeArray()
 
 bool JsonNode::becomeObject() { return becomeObject(0); }
 
+bool JsonNode::becomeObjectIn(Arena* storage)
+{
+    if (arena_ || !storage) return becomeObject();  // an arena node keeps to its own arena
+    if (kind_ == JsonKind::Object && number_.members && number_.members->count() != 0) return true;
+    auto* table = makeIn<MemberTable>(nullptr, processHeap(), storage, MemberTable::HoldArena::Yes);
+    if (!table || !table->isValid()) {
+        destroyIn<MemberTable>(nullptr, table);
+        return false;
+    }
+    dropValue();
+    kind_ = JsonKind::Object;
+    number_.members = table;
+    return true;
+}
+
 bool JsonNode::becomeObject(int expectedMembers)
 {
     if (kind_ == JsonKind::Object && number_.members) return true;

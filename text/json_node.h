@@ -62,6 +62,10 @@ public:
     bool becomeArray();
     bool becomeObject();
     bool becomeObject(int expectedMembers);
+    // For the reader's root, a node of no arena: an empty object whose members' storage (keys,
+    // buckets, order) comes from the parse's arena, which the table then keeps alive.
+    bool becomeObjectIn(Arena* storage);
+    bool inArena() const { return arena_ != nullptr; }
     // Empties the value but keeps the kind.
     void clearValue();
 

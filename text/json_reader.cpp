@@ -134,6 +134,14 @@ private:
 
     std::wstring_view decodedKey();
     bool adoptUnderKey(JsonNode* container, JsonNode* node);
+    // The root as an object whose members' storage is this parse's arena, when it is no arena's
+    // node: then its keys are shared like any object's of the parse.
+    bool becomeObjectRoot()
+    {
+        if (!root_->becomeObjectIn(arena_)) return false;
+        rootInArena_ = !root_->inArena();
+        return true;
+    }
     std::wstring_view decoded(View text, bool hasEscape, std::wstring& buffer) const;
     bool openContainer(JsonKind kind);
     bool quote(wchar_t c, size_t position);
@@ -151,6 +159,7 @@ private:
     bool unicodeEscapes_;
     ElementList<JsonNode> stack_;  // open containers; the innermost is the last item
     JsonNode* top_ = nullptr;      // that innermost one, null when none is open
+    bool rootInArena_ = false;     // the root's members are stored in this parse's arena
     bool topIsArray_ = false;      // and whether it is an array (a container keeps its kind while open)
     Arena* arena_;                 // every node of this parse is carved from it
 
@@ -211,12 +220,11 @@ template <typename Unit>
 std::wstring_view Reader<Unit>::decodedKey() { return decoded(slice(keyStart_, keyLength_), keyHasEscape_, key_); }
 
 // Stores the node under the current key, sharing the key's copy with the other objects of this
-// parse. The root is not the arena's: its table copies keys of its own, and only the hashes of
-// the key are taken from the cache for it.
+// parse (the root's too, when its members are stored in this parse's arena).
 template <typename Unit>
 bool Reader<Unit>::adoptUnderKey(JsonNode* container, JsonNode* node)
 {
-    const bool intoRoot = container == root_;
+    if (container == root_ && !rootInArena_) return container->adoptMember(decodedKey(), node);
     // A key without escapes is looked up as it stands in the text (8-bit text is not widened for
     // that); an escaped one once decoded.
     const View raw = slice(keyStart_, keyLength_);
@@ -233,23 +241,14 @@ bool Reader<Unit>::adoptUnderKey(JsonNode* container, JsonNode* node)
         prepared.text = std::wstring_view(cached.copy, length);  // the same units
         prepared.ownHash = cached.ownHash;
         prepared.chainHash = cached.chainHash;
-        prepared.arenaCopy = intoRoot ? nullptr : cached.copy;
+        prepared.arenaCopy = cached.copy;
         return container->adoptMember(prepared, node);
     }
     prepared = MemberTable::prepareKey(keyHasEscape_ ? decodedText : decodedKey());
     if (!container->adoptMember(prepared, node)) return false;
     // The node holds its key's copy in this arena now (made for it, or the replaced member's);
-    // the root's copy is its own table's, which the parse may yet drop: the cache keeps one of
-    // its own in the arena then. Keys in the arena go only with it.
-    const wchar_t* copy = node->key;
-    if (intoRoot) {
-        auto* own = static_cast<wchar_t*>(arena_->allocateRaw((length + 1) * sizeof(wchar_t)));
-        if (!own) return true;  // stored all the same; only not remembered
-        if (length) std::memcpy(own, prepared.text.data(), length * sizeof(wchar_t));
-        own[length] = 0;
-        copy = own;
-    }
-    cached.copy = copy;
+    // keys in the arena go only with it.
+    cached.copy = node->key;
     cached.length = length;
     cached.ownHash = prepared.ownHash;
     cached.chainHash = prepared.chainHash;
@@ -262,6 +261,7 @@ bool Reader<Unit>::run()
     if (text_.empty()) return true;
     if (!stack_.isValid() || !arena_) return false;
     root_->clearValue();
+    if (root_->kind() == JsonKind::Object && !becomeObjectRoot()) return false;
 
     bool ok = true;
     for (size_t position = 0; ok && position <= text_.size(); ++position) {
@@ -318,7 +318,7 @@ bool Reader<Unit>::openContainer(JsonKind kind)
     afterColon_ = false;
     const bool isArray = kind == JsonKind::Array;
     if (stack_.count() == 0) {
-        if (!(isArray ? root_->becomeArray() : root_->becomeObject())) return false;
+        if (!(isArray ? root_->becomeArray() : becomeObjectRoot())) return false;
         pending_ = kUnquoted;
         return push(root_);
     }

@@ -51,6 +51,19 @@ int orderCapacityFor(int members)
 
 MemberTable::MemberTable(void* heap, Arena* arena) : MemberTable(heap, arena, 0) {}
 
+MemberTable::MemberTable(void* heap, Arena* arena, HoldArena) : MemberTable(heap, arena, 0)
+{
+    if (arena) {
+        arena->addRef();
+        arenaHolder_.held = arena;
+    }
+}
+
+MemberTable::ArenaHolder::~ArenaHolder()
+{
+    if (held) held->release();
+}
+
 MemberTable::MemberTable(void* heap, Arena* arena, int expectedMembers)
     : arena_(arena), heap_(heap, arena == nullptr), order_(orderCapacityFor(expectedMembers), heap_.heap, arena)
 {

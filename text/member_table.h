@@ -33,6 +33,10 @@ public:
     // The same with room made at once for the members expected: the buckets and the member order
     // start as large as they would have grown for that many.
     MemberTable(void* heap, Arena* arena, int expectedMembers);
+    // A table whose storage comes from an arena that its holder does not keep alive: the table
+    // holds a reference to it of its own, dropped once the table is gone.
+    enum class HoldArena { Yes };
+    MemberTable(void* heap, Arena* arena, HoldArena);
     ~MemberTable();
     MemberTable(const MemberTable&) = delete;
     MemberTable& operator=(const MemberTable&) = delete;
@@ -110,6 +114,13 @@ private:
     void* allocate(size_t bytes);
     void deallocate(void* block, size_t bytes);
 
+    // A reference to the arena when the table holds one (HoldArena); declared first, so that it
+    // is dropped after everything else of the table is gone.
+    struct ArenaHolder {
+        ~ArenaHolder();
+        Arena* held = nullptr;
+    };
+    ArenaHolder arenaHolder_;
     Arena* arena_ = nullptr;  // not owned: whoever holds the table keeps the arena alive
     HeapHolder heap_;
     MemberEntry** buckets_ = nullptr;

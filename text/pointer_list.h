@@ -1,5 +1,6 @@
-// A growable array of pointers in zero-filled heap storage: the element list of JSON arrays and
-// objects, and the JSON reader's stack. ElementList<T> is the typed face of it.
+// A growable array of pointers in heap storage (zero-filled; from an arena, only the entries up to
+// the count are ever written or read): the member order of JSON objects and the JSON reader's
+// stack. ElementList<T> is the typed face of it.
 #pragma once
 
 #include <vector>
