@@ -2,6 +2,8 @@
 
 #include "app/core/app_state.h"
 
+#include <utility>
+
 void PhotoStore::beginDownload()
 {
     Locked hold(lock_);
@@ -54,10 +56,16 @@ bool PhotoStore::take(long generation, PhotoRecord& photo, std::wstring& folder)
     if (!isCurrentJob(DownloadJob, generation)) return false;
     const long number = ++state_.nextPhotoIndex;
     if (number < 1 || static_cast<size_t>(number) > photos_.size()) return false;
-    // Each number is taken once: the task gets the record's strings, the store keeps an empty one.
-    photo = std::move(photos_[static_cast<size_t>(number - 1)]);
+    photo = photos_[static_cast<size_t>(number - 1)];
     folder = folder_;
     return true;
+}
+
+std::deque<PhotoRecord> PhotoStore::handOverList(const JobContext& job)
+{
+    Locked hold(lock_);
+    if (job.stopping()) return {};
+    return std::exchange(photos_, {});
 }
 
 long PhotoStore::countWritten(long generation)

@@ -44,8 +44,11 @@ public:
     // Counts and appends a photo of `job`; false (nothing done) once the job has been replaced.
     bool append(const JobContext& job, PhotoRecord photo);
     // Takes the next photo number for a task of download `generation`: the photo and its album
-    // folder; the store keeps no copy of it. False when that download was replaced or every queued photo is taken.
+    // folder. False when that download was replaced or every queued photo is taken.
     bool take(long generation, PhotoRecord& photo, std::wstring& folder);
+    // The queued photos in list order, for the album's record once its pictures are done; the
+    // store is left empty (its counters stay). Nothing once `job` has been replaced.
+    std::deque<PhotoRecord> handOverList(const JobContext& job);
     // Counts a written picture of download `generation`; the new count, or -1 (nothing counted)
     // when that download was replaced meanwhile.
     long countWritten(long generation);

@@ -21,7 +21,9 @@
 #include "text/picture_end.h"
 
 #include <algorithm>
+#include <deque>
 #include <map>
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -131,14 +133,10 @@ PhotoRecord recordedPhoto(const SavedPhoto& saved)
 // What the record keeps of a queued photo: saved now, saved before and still there, or listed only.
 // Both the photo and what the journal said of it are used up: an album of many thousand photos
 // is never held twice over.
-SavedPhoto recordOf(PhotoRecord&& photo, std::map<std::string, SavedPhoto>& savedNow, const KnownPhotos& known)
+SavedPhoto recordOf(PhotoRecord&& photo, std::map<std::string, SavedStamp>& savedNow, const KnownPhotos& known)
 {
-    if (const auto now = savedNow.find(photo.picNameInAddress); now != savedNow.end()) {
-        SavedPhoto saved = std::move(now->second);
-        savedNow.erase(now);
-        return saved;
-    }
-    if (photo.alreadySaved)
+    const auto now = savedNow.find(photo.picNameInAddress);
+    if (now == savedNow.end() && photo.alreadySaved)
         if (const SavedPhoto* before = known.find(photo.picNameInAddress)) return *before;
     SavedPhoto listed;
     listed.picName = std::move(photo.picNameInAddress);
@@ -146,6 +144,12 @@ SavedPhoto recordOf(PhotoRecord&& photo, std::map<std::string, SavedPhoto>& save
     listed.caption = std::move(photo.captionRender);
     listed.timestamp = photo.timestamp;
     listed.fileName = std::move(photo.fileName);
+    if (now != savedNow.end()) {
+        listed.sizePath = std::move(now->second.sizePath);
+        listed.bytes = now->second.bytes;
+        listed.modified = now->second.modified;
+        savedNow.erase(now);
+    }
     return listed;
 }
 
@@ -245,10 +249,10 @@ namespace {
 // saved of it. A listing that was not read whole is recorded with total 0, so the next download
 // reads it whole again, and keeps what the record knew of the photos it did not list: a page that
 // failed today costs no picture saved before.
-void foldRecord(DownloadRun& run, const std::string& albumId, const std::wstring& albumFolder, std::vector<PhotoRecord>&& queued,
+void foldRecord(DownloadRun& run, const std::string& albumId, const std::wstring& albumFolder, std::deque<PhotoRecord>&& queued,
                 const KnownPhotos& known, bool wholeListing, int64_t total)
 {
-    std::map<std::string, SavedPhoto> savedNow = run.closeJournal();
+    std::map<std::string, SavedStamp> savedNow = run.closeJournal();
     // Nothing listed and nothing saved: the record stays as it was.
     if (queued.empty() && savedNow.empty() && !wholeListing) return;
     AlbumLedger ledger{albumId, wholeListing ? total : 0, {}};
@@ -337,18 +341,17 @@ AlbumOutcome downloadAlbum(const JobContext& job, DownloadRun& run, int position
     const int64_t promised = total > 0 ? (int64_t{total} + kPhotosPerPage - 1) / kPhotosPerPage
                                        : (first.GetCount("data.photo_list") > 0 ? mostPages : 0);
     const int64_t pages = std::min(promised, mostPages);
-    AlbumNames names;
-    for (const SavedPhoto& saved : known.photos()) names.reserve(saved.fileName);
-    std::vector<PhotoRecord> queued;  // in list order, for the record
+    // Only while the listing is read: the names given so far.
+    auto names = std::make_unique<AlbumNames>();
+    for (const SavedPhoto& saved : known.photos()) names->reserve(saved.fileName);
     auto queue = [&](PhotoRecord photo) {
         const SavedPhoto* saved = known.find(photo.picNameInAddress);
         photo.alreadySaved = saved && saved->fileName == photo.fileName && known.isSaved(*saved);
         if (photo.alreadySaved) photo.savedSizePath = saved->sizePath;
         // Counted and kept only while this job is the current download.
-        if (!photoStore().append(job, photo)) return false;
+        if (!photoStore().append(job, std::move(photo))) return false;
         downloadPool().submit(downloadTask, job.generation());
         downloadMoved();  // one more picture to come
-        queued.push_back(std::move(photo));
         return true;
     };
     // While the listing may still turn out to be the recorded one grown, its photos wait here.
@@ -371,7 +374,7 @@ AlbumOutcome downloadAlbum(const JobContext& job, DownloadRun& run, int position
             photo.picHost = answer.GetText(entry + "pic_host");
             photo.picNameInAddress = addressValue(answer, entry + "pic_name");
             photo.timestamp = static_cast<int32_t>(answer.GetInteger(entry + "timestamp"));
-            if (!names.name(photo, answer.GetTextW(toUtf16(entry + "pic_name")), known.find(photo.picNameInAddress))) continue;
+            if (!names->name(photo, answer.GetTextW(toUtf16(entry + "pic_name")), known.find(photo.picNameInAddress))) continue;
             if (!compared) listed.push_back(photo.picNameInAddress);
             waiting.push_back(std::move(photo));
             ++added;
@@ -399,10 +402,11 @@ AlbumOutcome downloadAlbum(const JobContext& job, DownloadRun& run, int position
         waiting.clear();
         if (ranOut) break;
     }
+    names.reset();
     if (!waitForPictures(job)) return outcome;
     outcome.stopped = false;
     outcome.report = run.report();
-    foldRecord(run, album.albumId, albumFolder, std::move(queued), known, wholeListing && !outcome.report.failedPages && !run.albumHalted(), total);
+    foldRecord(run, album.albumId, albumFolder, photoStore().handOverList(job), known, wholeListing && !outcome.report.failedPages && !run.albumHalted(), total);
     outcome.downloaded = state.downloadedCount;
     outcome.queued = state.queuedCount;
     const bool whole = isWholeAlbum(outcome.report, outcome.downloaded, outcome.queued);

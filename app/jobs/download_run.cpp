@@ -196,10 +196,10 @@ void DownloadRun::journalPicture(const SavedPhoto& photo)
 void DownloadRun::pictureSaved(const SavedPhoto& photo)
 {
     Locked hold(lock_);
-    saved_[photo.picName] = photo;
+    saved_.insert_or_assign(photo.picName, SavedStamp{photo.sizePath, photo.bytes, photo.modified});
 }
 
-std::map<std::string, SavedPhoto> DownloadRun::closeJournal()
+std::map<std::string, SavedStamp> DownloadRun::closeJournal()
 {
     Locked hold(lock_);
     journal_.close();

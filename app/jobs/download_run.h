@@ -77,6 +77,13 @@ struct RunProgress {
 // list promised) and the album list's counts for the albums still to come.
 RunProgress runProgress(const AccountPlace& place, long downloaded, long queued);
 
+// How a picture of the album was saved: its size and the file as written.
+struct SavedStamp {
+    std::string sizePath;
+    uint64_t bytes = 0;
+    uint64_t modified = 0;
+};
+
 class DownloadRun : public PatientJob {
 public:
     DownloadRun(const JobContext& job, long generation, RateGate::Clock clock = nullptr);
@@ -115,8 +122,9 @@ public:
     void openJournal(const std::wstring& albumFolder, const std::string& albumId);
     void journalPicture(const SavedPhoto& photo);  // before the picture takes its final name
     void pictureSaved(const SavedPhoto& photo);    // once it has it
-    // What the album saved, by picture name; the journal is closed.
-    std::map<std::string, SavedPhoto> closeJournal();
+    // What the album saved, by picture name; the journal is closed. The rest of each saved photo
+    // is its queued record's.
+    std::map<std::string, SavedStamp> closeJournal();
 
 protected:
     void showPause(uint64_t msLeft) override;
@@ -130,7 +138,7 @@ private:
     AccountPlace place_;
     bool albumWrote_ = false;  // a picture of the current album was written
     AlbumJournal journal_;
-    std::map<std::string, SavedPhoto> saved_;
+    std::map<std::string, SavedStamp> saved_;
     uint64_t shownRound_ = UINT64_MAX;  // the pause and second last put on the status line
     unsigned shownSeconds_ = 0;
 };
