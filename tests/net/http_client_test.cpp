@@ -4,7 +4,10 @@
 #include <winsock2.h>
 
 #include <gtest/gtest.h>
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 #include <windows.h>
 #include <winhttp.h>
 
@@ -134,6 +137,45 @@ TEST_F(HttpClientTest, BodiesWithoutAUsableLengthStartAt10240)
         const std::string body = client.responseBytes();
         EXPECT_EQ(body.size(), 30000u) << mode;
         EXPECT_EQ(static_cast<unsigned char>(body[257]), 1u) << mode;
+    }
+}
+
+// Eight bodies of unknown length read at once, as the download's workers read pictures: each
+// arrives whole in a room near its own size. Reserving the 128 MiB limit for each would take a
+// 32-bit process's address space (the x86 suite runs this too).
+TEST_F(HttpClientTest, EightChunkedBodiesAtOnceEachInARoomNearItsSize)
+{
+    constexpr size_t kSize = 3000000;  // past the first room: each body moves twice
+    constexpr int kReaders = 8;
+    struct Reader {
+        std::string body;
+        size_t room = 0;
+        HttpFailure::Kind failure = HttpFailure::Kind::WindowsError;
+    };
+    std::vector<Reader> readers(kReaders);
+    std::atomic<int> waiting{kReaders};
+    std::vector<std::thread> threads;
+    for (Reader& reader : readers) {
+        threads.emplace_back([&reader, &waiting] {
+            HttpClient client;
+            if (!client.open("GET", control("/blob?mode=chunked&size=" + std::to_string(kSize)))) return;
+            waiting.fetch_sub(1);
+            while (waiting.load() > 0) Sleep(1);  // every request sent together
+            if (!client.send()) return;
+            reader.body = client.responseBytes();
+            reader.room = client.bodyRoom();
+            reader.failure = client.lastFailure().kind;
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    for (const Reader& reader : readers) {
+        EXPECT_EQ(reader.failure, HttpFailure::Kind::None);
+        ASSERT_EQ(reader.body.size(), kSize);
+        size_t wrong = 0;
+        for (size_t i = 0; i < kSize; ++i) wrong += static_cast<unsigned char>(reader.body[i]) != static_cast<unsigned char>(i);
+        EXPECT_EQ(wrong, 0u);
+        EXPECT_GE(reader.room, kSize);
+        EXPECT_LE(reader.room, 2 * kSize);
     }
 }
 
@@ -353,6 +395,17 @@ TEST(BodyBuffer, BytesPastTheReservationMoveWithWhatWasRead)
     EXPECT_GE(buffer.reserved(), beyond);
     buffer.data()[beyond - 1] = 'z';  // usable to its end
     for (int i = 0; i < 100; ++i) ASSERT_EQ(buffer.data()[i], static_cast<char>(i));
+
+    // With a limit, a room outgrown doubles (a long body is copied about once in all), never past
+    // the limit unless the capacity asked for is.
+    const size_t limit = 1u << 20;
+    ASSERT_TRUE(buffer.reserve(64 * 1024, limit));
+    ASSERT_TRUE(buffer.grow(64 * 1024 + 1));
+    EXPECT_EQ(buffer.reserved(), 128u * 1024);
+    ASSERT_TRUE(buffer.grow(limit - 1));
+    EXPECT_EQ(buffer.reserved(), limit);
+    ASSERT_TRUE(buffer.grow(limit + 1));
+    EXPECT_EQ(buffer.reserved(), limit + 64 * 1024);
 }
 
 TEST_F(HttpClientTest, TheBodyBufferExistsFromConstructionUntilClose)
