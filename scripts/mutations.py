@@ -461,9 +461,9 @@ BREAKS = {
         "shell_scale_zh_CN", "MainWindowScaleTest.Covers*"),
     "manifest-dpi-unaware": (
         "the manifest declares the program DPI-unaware, so Windows stretches it",
-        [("res/piclade.manifest", "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true/pm</dpiAware>",
+        [("res/piclade.manifest.in", "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true/pm</dpiAware>",
           "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">false</dpiAware>"),
-         ("res/piclade.manifest", "      <dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>\n", "")],
+         ("res/piclade.manifest.in", "      <dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>\n", "")],
         "shell_scale_zh_CN", "ProgramManifest.*"),
     "qr-code-smoothed": (
         "the QR code is scaled smoothly, its modules blurred",
