@@ -54,9 +54,10 @@ protected:
 TEST_F(HttpClientTest, CompletesTheScheme)
 {
     HttpClient client;
-    ASSERT_TRUE(client.open("GET", "127.0.0.1:" + std::to_string(kBase + 9) + "/echo"));
-    EXPECT_EQ(client.url(), "http://127.0.0.1:" + std::to_string(kBase + 9) + "/echo");
-    ASSERT_TRUE(client.open("GET", "HTTP://127.0.0.1:" + std::to_string(kBase + 9) + "/echo"));
+    const std::string port = std::to_string(kBase + 9);
+    ASSERT_TRUE(client.open("GET", "127.0.0.1:" + port + "/echo"));
+    EXPECT_EQ(client.url(), "http://127.0.0.1:" + port + "/echo");
+    ASSERT_TRUE(client.open("GET", "HTTP://127.0.0.1:" + port + "/echo"));
     EXPECT_EQ(client.url().substr(0, 7), "HTTP://");
     static_cast<void>(client.open("GET", "a"));  // only the completed address matters here
     EXPECT_EQ(client.url(), "http://a");
