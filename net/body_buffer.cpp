@@ -1,5 +1,6 @@
 #include "net/body_buffer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 #include <windows.h>
@@ -14,13 +15,14 @@ size_t pageRounded(size_t bytes)
 
 } // namespace
 
-bool BodyBuffer::reserve(size_t maxBytes)
+bool BodyBuffer::reserve(size_t room, size_t roomLimit)
 {
     release();
-    const size_t bytes = pageRounded(maxBytes ? maxBytes : 1);
+    const size_t bytes = pageRounded(room ? room : 1);
     base_ = static_cast<char*>(VirtualAlloc(nullptr, bytes, MEM_RESERVE, PAGE_NOACCESS));
     if (!base_) return false;
     reserved_ = bytes;
+    roomLimit_ = std::max(roomLimit, bytes);
     return true;
 }
 
@@ -36,13 +38,16 @@ bool BodyBuffer::grow(size_t capacity)
 {
     if (!base_) return false;
     if (capacity > reserved_) {
-        // A body longer than its room: a larger room, with what was read copied over.
+        // A body longer than its room: a room twice as large, with what was read copied over.
+        // Doubling keeps the copies of a long body to about its own length in all.
+        const size_t room = std::max(capacity, std::min(reserved_ * 2, roomLimit_));
         BodyBuffer larger;
-        if (!larger.reserve(capacity) || !larger.grow(capacity)) return false;
+        if (!larger.reserve(room, roomLimit_) || !larger.grow(capacity)) return false;
         if (capacity_) memcpy(larger.base_, base_, capacity_);
         release();
         base_ = std::exchange(larger.base_, nullptr);
         reserved_ = std::exchange(larger.reserved_, 0);
+        roomLimit_ = std::exchange(larger.roomLimit_, 0);
         committed_ = std::exchange(larger.committed_, 0);
         capacity_ = std::exchange(larger.capacity_, 0);
         return true;
@@ -61,5 +66,5 @@ void BodyBuffer::release()
 {
     if (base_) VirtualFree(base_, 0, MEM_RELEASE);
     base_ = nullptr;
-    reserved_ = committed_ = capacity_ = 0;
+    reserved_ = roomLimit_ = committed_ = capacity_ = 0;
 }

@@ -427,12 +427,12 @@ std::string_view HttpClient::responseView()
         noteFailure(L"Reading the body", HttpFailure::Kind::TooLarge);
         return {};
     }
-    // Room for the whole body (one byte past the limit when its length is unknown, to notice a
-    // longer one); the capacity grows inside it by the usual steps without copying. Bytes past an
-    // announced length still fit: the buffer then moves to a larger room.
-    const size_t room = unknown ? kMaxBodyBytes + 1 : declared;
+    // A first room of 1 MiB (the announced length when smaller), where the capacity grows by the
+    // usual steps without copying; a longer body moves to rooms twice as large, up to one byte past
+    // the limit, to notice a longer one. Bytes past an announced length still fit the same way.
+    const size_t room = std::min(unknown ? kMaxBodyBytes + 1 : declared, kBodyFirstRoom);
     const size_t capacity = unknown ? kBodyStartCapacity : std::min(declared, kBodyLargeStep);
-    if (!body_.reserve(room) || !body_.grow(capacity)) {
+    if (!body_.reserve(room, kMaxBodyBytes + 1) || !body_.grow(capacity)) {
         noteFailure(L"Making room for the body", HttpFailure::Kind::WindowsError, GetLastError());
         return {};
     }

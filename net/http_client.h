@@ -97,6 +97,8 @@ public:
     // -1: the answer named no usable length; 0: no answer yet.
     int64_t contentLength() const { return contentLength_; }
     size_t bodyCapacity() const { return body_.capacity(); }
+    // The address space the body holds, committed or not.
+    size_t bodyRoom() const { return body_.reserved(); }
     int redirectCount() const { return redirectCount_; }
     // Bytes of answers received so far by this object (headers and bodies, every exchange); read
     // from any thread, to tell a stalled exchange from a slow one.

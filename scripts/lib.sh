@@ -3,10 +3,12 @@
 
 PICLADE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-# python3-pil and python3-segno: the emulator draws its pictures and QR codes with them.
-PICLADE_PACKAGES=(cmake g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 fonts-wine
-    fonts-wqy-microhei xvfb xauth googletest python3 python3-pil python3-segno openssl locales clang
-    libclang-rt-14-dev ccache)
+# python3-pil and python3-segno: the emulator draws its pictures and QR codes with them. The i686
+# compilers and wine32 (Debian's i386 architecture) build and run the x86 tests; clang checks
+# warnings and builds the fuzz targets.
+PICLADE_PACKAGES=(cmake g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev g++-mingw-w64-i686-posix
+    mingw-w64-i686-dev wine wine64 wine32:i386 fonts-wine fonts-wqy-microhei xvfb xauth googletest
+    python3 python3-pil python3-segno openssl locales clang libclang-rt-14-dev ccache)
 
 log() { printf '[piclade] %s\n' "$*" >&2; }
 
@@ -21,7 +23,11 @@ ensure_packages() {
         log "installing: ${missing[*]}"
         local sudo=""
         [ "$(id -u)" -eq 0 ] || sudo="sudo"
-        $sudo apt-get update -qq
+        if ! dpkg --print-foreign-architectures | grep -qx i386; then
+            $sudo dpkg --add-architecture i386
+        fi
+        # A mirror caught mid-sync fails one list; the install then says whether what it needs is there.
+        $sudo apt-get update -qq || log "apt-get update failed in part"
         DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
     fi
     local locale_name
@@ -44,12 +50,13 @@ compiler_cache() {
     echo "-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
 }
 
-# Configures and builds one build folder. Extra arguments go to cmake's configure step.
+# Configures and builds one build folder, for x64 unless PICLADE_TOOLCHAIN names another of
+# cmake/ (mingw-w64-i686 for x86). Extra arguments go to cmake's configure step.
 build_tree() {
     local build_dir=$1
     shift
     cmake -S "$PICLADE_ROOT" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$PICLADE_ROOT/cmake/mingw-w64-x86_64.cmake" $(compiler_cache) "$@" >/dev/null
+        -DCMAKE_TOOLCHAIN_FILE="$PICLADE_ROOT/cmake/${PICLADE_TOOLCHAIN:-mingw-w64-x86_64}.cmake" $(compiler_cache) "$@" >/dev/null
     cmake --build "$build_dir" --parallel "$(nproc)"
 }
 
@@ -75,13 +82,14 @@ stop_display() {
 }
 
 # A private Wine prefix inside the build folder, served by one persistent wineserver so that each
-# Wine process starts in a fraction of a second.
+# Wine process starts in a fraction of a second. 64-bit unless PICLADE_WINEARCH is win32 (a
+# prefix keeps the kind it was made with).
 start_wine() {
     local build_dir=$1
     export WINEPREFIX="$build_dir/wineprefix"
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml="
-    export WINEARCH=win64
+    export WINEARCH=${PICLADE_WINEARCH:-win64}
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         log "creating the Wine prefix (first run only)"
         wineboot --init >/dev/null 2>&1 || true

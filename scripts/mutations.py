@@ -461,9 +461,9 @@ BREAKS = {
         "shell_scale_zh_CN", "MainWindowScaleTest.Covers*"),
     "manifest-dpi-unaware": (
         "the manifest declares the program DPI-unaware, so Windows stretches it",
-        [("res/piclade.manifest", "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true/pm</dpiAware>",
+        [("res/piclade.manifest.in", "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true/pm</dpiAware>",
           "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">false</dpiAware>"),
-         ("res/piclade.manifest", "      <dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>\n", "")],
+         ("res/piclade.manifest.in", "      <dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>\n", "")],
         "shell_scale_zh_CN", "ProgramManifest.*"),
     "qr-code-smoothed": (
         "the QR code is scaled smoothly, its modules blurred",
@@ -475,6 +475,34 @@ BREAKS = {
         [("ui/themed_page.cpp", "    const bool drawn = SUCCEEDED(DrawThemeBackground(theme, dc, TABP_BODY, 0, &client, nullptr));",
           "    const bool drawn = false;")],
         "shell_scale_zh_CN", "MainWindowScaleTest.PagesPaint*"),
+    "body-reserves-its-limit": (
+        "every body of unknown length reserves the 128 MiB limit, eight of them a 32-bit process's address space",
+        [("net/http_client.cpp", "    const size_t room = std::min(unknown ? kMaxBodyBytes + 1 : declared, kBodyFirstRoom);",
+          "    const size_t room = unknown ? kMaxBodyBytes + 1 : declared;")],
+        "net_test", "HttpClientTest.EightChunked*"),
+    "body-room-grows-as-asked": (
+        "an outgrown room grows only to the capacity asked for, so a long body is copied again at every step",
+        [("net/body_buffer.cpp", "        const size_t room = std::max(capacity, std::min(reserved_ * 2, roomLimit_));",
+          "        const size_t room = capacity;")],
+        "net_test", "BodyBuffer.*"),
+    "manifest-version-fixed": (
+        "the manifest's assembly keeps version 5.0.0.0 whatever the build",
+        [("res/piclade.manifest.in", 'name="Piclade" version="@PICLADE_VERSION_TEXT@.0"', 'name="Piclade" version="5.0.0.0"')],
+        "shell_scale_zh_CN", "ProgramManifest.*"),
+    "version-details-without-build": (
+        "the version details' fixed part leaves the build number out",
+        [("res/piclade.rc", "FILEVERSION PICLADE_VERSION_MAJOR, PICLADE_VERSION_MINOR, PICLADE_VERSION_BUILD, 0",
+          "FILEVERSION PICLADE_VERSION_MAJOR, PICLADE_VERSION_MINOR, 0, 0")],
+        "shell_scale_zh_CN", "ProgramManifest.*"),
+    "link-time-in-program": (
+        "the linker writes the time of the link into the program's header: no two builds are the same bytes",
+        [("CMakeLists.txt", "  add_link_options(-Wl,--no-insert-timestamp)\n", "")],
+        "program_image_check", ""),
+    "build-folder-in-program": (
+        "a source file's name reaches the program with the folder it was built from",
+        [("CMakeLists.txt", "  add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/= -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)\n", ""),
+         ("app/shell/main.cpp", "    const std::wstring folder = programFolder();", "    OutputDebugStringA(__FILE__);\n    const std::wstring folder = programFolder();")],
+        "program_image_check", ""),
 }
 
 

@@ -34,7 +34,6 @@
 
 namespace {
 
-const wchar_t* const kHomepageId = L"3000000000";
 const std::wstring kFinalEnding = L"请单击鼠标右键打开目录;";
 const std::wstring kPaused = L"服务器限制了访问频率";
 const std::wstring kHeld = L"  状态:下载已暂停,";

@@ -116,6 +116,27 @@ AlbumLedger ledgerOf(const std::string& albumId, int photos)
     return ledger;
 }
 
+constexpr int kJournalLinesEach = 150;
+
+struct JournalWriter {
+    AlbumJournal* journal;
+    int thread;
+};
+
+// One writer's lines, with long captions, so that lines would interleave if two writes ever
+// overlapped; its exit code counts the appends that failed. A thread routine has the system's
+// calling convention, which on x86 no lambda has.
+DWORD WINAPI writeJournalLines(void* parameter)
+{
+    const auto& writer = *static_cast<const JournalWriter*>(parameter);
+    DWORD failures = 0;
+    for (int i = 0; i < kJournalLinesEach; ++i) {
+        SavedPhoto saved = photo(threadLineName(writer.thread, i), std::wstring(300 + i, static_cast<wchar_t>(L'\u4E00' + writer.thread)));
+        if (!writer.journal->append(saved)) ++failures;
+    }
+    return failures;
+}
+
 } // namespace
 
 TEST(AlbumRecord, AWrittenRecordReadsBackEqual)
@@ -165,23 +186,12 @@ TEST(AlbumRecord, JournalLinesFromManyThreadsAllArrive)
     static AlbumJournal journal;
     ASSERT_TRUE(journal.open(folder, "2002"));
     constexpr int kThreads = 8;
-    constexpr int kLinesEach = 150;
+    constexpr int kLinesEach = kJournalLinesEach;
+    static JournalWriter writers[kThreads];
     std::vector<HANDLE> threads;
     for (int t = 0; t < kThreads; ++t) {
-        threads.push_back(CreateThread(
-            nullptr, 0,
-            [](void* parameter) -> DWORD {
-                const int thread = static_cast<int>(reinterpret_cast<intptr_t>(parameter));
-                DWORD failures = 0;
-                for (int i = 0; i < kLinesEach; ++i) {
-                    // Long captions, so that lines would interleave if two writes ever overlapped.
-                    SavedPhoto saved = photo(threadLineName(thread, i),
-                                             std::wstring(300 + i, static_cast<wchar_t>(L'\u4E00' + thread)));
-                    if (!journal.append(saved)) ++failures;
-                }
-                return failures;
-            },
-            reinterpret_cast<void*>(static_cast<intptr_t>(t)), 0, nullptr));
+        writers[t] = {&journal, t};
+        threads.push_back(CreateThread(nullptr, 0, writeJournalLines, &writers[t], 0, nullptr));
         ASSERT_NE(threads.back(), nullptr);
     }
     for (HANDLE thread : threads) {

@@ -90,6 +90,18 @@ TEST(FileStore, AFileHeldOpenElsewhereIsNotReplaced)
     EXPECT_EQ(filesIn(folder), 1);  // the temporary file is gone
 }
 
+namespace {
+
+// A thread routine has the system's calling convention, which on x86 no lambda has.
+DWORD WINAPI closeAfterAMoment(void* file)
+{
+    Sleep(300);
+    CloseHandle(file);
+    return 0;
+}
+
+} // namespace
+
 TEST(FileStore, AFileHeldForAMomentIsReplacedOnceItIsLetGo)
 {
     // A scanner or indexer that opens the picture for a moment delays the rename, never fails it.
@@ -98,11 +110,7 @@ TEST(FileStore, AFileHeldForAMomentIsReplacedOnceItIsLetGo)
     ASSERT_EQ(writePictureFile(folder, L"a.jpg", "old"), 0u);
     HANDLE held = CreateFileW((folder + L"a.jpg").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    HANDLE releaser = CreateThread(nullptr, 0, [](void* file) -> DWORD {
-        Sleep(300);
-        CloseHandle(file);
-        return 0;
-    }, held, 0, nullptr);
+    HANDLE releaser = CreateThread(nullptr, 0, closeAfterAMoment, held, 0, nullptr);
     ASSERT_NE(releaser, nullptr);
     EXPECT_EQ(writePictureFile(folder, L"a.jpg", "new"), 0u);
     WaitForSingleObject(releaser, INFINITE);

@@ -4,7 +4,10 @@
 #include <winsock2.h>
 
 #include <gtest/gtest.h>
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 #include <windows.h>
 #include <winhttp.h>
 
@@ -51,9 +54,10 @@ protected:
 TEST_F(HttpClientTest, CompletesTheScheme)
 {
     HttpClient client;
-    ASSERT_TRUE(client.open("GET", "127.0.0.1:" + std::to_string(kBase + 9) + "/echo"));
-    EXPECT_EQ(client.url(), "http://127.0.0.1:" + std::to_string(kBase + 9) + "/echo");
-    ASSERT_TRUE(client.open("GET", "HTTP://127.0.0.1:" + std::to_string(kBase + 9) + "/echo"));
+    const std::string port = std::to_string(kBase + 9);
+    ASSERT_TRUE(client.open("GET", "127.0.0.1:" + port + "/echo"));
+    EXPECT_EQ(client.url(), "http://127.0.0.1:" + port + "/echo");
+    ASSERT_TRUE(client.open("GET", "HTTP://127.0.0.1:" + port + "/echo"));
     EXPECT_EQ(client.url().substr(0, 7), "HTTP://");
     static_cast<void>(client.open("GET", "a"));  // only the completed address matters here
     EXPECT_EQ(client.url(), "http://a");
@@ -134,6 +138,45 @@ TEST_F(HttpClientTest, BodiesWithoutAUsableLengthStartAt10240)
         const std::string body = client.responseBytes();
         EXPECT_EQ(body.size(), 30000u) << mode;
         EXPECT_EQ(static_cast<unsigned char>(body[257]), 1u) << mode;
+    }
+}
+
+// Eight bodies of unknown length read at once, as the download's workers read pictures: each
+// arrives whole in a room near its own size. Reserving the 128 MiB limit for each would take a
+// 32-bit process's address space (the x86 suite runs this too).
+TEST_F(HttpClientTest, EightChunkedBodiesAtOnceEachInARoomNearItsSize)
+{
+    constexpr size_t kSize = 3000000;  // past the first room: each body moves twice
+    constexpr int kReaders = 8;
+    struct Reader {
+        std::string body;
+        size_t room = 0;
+        HttpFailure::Kind failure = HttpFailure::Kind::WindowsError;
+    };
+    std::vector<Reader> readers(kReaders);
+    std::atomic<int> waiting{kReaders};
+    std::vector<std::thread> threads;
+    for (Reader& reader : readers) {
+        threads.emplace_back([&reader, &waiting] {
+            HttpClient client;
+            if (!client.open("GET", control("/blob?mode=chunked&size=" + std::to_string(kSize)))) return;
+            waiting.fetch_sub(1);
+            while (waiting.load() > 0) Sleep(1);  // every request sent together
+            if (!client.send()) return;
+            reader.body = client.responseBytes();
+            reader.room = client.bodyRoom();
+            reader.failure = client.lastFailure().kind;
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    for (const Reader& reader : readers) {
+        EXPECT_EQ(reader.failure, HttpFailure::Kind::None);
+        ASSERT_EQ(reader.body.size(), kSize);
+        size_t wrong = 0;
+        for (size_t i = 0; i < kSize; ++i) wrong += static_cast<unsigned char>(reader.body[i]) != static_cast<unsigned char>(i);
+        EXPECT_EQ(wrong, 0u);
+        EXPECT_GE(reader.room, kSize);
+        EXPECT_LE(reader.room, 2 * kSize);
     }
 }
 
@@ -353,6 +396,19 @@ TEST(BodyBuffer, BytesPastTheReservationMoveWithWhatWasRead)
     EXPECT_GE(buffer.reserved(), beyond);
     buffer.data()[beyond - 1] = 'z';  // usable to its end
     for (int i = 0; i < 100; ++i) ASSERT_EQ(buffer.data()[i], static_cast<char>(i));
+
+    // With a limit, a room outgrown doubles (a long body is copied about once in all), or takes
+    // the capacity asked for when that is more; never past the limit unless the capacity is.
+    constexpr size_t kKiB = 1024;
+    ASSERT_TRUE(buffer.reserve(128 * kKiB, 1024 * kKiB));
+    const struct {
+        size_t capacity;
+        size_t room;
+    } steps[] = {{128 * kKiB + 1, 256 * kKiB}, {600 * kKiB, 640 * kKiB}, {640 * kKiB + 1, 1024 * kKiB}, {1024 * kKiB + 1, 1088 * kKiB}};
+    for (const auto& step : steps) {
+        ASSERT_TRUE(buffer.grow(step.capacity));
+        EXPECT_EQ(buffer.reserved(), step.room) << step.capacity;
+    }
 }
 
 TEST_F(HttpClientTest, TheBodyBufferExistsFromConstructionUntilClose)

@@ -36,25 +36,24 @@ std::vector<std::string> waitForStatus(MainWindow& m, const std::string& wanted,
 }
 
 
+// An enumeration callback has the system's calling convention, which on x86 no lambda has.
+BOOL CALLBACK answerBox(HWND window, LPARAM seen)
+{
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    if (process == GetCurrentProcessId() && std::wstring(className) == L"#32770" && IsWindowVisible(window)) {
+        reinterpret_cast<std::set<HWND>*>(seen)->insert(window);
+        PostMessageW(window, WM_COMMAND, IDOK, 0);
+    }
+    return TRUE;
+}
+
 // Closes every message box of this process that is open now; each one is counted once in `seen`.
 void answerBoxes(std::set<HWND>& seen)
 {
-    struct Found {
-        std::set<HWND>* seen;
-    } found{&seen};
-    EnumWindows(
-        [](HWND window, LPARAM argument) -> BOOL {
-            DWORD process = 0;
-            GetWindowThreadProcessId(window, &process);
-            wchar_t className[16] = {};
-            GetClassNameW(window, className, 16);
-            if (process == GetCurrentProcessId() && std::wstring(className) == L"#32770" && IsWindowVisible(window)) {
-                reinterpret_cast<Found*>(argument)->seen->insert(window);
-                PostMessageW(window, WM_COMMAND, IDOK, 0);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    EnumWindows(answerBox, reinterpret_cast<LPARAM>(&seen));
 }
 
 // Serves messages and answers message boxes until the status line starts with `prefix`.

@@ -266,6 +266,29 @@ TEST(MainWindowGone, AnotherThreadsCallsAreDroppedOnceTheWindowIsDestroyed)
     EXPECT_TRUE(endProgram(3000));
 }
 
+namespace {
+
+struct TitledWindowSearch {
+    DWORD process;
+    std::wstring title;
+    HWND found;
+};
+
+// An enumeration callback has the system's calling convention, which on x86 no lambda has.
+BOOL CALLBACK stopAtTitledWindow(HWND candidate, LPARAM parameter)
+{
+    auto& s = *reinterpret_cast<TitledWindowSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(candidate, &owner);
+    wchar_t text[128] = {};
+    GetWindowTextW(candidate, text, 128);
+    if (owner != s.process || s.title != text) return TRUE;
+    s.found = candidate;
+    return FALSE;
+}
+
+} // namespace
+
 TEST(Program, StartsAndEndsWithExitCodeZero)
 {
     const std::wstring program = builtProgramPath();
@@ -274,25 +297,10 @@ TEST(Program, StartsAndEndsWithExitCodeZero)
     PROCESS_INFORMATION process{};
     ASSERT_TRUE(CreateProcessW(program.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
     // The window of this process: a program left over from an earlier test may show the same title.
-    struct Search {
-        DWORD process;
-        std::wstring title;
-        HWND found;
-    } search{process.dwProcessId, toUtf16(kWindowTitle), nullptr};
+    TitledWindowSearch search{process.dwProcessId, toUtf16(kWindowTitle), nullptr};
     for (int i = 0; i < 200 && !search.found; ++i) {
         Sleep(50);
-        EnumWindows(
-            [](HWND candidate, LPARAM parameter) -> BOOL {
-                auto& s = *reinterpret_cast<Search*>(parameter);
-                DWORD owner = 0;
-                GetWindowThreadProcessId(candidate, &owner);
-                wchar_t text[128] = {};
-                GetWindowTextW(candidate, text, 128);
-                if (owner != s.process || s.title != text) return TRUE;
-                s.found = candidate;
-                return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&search));
+        EnumWindows(stopAtTitledWindow, reinterpret_cast<LPARAM>(&search));
     }
     const HWND window = search.found;
     if (!window) TerminateProcess(process.hProcess, 1);

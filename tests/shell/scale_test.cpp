@@ -15,9 +15,12 @@
 #include <gtest/gtest.h>
 #include <uxtheme.h>
 #include <vssym32.h>
+#include <winver.h>
+#include <cwchar>
 #include <string>
 #include <vector>
 
+#include "piclade_version.h"
 #include "tests/support/other_thread.h"
 #include "tests/support/program_path.h"
 
@@ -309,18 +312,83 @@ TEST_F(MainWindowScaleTest, TheQrCodeKeepsItsPixelsTheAvatarIsSmoothed)
     EXPECT_GT(greyPixelsOfSignInPicture(m(), true), 100);
 }
 
-TEST(ProgramManifest, DeclaresPerMonitorAwareness)
+namespace {
+
+// The manifest compiled into the program; empty when there is none.
+std::string programManifest()
 {
     const std::wstring program = builtProgramPath();
     const HMODULE module = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    ASSERT_NE(module, nullptr);
-    const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), reinterpret_cast<LPCWSTR>(RT_MANIFEST));
-    ASSERT_NE(found, nullptr);
-    const auto* data = static_cast<const char*>(LockResource(LoadResource(module, found)));
-    const std::string manifest(data, SizeofResource(module, found));
+    if (!module) return {};
+    std::string manifest;
+    if (const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), reinterpret_cast<LPCWSTR>(RT_MANIFEST)))
+        manifest.assign(static_cast<const char*>(LockResource(LoadResource(module, found))), SizeofResource(module, found));
     FreeLibrary(module);
+    return manifest;
+}
+
+} // namespace
+
+TEST(ProgramManifest, DeclaresPerMonitorAwareness)
+{
+    const std::string manifest = programManifest();
     EXPECT_NE(manifest.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
     EXPECT_NE(manifest.find(">true/pm</dpiAware>"), std::string::npos);
+}
+
+// Explorer's Properties → Details: the version details as Windows reads them, 5.0 and the build
+// number in the fixed part and the texts, and the manifest's assembly of the same version.
+TEST(ProgramManifest, VersionDetailsMatchTheManifest)
+{
+    const std::wstring program = builtProgramPath();
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(program.c_str(), &ignored);
+    ASSERT_GT(size, 0u);
+    std::vector<char> block(size);
+    ASSERT_TRUE(GetFileVersionInfoW(program.c_str(), 0, size, block.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    ASSERT_GE(length, sizeof *fixed);
+    EXPECT_EQ(fixed->dwSignature, static_cast<DWORD>(VS_FFI_SIGNATURE));
+    const DWORD major = MAKELONG(PICLADE_VERSION_MINOR, PICLADE_VERSION_MAJOR);
+    const DWORD build = MAKELONG(0, PICLADE_VERSION_BUILD);
+    EXPECT_EQ(fixed->dwFileVersionMS, major);
+    EXPECT_EQ(fixed->dwFileVersionLS, build);
+    EXPECT_EQ(fixed->dwProductVersionMS, major);
+    EXPECT_EQ(fixed->dwProductVersionLS, build);
+    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
+
+    // The texts are found under the language and code page the Translation value names.
+    struct Translation {
+        WORD language;
+        WORD codePage;
+    }* translation = nullptr;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
+    ASSERT_GE(length, sizeof *translation);
+    wchar_t table[64];
+    swprintf(table, 64, L"\\StringFileInfo\\%04x%04x\\", translation->language, translation->codePage);
+    const std::wstring version = L"5.0." + std::to_wstring(PICLADE_VERSION_BUILD);
+    const struct {
+        const wchar_t* name;
+        std::wstring value;
+    } texts[] = {
+        {L"ProductName", L"Piclade"},
+        {L"FileDescription", L"Piclade 相册下载工具"},
+        {L"OriginalFilename", L"Piclade.exe"},
+        {L"LegalCopyright", L"\u00a9 the Piclade authors"},
+        {L"FileVersion", version},
+        {L"ProductVersion", version},
+    };
+    for (const auto& text : texts) {
+        wchar_t* value = nullptr;
+        const bool found = VerQueryValueW(block.data(), (table + std::wstring(text.name)).c_str(), reinterpret_cast<void**>(&value), &length);
+        EXPECT_TRUE(found && std::wstring(value) == text.value) << text.name;
+    }
+
+    const std::string assembly = "name=\"Piclade\" version=\"5.0." + std::to_string(PICLADE_VERSION_BUILD) + ".0\"";
+    EXPECT_NE(programManifest().find(assembly), std::string::npos) << assembly;
 }
 
 namespace {

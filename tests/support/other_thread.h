@@ -6,15 +6,16 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+// A thread routine has the system's calling convention, which on x86 no lambda has.
+inline DWORD WINAPI runWork(void* work)
+{
+    (*static_cast<const std::function<void()>*>(work))();
+    return 0;
+}
+
 inline void runOnOtherThread(const std::function<void()>& work)
 {
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](void* parameter) -> DWORD {
-            (*static_cast<const std::function<void()>*>(parameter))();
-            return 0;
-        },
-        const_cast<std::function<void()>*>(&work), 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, runWork, const_cast<std::function<void()>*>(&work), 0, nullptr);
     ASSERT_NE(thread, nullptr);
     const DWORD start = GetTickCount();
     while (MsgWaitForMultipleObjects(1, &thread, FALSE, 1000, QS_ALLINPUT) != WAIT_OBJECT_0 && GetTickCount() - start < 10000) {

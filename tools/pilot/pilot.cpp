@@ -25,25 +25,26 @@ bool isDialog(HWND window)
     return wcscmp(className, L"#32770") == 0;
 }
 
+struct ClassSearch {
+    const wchar_t* className;
+    std::vector<HWND> found;
+};
+
+// An enumeration callback has the system's calling convention, which on x86 no lambda has.
+BOOL CALLBACK collectOfClass(HWND window, LPARAM param)
+{
+    auto* s = reinterpret_cast<ClassSearch*>(param);
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    if (_wcsicmp(name, s->className) == 0) s->found.push_back(window);
+    return TRUE;
+}
+
 // Every descendant of `parent` of the class, in the order the system enumerates them.
 std::vector<HWND> childrenOfClass(HWND parent, const wchar_t* className)
 {
-    struct Search {
-        const wchar_t* className;
-        std::vector<HWND> found;
-    } search{className, {}};
-    if (parent) {
-        EnumChildWindows(
-            parent,
-            [](HWND window, LPARAM param) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(param);
-                wchar_t name[64] = {};
-                GetClassNameW(window, name, 64);
-                if (_wcsicmp(name, s->className) == 0) s->found.push_back(window);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-    }
+    ClassSearch search{className, {}};
+    if (parent) EnumChildWindows(parent, collectOfClass, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -88,26 +89,29 @@ void postKey(HWND window, UINT key)
     PostMessageW(window, WM_KEYUP, key, 0xC0000001);
 }
 
+struct TopLevelSearch {
+    DWORD processId;
+    bool (*matches)(HWND);
+    HWND found;
+};
+
+BOOL CALLBACK stopAtMatch(HWND window, LPARAM param)
+{
+    auto* s = reinterpret_cast<TopLevelSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if ((s->processId != 0 && owner != s->processId) || !IsWindowVisible(window) || !s->matches(window)) return TRUE;
+    s->found = window;
+    return FALSE;
+}
+
 } // namespace
 
 // The first visible top-level window of the process (any process for 0) that `matches` accepts.
 HWND topLevelWindow(DWORD processId, bool (*matches)(HWND))
 {
-    struct Search {
-        DWORD processId;
-        bool (*matches)(HWND);
-        HWND found;
-    } search{processId, matches, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if ((s->processId != 0 && owner != s->processId) || !IsWindowVisible(window) || !s->matches(window)) return TRUE;
-            s->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    TopLevelSearch search{processId, matches, nullptr};
+    EnumWindows(stopAtMatch, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
