@@ -39,12 +39,12 @@ bool PhotoStore::setFolder(const JobContext& job, const std::wstring& folder)
     return true;
 }
 
-bool PhotoStore::append(const JobContext& job, const PhotoRecord& photo)
+bool PhotoStore::append(const JobContext& job, PhotoRecord photo)
 {
     Locked hold(lock_);
     if (job.stopping()) return false;
     ++state_.queuedCount;
-    photos_.push_back(photo);
+    photos_.push_back(std::move(photo));
     return true;
 }
 
@@ -54,7 +54,8 @@ bool PhotoStore::take(long generation, PhotoRecord& photo, std::wstring& folder)
     if (!isCurrentJob(DownloadJob, generation)) return false;
     const long number = ++state_.nextPhotoIndex;
     if (number < 1 || static_cast<size_t>(number) > photos_.size()) return false;
-    photo = photos_[static_cast<size_t>(number - 1)];
+    // Each number is taken once: the task gets the record's strings, the store keeps an empty one.
+    photo = std::move(photos_[static_cast<size_t>(number - 1)]);
     folder = folder_;
     return true;
 }

@@ -16,7 +16,6 @@ struct AppState;
 struct PhotoRecord {
     std::wstring captionRender;
     std::string picHost;
-    std::wstring picName;
     int64_t timestamp = 0;
     std::wstring fileName;  // its name in the album folder, decided when it is queued
     std::string picNameInAddress;  // as the service gave it, for the picture's address
@@ -43,9 +42,9 @@ public:
     // The album folder of the download `job`, handed to its tasks with their photos.
     bool setFolder(const JobContext& job, const std::wstring& folder);
     // Counts and appends a photo of `job`; false (nothing done) once the job has been replaced.
-    bool append(const JobContext& job, const PhotoRecord& photo);
+    bool append(const JobContext& job, PhotoRecord photo);
     // Takes the next photo number for a task of download `generation`: the photo and its album
-    // folder. False when that download was replaced or every queued photo is taken.
+    // folder; the store keeps no copy of it. False when that download was replaced or every queued photo is taken.
     bool take(long generation, PhotoRecord& photo, std::wstring& folder);
     // Counts a written picture of download `generation`; the new count, or -1 (nothing counted)
     // when that download was replaced meanwhile.

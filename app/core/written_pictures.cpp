@@ -12,7 +12,9 @@ void WrittenPictures::remember(std::wstring_view folder, std::wstring_view name,
     uint64_t size = 0, modified = 0;
     if (!fileStamp(path, size, modified) || size != bytes) return;  // not as written: nothing to skip later
     Locked hold(lock_);
-    written_[path] = Written{std::string(sizePath), bytes, modified};
+    auto folderAt = written_.find(folder);
+    if (folderAt == written_.end()) folderAt = written_.emplace(std::wstring(folder), std::map<std::wstring, Written, std::less<>>{}).first;
+    folderAt->second.insert_or_assign(std::wstring(name), Written{std::string(sizePath), bytes, modified});
 }
 
 bool WrittenPictures::haveAlready(std::wstring_view folder, std::wstring_view name, std::string_view sizePath) const
@@ -22,8 +24,10 @@ bool WrittenPictures::haveAlready(std::wstring_view folder, std::wstring_view na
     Written found;
     {
         Locked hold(lock_);
-        const auto at = written_.find(path);
-        if (at == written_.end()) return false;
+        const auto folderAt = written_.find(folder);
+        if (folderAt == written_.end()) return false;
+        const auto at = folderAt->second.find(name);
+        if (at == folderAt->second.end()) return false;
         found = at->second;
     }
     // Another program may have replaced the file since, even with one of the same size.

@@ -28,6 +28,7 @@ private:
         uint64_t modified = 0;  // the file's last-write time when it was written
     };
     mutable CriticalSection lock_;
-    std::map<std::wstring, Written> written_;  // folder + name
+    // By folder, then by name: a whole account's pictures keep each folder's path once.
+    std::map<std::wstring, std::map<std::wstring, Written, std::less<>>, std::less<>> written_;
 };
 

@@ -95,8 +95,8 @@ public:
     // A name the album's record gave a photo: kept for it, never given to another.
     void reserve(const std::wstring& fileName) { files_.insert(fileName); }
     // False for a picture already queued; else the photo's file name is set: the one its record
-    // gave it, or a new one.
-    bool name(PhotoRecord& photo, const SavedPhoto* known)
+    // gave it, or a new one made with the service's `picName`.
+    bool name(PhotoRecord& photo, std::wstring_view picName, const SavedPhoto* known)
     {
         if (!pictures_.insert(photo.picNameInAddress).second) return false;
         // A record is only text on a disk: a name in it that this program could not have made is
@@ -106,7 +106,7 @@ public:
             return true;
         }
         for (int copy = 1;; ++copy) {
-            photo.fileName = pictureFileName(photo.timestamp, photo.captionRender, photo.picName, copy);
+            photo.fileName = pictureFileName(photo.timestamp, photo.captionRender, picName, copy);
             if (files_.insert(photo.fileName).second) return true;
         }
     }
@@ -129,17 +129,23 @@ PhotoRecord recordedPhoto(const SavedPhoto& saved)
 }
 
 // What the record keeps of a queued photo: saved now, saved before and still there, or listed only.
-SavedPhoto recordOf(const PhotoRecord& photo, const std::map<std::string, SavedPhoto>& savedNow, const KnownPhotos& known)
+// Both the photo and what the journal said of it are used up: an album of many thousand photos
+// is never held twice over.
+SavedPhoto recordOf(PhotoRecord&& photo, std::map<std::string, SavedPhoto>& savedNow, const KnownPhotos& known)
 {
-    if (const auto now = savedNow.find(photo.picNameInAddress); now != savedNow.end()) return now->second;
+    if (const auto now = savedNow.find(photo.picNameInAddress); now != savedNow.end()) {
+        SavedPhoto saved = std::move(now->second);
+        savedNow.erase(now);
+        return saved;
+    }
     if (photo.alreadySaved)
         if (const SavedPhoto* before = known.find(photo.picNameInAddress)) return *before;
     SavedPhoto listed;
-    listed.picName = photo.picNameInAddress;
-    listed.picHost = photo.picHost;
-    listed.caption = photo.captionRender;
+    listed.picName = std::move(photo.picNameInAddress);
+    listed.picHost = std::move(photo.picHost);
+    listed.caption = std::move(photo.captionRender);
     listed.timestamp = photo.timestamp;
-    listed.fileName = photo.fileName;
+    listed.fileName = std::move(photo.fileName);
     return listed;
 }
 
@@ -239,22 +245,24 @@ namespace {
 // saved of it. A listing that was not read whole is recorded with total 0, so the next download
 // reads it whole again, and keeps what the record knew of the photos it did not list: a page that
 // failed today costs no picture saved before.
-void foldRecord(DownloadRun& run, const std::string& albumId, const std::wstring& albumFolder, const std::vector<PhotoRecord>& queued,
+void foldRecord(DownloadRun& run, const std::string& albumId, const std::wstring& albumFolder, std::vector<PhotoRecord>&& queued,
                 const KnownPhotos& known, bool wholeListing, int64_t total)
 {
-    const std::map<std::string, SavedPhoto> savedNow = run.closeJournal();
+    std::map<std::string, SavedPhoto> savedNow = run.closeJournal();
     // Nothing listed and nothing saved: the record stays as it was.
     if (queued.empty() && savedNow.empty() && !wholeListing) return;
     AlbumLedger ledger{albumId, wholeListing ? total : 0, {}};
     ledger.photos.reserve(queued.size());
-    std::set<std::string> listed;
-    for (const PhotoRecord& photo : queued) {
-        ledger.photos.push_back(recordOf(photo, savedNow, known));
-        listed.insert(photo.picNameInAddress);
-    }
-    if (!wholeListing)
+    for (PhotoRecord& photo : queued) ledger.photos.push_back(recordOf(std::move(photo), savedNow, known));
+    queued = {};
+    if (!wholeListing) {
+        std::set<std::string_view> listed;
+        for (const SavedPhoto& photo : ledger.photos) listed.insert(photo.picName);
+        std::vector<SavedPhoto> unlisted;
         for (const SavedPhoto& saved : known.photos())
-            if (!listed.count(saved.picName)) ledger.photos.push_back(saved);
+            if (!listed.count(saved.picName)) unlisted.push_back(saved);
+        for (SavedPhoto& saved : unlisted) ledger.photos.push_back(std::move(saved));
+    }
     // A record that cannot be written leaves the journal: the next download still knows the pictures.
     static_cast<void>(writeAlbumRecord(albumFolder, ledger));
 }
@@ -361,11 +369,10 @@ AlbumOutcome downloadAlbum(const JobContext& job, DownloadRun& run, int position
             PhotoRecord photo;
             photo.captionRender = answer.GetTextW(toUtf16(entry + "caption_render"));
             photo.picHost = answer.GetText(entry + "pic_host");
-            photo.picName = answer.GetTextW(toUtf16(entry + "pic_name"));
             photo.picNameInAddress = addressValue(answer, entry + "pic_name");
             photo.timestamp = static_cast<int32_t>(answer.GetInteger(entry + "timestamp"));
-            if (!names.name(photo, known.find(photo.picNameInAddress))) continue;
-            listed.push_back(photo.picNameInAddress);
+            if (!names.name(photo, answer.GetTextW(toUtf16(entry + "pic_name")), known.find(photo.picNameInAddress))) continue;
+            if (!compared) listed.push_back(photo.picNameInAddress);
             waiting.push_back(std::move(photo));
             ++added;
         }
@@ -385,6 +392,7 @@ AlbumOutcome downloadAlbum(const JobContext& job, DownloadRun& run, int position
             }
             if (overlap == KnownPhotos::Overlap::Unknown && page < pages && !ranOut) continue;
             compared = true;  // read in full from here on
+            listed = {};
         }
         for (PhotoRecord& photo : waiting)
             if (!queue(std::move(photo))) return outcome;
@@ -394,7 +402,7 @@ AlbumOutcome downloadAlbum(const JobContext& job, DownloadRun& run, int position
     if (!waitForPictures(job)) return outcome;
     outcome.stopped = false;
     outcome.report = run.report();
-    foldRecord(run, album.albumId, albumFolder, queued, known, wholeListing && !outcome.report.failedPages && !run.albumHalted(), total);
+    foldRecord(run, album.albumId, albumFolder, std::move(queued), known, wholeListing && !outcome.report.failedPages && !run.albumHalted(), total);
     outcome.downloaded = state.downloadedCount;
     outcome.queued = state.queuedCount;
     const bool whole = isWholeAlbum(outcome.report, outcome.downloaded, outcome.queued);

@@ -17,12 +17,12 @@ TEST(PhotoStore, AReplacedDownloadReachesNothingOfItsSuccessor)
     ASSERT_TRUE(startJob(DownloadJob, noJob, 0, begin));
     const JobContext first(DownloadJob, currentJobGeneration(DownloadJob), 0);
     ASSERT_TRUE(store.setFolder(first, L"A\\"));
-    ASSERT_TRUE(store.append(first, PhotoRecord{L"a", "http://h", L"1.jpg", 0, {}, {}, false, {}}));
-    ASSERT_TRUE(store.append(first, PhotoRecord{L"b", "http://h", L"2.jpg", 0, {}, {}, false, {}}));
+    ASSERT_TRUE(store.append(first, PhotoRecord{L"a", "http://h", 0, L"1.jpg", {}, false, {}}));
+    ASSERT_TRUE(store.append(first, PhotoRecord{L"b", "http://h", 0, L"2.jpg", {}, false, {}}));
     PhotoRecord photo;
     std::wstring folder;
     ASSERT_TRUE(store.take(first.generation(), photo, folder));
-    EXPECT_EQ(photo.picName, L"1.jpg");
+    EXPECT_EQ(photo.fileName, L"1.jpg");
     EXPECT_EQ(folder, L"A\\");
 
     // A second download replaces the first: the first can take, count and add nothing more.
@@ -30,16 +30,16 @@ TEST(PhotoStore, AReplacedDownloadReachesNothingOfItsSuccessor)
     const JobContext second(DownloadJob, currentJobGeneration(DownloadJob), 0);
     EXPECT_FALSE(store.take(first.generation(), photo, folder));
     EXPECT_EQ(store.countWritten(first.generation()), -1);
-    EXPECT_FALSE(store.append(first, PhotoRecord{L"c", "http://h", L"old.jpg", 0, {}, {}, false, {}}));
+    EXPECT_FALSE(store.append(first, PhotoRecord{L"c", "http://h", 0, L"old.jpg", {}, false, {}}));
     EXPECT_FALSE(store.setFolder(first, L"A\\"));
     EXPECT_EQ(state.queuedCount, 0);
     EXPECT_EQ(state.nextPhotoIndex, 0);
 
     // The second one starts from photo 1 of its own list.
     ASSERT_TRUE(store.setFolder(second, L"B\\"));
-    ASSERT_TRUE(store.append(second, PhotoRecord{L"d", "http://h", L"3.jpg", 0, {}, {}, false, {}}));
+    ASSERT_TRUE(store.append(second, PhotoRecord{L"d", "http://h", 0, L"3.jpg", {}, false, {}}));
     ASSERT_TRUE(store.take(second.generation(), photo, folder));
-    EXPECT_EQ(photo.picName, L"3.jpg");
+    EXPECT_EQ(photo.fileName, L"3.jpg");
     EXPECT_EQ(folder, L"B\\");
     EXPECT_EQ(store.countWritten(second.generation()), 1);
     EXPECT_FALSE(store.take(second.generation(), photo, folder));  // every queued photo is taken
