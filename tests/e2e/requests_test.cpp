@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <iterator>
 #include <map>
 #include <regex>
 #include <string>
@@ -20,37 +21,33 @@ constexpr int kWithoutCover = 7;  // "没有封面" (3660000008), 3 photos, no c
 struct RequestForm {
     const char* kind;     // as the emulator names it
     const char* service;  // the host it goes to
-    std::string address;  // path and query, a regular expression of the whole
+    const char* address;  // path and query, a regular expression of the whole
     bool session;         // carries the session's cookies (and only these carry any)
     bool referer;         // carries the main site as Referer
 };
 
-std::vector<RequestForm> requestForms()
-{
-    const std::string mainSite = "127\\.0\\.0\\.1";  // the main site's domain in the sign-on query
-    return {
-        {"sign_in", "sso", "/sso/qrcode/image\\?entry=weibo&size=180&callback=STK_15033920845911", false, false},
-        {"sign_in", "sso", "/sso/qrcode/check\\?entry=weibo&qrid=[0-9A-Za-z]*&callback=STK_1503392084591317", false, false},
-        {"sign_in", "sso",
-         "/sso/login\\.php\\?entry=weibo&returntype=TEXT&crossdomain=1&cdult=3&domain=" + mainSite +
-             "&alt=[-0-9A-Za-z]+&savestate=30&callback=STK_150339562381621",
-         false, false},
-        // The address the sign-on answer names, and the hop the cross-domain host sends it on to.
-        {"sign_in", "cross", "/crossdomain\\?ticket=[0-9A-Za-z]+&action=login", false, false},
-        {"sign_in", "cross", "/crossdomain/final\\?ticket=[0-9A-Za-z]+", false, false},
-        {"qr", "images", "/qr/[0-9A-Za-z]+\\.png", false, false},
-        {"main_page", "main", "/", true, false},
-        {"avatar", "images", "/avatar/2000000001\\.png", false, false},
-        {"homepage", "main", "/u/1000000002\\?from=myfollow_all", true, false},
-        {"album_list", "photos", "/albums/get_all\\?uid=1000000002&page=[12]&count=20&__rnd=1504067425791", true, false},
-        {"cover", "images", "/thumb150/36600000[0-9]{2}cover\\.jpg", false, false},
-        {"cover", "images", "/thumb150/placeholder\\.jpg", false, false},
-        {"photo_list", "photos", "/photos/get_all\\?uid=1000000002&album_id=3660000008&count=32&page=1&type=&__rnd=1504068705105", true, false},
-        {"picture", "images", "/mw690/3660000008000[1-3]pic\\.jpg", false, true},
-    };
-}
+const RequestForm kRequestForms[] = {
+    {"sign_in", "sso", R"(/sso/qrcode/image\?entry=weibo&size=180&callback=STK_15033920845911)", false, false},
+    {"sign_in", "sso", R"(/sso/qrcode/check\?entry=weibo&qrid=[0-9A-Za-z]*&callback=STK_1503392084591317)", false, false},
+    // The main site's domain is 127.0.0.1 in a build for the emulator.
+    {"sign_in", "sso",
+     R"(/sso/login\.php\?entry=weibo&returntype=TEXT&crossdomain=1&cdult=3&domain=127\.0\.0\.1&alt=[-0-9A-Za-z]+&savestate=30&callback=STK_150339562381621)",
+     false, false},
+    // The address the sign-on answer names, and the hop the cross-domain host sends it on to.
+    {"sign_in", "cross", R"(/crossdomain\?ticket=[0-9A-Za-z]+&action=login)", false, false},
+    {"sign_in", "cross", R"(/crossdomain/final\?ticket=[0-9A-Za-z]+)", false, false},
+    {"qr", "images", R"(/qr/[0-9A-Za-z]+\.png)", false, false},
+    {"main_page", "main", "/", true, false},
+    {"avatar", "images", R"(/avatar/2000000001\.png)", false, false},
+    {"homepage", "main", R"(/u/1000000002\?from=myfollow_all)", true, false},
+    {"album_list", "photos", R"(/albums/get_all\?uid=1000000002&page=[12]&count=20&__rnd=1504067425791)", true, false},
+    {"cover", "images", R"(/thumb150/36600000[0-9]{2}cover\.jpg)", false, false},
+    {"cover", "images", R"(/thumb150/placeholder\.jpg)", false, false},
+    {"photo_list", "photos", R"(/photos/get_all\?uid=1000000002&album_id=3660000008&count=32&page=1&type=&__rnd=1504068705105)", true, false},
+    {"picture", "images", R"(/mw690/3660000008000[1-3]pic\.jpg)", false, true},
+};
 
-// Every header the program sends; WinHTTP adds Host and Connection of its own.
+// The headers every request carries; WinHTTP adds Host and Connection of its own.
 const std::map<std::string, std::string> kDefaultHeaders = {
     {"Accept", "*/*"},
     {"Accept-Language", "zh-cn"},
@@ -103,26 +100,26 @@ TEST(EndToEndRequests, EachKindGoesOutAsTheServiceExpectsIt)
     std::string cookies;
     for (const LoggedRequest& request : log)
         if (request.kind == "main_page" && cookies.empty()) cookies = request.cookie;
-    EXPECT_TRUE(std::regex_match(cookies, std::regex("SUB=SUB[0-9a-f]+; SUBP=0033WrSXqPxfM72-Ws9jqgMF55529P9D9W"))) << cookies;
+    EXPECT_TRUE(std::regex_match(cookies, std::regex(R"(SUB=SUB[0-9a-f]+; SUBP=0033WrSXqPxfM72-Ws9jqgMF55529P9D9W)"))) << cookies;
 
-    const std::vector<RequestForm> forms = requestForms();
-    std::vector<int> matched(forms.size());
+    const size_t forms = std::size(kRequestForms);
+    std::vector<int> matched(forms);
     std::map<std::string, int> addresses;
     for (const LoggedRequest& request : log) {
         ++addresses[request.path];
         size_t form = 0;
-        while (form < forms.size() && !(request.kind == forms[form].kind && request.service == forms[form].service &&
-                                        std::regex_match(request.path, std::regex(forms[form].address))))
+        while (form < forms && !(request.kind == kRequestForms[form].kind && request.service == kRequestForms[form].service &&
+                                 std::regex_match(request.path, std::regex(kRequestForms[form].address))))
             ++form;
-        if (form == forms.size()) {
+        if (form == forms) {
             ADD_FAILURE() << "a request of no known form: " << request.service << " " << request.path;
             continue;
         }
         ++matched[form];
-        const std::string faults = formFaults(request, forms[form], cookies);
+        const std::string faults = formFaults(request, kRequestForms[form], cookies);
         EXPECT_TRUE(faults.empty()) << request.service << " " << request.path << ":" << faults;
     }
-    for (size_t form = 0; form < forms.size(); ++form) EXPECT_GT(matched[form], 0) << "no request of the form " << forms[form].address;
+    for (size_t form = 0; form < forms; ++form) EXPECT_GT(matched[form], 0) << "no request of the form " << kRequestForms[form].address;
 
     // Both album pages once; each album's own cover once, and the placeholder for the one without.
     EXPECT_EQ(addresses["/albums/get_all?uid=1000000002&page=1&count=20&__rnd=1504067425791"], 1);
