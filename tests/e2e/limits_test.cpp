@@ -118,9 +118,10 @@ TEST(EndToEndLimits, LimitedPicturesWaitTogetherAndEveryOneArrives)
     ASSERT_TRUE(session.start());
     ASSERT_TRUE(session.analyse("1000000001"));
     // A burst of limits while the image host also refuses pictures without the main site's Referer:
-    // the five pictures in flight, then one more after the wait. Fewer limits than the pool has
-    // workers: a worker whose own request met none must wait as well.
-    ASSERT_TRUE(control("/faults?need_referer=1&limit_count=6&retry_after=2"));
+    // the five pictures in flight, then one more. Fewer limits than the pool has workers, and
+    // pictures slow enough to keep a worker whose own request met none busy through a wait, had
+    // it not waited as well.
+    ASSERT_TRUE(control("/faults?need_referer=1&limit_count=6&retry_after=2&picture_latency=100"));
     std::vector<std::wstring> seen;
     ASSERT_TRUE(session.downloadToEnd(kFamily, 90000, &seen));
     EXPECT_EQ(session.pilot().status(), finishedStatus(33, 33));
