@@ -98,7 +98,7 @@ void HttpClient::cancel()
     if (cancelled) trace(L"An exchange was cancelled");
 }
 
-// Guarded by EndToEndLifecycle.ClosingWhileSigningInGivesUpItsRequest and EndToEndLifecycle.ClosingDuringAStalledDownloadEndsAtOnce.
+// Guarded by EndToEndLifecycle.ClosingGivesUpThePicturesInFlightBeforeTheEnd.
 void HttpClient::cancelAll()
 {
     bool anyLive = false;
