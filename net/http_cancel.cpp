@@ -3,6 +3,8 @@
 // request handle from another thread is WinHTTP's way to end such a call. The one lock below
 // guards the list of live exchanges and every change of a request handle, so a handle is closed
 // exactly once: by `cancel`, or by its owner, never by both.
+#include <winsock2.h>  // before windows.h, which would bring the old Winsock
+
 #include <windows.h>
 #include <winhttp.h>
 
@@ -20,6 +22,19 @@ CriticalSection& liveLock()
 
 HttpClient* gFirstLive = nullptr;
 bool gRefusing = false;
+
+// Winsock counts its starts; WinHTTP makes one of its own, rarely more.
+constexpr int kMostWinsockStarts = 64;
+
+// Closes every connection of the process and ends every call blocked on one. Wine's WinHTTP
+// neither ends a synchronous call nor closes its connection when the request handle is closed:
+// both wait for the server or for the process to die. Winsock's last cleanup resets every socket
+// and cancels every blocking call, under Wine as on Windows.
+void closeEveryConnection()
+{
+    for (int start = 0; start < kMostWinsockStarts && WSACleanup() == 0; ++start) {
+    }
+}
 
 } // namespace
 
@@ -83,9 +98,18 @@ void HttpClient::cancel()
     if (cancelled) trace(L"An exchange was cancelled");
 }
 
+// Guarded by EndToEndLifecycle.ClosingGivesUpThePicturesInFlightBeforeTheEnd.
 void HttpClient::cancelAll()
 {
-    Locked hold(liveLock());
-    gRefusing = true;
-    for (HttpClient* client = gFirstLive; client; client = client->nextLive_) client->cancelHeld();
+    bool anyLive = false;
+    {
+        Locked hold(liveLock());
+        gRefusing = true;
+        for (HttpClient* client = gFirstLive; client; client = client->nextLive_) {
+            client->cancelHeld();
+            anyLive = true;
+        }
+    }
+    // Nothing opens any more: the connections of the exchanges just cancelled go with Winsock.
+    if (anyLive) closeEveryConnection();
 }

@@ -296,6 +296,7 @@ bool HttpClient::addHeaderLine(std::string_view line, unsigned flags)
     return WinHttpAddRequestHeaders(liveRequest(), wideLine.c_str(), static_cast<DWORD>(wideLine.size()), flags);
 }
 
+// Guarded by EndToEndRequests.EachKindGoesOutAsTheServiceExpectsIt: every request of the program carries them.
 bool HttpClient::addDefaultHeaders(bool hasBody)
 {
     bool ok = addHeaderLine("Accept:*/*", WINHTTP_ADDREQ_FLAG_ADD_IF_NEW);

@@ -125,7 +125,8 @@ public:
     // later operation of the object fails.
     void cancel();
     // Cancels every exchange alive in the process and refuses every one opened afterwards: the
-    // program's exit never waits on a server.
+    // program's exit never waits on a server. When any was alive, Winsock is ended too, which
+    // closes every connection of the process at once (Wine's WinHTTP keeps a cancelled one open).
     static void cancelAll();
 
     // Raw handles, for what the operations above do not cover. Given a new handle, the object

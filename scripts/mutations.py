@@ -503,6 +503,97 @@ BREAKS = {
         [("CMakeLists.txt", "  add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/= -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)\n", ""),
          ("app/shell/main.cpp", "    const std::wstring folder = programFolder();", "    OutputDebugStringA(__FILE__);\n    const std::wstring folder = programFolder();")],
         "program_image_check", ""),
+    # Each request as sent, read from the emulator's record of what arrived.
+    "photo-list-without-type": (
+        "the photo list's address leaves out its empty \"type=\"",
+        [("app/jobs/download.cpp", "\"&type=&__rnd=1504068705105\"", "\"&__rnd=1504068705105\"")],
+        E2E, "EndToEndRequests.*"),
+    "default-headers-only-with-the-session": (
+        "Accept, Accept-Language and Cache-Control go only with the requests that carry the session",
+        [("app/jobs/service_exchange.cpp", "    client.setAutoRedirect(false);\n",
+          "    client.setAutoRedirect(false);\n    client.setDefaultHeaders(!request.cookies.empty());\n")],
+        E2E, "EndToEndRequests.*"),
+    "user-agent-of-its-own": (
+        "the program names itself as the User-Agent instead of the browser the service expects",
+        [("net/http_client.cpp", "wide(userAgent.empty() ? std::string_view(kDefaultUserAgent) : userAgent);",
+          "wide(userAgent.empty() ? std::string_view(\"Piclade/5.0\") : userAgent);")],
+        E2E, "EndToEndRequests.*"),
+    "avatar-carries-the-session": (
+        "the avatar is asked for from the image host with the session's cookies",
+        [("app/jobs/sign_in.cpp", "    static_cast<void>(client.open(\"GET\", std::string(\"http:\") + avatar));  // the avatar is a nicety\n",
+          "    static_cast<void>(client.open(\"GET\", std::string(\"http:\") + avatar));  // the avatar is a nicety\n"
+          "    static_cast<void>(client.setCookies(appState().cookies.get()));\n")],
+        E2E, "EndToEndRequests.*"),
+    "pictures-without-referer": (
+        "pictures are asked for without the main site as Referer",
+        [("app/jobs/download.cpp", "fetchPatiently(run, {address, {}, referer, AnswerKind::Picture}", "fetchPatiently(run, {address, {}, {}, AnswerKind::Picture}")],
+        E2E, "EndToEndRequests.*"),
+    "referer-of-the-photo-service": (
+        "pictures name the photo service, not the main site, as their Referer",
+        [("app/jobs/download.cpp", "static const std::string referer = std::string(\"http://\") + PICLADE_MAIN_SITE_HOST + \"/\";",
+          "static const std::string referer = std::string(\"http://\") + PICLADE_PHOTO_HOST + \"/\";")],
+        E2E, "EndToEndRequests.*"),
+    # The values and fallbacks the service's pages fix, as a user would notice them.
+    "album-pages-of-25": (
+        "album lists are asked for 25 albums a page instead of 20",
+        [("app/jobs/analysis.cpp", "constexpr int kAlbumsPerPage = 20;", "constexpr int kAlbumsPerPage = 25;")],
+        E2E, "EndToEndRequests.*"),
+    "photo-pages-ask-for-30": (
+        "photo lists are asked for 30 photos a page, though paged by 32",
+        [("app/jobs/download.cpp", "\"&count=32&page=\"", "\"&count=30&page=\"")],
+        E2E, "EndToEndRequests.*"),
+    "placeholder-is-another-cover": (
+        "an album without a cover shows the first cover of its page instead of the placeholder",
+        [("app/jobs/analysis.cpp", "if (album.coverUrl.empty()) album.coverUrl = PICLADE_PLACEHOLDER_COVER;",
+          "if (album.coverUrl.empty()) album.coverUrl = answer.GetText(\"data.album_list.[0].cover_pic\");")],
+        E2E, "EndToEndRequests.*"),
+    "standard-size-path": (
+        "\"标清\" asks for the pictures under /mw720/ instead of /mw690/",
+        [("app/shell/main_window.cpp", "{IDM_SIZE_SMALL, \"标清\", \"/mw690/\"},", "{IDM_SIZE_SMALL, \"标清\", \"/mw720/\"},")],
+        E2E, "EndToEndRequests.*:EndToEnd.EachSize*"),
+    "photo-time-in-utc": (
+        "picture names show the photo's time in UTC instead of UTC+8",
+        [("app/core/file_naming.cpp", "    const int64_t local = timestamp + 8 * 3600;", "    const int64_t local = timestamp;")],
+        "core_test|" + E2E, "FileNaming.*:EndToEnd.WholeRoad*"),
+    "jpg-only-without-any-dot": (
+        "\".jpg\" is added only to a picture name without any dot, not by its last four bytes",
+        [("app/core/file_naming.cpp", "    if (!dotInLastBytes(prefix + wideCaption + L\"-\" + picture, 4)) picture += L\".jpg\";",
+          "    if (picture.find(L'.') == std::wstring::npos) picture += L\".jpg\";")],
+        "core_test", "FileNaming.*"),
+    "used-code-message": (
+        "a code already used for a sign-in shows another message than the service's",
+        [("app/jobs/sign_in.cpp", "    case 50114004: return \"该二维码已登录，请重新扫描\";", "    case 50114004: return \"该二维码已使用，请重新扫描\";")],
+        "jobs_test", "SignIn.*"),
+    # Limits and shared waits.
+    "six-pictures-in-flight": (
+        "six pictures may be in flight at once",
+        [("app/core/shared_objects.h", "constexpr long kPicturesInFlight = 5;", "constexpr long kPicturesInFlight = 6;")],
+        E2E, "EndToEndLimits.PicturesInFlightNeverPassFive"),
+    "limit-waits-per-thread": (
+        "only the thread whose request met a rate limit waits it out; the job's other requests go on",
+        [("app/jobs/rate_gate.h", "    uint64_t resumeAt_ = 0;\n", ""),
+         ("app/jobs/rate_gate.cpp", "RateGate::RateGate(Clock clock)",
+          "namespace {\nthread_local uint64_t resumeAt_ = 0;\n}\n\nRateGate::RateGate(Clock clock)")],
+        E2E, "EndToEndLimits.LimitedPictures*"),
+    # The way out.
+    "exit-keeps-connections": (
+        "the program's end cancels its exchanges but leaves their connections open until the process dies",
+        [("net/http_cancel.cpp", "    if (anyLive) closeEveryConnection();\n", "")],
+        E2E, "EndToEndLifecycle.Closing*"),
+    "exit-cancels-nothing": (
+        "the program's end no longer cancels the requests in flight",
+        [("app/shell/program_lifetime.cpp", "    HttpClient::cancelAll();  // no thread stays blocked on a server\n", "")],
+        E2E, "EndToEndLifecycle.Closing*"),
+    # Answers that are not what they claim.
+    "photo-page-with-a-total-is-a-list": (
+        "a photo-list page that names a total but holds no list is taken as a page without photos",
+        [("app/jobs/download.cpp", "    return firstPage && answer.Exists(\"data.total\") && answer.GetInteger(\"data.total\") == 0;",
+          "    return answer.Exists(\"data.total\");")],
+        E2E, "EndToEndHostile.ErrorObjectPage*"),
+    "reader-takes-an-unclosed-text": (
+        "a JSON text that ends inside an object or array reads as complete: a page cut off yet sent whole is believed",
+        [("text/json_reader.cpp", "    if (!ok || stack_.count() != 0) {", "    if (!ok) {")],
+        "json_test|" + E2E, "JsonReader.*:EndToEndHostile.ErrorObject*"),
 }
 
 

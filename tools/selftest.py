@@ -171,6 +171,13 @@ def check_list_failures(check, hosts, cookie, list_path):
     (answer, body), _ = failing("html")
     check("html page", answer.status == 200 and body.startswith(b"<!DOCTYPE html>")
           and answer.getheader("Content-Type").startswith("text/html"))
+    (answer, body), _ = failing("not_json")
+    check("not_json page", answer.status == 200 and body == whole[:len(whole) // 2]
+          and answer.getheader("Content-Length") == str(len(body)) and not getattr(answer, "incomplete", False))
+    (answer, body), _ = failing("no_list")
+    listless = json.loads(body)
+    check("no_list page", answer.status == 200 and listless["data"]["total"] == json.loads(whole)["data"]["total"]
+          and "photo_list" not in listless["data"])
     (answer, _), _ = failing("403")
     check("403 page with Retry-After", answer.status == 403 and answer.getheader("Retry-After") == "1")
     (answer, _), _ = failing("432")
@@ -655,6 +662,30 @@ def check_request_timing(check, hosts, cookie):
     # Each request came over its own connection here, and its answer went out after it came.
     check("request log: connections and answer times", len({e["port"] for e in log}) == 3
           and all(e["port"] > 0 and e["time"] <= e["answered"] <= answer["now"] for e in log))
+    check("request log: method, headers as sent and the answer's status", all(
+        e["method"] == "GET" and ["Cookie", cookie] in e["headers"] and e["status"] == 200 for e in log)
+          and ["Host", asked[0][0]] in log[0]["headers"])
+
+    # A client that gives up on an answer held back is logged as gone, and gets no answer.
+    get(control, "/reset")
+    get(control, "/faults?picture_latency=5000&limit_count=1&retry_after=7")
+    address, port = hosts["images"].split(":")
+    client = socket.create_connection((address, int(port)))
+    client.sendall(b"GET /small/35500000010001pic.jpg HTTP/1.1\r\nHost: x\r\n\r\n")
+    time.sleep(0.5)
+    client.close()
+    time.sleep(0.3)
+    state = json.loads(get(control, "/state")[1])
+    gone = json.loads(get(control, "/request_log")[1])["requests"]
+    get(control, "/faults?picture_latency=0")
+    limited = get(hosts["images"], "/small/35500000010001pic.jpg")[0]
+    after = json.loads(get(control, "/request_log")[1])["requests"]
+    get(control, "/reset")
+    check("request log: a connection closed by its client while the answer waits", len(gone) == 1
+          and gone[0]["time"] + 0.4 < gone[0].get("closed", 0) < state["now"] and "answered" not in gone[0]
+          and "status" not in gone[0] and abs(state["wall"] - time.time()) < 5)
+    check("request log: a limit answer's status and Retry-After", limited.status == 418
+          and after[-1]["status"] == 418 and after[-1]["retry_after"] == "7")
 
 
 def check_chaos_expiry(check, hosts, tls):

@@ -17,6 +17,7 @@
 
 // At most this many pictures are in flight at once. The download pool has more workers than that:
 // while five wait for their answers, the others write what came and make their next requests ready.
+// Guarded by EndToEndLimits.PicturesInFlightNeverPassFive.
 constexpr long kPicturesInFlight = 5;
 constexpr int kDownloadWorkers = 8;
 

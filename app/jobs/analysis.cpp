@@ -124,6 +124,7 @@ private:
     unsigned shownSeconds_ = 0;
 };
 
+// Guarded by EndToEndRequests.EachKindGoesOutAsTheServiceExpectsIt.
 std::string albumListAddress(const std::string& ownerId, int page)
 {
     return std::string("http://") + PICLADE_PHOTO_HOST + "/albums/get_all?uid=" + ownerId + "&page=" + std::to_string(page) +
@@ -244,6 +245,7 @@ void analysisJob(const JobContext& job)
             album.albumIdInAddress = addressValue(answer, entry + "album_id");
             album.photoCount = static_cast<int32_t>(answer.GetInteger(entry + "count.photos"));
             album.coverUrl = answer.GetText(entry + "cover_pic");
+            // The placeholder's own address: guarded by EndToEndRequests.EachKindGoesOutAsTheServiceExpectsIt.
             if (album.coverUrl.empty()) album.coverUrl = PICLADE_PLACEHOLDER_COVER;
             rows.add(std::move(album));
         }

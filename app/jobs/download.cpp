@@ -33,6 +33,7 @@ constexpr int kPhotosPerPage = 32;
 // However many photos an album claims, its listing stops here.
 constexpr int64_t kMostPhotoPages = 2000;
 
+// Guarded by EndToEndRequests.EachKindGoesOutAsTheServiceExpectsIt.
 std::string photoListAddress(const std::string& ownerId, const std::string& albumId, int page)
 {
     std::string address = "http://";
@@ -171,7 +172,8 @@ void countDownloaded(long generation)
 // and EndToEndHostile.CutChunkedPicturesAreNeverKept.
 FetchResult fetchPicture(DownloadRun& run, std::string_view address, std::string& bytes)
 {
-    // Image hosts refuse pictures that are not asked for from the main site's pages.
+    // Image hosts refuse pictures that are not asked for from the main site's pages (guarded by
+    // EndToEndRequests.EachKindGoesOutAsTheServiceExpectsIt and EndToEndLimits.LimitedPicturesWaitTogetherAndEveryOneArrives).
     static const std::string referer = std::string("http://") + PICLADE_MAIN_SITE_HOST + "/";
     return fetchPatiently(run, {address, {}, referer, AnswerKind::Picture}, [&](HttpClient& client) {
         bytes = client.responseBytes();

@@ -1,7 +1,8 @@
 // How a download job answers the service's rate limits (HTTP 418 or 429): every request of the
 // job waits for one shared resume time. The wait is the answer's Retry-After when it names one,
 // else 30 s, doubled for each further limit in a row up to 5 minutes; a success ends the row.
-// A job that is limited for 30 minutes without a single success gives up.
+// A job that is limited for 30 minutes without a single success gives up. Guarded by
+// EndToEndLimits.LimitedPicturesWaitTogetherAndEveryOneArrives, which sees no request during a wait.
 #pragma once
 
 #include <cstdint>

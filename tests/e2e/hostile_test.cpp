@@ -267,7 +267,7 @@ TEST(EndToEndHostile, ErrorObjectPageIsRetriedNotTakenAsEmpty)
     EXPECT_TRUE(session.picturesIntact(album, "/mw1024/", 33));  // (resets the emulator)
 
     // Page 2 never comes as a list, in whatever shape: it is reported, never taken for the end.
-    for (const char* shape : {"error_object", "empty", "html", "cut"}) {
+    for (const char* shape : {"error_object", "empty", "html", "not_json", "no_list", "cut"}) {
         emptyFolder(album);
         ASSERT_TRUE(control("/reset"));
         ASSERT_TRUE(control(std::string("/faults?fail_page=2&fail_page_times=-1&fail_page_shape=") + shape));
@@ -295,10 +295,13 @@ TEST(EndToEndHostile, ErrorObjectAlbumPageIsRetriedNotTakenAsTheEnd)
 {
     ProgramSession session;
     ASSERT_TRUE(session.start());
-    // The second album page (albums 21 to 25) comes as an error object once.
-    ASSERT_TRUE(control("/faults?fail_album_page=2&fail_page_times=1&fail_page_shape=error_object"));
-    ASSERT_TRUE(session.analyse("1000000002"));
-    EXPECT_EQ(session.pilot().albumCount(), 25);
+    // The second album page (albums 21 to 25) comes once as an error object, once as the first
+    // half of its JSON: a failed try each time, and the next try lists the page whole.
+    for (const char* shape : {"error_object", "not_json"}) {
+        ASSERT_TRUE(control(std::string("/faults?fail_album_page=2&fail_page_times=1&fail_page_shape=") + shape));
+        ASSERT_TRUE(session.analyse("1000000002")) << shape;
+        EXPECT_EQ(session.pilot().albumCount(), 25) << shape;
+    }
 }
 
 TEST(EndToEndHostile, CutChunkedPicturesAreNeverKept)

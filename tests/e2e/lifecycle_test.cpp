@@ -1,8 +1,10 @@
 // The real program under a user's fast hands and a server that stalls: the window closed in the
-// middle of a download, a download replaced by another, a download chosen while an error box is
-// open, and an analysis replaced while its homepage is still on its way.
+// middle of a download (the requests on their way given up before the process ends), a download
+// replaced by another, a download chosen while an error box is open, and an analysis replaced
+// while its homepage is still on its way.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,31 @@ constexpr int kSmallAlbum = 7;  // "没有封面", 3 photos
 
 bool finished(const std::wstring& now) { return isFinalStatus(now); }
 bool downloading(const std::wstring& now) { return now.rfind(L"  状态:正在下载中", 0) == 0; }
+
+// The requests whose answers the emulator still held back were given up by the program itself:
+// each connection closed by the client before its process ended (a process that merely ends
+// closes them after its end), and nothing asked for after the first close.
+::testing::AssertionResult heldRequestsClosedBeforeTheEnd(HANDLE process)
+{
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return ::testing::AssertionFailure() << "no exit time";
+    const double end = emulatorTimeOf(exited);
+    const std::vector<LoggedRequest> log = requestLog();
+    int held = 0;
+    double firstClose = end;
+    for (const LoggedRequest& request : log) {
+        if (request.answered > 0) continue;
+        ++held;
+        if (request.closed <= 0) return ::testing::AssertionFailure() << request.path << " was never closed";
+        if (request.closed >= end)
+            return ::testing::AssertionFailure() << request.path << " was closed " << request.closed - end << " s after the program ended";
+        firstClose = std::min(firstClose, request.closed);
+    }
+    if (held == 0) return ::testing::AssertionFailure() << "no request was held back";
+    for (const LoggedRequest& request : log)
+        if (request.time > firstClose) return ::testing::AssertionFailure() << request.path << " was asked for after the close";
+    return ::testing::AssertionSuccess() << held << " held requests closed";
+}
 
 } // namespace
 
@@ -36,6 +63,27 @@ TEST(EndToEndLifecycle, ClosingDuringAStalledDownloadEndsAtOnce)
     EXPECT_LT(GetTickCount() - start, 6000u);
     EXPECT_EQ(exitCode, 0u);
     EXPECT_TRUE(noPartialFiles(session.albumFolder(kOwner, L"家人")));
+}
+
+TEST(EndToEndLifecycle, ClosingGivesUpThePicturesInFlightBeforeTheEnd)
+{
+    ProgramSession session;
+    // The site refuses the session once the code is confirmed, and the sign-in says so in a box
+    // that stays open: the program's end then waits its whole budget for that thread, and the
+    // process outlives the close of the requests by seconds, not milliseconds.
+    ASSERT_TRUE(control("/faults?refuse_sessions=1"));
+    ASSERT_TRUE(session.start(false));
+    Pilot& pilot = session.pilot();
+    ASSERT_TRUE(pilot.waitMessageBox(30000));
+    ASSERT_TRUE(control("/faults?refuse_sessions=0"));  // the session was good all along
+    ASSERT_TRUE(session.analyse("1000000001"));
+    ASSERT_TRUE(control("/faults?picture_latency=60000"));
+    ASSERT_TRUE(pilot.albumMenu(1, L"下载选中"));
+    ASSERT_TRUE(pilot.waitUntil([] { return emulatorCount("requests", "/mw1024/") >= 5; }, 20000));
+    DWORD exitCode = 1;
+    ASSERT_TRUE(pilot.close(15000, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_TRUE(heldRequestsClosedBeforeTheEnd(pilot.process().handle()));
 }
 
 TEST(EndToEndLifecycle, ASecondDownloadCountsOnlyItsOwnPhotos)

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <utility>
 #include <vector>
 
@@ -74,6 +75,26 @@ int mostPicturesAtOnce(const std::vector<LoggedRequest>& log)
     return most;
 }
 
+// No request of the job arrived while it waited out a limit: from a little after each limit answer
+// (requests already on their way when it went out) to the end of the wait its Retry-After asked for.
+::testing::AssertionResult nothingAskedWhileLimited(const std::vector<LoggedRequest>& log)
+{
+    constexpr double kOnTheirWay = 0.3;
+    int limits = 0;
+    for (const LoggedRequest& limit : log) {
+        if (limit.status != 418 || limit.retryAfter.empty() || limit.answered <= 0) continue;
+        ++limits;
+        const double wait = std::atof(limit.retryAfter.c_str());
+        for (const LoggedRequest& request : log) {
+            const double into = request.time - limit.answered;
+            if (into > kOnTheirWay && into < wait - kOnTheirWay)
+                return ::testing::AssertionFailure() << request.path << " was asked for " << into << " s into a wait of " << wait << " s";
+        }
+    }
+    if (limits == 0) return ::testing::AssertionFailure() << "no limit was answered";
+    return ::testing::AssertionSuccess();
+}
+
 } // namespace
 
 // Five pictures in flight, never more, however many workers the pool has; and five, not fewer.
@@ -96,11 +117,16 @@ TEST(EndToEndLimits, LimitedPicturesWaitTogetherAndEveryOneArrives)
     ProgramSession session;
     ASSERT_TRUE(session.start());
     ASSERT_TRUE(session.analyse("1000000001"));
-    // A burst of limits while the image host also refuses pictures without the main site's Referer.
-    ASSERT_TRUE(control("/faults?need_referer=1&limit_count=8&retry_after=2"));
+    // A burst of limits while the image host also refuses pictures without the main site's Referer:
+    // the five pictures in flight, then one more. Fewer limits than the pool has workers, and
+    // pictures slow enough to keep a worker whose own request met none busy through a wait, had
+    // it not waited as well.
+    ASSERT_TRUE(control("/faults?need_referer=1&limit_count=6&retry_after=2&picture_latency=100"));
     std::vector<std::wstring> seen;
     ASSERT_TRUE(session.downloadToEnd(kFamily, 90000, &seen));
     EXPECT_EQ(session.pilot().status(), finishedStatus(33, 33));
+    // Every request of the job waits: the one that met the limit and all the others.
+    EXPECT_TRUE(nothingAskedWhileLimited(requestLog()));
     // The pause is shown and counts down.
     EXPECT_TRUE(sawStatus(seen, kPaused + L"2秒后继续下载;当前下载进度 0/"));
     EXPECT_TRUE(sawStatus(seen, kPaused + L"1秒后继续下载;当前下载进度 "));

@@ -73,7 +73,15 @@ std::vector<LoggedRequest> requestLog()
         request.kind = answer.GetText(entry + ".kind");
         request.time = answer.GetFloat(entry + ".time");
         request.answered = answer.GetFloat(entry + ".answered");
+        request.closed = answer.GetFloat(entry + ".closed");
+        request.status = static_cast<int>(answer.GetInteger(entry + ".status"));
+        request.retryAfter = answer.GetText(entry + ".retry_after");
         request.port = static_cast<int>(answer.GetInteger(entry + ".port"));
+        request.method = answer.GetText(entry + ".method");
+        for (int h = 0, headers = answer.GetCount(entry + ".headers"); h < headers; ++h) {
+            const std::string header = entry + ".headers.[" + std::to_string(h) + "]";
+            request.headers.emplace_back(answer.GetText(header + ".[0]"), answer.GetText(header + ".[1]"));
+        }
         request.hasCookie = answer.HasMember(entry, "cookie");
         request.cookie = answer.GetText(entry + ".cookie");
         requests.push_back(request);
@@ -85,6 +93,19 @@ double emulatorNow()
 {
     JsonDocument answer;
     return answer.Parse(httpGet(kControlPort, "/state"), true) ? answer.GetFloat("now") : 0;
+}
+
+double emulatorTimeOf(const FILETIME& systemTime)
+{
+    JsonDocument answer;
+    if (!answer.Parse(httpGet(kControlPort, "/state"), true)) return 0;
+    ULARGE_INTEGER since1601;
+    since1601.LowPart = systemTime.dwLowDateTime;
+    since1601.HighPart = systemTime.dwHighDateTime;
+    constexpr uint64_t k1970In1601Units = 116444736000000000ULL;  // 100 ns units from 1601 to 1970
+    const double unixSeconds = (static_cast<double>(since1601.QuadPart) - static_cast<double>(k1970In1601Units)) / 1e7;
+    // The two clocks read at one moment: their difference turns one into the other.
+    return unixSeconds - (answer.GetFloat("wall") - answer.GetFloat("now"));
 }
 
 std::string pictureBytes(const std::string& sizePath, const std::string& name) { return httpGet(kImagePort, sizePath + name); }

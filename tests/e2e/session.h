@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/pilot/pilot.h"
@@ -24,16 +25,21 @@ extern const wchar_t* const kFinishedPrefix;
 std::string httpGet(int port, const std::string& path);
 // A control request (faults, QR settings, reset); true when the emulator said ok.
 bool control(const std::string& pathAndQuery);
-// One request as the emulator's hosts saw it: the host it named, its path and query, and its
-// Cookie header; `hasCookie` is false when it carried none at all.
+// One request as the emulator's hosts saw it: the host it named, its method, path and query, its
+// headers as sent, and its Cookie header; `hasCookie` is false when it carried none at all.
 struct LoggedRequest {
     std::string service;
     std::string kind;  // "picture", "photo_list", "album_list", "sign_in", ...
     double time = 0;   // when it arrived, on the emulator's clock (emulatorNow), in seconds
     double answered = 0;  // when the last byte of its answer went out (0: no answer went out)
+    double closed = 0;    // when the client closed the connection while its answer was held back (0: never)
+    int status = 0;       // the status of its answer (0: none went out)
+    std::string retryAfter;  // the Retry-After of its answer, if it had one
     int port = 0;      // the client's port: one per connection
+    std::string method;
     std::string host;
     std::string path;
+    std::vector<std::pair<std::string, std::string>> headers;  // in the order sent
     std::string cookie;
     bool hasCookie = false;
 };
@@ -41,6 +47,8 @@ struct LoggedRequest {
 std::vector<LoggedRequest> requestLog();
 // The emulator's clock, that of the request log's times, in seconds.
 double emulatorNow();
+// A moment of the system's clock (a process's exit time, say) on the emulator's clock.
+double emulatorTimeOf(const FILETIME& systemTime);
 // The bytes the image host gives for a picture in one size ("/mw1024/" + name).
 std::string pictureBytes(const std::string& sizePath, const std::string& name);
 

@@ -1,8 +1,10 @@
-"""Which host each request went to, when it came and when its answer went, over which connection,
-what kind of request it was and the Cookie header it carried (none at all is not the same as an
-empty one), for the tests that check where the session's cookies are sent and when requests stop
-and start again, and for the benchmarks' timelines. Read with /request_log on the control port
-(since=T: those at T or later); /reset empties it."""
+"""Which host each request went to, when it came and when its answer went (or when the client closed
+the connection before it could), over which connection, what kind of request it was, its method
+and headers as sent, the Cookie header it carried (none at all is not the same as an empty one)
+and the status it was answered with, for the tests that check each request as the program sends
+it, where the session's cookies go and when requests stop and start again, and for the
+benchmarks' timelines. Read with /request_log on the control port (since=T: those at T or later);
+/reset empties it."""
 
 import threading
 import time
@@ -41,13 +43,15 @@ class RequestLog:
         self.lock = threading.Lock()
         self.entries = []
 
-    def record(self, service, path, headers, client_port=0):
-        """The entry for a request as it arrives; the server adds "answered" (when the answer's
-        last byte was handed to the socket) to it. The client's port tells one connection from
-        another: a port seen again is a connection kept alive."""
+    def record(self, service, method, path, headers, client_port=0):
+        """The entry for a request as it arrives; the server adds "status" and "answered" (when
+        the answer's last byte was handed to the socket), or "closed" (when the client closed the
+        connection while its answer was held back), to it. The client's port tells one connection
+        from another: a port seen again is a connection kept alive."""
         # The monotonic clock of /state's and /request_log's "now": tests read the time there.
-        entry = {"service": service, "host": headers.get("Host", ""), "path": path,
-                 "kind": kind_of(service, path), "time": time.monotonic(), "port": client_port}
+        entry = {"service": service, "method": method, "host": headers.get("Host", ""), "path": path,
+                 "kind": kind_of(service, path), "time": time.monotonic(), "port": client_port,
+                 "headers": [[name, value] for name, value in headers.items()]}
         cookies = headers.get_all("Cookie")
         if cookies is not None:
             entry["cookie"] = "; ".join(cookies)

@@ -2,6 +2,7 @@
 and the faults applied to answers on their way out."""
 
 import http.server
+import select
 import socket
 import ssl
 import subprocess
@@ -45,7 +46,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         log = self.server.services.request_log
         self.logged = None
         if self.server.service_name != "control":
-            self.logged = log.record(self.server.service_name, self.path, self.headers, self.client_address[1])
+            self.logged = log.record(self.server.service_name, self.command, self.path, self.headers, self.client_address[1])
         elif split.path == "/request_log":
             try:
                 since = float(parse_query(split.query)["since"])
@@ -74,6 +75,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.server.services.state.count_request(split.path)
         self.send(response, split.path)
 
+    def client_left(self, seconds):
+        """Holds the answer back for `seconds`, watching the connection: True as soon as the client
+        closes it (it gave up on the request), False once the time is up."""
+        watch = select.poll()
+        watch.register(self.connection.fileno(), select.POLLRDHUP)  # hang-ups and errors are always reported
+        end = time.monotonic() + seconds
+        while (left := end - time.monotonic()) > 0:
+            if watch.poll(max(1, int(left * 1000))):
+                return True
+        return False
+
     def do_POST(self):
         length = int(self.headers.get("Content-Length") or 0)
         if length:
@@ -92,8 +104,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         delay = faults["latency"] + (faults["picture_latency"] if is_picture else 0)
         if faults["slow_path"] and path == faults["slow_path"]:
             delay += faults["slow_path_ms"]
-        if delay and self.server.service_name != "control":
-            time.sleep(delay / 1000.0)
+        if delay and self.server.service_name != "control" and self.client_left(delay / 1000.0):
+            if getattr(self, "logged", None) is not None:
+                self.logged["closed"] = time.monotonic()
+            self.close_connection = True
+            return
 
         if in_scope and response.status == 200:
             attempts = state.requests.get(path, 0)
@@ -105,6 +120,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
                                     headers=[("Retry-After", str(wait))] if wait >= 0 else [])
         if is_picture and response.status == 200 and self.server.service_name == "images":
             state.picture_served()
+        if getattr(self, "logged", None) is not None:
+            self.logged["status"] = response.status
+            retry_after = [value for name, value in response.headers if name == "Retry-After"]
+            if retry_after:
+                self.logged["retry_after"] = retry_after[0]
 
         body = response.body
         head = [f"HTTP/1.1 {response.status} {self.responses.get(response.status, ('',))[0]}",

@@ -172,6 +172,15 @@ class Services:
             return Response(200, b"", "application/json")
         if shape == "html":
             return html_answer("<!DOCTYPE html><html><head><title>微博</title></head><body>系统繁忙,请稍后再试</body></html>")
+        if shape == "not_json":
+            # The page's JSON broken off halfway, yet sent whole: only reading it tells.
+            return Response(200, whole.body[:len(whole.body) // 2], "application/json")
+        if shape == "no_list":
+            # Everything of the page but its list: a total that promises what never comes.
+            page = json.loads(whole.body)
+            for listed in ("album_list", "photo_list"):
+                page["data"].pop(listed, None)
+            return json_answer(page)
         if shape in ("403", "432"):
             wait = self.state.faults["retry_after"]
             return html_answer(f"<html><body>{shape} refused</body></html>", int(shape)).with_headers(

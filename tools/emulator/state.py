@@ -47,8 +47,9 @@ DEFAULT_FAULTS = {
 }
 
 # How a failing list page is answered: a server error, a 200 that is no list (an error object, an
-# empty body, an HTML page), a refusal (403) or rate limit (432), or the list cut off halfway.
-PAGE_FAILURE_SHAPES = ("500", "error_object", "empty", "html", "403", "432", "cut")
+# empty body, an HTML page, text that is not JSON, the page's JSON without its list), a refusal
+# (403) or rate limit (432), or the list cut off halfway.
+PAGE_FAILURE_SHAPES = ("500", "error_object", "empty", "html", "not_json", "no_list", "403", "432", "cut")
 # A lapsed session's list answer: a 302 to the sign-on host's login page, or that page itself (200).
 LAPSE_SHAPES = ("redirect", "html")
 LIMIT_STATUSES = (418, 429, 432)
@@ -323,7 +324,7 @@ class ServiceState:
                     "requests": dict(self.requests), "answered": dict(self.answered),
                     "sessions": len(self.sessions), "lapsed_sessions": len(self.lapsed),
                     "lapsed_answers": self.lapsed_answers, "account_photos": self.account_photos,
-                    "grown": dict(self.grown), "now": time.monotonic(),
+                    "grown": dict(self.grown), "now": time.monotonic(), "wall": time.time(),
                     "covers_in_flight": self.covers_in_flight, "most_covers_in_flight": self.most_covers_in_flight,
                     "qr_codes": {k: dict(v) for k, v in self.qr_codes.items()}}
 
