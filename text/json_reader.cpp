@@ -97,7 +97,8 @@ class Reader {
 public:
     using View = std::basic_string_view<Unit>;
     Reader(JsonNode* root, View text, bool unicodeEscapes)
-        : root_(root), text_(text), unicodeEscapes_(unicodeEscapes), stack_(8, GetProcessHeap()), arena_(Arena::create())
+        : root_(root), text_(text), unicodeEscapes_(unicodeEscapes), stack_(8, GetProcessHeap()), arena_(Arena::create()),
+          valuesLeft_(kJsonFreeValues + text.size() / kJsonBytesPerValue)
     {
         // Until the parse ends only this reader reaches the arena's nodes: what a replaced value
         // gives back can be handed out again.
@@ -123,6 +124,13 @@ private:
         stack_.removeAt(stack_.count() - 1);
         top_ = stack_.at(stack_.count() - 1);  // null once the stack is empty
         topIsArray_ = top_ && top_->kind() == JsonKind::Array;
+    }
+    // Counts a value about to be built; false once the text has used up its allowance.
+    bool takeValue()
+    {
+        if (valuesLeft_ == 0) return false;
+        --valuesLeft_;
+        return true;
     }
     bool push(JsonNode* node)
     {
@@ -162,6 +170,7 @@ private:
     bool rootInArena_ = false;     // the root's members are stored in this parse's arena
     bool topIsArray_ = false;      // and whether it is an array (a container keeps its kind while open)
     Arena* arena_;                 // every node of this parse is carved from it
+    size_t valuesLeft_;            // values the text may still add to the tree
 
     wchar_t quote_ = 0;
     bool keyHasEscape_ = false;    // a backslash inside the last key: it needs decoding
@@ -322,6 +331,7 @@ bool Reader<Unit>::openContainer(JsonKind kind)
         pending_ = kUnquoted;
         return push(root_);
     }
+    if (!takeValue()) return false;
     JsonNode* parent = top();
     JsonNode* node = nullptr;
     if (!isArray && topIsArray_ && parent->elementCount() > 0) {
@@ -500,6 +510,7 @@ bool Reader<Unit>::storePending(bool asElement, size_t position)
     JsonNode* node = nullptr;
     bool emptyValue = false;  // an unquoted value of nothing but blanks: an empty Raw node
     if (pending_ == kQuoted) {
+        if (!takeValue()) return false;
         if constexpr (std::is_same_v<Unit, char>) {
             if (!valueHasEscape_) node = JsonNode::createAsciiString(value, arena_);  // widened once, into the node
         }
@@ -522,6 +533,7 @@ bool Reader<Unit>::storePending(bool asElement, size_t position)
         if (compactSize == 0 && keyStart_ != -1 && keyStart_ == emptyRawKey_ && stack_.count() != 0 &&
             top() == emptyRawHolder_)
             return true;  // the member holds this very value already: storing it again changes nothing
+        if (!takeValue()) return false;
         emptyValue = compactSize == 0;
         if constexpr (std::is_same_v<Unit, char>) {
             node = blanks ? makeUnquoted(compact) : makeUnquotedAscii(value);  // ASCII: widened once, into the node

@@ -15,8 +15,15 @@ class JsonNode;
 // does not read back.
 constexpr int kJsonMaxDepth = 10000;
 
+// Every value costs a tree node of about a hundred bytes, whatever its text: a text of bare
+// brackets or one-digit numbers would cost fifty times its size. A text may hold this many values,
+// plus one for every kJsonBytesPerValue bytes of it; one with more is refused like a malformed one.
+// An ordinary answer holds one value per twenty bytes or more.
+constexpr size_t kJsonFreeValues = 65536;
+constexpr size_t kJsonBytesPerValue = 10;
+
 // Parses the text into the root node. Empty text changes nothing and succeeds. Otherwise the
-// root's content is cleared first; on failure (malformed, or nested deeper than kJsonMaxDepth)
+// root's content is cleared first; on failure (malformed, nested deeper than kJsonMaxDepth or too dense with values)
 // it is left empty (its kind kept).
 bool parseJsonInto(JsonNode* root, std::wstring_view text, bool unicodeEscapes);
 // The same for ASCII text (every byte below 0x80), read as the UTF-16 it widens to, unit for unit:

@@ -1,6 +1,8 @@
 // Network text must never crash, hang or overrun the reader, whatever it holds.
 #include "tests/guarded_buffer.h"
+#include "text/encoding.h"
 #include "text/json_document.h"
+#include "text/json_reader.h"
 
 #include <gtest/gtest.h>
 #include <random>
@@ -62,6 +64,39 @@ TEST(JsonRobustness, MillionDeepNestingIsRefusedCleanly)
     EXPECT_EQ(built.Clone().ToJsonW(), written);
     JsonDocument reread;
     EXPECT_FALSE(reread.ParseW(written, true));  // its text nests too deep to read back
+}
+
+TEST(JsonRobustness, TextsDenseWithValuesAreRefusedAndOrdinaryOnesRead)
+{
+    // Values packed tighter than one per kJsonBytesPerValue bytes, past the free allowance, are
+    // refused whatever their kind, on both the UTF-16 and the ASCII road; the same count spread
+    // over enough text reads.
+    auto repeated = [](const std::string& value, size_t count) {
+        std::string text = "[";
+        for (size_t i = 0; i < count; ++i) text += (i ? "," : "") + value;
+        return text + "]";
+    };
+    const size_t count = kJsonFreeValues * 3;
+    const std::pair<std::string, size_t> items[] = {{"[]", 1}, {"0", 1}, {"{}", 1}, {"\"\"", 1}, {"[[[[0]]]]", 5}};
+    for (const auto& [value, valuesInIt] : items) {
+        SCOPED_TRACE(value);
+        const std::string dense = repeated(value, count);
+        ASSERT_LT(dense.size() / kJsonBytesPerValue + kJsonFreeValues, count * valuesInIt);
+        JsonDocument doc;
+        EXPECT_FALSE(doc.Parse(dense, true));
+        EXPECT_EQ(doc.GetCount(), 0);
+        EXPECT_FALSE(doc.ParseW(toUtf16(dense), true));
+        EXPECT_EQ(doc.GetCount(), 0);
+    }
+    // Just inside the allowance: the free values plus one per ten bytes, every one of them read.
+    const std::string spread = repeated("\"abcdefgh\"", count);
+    ASSERT_GE(spread.size() / kJsonBytesPerValue + kJsonFreeValues, count);
+    JsonDocument doc;
+    ASSERT_TRUE(doc.Parse(spread, true));
+    EXPECT_EQ(doc.GetCount(), static_cast<int>(count));
+    // A small text is never counted against its size: bare brackets up to the free allowance.
+    ASSERT_TRUE(doc.Parse(repeated("[]", kJsonFreeValues - 1), true));
+    EXPECT_EQ(doc.GetCount(), static_cast<int>(kJsonFreeValues - 1));
 }
 
 TEST(JsonRobustness, ReplacedValuesGiveTheirMemoryBack)

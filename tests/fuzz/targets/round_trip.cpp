@@ -3,7 +3,8 @@
 // second's text, compact or pretty.
 // Trees whose raw values do not read back as themselves are left out (see rawTextsReadBack), and so
 // are trees nested deeper than the reader's limit (the reader never makes one; the writer nests its
-// text exactly as deep as the tree, which the check after writing holds it to).
+// text exactly as deep as the tree, which the check after writing holds it to). Inputs stay below
+// 8 KB, so no text here comes near the values the reader takes before it counts a text's size.
 // The first byte chooses \u decoding, pretty output and how the rest becomes units.
 #include "fuzz_support.h"
 #include "text/json_document.h"
