@@ -126,6 +126,10 @@ BREAKS = {
         "the JSON reader builds a tree of any number of values, so a text of bare brackets costs fifty times its size",
         [("text/json_reader.cpp", "        if (valuesLeft_ == 0) return false;", "")],
         "json_test", "JsonRobustness.TextsDenseWithValues*"),
+    "about-picture-never-shown": (
+        "the about picture, decoded only when its page is first shown, is never decoded at all",
+        [("app/shell/main_window.cpp", "    m.tabs.OnSelChange(onTabChanged);\n", "")],
+        "shell_window_test", "MainWindowTest.TheAboutPicture*"),
     "pool-idle-ignores-queue": (
         "the worker pool reads as idle while tasks still wait in its queue",
         [("tasks/thread_pool.h", "return queuedTasks_ == 0 && busyThreads_ == 0;", "return busyThreads_ == 0;")],

@@ -37,6 +37,7 @@ namespace {
 
 // Every length of the layout is given at 96 DPI and scaled to the window's DPI by its `scale`.
 constexpr int kCoverSide = 140;
+constexpr int kAboutTab = 2;  // the tabs: sign-in, operation, about
 constexpr int kStateImageSide = 16;
 constexpr int kProgressColumnWidth = 50, kStateColumnWidth = 450;
 
@@ -366,7 +367,15 @@ intptr_t onAboutPageCreate(intptr_t page, intptr_t, intptr_t, intptr_t, intptr_t
     m.changelog.Create(parent, kChangelog, {s(20), s(20)}, {s(300), s(300)});
     m.aboutPicture.Create(parent, "", {s(300), s(20)}, {s(201), s(272)});
     m.aboutPicture.SetSmoothScaling(true);
-    m.aboutPicture.SetImageData(aboutPictureBytes());
+    return 0;
+}
+
+// The about picture is decoded when its page is first shown: its decoder takes tens of
+// milliseconds to load, which the window would otherwise spend before it appears.
+intptr_t onTabChanged(intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t)
+{
+    MainWindow& m = *gMain;
+    if (m.tabs.GetCurSel() == kAboutTab && m.aboutPicture.Image().IsEmpty()) m.aboutPicture.SetImageData(aboutPictureBytes());
     return 0;
 }
 
@@ -424,6 +433,7 @@ intptr_t onMainCreate(intptr_t window, intptr_t, intptr_t, intptr_t, intptr_t, i
     m.signInPage.OnSize(ignoreSize);
     m.operationPage.OnSize(onOperationPageSize);
     m.aboutPage.OnSize(onAboutPageSize);
+    m.tabs.OnSelChange(onTabChanged);
 
     m.status.Create(main, "", SBARS_SIZEGRIP);
     m.status.SetText("  状态:等待操作！");

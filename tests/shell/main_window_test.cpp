@@ -46,6 +46,21 @@ TEST_F(MainWindowTest, TitleTabsStatusAndSize)
     EXPECT_EQ(m().saveFolderEdit.GetText(), "C:\\");
 }
 
+TEST_F(MainWindowTest, TheAboutPictureIsDecodedWhenItsPageIsFirstShown)
+{
+    // Not before the window appears (its decoder costs the start-up tens of milliseconds), but as
+    // soon as the page is chosen, at the size the resource holds.
+    ASSERT_NE(m().tabs.GetCurSel(), 2);
+    EXPECT_TRUE(m().aboutPicture.Image().IsEmpty());
+    ASSERT_TRUE(m().tabs.SelectAsUser(2));
+    float width = 0, height = 0;
+    ASSERT_TRUE(m().aboutPicture.Image().Dimension(width, height));
+    EXPECT_GT(width, 0);
+    EXPECT_GT(height, 0);
+    ASSERT_TRUE(m().tabs.SelectAsUser(0));
+    EXPECT_FALSE(m().aboutPicture.Image().IsEmpty());  // kept once decoded
+}
+
 TEST_F(MainWindowTest, TheWindowThreadIsASingleThreadedApartment)
 {
     // What the folder dialog and "open folder" need of the thread that calls them.
