@@ -16,9 +16,9 @@ class JsonNode;
 constexpr int kJsonMaxDepth = 10000;
 
 // Every value costs a tree node of about a hundred bytes, whatever its text: a text of bare
-// brackets or one-digit numbers would cost fifty times its size. A text may hold this many values,
-// plus one for every kJsonBytesPerValue bytes of it; one with more is refused like a malformed one.
-// An ordinary answer holds one value per twenty bytes or more.
+// brackets or one-digit numbers would cost fifty times its size. A text may read this many values
+// (a member given again counts again), plus one for every kJsonBytesPerValue units of it; one with
+// more is refused like a malformed one. An ordinary answer holds one value per twenty units or more.
 constexpr size_t kJsonFreeValues = 65536;
 constexpr size_t kJsonBytesPerValue = 10;
 

@@ -34,9 +34,13 @@ double secondsPerFile(const std::wstring& folder, int count)
         const HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr);
         if (file == INVALID_HANDLE_VALUE) return -1;
         DWORD written = 0;
-        const bool wrote = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        CloseHandle(file);
-        if (!wrote || !MoveFileExW(temporary.c_str(), name.c_str(), MOVEFILE_REPLACE_EXISTING)) return -1;
+        const bool wrote = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                           written == bytes.size();
+        const bool closed = CloseHandle(file);
+        if (!wrote || !closed || !MoveFileExW(temporary.c_str(), name.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+            DeleteFileW(temporary.c_str());
+            return -1;
+        }
     }
     return (processorSeconds() - start) / count;
 }
@@ -62,8 +66,8 @@ int wmain(int argc, wchar_t** argv)
         const std::wstring smallFolder = scratch + L"\\small-" + std::to_wstring(round);
         const std::wstring bigFolder = scratch + L"\\big-" + std::to_wstring(round);
         const double perSmall = secondsPerFile(smallFolder, 500);
-        const double perBig = secondsPerFile(bigFolder, 20000);
         removeFolder(smallFolder, 500);
+        const double perBig = perSmall > 0 ? secondsPerFile(bigFolder, 20000) : -1;
         removeFolder(bigFolder, 20000);
         if (perSmall <= 0 || perBig <= 0) {
             std::printf("folder_bench: a file could not be saved\n");

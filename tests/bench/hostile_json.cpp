@@ -64,12 +64,16 @@ std::string deepNesting(size_t bytes)
 {
     std::string text = reserved(bytes);
     const size_t levels = kJsonMaxDepth - 1;  // below the outer array
+    const size_t allowance = kJsonFreeValues + bytes / kJsonBytesPerValue;
     text += '[';
-    while (text.size() + 2 * levels + 2 <= bytes) {
+    size_t values = 0;
+    while (values + levels <= allowance && text.size() + 2 * levels + 2 <= bytes) {
         if (text.size() > 1) text += ',';
         text.append(levels, '[');
         text.append(levels, ']');
+        values += levels;
     }
+    text.append(bytes - 1 - text.size(), ' ');  // the rest blank: the text's size allows its values
     text += ']';
     return text;
 }

@@ -9,9 +9,9 @@ std::string photoEntry(int i);
 std::string ordinaryAnswer(size_t bytes);
 std::string commasAfterAMember(size_t bytes);
 std::string oneKeyRepeated(size_t bytes);
-// Sibling subtrees of bare brackets, each as deep as the depth limit allows (kJsonMaxDepth with
-// the array that holds them), as many as fit: a value every two bytes, refused once the text has
-// used up its values.
+// The hardest nesting the reader takes: sibling subtrees of bare brackets, each as deep as the
+// depth limit allows (kJsonMaxDepth with the array that holds them), as many as the text's size
+// allows values, the rest of it blank.
 std::string deepNesting(size_t bytes);
 // Bare brackets nested as deep as the size allows, far past the limit: refused.
 std::string nestedTooDeep(size_t bytes);

@@ -75,7 +75,7 @@ constexpr Shape kShapes[] = {
     {"ordinary", ordinaryAnswer},
     {"commas", commasAfterAMember},
     {"repeated_key", oneKeyRepeated},
-    {"deep_nesting", deepNesting, true},
+    {"deep_nesting", deepNesting},
     {"long_string", oneLongString},
     {"long_number", oneLongNumber},
     {"too_deep", nestedTooDeep, true},

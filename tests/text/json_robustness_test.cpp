@@ -69,8 +69,7 @@ TEST(JsonRobustness, MillionDeepNestingIsRefusedCleanly)
 TEST(JsonRobustness, TextsDenseWithValuesAreRefusedAndOrdinaryOnesRead)
 {
     // Values packed tighter than one per kJsonBytesPerValue bytes, past the free allowance, are
-    // refused whatever their kind, on both the UTF-16 and the ASCII road; the same count spread
-    // over enough text reads.
+    // refused whatever their kind, on both the UTF-16 and the ASCII road.
     auto repeated = [](const std::string& value, size_t count) {
         std::string text = "[";
         for (size_t i = 0; i < count; ++i) text += (i ? "," : "") + value;
@@ -88,15 +87,21 @@ TEST(JsonRobustness, TextsDenseWithValuesAreRefusedAndOrdinaryOnesRead)
         EXPECT_FALSE(doc.ParseW(toUtf16(dense), true));
         EXPECT_EQ(doc.GetCount(), 0);
     }
-    // Just inside the allowance: the free values plus one per ten bytes, every one of them read.
-    const std::string spread = repeated("\"abcdefgh\"", count);
-    ASSERT_GE(spread.size() / kJsonBytesPerValue + kJsonFreeValues, count);
-    JsonDocument doc;
-    ASSERT_TRUE(doc.Parse(spread, true));
-    EXPECT_EQ(doc.GetCount(), static_cast<int>(count));
-    // A small text is never counted against its size: bare brackets up to the free allowance.
-    ASSERT_TRUE(doc.Parse(repeated("[]", kJsonFreeValues - 1), true));
-    EXPECT_EQ(doc.GetCount(), static_cast<int>(kJsonFreeValues - 1));
+    // The allowance exactly: 65,536 values and one more for every 10 bytes. Blanks before the
+    // array give a text of 100,000 values the 344,640 bytes that allow them all; with one value
+    // more (two bytes, no new allowance) it is refused.
+    constexpr size_t kValues = 100000;
+    constexpr size_t kAllowingSize = 10 * (kValues - 65536);
+    const std::string blanks(kAllowingSize - repeated("0", kValues).size(), ' ');
+    for (const bool wide : {false, true}) {
+        SCOPED_TRACE(wide ? "UTF-16" : "ASCII");
+        JsonDocument doc;
+        const auto parse = [&](const std::string& text) { return wide ? doc.ParseW(toUtf16(text), true) : doc.Parse(text, true); };
+        ASSERT_TRUE(parse(blanks + repeated("0", kValues)));
+        EXPECT_EQ(doc.GetCount(), static_cast<int>(kValues));
+        EXPECT_FALSE(parse(blanks + repeated("0", kValues + 1)));
+        EXPECT_EQ(doc.GetCount(), 0);
+    }
 }
 
 TEST(JsonRobustness, ReplacedValuesGiveTheirMemoryBack)
