@@ -130,6 +130,10 @@ BREAKS = {
         "the about picture, decoded only when its page is first shown, is never decoded at all",
         [("app/shell/main_window.cpp", "    m.tabs.OnSelChange(onTabChanged);\n", "")],
         "shell_window_test", "MainWindowTest.TheAboutPicture*"),
+    "row-shows-the-whole-caption": (
+        "an album row shows a caption of any length, so one of 10 kB covers the list and no other album can be chosen",
+        [("app/jobs/analysis.cpp", "    if (caption.size() > kLongestCaptionShown) {", "    if (false) {")],
+        "jobs_test", "Analysis.RowTextsAndServiceAddresses"),
     "pool-idle-ignores-queue": (
         "the worker pool reads as idle while tasks still wait in its queue",
         [("tasks/thread_pool.h", "return queuedTasks_ == 0 && busyThreads_ == 0;", "return busyThreads_ == 0;")],

@@ -151,8 +151,18 @@ JsonDocument fetchAlbumListPage(ListingRun& run, const std::string& address)
 
 std::wstring albumRowText(std::wstring_view caption, int photoCount)
 {
+    // The list shows the chosen row's whole label: one of thousands of characters would cover
+    // the list, and a click on any album would land on that label instead.
+    constexpr size_t kLongestCaptionShown = 100;
     std::wstring text = L"[";
-    text += caption;
+    if (caption.size() > kLongestCaptionShown) {
+        size_t kept = kLongestCaptionShown;
+        if (caption[kept - 1] >= 0xD800 && caption[kept - 1] <= 0xDBFF) --kept;  // never half a character
+        text += caption.substr(0, kept);
+        text += L"\u2026";
+    } else {
+        text += caption;
+    }
     text += L"] ";
     text += std::to_wstring(photoCount);
     text += L"张";
