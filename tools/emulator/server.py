@@ -27,9 +27,6 @@ class Handler(http.server.BaseHTTPRequestHandler):
         pass
 
     def do_GET(self):
-        # Latencies count from here: a server that answers 50 ms after the request came, however
-        # long this one took to read it and make its answer.
-        self.arrived = time.monotonic()
         # A cover request counts as in flight from its arrival until its answer starts out.
         self.cover_pending = kind_of(self.server.service_name, self.path) == "cover"
         if self.cover_pending:
@@ -79,11 +76,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send(response, split.path)
 
     def client_left(self, seconds):
-        """Holds the answer back until `seconds` after the request came, watching the connection:
-        True as soon as the client closes it (it gave up on the request), False once the time is up."""
+        """Holds the answer back for `seconds`, watching the connection: True as soon as the client
+        closes it (it gave up on the request), False once the time is up."""
         watch = select.poll()
         watch.register(self.connection.fileno(), select.POLLRDHUP)  # hang-ups and errors are always reported
-        end = getattr(self, "arrived", time.monotonic()) + seconds
+        end = time.monotonic() + seconds
         while (left := end - time.monotonic()) > 0:
             if watch.poll(max(1, int(left * 1000))):
                 return True
