@@ -61,8 +61,9 @@ TEST(EndToEndNames, EveryCharacterOfTheServiceNamesReachesTheRowsAndTheDisk)
     ASSERT_TRUE(session.analyse(kWanderer));
     Pilot& pilot = session.pilot();
 
-    // The rows show each caption whole, emoji and all, and the last one's 300 syllables.
-    const std::vector<std::wstring> rows = {L"[旅行✈] 2张", L"[旅行🚗] 3张", L"[" + hangulRun(300) + L"] 2张"};
+    // The rows show each caption whole, emoji and all, up to 100 characters: the last one's 300
+    // syllables show their first 100 and "…" (a chosen row's whole label covers the rows after it).
+    const std::vector<std::wstring> rows = {L"[旅行✈] 2张", L"[旅行🚗] 3张", L"[" + hangulRun(100) + L"\u2026] 2张"};
     EXPECT_EQ(pilot.albums(), rows) << shown(pilot.albums());
 
     for (int album = 0; album < 3; ++album) downloadWhole(session, album, album == 1 ? 3 : 2);

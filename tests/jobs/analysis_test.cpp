@@ -11,9 +11,9 @@ TEST(Analysis, RowTextsAndServiceAddresses)
     EXPECT_EQ(albumRowText(L"旅行", 35), L"[旅行] 35张");
     EXPECT_EQ(albumRowText(L"旅行\U0001F697", 2), L"[旅行\U0001F697] 2张");  // every character of the caption
     // Up to 100 units; a longer caption shows its first 100 and "…", never half a character.
-    const std::wstring hundred(100, L'相');
-    EXPECT_EQ(albumRowText(hundred, 1), L"[" + hundred + L"] 1张");
-    EXPECT_EQ(albumRowText(hundred + std::wstring(10000, L'名'), 3), L"[" + hundred + L"\u2026] 3张");
+    const std::wstring whole(100, L'相');
+    EXPECT_EQ(albumRowText(whole, 1), L"[" + whole + L"] 1张");
+    EXPECT_EQ(albumRowText(whole + std::wstring(10000, L'名'), 3), L"[" + whole + L"\u2026] 3张");
     const std::wstring pairAtTheCut = std::wstring(99, L'相') + L"\U0001F697" + L"后";
     EXPECT_EQ(albumRowText(pairAtTheCut, 3), L"[" + std::wstring(99, L'相') + L"\u2026] 3张");
     const std::string port = std::to_string(PICLADE_TEST_PORT_BASE);
