@@ -147,14 +147,6 @@ std::wstring cleanedFolderName(std::wstring_view name)
 
 bool isPictureEnding(std::wstring_view ending) { return isOneOf(ending, kPictureEndings); }
 
-// The first `units` of the text, never ending in the first half of a surrogate pair.
-std::wstring cutToUnits(std::wstring_view text, size_t units)
-{
-    if (text.size() <= units) return std::wstring(text);
-    if (units > 0 && isHighSurrogate(text[units - 1])) --units;
-    return std::wstring(text.substr(0, units));
-}
-
 // Days since 1970-01-01 to a civil date (proleptic Gregorian).
 void civilFromDays(int64_t days, int64_t& year, unsigned& month, unsigned& day)
 {
@@ -171,6 +163,12 @@ void civilFromDays(int64_t days, int64_t& year, unsigned& month, unsigned& day)
 
 } // namespace
 
+std::wstring cutToUnits(std::wstring_view text, size_t units)
+{
+    if (text.size() <= units) return std::wstring(text);
+    if (units > 0 && isHighSurrogate(text[units - 1])) --units;
+    return std::wstring(text.substr(0, units));
+}
 
 std::wstring withBackslash(std::wstring_view path)
 {

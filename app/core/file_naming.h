@@ -10,6 +10,9 @@
 // The text with one "\" at its end ("\" for empty text).
 std::wstring withBackslash(std::wstring_view path);
 
+// The first `units` of the text, never ending in the first half of a surrogate pair.
+std::wstring cutToUnits(std::wstring_view text, size_t units);
+
 // "[yyyy.mm.dd-hh.mm]" of the time in UTC+8, whatever the computer's own time zone.
 std::string photoTimePrefix(int64_t timestamp);
 // Whether a name begins as every picture name does: with a photo time such as "[2017.08.30-12.05]".

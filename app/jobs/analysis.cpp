@@ -8,6 +8,7 @@
 
 #include "app/core/album_store.h"
 #include "app/core/app_state.h"
+#include "app/core/file_naming.h"
 #include "app/jobs/cover_fetch.h"
 #include "app/jobs/exchange_watch.h"
 #include "app/jobs/job_window.h"
@@ -155,14 +156,8 @@ std::wstring albumRowText(std::wstring_view caption, int photoCount)
     // the list, and a click on any album would land on that label instead.
     constexpr size_t kLongestCaptionShown = 100;
     std::wstring text = L"[";
-    if (caption.size() > kLongestCaptionShown) {
-        size_t kept = kLongestCaptionShown;
-        if (caption[kept - 1] >= 0xD800 && caption[kept - 1] <= 0xDBFF) --kept;  // never half a character
-        text += caption.substr(0, kept);
-        text += L"\u2026";
-    } else {
-        text += caption;
-    }
+    text += cutToUnits(caption, kLongestCaptionShown);
+    if (caption.size() > kLongestCaptionShown) text += L"\u2026";
     text += L"] ";
     text += std::to_wstring(photoCount);
     text += L"张";

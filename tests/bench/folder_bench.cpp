@@ -21,6 +21,9 @@ double processorSeconds()
     return seconds(kernel) + seconds(user);
 }
 
+// The i-th file's name, as the program names a picture.
+std::wstring fileName(const std::wstring& folder, int i) { return folder + L"\\20170902_" + std::to_wstring(100000 + i) + L".jpg"; }
+
 // Saves `count` files of a picture's size into a new folder; the processor seconds per file, or
 // a negative number when a file could not be saved.
 double secondsPerFile(const std::wstring& folder, int count)
@@ -29,7 +32,7 @@ double secondsPerFile(const std::wstring& folder, int count)
     const std::string bytes(60000, 'x');
     const double start = processorSeconds();
     for (int i = 0; i < count; ++i) {
-        const std::wstring name = folder + L"\\20170902_" + std::to_wstring(100000 + i) + L".jpg";
+        const std::wstring name = fileName(folder, i);
         const std::wstring temporary = name + L"~001";
         const HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr);
         if (file == INVALID_HANDLE_VALUE) return -1;
@@ -47,7 +50,7 @@ double secondsPerFile(const std::wstring& folder, int count)
 
 void removeFolder(const std::wstring& folder, int count)
 {
-    for (int i = 0; i < count; ++i) DeleteFileW((folder + L"\\20170902_" + std::to_wstring(100000 + i) + L".jpg").c_str());
+    for (int i = 0; i < count; ++i) DeleteFileW(fileName(folder, i).c_str());
     RemoveDirectoryW(folder.c_str());
 }
 
