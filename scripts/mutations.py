@@ -622,7 +622,10 @@ def copy_tree(source, scratch):
         if target.is_file() and target.read_bytes() == (source / name).read_bytes():
             continue  # unchanged: kept with its time, so the build does not redo it
         target.parent.mkdir(parents=True, exist_ok=True)
-        shutil.copy2(source / name, target)
+        # Given the time of the copy, not the source's: a file left broken by a run that was cut
+        # short is newer than its source, and the build would keep the broken object.
+        shutil.copyfile(source / name, target)
+        shutil.copymode(source / name, target)
 
 
 def apply(name, scratch):
