@@ -153,6 +153,14 @@ BREAKS = {
          ("app/core/file_naming.cpp", "        if (isSafeName(cleaned)) return cleaned;\n    }\n    return L\"_\";",
           "        if (isSafeName(cleaned)) return cleaned;\n    }\n    return std::wstring(fallback);")],
         "core_test|" + E2E, "FileNaming.*:EndToEndHostile.HostileNames*"),
+    "names-climb-out": (
+        "a folder name that fails its check gives way to its fallback as it is, and no path is held to the save folder",
+        [("app/core/file_naming.cpp", "    for (const std::wstring_view candidate : {name, fallback}) {",
+          "    for (const std::wstring_view candidate : {name}) {"),
+         ("app/core/file_naming.cpp", "        if (isSafeName(cleaned)) return cleaned;\n    }\n    return L\"_\";",
+          "        if (isSafeName(cleaned)) return cleaned;\n    }\n    return std::wstring(fallback);"),
+         ("app/core/file_store.cpp", "    if (inner.empty() || outer.empty()) return false;", "    return true;")],
+        CHAOS, ""),
     "executable-endings-kept": (
         "a picture named \"x.url\" or \"setup.exe\" is saved under that ending",
         [("app/core/file_naming.cpp",
@@ -249,6 +257,11 @@ BREAKS = {
         "a replaced job's final line, buttons and album folder land after its successor's",
         [("app/shell/main_window.cpp", "        if (!job.stopping()) step();", "        step();")],
         "shell_window_test", "MainWindowTest.AJobsLastSteps*"),
+    "workers-set-the-status-directly": (
+        "a worker writes the status line through the window's control object, whose properties belong to the window's thread",
+        [("app/shell/main_window.cpp", "        if (onWindowThread()) {\n            if (gMain) gMain->status.SetTextW(text);",
+          "        if (gMain) {\n            gMain->status.SetTextW(text);")],
+        "jobs_test", "Jobs.*"),
     "service-names-through-code-page": (
         "album captions are read as code page 936 text, so \"旅行✈\" and \"旅行🚗\" share one folder",
         [("app/jobs/analysis.cpp", "album.caption = answer.GetTextW(toUtf16(entry + \"caption\"));",
