@@ -19,6 +19,14 @@ E2E = "end_to_end_zh_CN"
 # The chaos run on the CI seeds, the kept seeds among them.
 CHAOS = "chaos_ci_zh_CN"
 
+# A folder name that fails its check gives way to its fallback as it is.
+UNCLEANED_FALLBACKS = [
+    ("app/core/file_naming.cpp", "    for (const std::wstring_view candidate : {name, fallback}) {",
+     "    for (const std::wstring_view candidate : {name}) {"),
+    ("app/core/file_naming.cpp", "        if (isSafeName(cleaned)) return cleaned;\n    }\n    return L\"_\";",
+     "        if (isSafeName(cleaned)) return cleaned;\n    }\n    return std::wstring(fallback);"),
+]
+
 # name: (why it matters, [(file, old text, new text)], ctest regex, gtest filter or "")
 BREAKS = {
     "cookies-to-every-host": (
@@ -148,18 +156,12 @@ BREAKS = {
         E2E, "EndToEnd.AnalysisPressedTwice*"),
     "name-fallbacks-uncleaned": (
         "a folder name that fails its check gives way to its fallback as it is (\"..\\\\..\\\\escape\")",
-        [("app/core/file_naming.cpp", "    for (const std::wstring_view candidate : {name, fallback}) {",
-          "    for (const std::wstring_view candidate : {name}) {"),
-         ("app/core/file_naming.cpp", "        if (isSafeName(cleaned)) return cleaned;\n    }\n    return L\"_\";",
-          "        if (isSafeName(cleaned)) return cleaned;\n    }\n    return std::wstring(fallback);")],
+        UNCLEANED_FALLBACKS,
         "core_test|" + E2E, "FileNaming.*:EndToEndHostile.HostileNames*"),
     "names-climb-out": (
         "a folder name that fails its check gives way to its fallback as it is, and no path is held to the save folder",
-        [("app/core/file_naming.cpp", "    for (const std::wstring_view candidate : {name, fallback}) {",
-          "    for (const std::wstring_view candidate : {name}) {"),
-         ("app/core/file_naming.cpp", "        if (isSafeName(cleaned)) return cleaned;\n    }\n    return L\"_\";",
-          "        if (isSafeName(cleaned)) return cleaned;\n    }\n    return std::wstring(fallback);"),
-         ("app/core/file_store.cpp", "    if (inner.empty() || outer.empty()) return false;", "    return true;")],
+        UNCLEANED_FALLBACKS + [
+            ("app/core/file_store.cpp", "    if (inner.empty() || outer.empty()) return false;", "    return true;")],
         CHAOS, ""),
     "executable-endings-kept": (
         "a picture named \"x.url\" or \"setup.exe\" is saved under that ending",
