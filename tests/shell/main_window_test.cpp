@@ -9,6 +9,7 @@
 #include "ui/window_calls.h"
 
 #include <gtest/gtest.h>
+#include <cstdio>
 #include <objbase.h>
 #include <string>
 
@@ -310,7 +311,19 @@ TEST(Program, StartsAndEndsWithExitCodeZero)
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessW(program.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    // Once in a CI run Wine refused to start a process at all (the program never ran); a second
+    // try a moment later tells that apart from a program that cannot be started.
+    bool started = false;
+    DWORD error = 0;
+    for (int attempt = 0; attempt < 2 && !started; ++attempt) {
+        if (attempt) Sleep(500);
+        started = CreateProcessW(program.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
+        if (!started) {
+            error = GetLastError();
+            std::fprintf(stderr, "CreateProcessW failed with error %lu\n", error);
+        }
+    }
+    ASSERT_TRUE(started) << "error " << error;
     // The window of this process: a program left over from an earlier test may show the same title.
     TitledWindowSearch search{process.dwProcessId, toUtf16(kWindowTitle), nullptr};
     for (int i = 0; i < 200 && !search.found; ++i) {
