@@ -1,20 +1,28 @@
 #include "tasks/semaphore.h"
 
-#include "tasks/debug_trace.h"
-
-Semaphore::Semaphore(long count) : handle_(CreateSemaphoreW(nullptr, count, count, nullptr))
-{
-    if (!handle_) traceFailure(L"Creating a semaphore", GetLastError());
-}
-
-// Without a handle there is no bound to keep: every wait succeeds at once rather than none ever.
 bool Semaphore::acquire(unsigned timeoutMs)
 {
-    if (!handle_) return true;
-    return WaitForSingleObject(handle_.get(), timeoutMs) == WAIT_OBJECT_0;
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    AcquireSRWLockExclusive(&lock_);
+    // A sleeper may wake without a place for it (a spurious wake, or another thread took the place
+    // first): it looks again, for what is left of its time.
+    while (available_ == 0) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline) {
+            ReleaseSRWLockExclusive(&lock_);
+            return false;
+        }
+        static_cast<void>(SleepConditionVariableSRW(&freed_, &lock_, static_cast<DWORD>(deadline - now), 0));
+    }
+    --available_;
+    ReleaseSRWLockExclusive(&lock_);
+    return true;
 }
 
 void Semaphore::release()
 {
-    if (handle_ && !ReleaseSemaphore(handle_.get(), 1, nullptr)) traceFailure(L"Releasing a semaphore", GetLastError());
+    AcquireSRWLockExclusive(&lock_);
+    ++available_;
+    ReleaseSRWLockExclusive(&lock_);
+    WakeConditionVariable(&freed_);
 }
