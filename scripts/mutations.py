@@ -596,6 +596,19 @@ BREAKS = {
         "six pictures may be in flight at once",
         [("app/core/shared_objects.h", "constexpr long kPicturesInFlight = 5;", "constexpr long kPicturesInFlight = 6;")],
         E2E, "EndToEndLimits.PicturesInFlightNeverPassFive"),
+    "semaphore-lets-one-more-in": (
+        "a semaphore with no place left still lets one more holder in",
+        [("tasks/semaphore.cpp", "    while (available_ == 0) {", "    while (available_ < 0) {")],
+        "tasks_test", "Semaphore.*"),
+    "semaphore-wakes-nobody": (
+        "a place given back never wakes a thread that waits for it; it waits out its time",
+        [("tasks/semaphore.cpp", "    WakeConditionVariable(&freed_);\n", "")],
+        "tasks_test", "Semaphore.*"),
+    "network-loaded-at-start": (
+        "the network DLLs are imported as usual: loaded before the program's window can show",
+        [("net/CMakeLists.txt", "piclade_system_libraries(network_libraries winhttp wininet ws2_32)",
+          "set(network_libraries winhttp wininet ws2_32)")],
+        "program_image_check", ""),
     "limit-waits-per-thread": (
         "only the thread whose request met a rate limit waits it out; the job's other requests go on",
         [("app/jobs/rate_gate.h", "    uint64_t resumeAt_ = 0;\n", ""),
