@@ -27,6 +27,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         pass
 
     def do_GET(self):
+        # An answer's latency counts from here, as a real host's does: the emulator's own work on
+        # the request is part of it, not added to it.
+        self.arrived = time.monotonic()
         # A cover request counts as in flight from its arrival until its answer starts out.
         self.cover_pending = kind_of(self.server.service_name, self.path) == "cover"
         if self.cover_pending:
@@ -76,14 +79,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send(response, split.path)
 
     def client_left(self, seconds):
-        """Holds the answer back for `seconds`, watching the connection: True as soon as the client
-        closes it (it gave up on the request), False once the time is up."""
+        """Holds the answer back until `seconds` after the request arrived, watching the
+        connection: True as soon as the client closes it (it gave up on the request), False once
+        the time is up."""
         watch = select.poll()
         watch.register(self.connection.fileno(), select.POLLRDHUP)  # hang-ups and errors are always reported
-        end = time.monotonic() + seconds
-        while (left := end - time.monotonic()) > 0:
-            if watch.poll(max(1, int(left * 1000))):
+        end = getattr(self, "arrived", time.monotonic()) + seconds
+        # Whole milliseconds while they last, then the fraction: the hold ends on time, not up to
+        # a millisecond late.
+        while (left := end - time.monotonic()) >= 0.001:
+            if watch.poll(int(left * 1000)):
                 return True
+        if left > 0:
+            time.sleep(left)
         return False
 
     def do_POST(self):

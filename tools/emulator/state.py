@@ -10,8 +10,8 @@ import time
 from . import data
 
 DEFAULT_FAULTS = {
-    "latency": 0,          # ms added to every answer
-    "picture_latency": 0,  # ms added to picture answers
+    "latency": 0,          # ms from a request's arrival to its answer
+    "picture_latency": 0,  # the same, more, for picture answers
     "scope": "pictures",   # which answers the faults below hit: "pictures", "pages" (photo lists) or "all"
     "error_rate": 0.0,     # share answered 500
     "fail_first": 0,       # the first N requests of every address answered 500
