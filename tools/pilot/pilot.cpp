@@ -131,6 +131,7 @@ bool Pilot::attach(DWORD ms)
     do {
         if (const HWND found = topLevelWindow(process_.id(), hasMainTitle)) {
             main_ = found;
+            status_ = nullptr;
             if (!process_.handle() && !process_.attach(main_)) return false;
             return settle();
         }
@@ -173,7 +174,17 @@ bool Pilot::waitUntil(const std::function<bool()>& done, DWORD ms) const
     return true;
 }
 
-std::wstring Pilot::status() const { return windowText(child(STATUSCLASSNAMEW)); }
+std::wstring Pilot::status() const
+{
+    if (!status_ || !IsWindow(status_)) status_ = child(STATUSCLASSNAMEW);
+    LARGE_INTEGER frequency, before, after;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&before);
+    std::wstring text = windowText(status_);
+    QueryPerformanceCounter(&after);
+    statusAnswerMs_ = static_cast<long>((after.QuadPart - before.QuadPart) * 1000 / frequency.QuadPart);
+    return text;
+}
 
 bool Pilot::waitStatus(const std::function<bool(const std::wstring&)>& done, DWORD ms, std::vector<std::wstring>* seen,
                        DWORD pollMs) const

@@ -34,6 +34,9 @@ public:
     DWORD lastError() const { return error_; }
 
     std::wstring status() const;
+    // How long the window took to answer the last status read, in milliseconds: the read is a
+    // message to the window's own thread, so a frozen window shows here.
+    long lastStatusAnswerMs() const { return statusAnswerMs_; }
     // Polls the status line every `pollMs` until `done` accepts it; every distinct status seen goes to `seen`.
     bool waitStatus(const std::function<bool(const std::wstring&)>& done, DWORD ms, std::vector<std::wstring>* seen = nullptr,
                     DWORD pollMs = 20) const;
@@ -114,6 +117,10 @@ private:
 
     RemoteProcess process_;
     HWND main_ = nullptr;
+    // Found once per window: looking through every child at each read would weigh on the program
+    // whose window is watched (many system calls every 5 ms).
+    mutable HWND status_ = nullptr;
+    mutable long statusAnswerMs_ = 0;
     DWORD error_ = 0;
 };
 

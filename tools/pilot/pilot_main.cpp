@@ -12,9 +12,9 @@
 //   start-time <path of an exe>       mark
 //   since-mark
 //
-// "watch" reads the status line every 5 ms and asks the window for an answer each time, until the
-// line starts with the prefix; then prints the time it took, the wall-clock time the line was
-// first seen (Unix seconds), the slowest answer, and the program's processor time and memory (its
+// "watch" reads the status line every 5 ms, until the line starts with the prefix; then prints the
+// time it took, the wall-clock time the line was first seen (Unix seconds), the slowest answer of
+// the window to those reads, and the program's processor time and memory (its
 // peak working set, and the peak of its private bytes as sampled meanwhile).
 // "start-time" starts a program, prints the milliseconds until a window of it is visible, and
 // closes it again. "mark" notes the time; "since-mark" prints the milliseconds since then
@@ -161,8 +161,7 @@ bool run(Pilot& pilot, const std::string& line)
         const DWORD started = GetTickCount();
         const bool finished = pilot.waitStatus(
             [&](const std::wstring& now) {
-                const long answer = pilot.responseTime(5000);
-                slowest = answer < 0 ? 5000 : (answer > slowest ? answer : slowest);
+                slowest = std::max(slowest, pilot.lastStatusAnswerMs());
                 // The system keeps no peak of private bytes for another process here: sampled
                 // every 20th look, about ten times a second.
                 if (asked % 20 == 0) peakPrivate = std::max(peakPrivate, pilot.process().privateBytes());
