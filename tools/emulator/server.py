@@ -84,7 +84,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         the time is up."""
         watch = select.poll()
         watch.register(self.connection.fileno(), select.POLLRDHUP)  # hang-ups and errors are always reported
-        end = getattr(self, "arrived", time.monotonic()) + seconds
+        end = self.arrived + seconds
         # Whole milliseconds while they last, then the fraction: the hold ends on time, not up to
         # a millisecond late.
         while (left := end - time.monotonic()) >= 0.001:

@@ -48,6 +48,15 @@ std::vector<HWND> childrenOfClass(HWND parent, const wchar_t* className)
     return search.found;
 }
 
+// Milliseconds since `started`, a QueryPerformanceCounter reading.
+long millisecondsSince(const LARGE_INTEGER& started)
+{
+    LARGE_INTEGER frequency, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now);
+    return static_cast<long>((now.QuadPart - started.QuadPart) * 1000 / frequency.QuadPart);
+}
+
 std::wstring windowText(HWND window)
 {
     if (!window) return {};
@@ -177,12 +186,10 @@ bool Pilot::waitUntil(const std::function<bool()>& done, DWORD ms) const
 std::wstring Pilot::status() const
 {
     if (!status_ || !IsWindow(status_)) status_ = child(STATUSCLASSNAMEW);
-    LARGE_INTEGER frequency, before, after;
-    QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER before;
     QueryPerformanceCounter(&before);
     std::wstring text = windowText(status_);
-    QueryPerformanceCounter(&after);
-    statusAnswerMs_ = static_cast<long>((after.QuadPart - before.QuadPart) * 1000 / frequency.QuadPart);
+    statusAnswerMs_ = millisecondsSince(before);
     return text;
 }
 
@@ -495,13 +502,11 @@ bool Pilot::waitMessageBox(DWORD ms) const
 
 long Pilot::responseTime(DWORD ms) const
 {
-    LARGE_INTEGER frequency, before, after;
-    QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER before;
     QueryPerformanceCounter(&before);
     DWORD_PTR ignored = 0;
     if (!SendMessageTimeoutW(main_, WM_NULL, 0, 0, SMTO_NORMAL, ms, &ignored)) return -1;
-    QueryPerformanceCounter(&after);
-    return static_cast<long>((after.QuadPart - before.QuadPart) * 1000 / frequency.QuadPart);
+    return millisecondsSince(before);
 }
 
 bool Pilot::screenshot(const std::wstring& pngPath)
