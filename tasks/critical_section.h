@@ -12,6 +12,9 @@ public:
 
     void enter() { EnterCriticalSection(&section_); }
     void leave() { LeaveCriticalSection(&section_); }
+    // Gives the lock up until `changed` is woken or `timeoutMs` passes, and takes it again; the
+    // caller holds it.
+    void sleep(CONDITION_VARIABLE& changed, unsigned timeoutMs) { SleepConditionVariableCS(&changed, &section_, timeoutMs); }
 
 private:
     CRITICAL_SECTION section_;

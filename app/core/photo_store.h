@@ -34,18 +34,37 @@ public:
 
     // A new download begins (its generation already current): no photos, counters at 0.
     void beginDownload();
-    // The next album of a running download of every album: no photos, counters at 0; false (nothing
-    // done) once `job` has been replaced. Called only while none of its pictures is in the pool.
+    // The next album of a running download of every album: no photos, counters at 0 (a staged
+    // album stays staged); false (nothing done) once `job` has been replaced. Called only once
+    // every picture of the album before is over.
     bool beginAlbum(const JobContext& job);
+    // A download of every album readies its next album while the last pictures of this one are on
+    // their way: photos appended from now on are that album's, in folder `folder`, and are taken
+    // once every photo of this album is. False (nothing done) once `job` has been replaced.
+    bool stageAlbum(const JobContext& job, const std::wstring& folder);
+    // The staged album becomes the current one, after beginAlbum: its photos, those taken so far,
+    // and its tasks that wait for it go on. False (nothing done) once `job` has been replaced.
+    bool beginStagedAlbum(const JobContext& job);
+    // The staged album will not begin: its photos go, and tasks waiting for it give up.
+    void dropStagedAlbum();
     // Empties the list alone (a new album listing).
     void clear();
     // The album folder of the download `job`, handed to its tasks with their photos.
     bool setFolder(const JobContext& job, const std::wstring& folder);
     // Counts and appends a photo of `job`; false (nothing done) once the job has been replaced.
     bool append(const JobContext& job, PhotoRecord photo);
-    // Takes the next photo number for a task of download `generation`: the photo and its album
-    // folder. False when that download was replaced or every queued photo is taken.
-    bool take(long generation, PhotoRecord& photo, std::wstring& folder);
+    // Takes the next photo number for a task of download `generation`: the photo, its album folder
+    // and which album it is of (the current one, or once that has every photo taken, the staged
+    // one). False when that download was replaced or every queued photo is taken. The task tells
+    // finished() when it is over, whatever became of the photo.
+    bool take(long generation, PhotoRecord& photo, std::wstring& folder, uint64_t& album);
+    void finished(uint64_t album);
+    bool isCurrentAlbum(uint64_t album);
+    // Every photo of the current album taken and its task over.
+    bool albumDone();
+    // Until `album` (staged when its photo was taken) has begun: true then; false when it was
+    // dropped or download `generation` replaced.
+    [[nodiscard]] bool waitForAlbum(long generation, uint64_t album);
     // The queued photos in list order, for the album's record once its pictures are done; the
     // store is left empty (its counters stay). Nothing once `job` has been replaced.
     std::deque<PhotoRecord> handOverList(const JobContext& job);
@@ -58,7 +77,20 @@ private:
 
     AppState& state_;  // not owned: the state outlives the store
     CriticalSection lock_;
+    CONDITION_VARIABLE albumChanged_ = CONDITION_VARIABLE_INIT;
     // A deque never moves a record while another is appended.
     std::deque<PhotoRecord> photos_;
     std::wstring folder_;
+    // Albums are numbered for the whole run of the program, so a task of an album that has gone
+    // can never be taken for one of a later album.
+    uint64_t lastAlbum_ = 1;
+    uint64_t album_ = 1;
+    long busy_ = 0;  // tasks of the current album holding a photo
+    struct Staged {
+        uint64_t album = 0;  // 0: none
+        std::deque<PhotoRecord> photos;
+        std::wstring folder;
+        size_t taken = 0;
+        long busy = 0;
+    } staged_;
 };
