@@ -185,6 +185,9 @@ TEST(EndToEndAccount, ALapseAndLimitsAtAlbumBoundariesCostNoPicture)
     ProgramSession session;
     ASSERT_TRUE(session.start());
     Pilot& pilot = session.pilot();
+    COLORREF avatar = 0;
+    ASSERT_TRUE(pilot.signInPictureCentre(&avatar));
+    // The new code waits for the test's confirmation.
     ASSERT_TRUE(control("/qr_settings?scan_after=100000&confirm_after=100000"));
     // List requests 1-2 are the album list, 2n+1 and 2n+2 album n's first page (twice): the 14th,
     // album 6's, lapses.
@@ -193,6 +196,10 @@ TEST(EndToEndAccount, ALapseAndLimitsAtAlbumBoundariesCostNoPicture)
     ASSERT_TRUE(session.analyse(kAccountOwner));
     ASSERT_TRUE(pilot.albumMenu(0, L"下载全部相册"));
     ASSERT_TRUE(pilot.waitStatusIs(L"  状态:登录已失效,请在\"登录\"页重新扫码,扫码后自动继续下载;", 60000)) << utf8(pilot.status());
+    // Confirmed once the fresh code is there in place of the avatar.
+    COLORREF code = 0;
+    ASSERT_TRUE(pilot.showPage(0));
+    ASSERT_TRUE(pilot.waitUntil([&] { return pilot.signInPictureCentre(&code) && code != avatar; }, 10000));
     ASSERT_TRUE(control("/qr?action=confirm"));
     ASSERT_TRUE(pilot.waitStatus([](const std::wstring& now) { return isAccountFinal(now); }, 180000)) << utf8(pilot.status());
     // Read before the files are compared, which starts the service's log anew.
