@@ -35,7 +35,7 @@ bool PhotoStore::beginStagedAlbum(const JobContext& job)
 {
     Locked hold(lock_);
     if (job.stopping()) return false;
-    if (!staged_.album) return true;
+    if (!staged_.album || staged_.generation != job.generation()) return true;
     photos_ = std::move(staged_.photos);
     folder_ = std::move(staged_.folder);
     state_.queuedCount = static_cast<long>(photos_.size());
@@ -53,13 +53,16 @@ bool PhotoStore::stageAlbum(const JobContext& job, const std::wstring& folder)
     if (job.stopping()) return false;
     staged_ = {};
     staged_.album = ++lastAlbum_;
+    staged_.generation = job.generation();
     staged_.folder = folder;
     return true;
 }
 
-void PhotoStore::dropStagedAlbum()
+void PhotoStore::dropStagedAlbum(const JobContext& job)
 {
     Locked hold(lock_);
+    // A replaced run that ends late leaves its successor's staged album alone.
+    if (staged_.generation != job.generation()) return;
     staged_ = {};
     WakeAllConditionVariable(&albumChanged_);
 }

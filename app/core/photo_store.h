@@ -45,13 +45,14 @@ public:
     // The staged album becomes the current one, after beginAlbum: its photos, those taken so far,
     // and its tasks that wait for it go on. False (nothing done) once `job` has been replaced.
     bool beginStagedAlbum(const JobContext& job);
-    // The staged album will not begin: its photos go, and tasks waiting for it give up.
-    void dropStagedAlbum();
+    // The album `job` staged will not begin: its photos go, and tasks waiting for it give up.
+    void dropStagedAlbum(const JobContext& job);
     // Empties the list alone (a new album listing).
     void clear();
     // The album folder of the download `job`, handed to its tasks with their photos.
     bool setFolder(const JobContext& job, const std::wstring& folder);
-    // Counts and appends a photo of `job`; false (nothing done) once the job has been replaced.
+    // Counts and appends a photo of `job` (while an album is staged, to that album, counted once it
+    // begins); false (nothing done) once the job has been replaced.
     bool append(const JobContext& job, PhotoRecord photo);
     // Takes the next photo number for a task of download `generation`: the photo, its album folder
     // and which album it is of (the current one, or once that has every photo taken, the staged
@@ -88,6 +89,7 @@ private:
     long busy_ = 0;  // tasks of the current album holding a photo
     struct Staged {
         uint64_t album = 0;  // 0: none
+        long generation = 0;  // of the download that staged it
         std::deque<PhotoRecord> photos;
         std::wstring folder;
         size_t taken = 0;

@@ -188,6 +188,8 @@ AlbumDownload::~AlbumDownload()
 
 void AlbumDownload::prepare(bool tellUser)
 {
+    // A replaced job sweeps nothing: the folder may be its successor's.
+    if (job_.stopping()) return;
     const AppState& state = appState();
     if (inside_) {
         static_cast<void>(ensureFolder(ownerFolder_));  // a missing folder fails each picture's write
@@ -225,6 +227,7 @@ bool AlbumDownload::stage(const std::wstring& previousFolder)
 bool AlbumDownload::begin()
 {
     if (!prepared_) prepare(true);
+    if (!prepared_) return false;  // the job was replaced
     // Opened before the album's first pictures, fetched while it was staged, may be written.
     if (inside_) {
         run_.openJournal(albumFolder_, album_.albumId);

@@ -54,7 +54,8 @@ void showMissingAlbum()
 
 // The next album of a download of every album will not begin after all: its staged photos go.
 struct StagedAlbumDrop {
-    ~StagedAlbumDrop() { photoStore().dropStagedAlbum(); }
+    const JobContext& job;
+    ~StagedAlbumDrop() { photoStore().dropStagedAlbum(job); }
 };
 
 } // namespace
@@ -84,7 +85,7 @@ void accountJob(const JobContext& job)
     AccountTally tally;
     tally.albums = static_cast<int>(albums.size());
     {
-        const StagedAlbumDrop drop;
+        const StagedAlbumDrop drop{job};
         std::unique_ptr<AlbumDownload> next;
         for (int position = 1; position <= tally.albums; ++position) {
             // A full disk or a rate limit that never ends concerns every album: the rest stay undone.
@@ -109,7 +110,7 @@ void accountJob(const JobContext& job)
             // runs dry between the two.
             if (position < tally.albums && !run->diskFull() && !run->gate().givenUp()) {
                 next = std::make_unique<AlbumDownload>(job, *run, position + 1);
-                if (!next->stage(album->folder())) photoStore().dropStagedAlbum();
+                if (!next->stage(album->folder())) photoStore().dropStagedAlbum(job);
             }
             if (!waitForAlbum(job)) return;
             const AlbumOutcome outcome = album->finish();
@@ -118,6 +119,8 @@ void accountJob(const JobContext& job)
             if (isWholeAlbum(outcome.report, outcome.downloaded, outcome.queued)) ++tally.complete;
         }
     }
+    // The pictures of a staged album the run stopped before are over before the last line.
+    if (!waitForPictures(job)) return;
     tally.diskFull = run->diskFull();
     tally.gaveUp = run->gate().givenUp();
     finishJob(*run, accountFinalText(tally), tally.complete == tally.albums && !tally.diskFull && !tally.gaveUp);

@@ -132,7 +132,7 @@ TEST(PhotoStore, ADroppedStagedAlbumLetsItsTasksGoAndLeavesNothing)
     std::atomic<int> waited{-1};
     std::thread waiter([&] { waited = store.waitForAlbum(generation, staged) ? 1 : 0; });
     Sleep(100);
-    store.dropStagedAlbum();
+    store.dropStagedAlbum(job);
     waiter.join();
     EXPECT_EQ(waited, 0);
     store.finished(staged);
@@ -145,7 +145,8 @@ TEST(PhotoStore, ADroppedStagedAlbumLetsItsTasksGoAndLeavesNothing)
     EXPECT_FALSE(store.take(generation, photo, folder, staged));
 }
 
-// A task waiting for its album gives up when its download is replaced.
+// A task waiting for its album gives up when its download is replaced, and the replaced run
+// touches nothing of its successor's.
 TEST(PhotoStore, AReplacedDownloadsWaitingTaskGivesUp)
 {
     static AppState state;
@@ -165,4 +166,13 @@ TEST(PhotoStore, AReplacedDownloadsWaitingTaskGivesUp)
     ASSERT_TRUE(startJob(DownloadJob, [](const JobContext&) {}, 0, begin));
     waiter.join();
     EXPECT_EQ(waited, 0);
+
+    // The replaced run, ending late, leaves its successor's staged album alone.
+    const JobContext second(DownloadJob, currentJobGeneration(DownloadJob), 0);
+    ASSERT_TRUE(store.stageAlbum(second, L"E\\"));
+    ASSERT_TRUE(store.append(second, photoNamed(L"6.jpg")));
+    store.dropStagedAlbum(job);
+    ASSERT_TRUE(store.beginAlbum(second));
+    ASSERT_TRUE(store.beginStagedAlbum(second));
+    EXPECT_EQ(state.queuedCount, 1);
 }
