@@ -14,6 +14,7 @@
 #include "text/picture_end.h"
 
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -25,7 +26,12 @@ void countDownloaded(long generation)
     StatusHold hold;
     const long downloaded = photoStore().countWritten(generation);
     if (downloaded < 0) return;
-    setStatusHeld(currentProgressText(downloaded, state.queuedCount));
+    const std::wstring line = currentProgressText(downloaded, state.queuedCount);
+    setStatusHeld(line);
+    // "暂停下载" or "继续下载" chosen while this line was on its way to the window: the window's own
+    // line may have landed first, so the line that holds now is written last.
+    const std::wstring now = currentProgressText(downloaded, state.queuedCount);
+    if (now != line) setStatusHeld(now);
     downloadMoved();
 }
 
