@@ -26,25 +26,28 @@ void finishJob(const DownloadRun& run, const std::string& text, bool whole)
     });
 }
 
-// Until the pool has no picture left: woken by each picture's end, never later than half a second.
-bool waitForPictures(const JobContext& job)
+// Until `done`: woken by each picture's end, looking again at least every half a second.
+template <typename Done>
+bool waitForPictures(const JobContext& job, Done done)
 {
-    while (!downloadPool().isIdle()) {
+    while (!done()) {
         if (job.stopping()) return false;
         static_cast<void>(downloadPool().waitTaskDone(500, true));
     }
     return !job.stopping();
 }
 
+// Until the pool has no picture left.
+bool waitForPictures(const JobContext& job)
+{
+    return waitForPictures(job, [] { return downloadPool().isIdle(); });
+}
+
 // Until every picture of the current album is over; the next album's first pictures may be on
 // their way meanwhile.
 bool waitForAlbum(const JobContext& job)
 {
-    while (!photoStore().albumDone()) {
-        if (job.stopping()) return false;
-        static_cast<void>(downloadPool().waitTaskDone(500, true));
-    }
-    return !job.stopping();
+    return waitForPictures(job, [] { return photoStore().albumDone(); });
 }
 
 void showMissingAlbum()
